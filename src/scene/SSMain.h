@@ -1,0 +1,93 @@
+// The scene controller: one per view. Owns the water, the background wobble grid, the
+// aquarium, the resource textures and the caustic render target; steps and draws them.
+// Setup/SetSize/Cleanup live in SSMain.cpp, the frame step in SSMainUpdate.cpp, the 3D
+// passes in SSMainDraw.cpp, the underlay and overlay in SSMainOverlay.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "math/NiftyMaths.h"
+
+struct SETTINGS;
+struct Texture;
+class WATERCLASS;
+class BACKGROUND;
+class AQUARIUM;
+
+// A raw motion-sensor reading.
+struct SMSREADING {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t z = 0;
+};
+
+class SSMAIN {
+public:
+    SSMAIN();
+    ~SSMAIN();
+    SSMAIN(const SSMAIN&) = delete;
+    SSMAIN& operator=(const SSMAIN&) = delete;
+
+    // Builds the scene; the GL context must be current and the modelview at identity.
+    // archivePath is the resource archive ("kelpish.tidewares"). False when an object
+    // cannot be made, the archive cannot be loaded or the aquarium setup fails; what was
+    // built stays owned and Cleanup releases it.
+    bool Setup(bool preview, int width, int height, SETTINGS* settings, const char* archivePath);
+    void SetSize(int width, int height);     // pixels
+    void Cleanup();                          // safe to repeat, and on a half-built scene
+
+    void Update(double elapsed);             // seconds since the last drawn frame
+    void Draw();
+    void RenderToTexture(uint32_t texture);  // caustic pattern -> texture (128 x 128)
+    void DoUnderlay();
+    void DoOverlay();
+
+    double frameTime = 0.0;           // seconds; set by Update
+    int32_t viewWidth = 0;            // pixels; set by Setup / SetSize
+    int32_t viewHeight = 0;           // pixels
+    bool preview = false;
+    float bannerTimer = 80.0f;        // seconds
+    bool bannerShown = false;
+    bool bannerAtTop = false;
+    point2d bannerPos;                // pixels, y up
+    uint32_t captionSlot = 5;
+    float cardTimer = 60.0f;          // seconds
+    float fade = 0.0f;                // 0..1
+    bool smsActive = false;
+    bool smsReverse = false;
+    float smsPollTimer = 0.0f;        // seconds
+    int32_t smsKind = 0;              // from detect_sms
+    SMSREADING smsRaw;
+    VECTOR3D tiltTarget;              // degrees (z only)
+    VECTOR3D tiltCurrent;             // degrees (z only)
+    float restRoll = 0.0f;            // degrees
+    float smsWindow = 60.0f;          // seconds
+    int32_t textureCount = 0;
+    Texture* resTextures = nullptr;   // owned array, slot = lump number
+    WATERCLASS* water = nullptr;      // owned
+    BACKGROUND* background = nullptr; // owned
+    AQUARIUM* aquarium = nullptr;     // owned
+    uint32_t backgroundTexture = 0;   // GL name, given by the view, deleted by Cleanup
+    uint32_t causticTexture = 0;      // GL name, owned
+    float waterLevel = 1.0f;          // fraction of the tank
+    float wantedLevel = 1.0f;
+    int64_t waterShift = 6;
+    bool wantCaustic = true;
+    bool gradualFill = true;
+    VECTOR3D lightPos;                // (0, 60, 40)
+    VECTOR3D eye;                     // (0, 0, 60)
+    VECTOR3D lookAt;                  // (0, 0, 0)
+    float dropTimer = 1.0f;           // seconds
+    float waterTimer = 0.0f;          // seconds
+    float aspect = 4.0f / 3.0f;       // width / height, never below 1
+};
+
+// A new 128 x 128 RGBA texture, all zero, left bound; repeat wrap, linear filters.
+uint32_t EmptyTexture();
+
+// Texture-coordinate generation for the caustic projector, and back to normal drawing.
+void ReadyProjPass(float level);
+void ReadyNormalPass();
+// Push both matrices with a 128 x 128 orthographic projection (y down); pop both.
+void ViewOrtho();
+void ViewPerspective();
