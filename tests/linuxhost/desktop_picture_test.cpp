@@ -1,0 +1,227 @@
+// Desktop picture lookup and decoding against settings files and pictures the tests write.
+// GSettings state is per process, so each lookup runs in a forked child with its own
+// environment (schema folder, keyfile backend, XDG_CONFIG_HOME, XDG_CURRENT_DESKTOP).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <webp/encode.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/desktop_picture.h"
+#include "test_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+std::vector<uint8_t> Solid(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4);
+    for (size_t i = 0; i < px.size(); i += 4) {
+        px[i] = r;
+        px[i + 1] = g;
+        px[i + 2] = b;
+        px[i + 3] = 255;
+    }
+    return px;
+}
+
+bool WriteWebp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    auto px = Solid(w, h, r, g, b);
+    uint8_t* out = nullptr;
+    size_t n = WebPEncodeLosslessRGBA(px.data(), w, h, w * 4, &out);
+    if (n == 0) return false;
+    bool ok = WriteFile(path, std::vector<uint8_t>(out, out + n));
+    WebPFree(out);
+    return ok;
+}
+
+const char kSchemas[] = R"(<?xml version="1.0"?>
+<schemalist>
+  <schema id="org.gnome.desktop.background" path="/org/gnome/desktop/background/">
+    <key name="picture-uri" type="s"><default>''</default></key>
+    <key name="picture-uri-dark" type="s"><default>''</default></key>
+  </schema>
+  <schema id="org.gnome.desktop.interface" path="/org/gnome/desktop/interface/">
+    <key name="color-scheme" type="s"><default>'default'</default></key>
+  </schema>
+  <schema id="org.mate.background" path="/org/mate/desktop/background/">
+    <key name="picture-filename" type="s"><default>''</default></key>
+  </schema>
+</schemalist>
+)";
+
+// Runs DesktopWallpaperSettings in a child with the given environment; paths joined by \n.
+std::string LookupInChild(const std::map<std::string, std::string>& env) {
+    int fds[2];
+    if (pipe(fds) != 0) return "pipe failed";
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        for (const auto& kv : env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
+        std::string out;
+        for (const auto& p : DesktopWallpaperSettings()) out += p + "\n";
+        if (write(fds[1], out.data(), out.size()) < 0) _exit(2);
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[512];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child failed";
+    return out;
+}
+
+class DesktopPicture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(system(("mkdir -p '" + dir / "schemas" + "'").c_str()), 0);
+        ASSERT_TRUE(WriteFile(dir / "schemas/reefmere-test.gschema.xml", std::string(kSchemas)));
+        RunResult r = testsupport::Run({"glib-compile-schemas", dir / "schemas"});
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        ASSERT_EQ(system(("mkdir -p '" + dir / "config/glib-2.0/settings" + "' '" + dir / "config/xfce4/xfconf/xfce-perchannel-xml" + "'").c_str()), 0);
+    }
+    std::map<std::string, std::string> Env(const std::string& desktop) {
+        return {{"GSETTINGS_SCHEMA_DIR", dir / "schemas"},
+                {"GSETTINGS_BACKEND", "keyfile"},
+                {"XDG_CONFIG_HOME", dir / "config"},
+                {"XDG_DATA_DIRS", dir / "nodata"},
+                {"XDG_CURRENT_DESKTOP", desktop}};
+    }
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(DesktopPicture, SettingsOfEachDesktopInTheDesktopsOrder) {
+    // GNOME (with a dark variant), MATE, Xfce and KDE settings all present at once.
+    ASSERT_TRUE(WriteFile(dir / "config/glib-2.0/settings/keyfile",
+                          "[org/gnome/desktop/background]\n"
+                          "picture-uri='file://" + dir.path() + "/gnome%20light.webp'\n"
+                          "picture-uri-dark='file://" + dir.path() + "/gnome-dark.webp'\n"
+                          "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n"
+                          "[org/mate/desktop/background]\npicture-filename='" + dir.path() + "/mate.jpg'\n"));
+    ASSERT_TRUE(WriteFile(dir / "config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
+                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
+                          " <property name=\"backdrop\" type=\"empty\">\n  <property name=\"screen0\" type=\"empty\">\n"
+                          "   <property name=\"monitorVirtual1\" type=\"empty\">\n    <property name=\"workspace0\" type=\"empty\">\n"
+                          "     <property name=\"color-style\" type=\"int\" value=\"0\"/>\n"
+                          "     <property name=\"last-image\" type=\"string\" value=\"" + dir.path() + "/xfce&amp;co.png\"/>\n"
+                          "    </property>\n   </property>\n  </property>\n </property>\n</channel>\n"));
+    ASSERT_TRUE(WriteFile(dir / "config/plasma-org.kde.plasma.desktop-appletsrc",
+                          "[Containments][1]\nplugin=org.kde.plasma.folder\n\n"
+                          "[Containments][1][Wallpaper][org.kde.image][General]\r\nImage=file://" + dir.path() + "/kde.png\r\n"));
+
+    std::string gnome = LookupInChild(Env("ubuntu:GNOME"));
+    EXPECT_EQ(gnome, dir / "gnome-dark.webp\n" + dir / "gnome light.webp\n" + dir / "mate.jpg\n" +
+                         dir / "xfce&co.png\n" + dir / "kde.png\n");
+    std::string mate = LookupInChild(Env("MATE"));
+    EXPECT_EQ(mate.substr(0, mate.find('\n')), dir / "mate.jpg");
+    std::string xfce = LookupInChild(Env("XFCE"));
+    EXPECT_EQ(xfce.substr(0, xfce.find('\n')), dir / "xfce&co.png");
+    std::string kde = LookupInChild(Env("KDE"));
+    EXPECT_EQ(kde.substr(0, kde.find('\n')), dir / "kde.png");
+}
+
+TEST_F(DesktopPicture, MissingSchemasAndFilesGiveNothingAndDoNotAbort) {
+    auto env = Env("GNOME");
+    env["GSETTINGS_SCHEMA_DIR"] = dir / "no-schemas-here";
+    EXPECT_EQ(LookupInChild(env), "");  // GSettings would abort on an unknown schema
+    // A foreign URI scheme and an empty value are not paths.
+    EXPECT_EQ(PathFromUriOrPath("https://example.invalid/a.jpg"), "");
+    EXPECT_EQ(PathFromUriOrPath(""), "");
+    EXPECT_EQ(PathFromUriOrPath("file:///a%20b/c.png"), "/a b/c.png");
+    EXPECT_EQ(XfceLastImage("<property name=\"last-image\" value=\"\"/>"), "");
+    EXPECT_EQ(KdeWallpaperImage("[Other]\nImage=/x.png\n"), "");
+}
+
+TEST_F(DesktopPicture, DecodesSvgWebpAndFollowsSlideshowToLargest) {
+    // SVG: a red rectangle, 200 x 100 user units; rendered no larger than maxSide.
+    ASSERT_TRUE(WriteFile(dir / "pic.svg",
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">"
+                          "<rect width=\"200\" height=\"100\" fill=\"#ff0000\"/></svg>"));
+    PictureRGBA pic;
+    ASSERT_TRUE(LoadPictureRGBA(dir / "pic.svg", 512, &pic));
+    EXPECT_EQ(pic.width, 200);
+    EXPECT_EQ(pic.height, 100);
+    EXPECT_EQ(pic.pixels[0], 255);
+    EXPECT_EQ(pic.pixels[1], 0);
+    EXPECT_EQ(pic.pixels[3], 255);
+    ASSERT_TRUE(LoadPictureRGBA(dir / "pic.svg", 100, &pic));
+    EXPECT_EQ(pic.width, 100);
+    EXPECT_EQ(pic.height, 50);
+
+    ASSERT_TRUE(WriteWebp(dir / "pic.webp", 64, 32, 10, 200, 30));
+    ASSERT_TRUE(LoadPictureRGBA(dir / "pic.webp", 1024, &pic));
+    EXPECT_EQ(pic.width, 64);
+    EXPECT_EQ(pic.height, 32);
+    EXPECT_EQ(pic.pixels[(31 * 64 + 63) * 4 + 1], 200);
+
+    // Slideshow: sizes given in the XML, one picture in the relative form.
+    ASSERT_TRUE(WritePNG(dir / "small.png", Solid(16, 16, 1, 2, 3), 16, 16));
+    ASSERT_TRUE(WritePNG(dir / "big.png", Solid(48, 40, 9, 8, 7), 48, 40));
+    ASSERT_TRUE(WriteFile(dir / "show.xml",
+                          "<background><starttime><year>2020</year></starttime>"
+                          "<static><duration>600</duration><file>"
+                          "<size width=\"16\" height=\"16\">" + dir.path() + "/small.png</size>"
+                          "<size width=\"48\" height=\"40\">big.png</size></file></static>"
+                          "<transition><duration>5</duration><from>small.png</from><to>big.png</to></transition>"
+                          "</background>"));
+    ASSERT_TRUE(LoadPictureRGBA(dir / "show.xml", 1024, &pic));
+    EXPECT_EQ(pic.width, 48);
+    EXPECT_EQ(pic.pixels[0], 9);
+    // Without sizes the picture headers decide.
+    ASSERT_TRUE(WriteFile(dir / "show2.xml", "<background><static><file>small.png</file></static>"
+                                             "<static><file>big.png</file></static></background>"));
+    ASSERT_TRUE(LoadPictureRGBA(dir / "show2.xml", 1024, &pic));
+    EXPECT_EQ(pic.width, 48);
+    // A slideshow naming itself ends with a diagnostic, not a loop.
+    ASSERT_TRUE(WriteFile(dir / "loop.xml", "<background><static><file>loop.xml</file></static></background>"));
+    EXPECT_FALSE(LoadPictureRGBA(dir / "loop.xml", 1024, &pic));
+}
+
+TEST_F(DesktopPicture, BrokenPicturesFailAndTheChainMovesOn) {
+    PictureRGBA pic;
+    ASSERT_TRUE(WriteFile(dir / "bad.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\""));
+    EXPECT_FALSE(LoadPictureRGBA(dir / "bad.svg", 512, &pic));
+    ASSERT_TRUE(WriteFile(dir / "bad.webp", std::string("RIFF\x10\0\0\0WEBPVP8 \x04\0\0\0\xff\xff\xff\xff", 24)));
+    EXPECT_FALSE(LoadPictureRGBA(dir / "bad.webp", 512, &pic));
+    ASSERT_TRUE(WriteFile(dir / "bad.jpg", std::string("\xff\xd8\xff\xe0 truncated", 14)));
+    EXPECT_FALSE(LoadPictureRGBA(dir / "bad.jpg", 512, &pic));
+    EXPECT_FALSE(LoadPictureRGBA(dir / "absent.png", 512, &pic));
+    EXPECT_FALSE(LoadPictureRGBA(dir.path(), 512, &pic));  // a folder is not a picture
+
+    // KDE names a wallpaper package folder: its largest contents/images picture.
+    ASSERT_EQ(system(("mkdir -p '" + dir / "pkg/contents/images" + "'").c_str()), 0);
+    ASSERT_TRUE(WritePNG(dir / "pkg/contents/images/8x4.png", Solid(8, 4, 1, 1, 1), 8, 4));
+    ASSERT_TRUE(WritePNG(dir / "pkg/contents/images/32x16.png", Solid(32, 16, 50, 60, 70), 32, 16));
+    ASSERT_TRUE(WriteFile(dir / "config/plasma-org.kde.plasma.desktop-appletsrc",
+                          "[Containments][7][Wallpaper][org.kde.image][General]\nImage=" + dir.path() + "/pkg/\n"));
+    std::string kde = LookupInChild(Env("KDE"));
+    EXPECT_EQ(kde, dir / "pkg/contents/images/32x16.png\n");
+
+    // The desktop's broken picture is skipped; the resource folder's fallback loads.
+    ASSERT_EQ(unlink((dir / "config/plasma-org.kde.plasma.desktop-appletsrc").c_str()), 0);
+    ASSERT_TRUE(WriteFile(dir / "config/glib-2.0/settings/keyfile",
+                          "[org/gnome/desktop/background]\npicture-uri='file://" + dir.path() + "/bad.jpg'\n"));
+    ASSERT_EQ(system(("mkdir -p '" + dir / "res" + "'").c_str()), 0);
+    ASSERT_TRUE(WritePNG(dir / "res" + "/" + kResourceFallbackPicture, Solid(4, 4, 0, 0, 255), 4, 4));
+    auto env = Env("GNOME");
+    pid_t pid = fork();
+    if (pid == 0) {
+        for (const auto& kv : env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
+        std::string chosen;
+        PictureRGBA p;
+        bool ok = LoadDesktopPicture(dir / "res", 512, &p, &chosen);
+        _exit(ok && chosen == dir / "res/" + kResourceFallbackPicture && p.pixels[2] == 255 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
