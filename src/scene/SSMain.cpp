@@ -1,0 +1,141 @@
+// Scene controller construction, Setup, SetSize, Cleanup and the caustic render target.
+// Setup runs its steps in a fixed order; each owner's step is marked where it belongs.
+// Leans on water/ (WATERCLASS, BACKGROUND), fish/ (AQUARIUM) and image/ (Texture).
+#include "scene/SSMain.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "fish/Aquarium.h"
+#include "image/Texture.h"
+#include "view/Settings.h"
+#include "water/Background.h"
+#include "water/Water.h"
+
+namespace {
+
+// Side of the caustic render target, pixels.
+const int kCausticSide = 128;
+
+float AspectOf(int width, int height) {
+    float a = height != 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
+    // Also catches NaN: a degenerate view draws as if square.
+    if (!(a >= 1.0f)) a = 1.0f;
+    return a;
+}
+
+}  // namespace
+
+SSMAIN::SSMAIN() {
+    bannerPos.x = 0.0f;  // off screen until the first showing places it
+    bannerPos.y = -35.0f;
+    lightPos = {0.0f, 60.0f, 40.0f};
+    eye = {0.0f, 0.0f, 60.0f};
+    lookAt = {0.0f, 0.0f, 0.0f};
+}
+
+SSMAIN::~SSMAIN() { Cleanup(); }
+
+bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, const char* archivePath) {
+    if (!settings) return false;
+    preview = isPreview;
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    waterShift = settings->WATERSHIFT;
+    wantCaustic = settings->WANTCAUSTIC;
+    gradualFill = settings->GRADUALFILL;
+    smsReverse = settings->SMSREVERSE;
+
+    // Water, background grid, aquarium and resource textures are replaced here, in this
+    // order, before anything is drawn:
+    //   [water]      delete water; water = new WATERCLASS (false on failure)
+    //   [water]      delete background; background = new BACKGROUND
+    //   [fish]       delete aquarium; aquarium = new AQUARIUM
+    //   [images]     release resTextures; LoadTexturesFromDataFile(archivePath, ...)
+    (void)archivePath;
+
+    SetSize(width, height);
+
+    // Camera: the modelview is at identity when the view calls Setup.
+    gluLookAt(eye.x, eye.y, eye.z, lookAt.x, lookAt.y, lookAt.z, 0.0, 1.0, 0.0);
+
+    // Light 0 is positional, placed under the camera transform above.
+    const GLfloat ambient[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const GLfloat diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const GLfloat specular[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+    const GLfloat position[4] = {lightPos.x, lightPos.y, lightPos.z, 1.0f};
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glCullFace(GL_BACK);  // culling itself is switched on only while fish are drawn
+
+    //   [water]      water->Initialize(waterShift, 64.0, true, 1.0); background->InitWobble()
+    //   [fish]       aquarium->Setup(settings) (false -> return false);
+    //                aquarium->bubbleTexture = resTextures[9].texID
+    //   [water]      if (wantCaustic) causticTexture = EmptyTexture()
+
+    // Wanted level in [0.65, 1.09] when random; above 1 the tank simply stays full.
+    double wanted = static_cast<double>(settings->WWATERLEVEL) / 100.0;
+    if (settings->RWATERLEVEL) wanted = static_cast<double>(rand() % 45) / 100.0 + 0.65;
+    wantedLevel = static_cast<float>(wanted);
+    waterLevel = gradualFill ? 0.0f : wantedLevel;
+
+    smsActive = false;
+    //   [water]      if (settings->WANTSMS) the motion-sensor step: detect_sms, first
+    //                read_sms, restRoll and both tilt vectors.
+    return true;
+}
+
+void SSMAIN::SetSize(int width, int height) {
+    viewWidth = width;
+    viewHeight = height;
+    aspect = AspectOf(width, height);
+}
+
+void SSMAIN::Cleanup() {
+    delete water;
+    water = nullptr;
+    delete background;
+    background = nullptr;
+    if (aquarium) {
+        aquarium->CleanupFishList();
+        aquarium->Cleanup();
+        delete aquarium;
+        aquarium = nullptr;
+    }
+    if (resTextures) {
+        // Last to first, as they were built.
+        for (int32_t i = textureCount - 1; i >= 0; i--) resTextures[i].Destroy();
+        delete[] resTextures;
+        resTextures = nullptr;
+    }
+    textureCount = 0;
+    if (backgroundTexture) glDeleteTextures(1, &backgroundTexture);
+    backgroundTexture = 0;
+    if (causticTexture) glDeleteTextures(1, &causticTexture);
+    causticTexture = 0;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LIGHT0);
+    glDisable(GL_CULL_FACE);
+}
+
+uint32_t EmptyTexture() {
+    std::vector<unsigned char> zeros(static_cast<size_t>(kCausticSide) * kCausticSide * 4, 0);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, kCausticSide, kCausticSide, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 zeros.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    return name;
+}

@@ -1,0 +1,327 @@
+// The property-list store (libplist) and LoadSettings / SaveSettings over the key table.
+#include "view/Preferences.h"
+
+#include <fcntl.h>
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "view/Paths.h"
+#include "view/Settings.h"
+
+namespace {
+
+// A preference file larger than this is not ours (1 MiB).
+const size_t kMaxStoreBytes = 1u << 20;
+
+bool ReadWholeFile(const std::string& path, std::vector<char>* out, bool* exists) {
+    *exists = false;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return errno == ENOENT;
+    *exists = true;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
+        out->insert(out->end(), buf, buf + n);
+        if (out->size() > kMaxStoreBytes) {
+            fclose(f);
+            return false;
+        }
+    }
+    bool ok = !ferror(f);
+    fclose(f);
+    return ok;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes data to path through a temporary file in the same folder and a rename, so a
+// reader sees the old file or the new one, never half of one.
+bool AtomicWrite(const std::string& path, const char* data, size_t size, std::string* why) {
+    size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) {
+        *why = strerror(errno);
+        return false;
+    }
+    std::string tmp = path + ".tmp-" + std::to_string(getpid());
+    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *why = strerror(errno);
+        return false;
+    }
+    bool ok = WriteAll(fd, data, size) && fsync(fd) == 0;
+    int err = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && rename(tmp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        unlink(tmp.c_str());
+        *why = strerror(err);
+    }
+    return ok;
+}
+
+}  // namespace
+
+PREFSTORE::~PREFSTORE() {
+    if (dict_) plist_free(static_cast<plist_t>(dict_));
+    dict_ = nullptr;
+}
+
+void PREFSTORE::Open(const char* module) {
+    OpenFile(ConfigFolder() + "/" + (module ? module : SETTINGS_MODULE) + ".plist");
+}
+
+void PREFSTORE::OpenFile(const std::string& path) {
+    if (dict_) plist_free(static_cast<plist_t>(dict_));
+    dict_ = nullptr;
+    path_ = path;
+    damaged_ = false;
+    copyKept_ = false;
+
+    std::vector<char> bytes;
+    bool exists = false;
+    bool readOk = ReadWholeFile(path, &bytes, &exists);
+    plist_t root = nullptr;
+    if (readOk && !bytes.empty()) {
+        plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    }
+    if (root && plist_get_node_type(root) == PLIST_DICT) {
+        dict_ = root;
+    } else {
+        if (root) plist_free(root);
+        if (exists) {
+            damaged_ = true;
+            fprintf(stderr, "reefmere: %s: not a readable property list; starting from defaults\n",
+                    path.c_str());
+        }
+        dict_ = plist_new_dict();
+    }
+    // A known key holding the wrong type counts as damage too: flag it now so the copy
+    // is kept before anything overwrites it.
+    for (size_t i = 0; i < kSettingKeyCount; i++) {
+        const SettingKey& k = kSettingKeys[i];
+        int want = k.type == SettingType::Bool ? PLIST_BOOLEAN
+                   : k.type == SettingType::Integer ? PLIST_UINT : PLIST_STRING;
+        Node(k.key, want);
+    }
+}
+
+bool PREFSTORE::Has(const char* key) const {
+    return dict_ && key && plist_dict_get_item(static_cast<plist_t>(dict_), key) != nullptr;
+}
+
+void* PREFSTORE::Node(const char* key, int wantedType) {
+    if (!dict_ || !key) return nullptr;
+    plist_t node = plist_dict_get_item(static_cast<plist_t>(dict_), key);
+    if (!node) return nullptr;
+    if (static_cast<int>(plist_get_node_type(node)) != wantedType) {
+        if (!damaged_) {
+            fprintf(stderr, "reefmere: %s: key \"%s\" has the wrong type; using its default\n",
+                    path_.c_str(), key);
+        }
+        damaged_ = true;
+        return nullptr;
+    }
+    return node;
+}
+
+bool PREFSTORE::GetBool(const char* key, bool* out) {
+    plist_t n = static_cast<plist_t>(Node(key, PLIST_BOOLEAN));
+    if (!n) return false;
+    uint8_t v = 0;
+    plist_get_bool_val(n, &v);
+    *out = v != 0;
+    return true;
+}
+
+bool PREFSTORE::GetInteger(const char* key, int64_t* out) {
+    plist_t n = static_cast<plist_t>(Node(key, PLIST_UINT));
+    if (!n) return false;
+    uint64_t v = 0;
+    plist_get_uint_val(n, &v);
+    *out = static_cast<int64_t>(v);  // negative values are stored two's-complement
+    return true;
+}
+
+bool PREFSTORE::GetString(const char* key, std::string* out) {
+    plist_t n = static_cast<plist_t>(Node(key, PLIST_STRING));
+    if (!n) return false;
+    char* v = nullptr;
+    plist_get_string_val(n, &v);
+    *out = v ? v : "";
+    free(v);
+    return true;
+}
+
+void PREFSTORE::SetBool(const char* key, bool value) {
+    if (!dict_) dict_ = plist_new_dict();
+    plist_dict_set_item(static_cast<plist_t>(dict_), key, plist_new_bool(value ? 1 : 0));
+}
+
+void PREFSTORE::SetInteger(const char* key, int64_t value) {
+    if (!dict_) dict_ = plist_new_dict();
+    plist_dict_set_item(static_cast<plist_t>(dict_), key, plist_new_uint(static_cast<uint64_t>(value)));
+}
+
+void PREFSTORE::SetString(const char* key, const char* value) {
+    if (!dict_) dict_ = plist_new_dict();
+    plist_dict_set_item(static_cast<plist_t>(dict_), key, plist_new_string(value ? value : ""));
+}
+
+bool PREFSTORE::KeepCopyOfDamagedFile() {
+    if (!damaged_ || copyKept_) return true;
+    std::vector<char> bytes;
+    bool exists = false;
+    ReadWholeFile(path_, &bytes, &exists);
+    if (!exists) {
+        copyKept_ = true;
+        return true;
+    }
+    // Unreadable files may be large; copy at most what was read (capped above).
+    std::string copy = path_ + ".unreadable-" + std::to_string(static_cast<long long>(time(nullptr)));
+    std::string why;
+    if (!AtomicWrite(copy, bytes.data(), bytes.size(), &why)) {
+        fprintf(stderr, "reefmere: cannot keep a copy of %s as %s: %s; leaving it untouched\n",
+                path_.c_str(), copy.c_str(), why.c_str());
+        return false;
+    }
+    fprintf(stderr, "reefmere: kept a copy of the unreadable preferences as %s\n", copy.c_str());
+    copyKept_ = true;
+    return true;
+}
+
+bool PREFSTORE::Synchronize() {
+    if (!dict_) dict_ = plist_new_dict();
+    // Never overwrite a file we could not read until its copy is safe.
+    if (!KeepCopyOfDamagedFile()) return false;
+    char* xml = nullptr;
+    uint32_t len = 0;
+    plist_to_xml(static_cast<plist_t>(dict_), &xml, &len);
+    if (!xml) {
+        fprintf(stderr, "reefmere: cannot encode preferences for %s\n", path_.c_str());
+        return false;
+    }
+    std::string why;
+    bool ok = AtomicWrite(path_, xml, len, &why);
+    plist_to_xml_free(xml);
+    if (!ok) {
+        fprintf(stderr, "reefmere: cannot write preferences %s: %s\n", path_.c_str(), why.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
+    if (!s) return false;
+    bool mmoDummy = false;
+    if (!mainMonitorOnly) mainMonitorOnly = &mmoDummy;
+    PREFSTORE store;
+    store.Open(SETTINGS_MODULE);
+
+    std::string version;
+    bool haveVersion = store.GetString("version", &version);
+
+    bool flag = false;
+    store.GetBool("MainMonitorOnly", &flag);
+    *mainMonitorOnly = flag;
+
+    CopyToField(s->FishPath, sizeof s->FishPath, ResourceFolder().c_str());
+    // Downloads from the sheet land in the per-user fish folder; every later process
+    // must find them, so the second folder is derived rather than left empty.
+    CopyToField(s->FishPath2, sizeof s->FishPath2, UserFishFolder().c_str());
+
+    std::string selection;
+    store.GetString("FishSelection", &selection);
+    FreeFishSelection(s);
+    if (!SetFishSelection(s, selection.c_str())) {
+        fprintf(stderr, "reefmere: out of memory for the fish selection\n");
+    }
+
+    for (size_t i = 0; i < kSettingKeyCount; i++) {
+        const SettingKey& k = kSettingKeys[i];
+        if (!k.set || !strcmp(k.key, "MainMonitorOnly") || !strcmp(k.key, "FishSelection")) continue;
+        SettingValue v;
+        bool found = false;
+        switch (k.type) {
+        case SettingType::Bool: {
+            bool b = false;
+            found = store.GetBool(k.key, &b);
+            v.integer = b ? 1 : 0;
+            break;
+        }
+        case SettingType::Integer:
+            found = store.GetInteger(k.key, &v.integer);
+            break;
+        case SettingType::String:
+            found = store.GetString(k.key, &v.text);
+            break;
+        }
+        if (!found && store.Has(k.key)) {
+            // Present with the wrong type: its default, not 0 (an integer read as 0
+            // would mean no fish, or fish of size 0).
+            v.integer = k.defaultInteger;
+            v.text = k.defaultText ? k.defaultText : "";
+        }
+        k.set(s, mainMonitorOnly, v);
+    }
+
+    bool ok = true;
+    if (!haveVersion || version != SETTINGS_VERSION) {
+        for (size_t i = 0; i < kSettingKeyCount; i++) {
+            const SettingKey& k = kSettingKeys[i];
+            switch (k.type) {
+            case SettingType::Bool: store.SetBool(k.key, k.defaultInteger != 0); break;
+            case SettingType::Integer: store.SetInteger(k.key, k.defaultInteger); break;
+            case SettingType::String:
+                if (k.defaultText) store.SetString(k.key, k.defaultText);
+                break;
+            }
+        }
+        ok = store.Synchronize();
+        DefaultSettings(s, mainMonitorOnly);
+    }
+    if (s->MAX_FISH > 3) s->MAX_FISH = 3;
+    return ok;
+}
+
+bool SaveSettings(const SETTINGS& s, bool mainMonitorOnly, const char* selection) {
+    PREFSTORE store;
+    store.Open(SETTINGS_MODULE);
+    for (size_t i = 0; i < kSettingKeyCount; i++) {
+        const SettingKey& k = kSettingKeys[i];
+        if (!k.get || !strcmp(k.key, "FishSelection")) continue;
+        SettingValue v;
+        k.get(s, mainMonitorOnly, &v);
+        switch (k.type) {
+        case SettingType::Bool: store.SetBool(k.key, v.integer != 0); break;
+        case SettingType::Integer: store.SetInteger(k.key, v.integer); break;
+        case SettingType::String: store.SetString(k.key, v.text.c_str()); break;
+        }
+    }
+    if (selection) store.SetString("FishSelection", selection);
+    return store.Synchronize();
+}

@@ -1,0 +1,131 @@
+// The preference key table and the record operations built on it: defaults, the
+// selection buffer and parsing of typed values. Loading and saving: Preferences.cpp.
+#include "view/Settings.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "view/Paths.h"
+
+namespace {
+
+#define BOOL_KEY(name, field, def, help)                                                    \
+    {name, SettingType::Bool, def, nullptr, help,                                            \
+     [](const SETTINGS& s, bool, SettingValue* o) { o->integer = s.field ? 1 : 0; },         \
+     [](SETTINGS* s, bool*, const SettingValue& v) { s->field = v.integer != 0; }}
+
+#define INT_KEY(name, field, ctype, def, help)                                              \
+    {name, SettingType::Integer, def, nullptr, help,                                         \
+     [](const SETTINGS& s, bool, SettingValue* o) { o->integer = s.field; },                 \
+     [](SETTINGS* s, bool*, const SettingValue& v) { s->field = static_cast<ctype>(v.integer); }}
+
+}  // namespace
+
+// Order: the order in which the reset writes the defaults.
+const SettingKey kSettingKeys[] = {
+    {"version", SettingType::String, 0, SETTINGS_VERSION, "version of the stored set", nullptr, nullptr},
+    {"MainMonitorOnly", SettingType::Bool, 0, nullptr, "animate only on the main screen",
+     [](const SETTINGS&, bool mmo, SettingValue* o) { o->integer = mmo ? 1 : 0; },
+     [](SETTINGS*, bool* mmo, const SettingValue& v) {
+         if (mmo) *mmo = v.integer != 0;
+     }},
+    INT_KEY("FishSize", LFISHSIZE, int64_t, 100, "fish size in percent"),
+    INT_KEY("MaxFish", MAX_FISH, int64_t, 3, "number of fish (at most 3)"),
+    INT_KEY("WaterRes", WATERSHIFT, int64_t, 6, "water grid: 6 for 64 x 64, 5 for 32 x 32"),
+    BOOL_KEY("WantCaustic", WANTCAUSTIC, 1, "project caustic light onto the fish"),
+    BOOL_KEY("WantBubbles", WANTBUBBLES, 1, "draw rising bubbles"),
+    BOOL_KEY("GradualFill", GRADUALFILL, 1, "the tank starts empty and fills slowly"),
+    INT_KEY("BGType", BGTYPE, int32_t, 0, "background: 0 screen capture, 1 desktop picture, 2 random picture from BGPath"),
+    INT_KEY("BGRes", BGRES, int32_t, 1, "background detail: 0 (512), 1 (1024), 2 (largest)"),
+    BOOL_KEY("RandomWaterLevel", RWATERLEVEL, 1, "pick a random water level"),
+    INT_KEY("WantedWaterLevel", WWATERLEVEL, int64_t, 85, "water level in percent"),
+    BOOL_KEY("PlaySound", PLAYSOUND, 1, "play the looping sound"),
+    {"BGPath", SettingType::String, 0, "/library/Desktop Pictures/", "folder of background pictures",
+     [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.BGPath; },
+     [](SETTINGS* s, bool*, const SettingValue& v) { CopyToField(s->BGPath, sizeof s->BGPath, v.text.c_str()); }},
+    BOOL_KEY("StayOnScreen", STAYONSCREEN, 0, "fish stay on screen"),
+    BOOL_KEY("RandomSizes", RANDOMSIZES, 0, "every fish gets a random size"),
+    INT_KEY("Volume", VOLUME, int16_t, 100, "sound volume (100 is full)"),
+    BOOL_KEY("LowCPU", LOWCPU, 0, "lower frame rate (at most 20 frames a second)"),
+    BOOL_KEY("WantSMS", WANTSMS, 0, "tilt the water with a motion sensor"),
+    BOOL_KEY("SMSReverse", SMSREVERSE, 0, "reverse the motion sensor's roll"),
+    {"FishSelection", SettingType::String, 0, nullptr, "switched-off species: name#...##",
+     [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.fishSelection ? s.fishSelection : ""; },
+     [](SETTINGS* s, bool*, const SettingValue& v) {
+         FreeFishSelection(s);
+         SetFishSelection(s, v.text.c_str());
+     }},
+};
+const size_t kSettingKeyCount = sizeof kSettingKeys / sizeof kSettingKeys[0];
+
+const SettingKey* FindSettingKey(const char* key) {
+    if (!key) return nullptr;
+    for (size_t i = 0; i < kSettingKeyCount; i++)
+        if (strcmp(kSettingKeys[i].key, key) == 0) return &kSettingKeys[i];
+    return nullptr;
+}
+
+void DefaultSettings(SETTINGS* s, bool* mainMonitorOnly) {
+    for (size_t i = 0; i < kSettingKeyCount; i++) {
+        const SettingKey& k = kSettingKeys[i];
+        if (!k.set || (k.type == SettingType::String && !k.defaultText)) continue;
+        SettingValue v;
+        v.integer = k.defaultInteger;
+        if (k.defaultText) v.text = k.defaultText;
+        bool dummy = false;
+        k.set(s, mainMonitorOnly ? mainMonitorOnly : &dummy, v);
+    }
+}
+
+void FreeFishSelection(SETTINGS* s) {
+    if (!s) return;
+    free(s->fishSelection);
+    s->fishSelection = nullptr;
+    s->selectionSize = 0;
+}
+
+bool SetFishSelection(SETTINGS* s, const char* text) {
+    if (!s) return false;
+    if (!text) text = "";
+    size_t n = strlen(text) + 1;
+    char* buf = static_cast<char*>(malloc(n));
+    if (!buf) return false;
+    memcpy(buf, text, n);
+    free(s->fishSelection);
+    s->fishSelection = buf;
+    s->selectionSize = static_cast<int64_t>(n);
+    return true;
+}
+
+bool ParseSettingValue(const SettingKey& key, const char* text, SettingValue* out) {
+    if (!text || !out) return false;
+    switch (key.type) {
+    case SettingType::Bool:
+        if (!strcasecmp(text, "yes") || !strcasecmp(text, "true") || !strcmp(text, "1") ||
+            !strcasecmp(text, "on")) {
+            out->integer = 1;
+            return true;
+        }
+        if (!strcasecmp(text, "no") || !strcasecmp(text, "false") || !strcmp(text, "0") ||
+            !strcasecmp(text, "off")) {
+            out->integer = 0;
+            return true;
+        }
+        return false;
+    case SettingType::Integer: {
+        if (!text[0]) return false;
+        char* end = nullptr;
+        errno = 0;
+        long long v = strtoll(text, &end, 10);
+        if (errno != 0 || !end || *end != '\0') return false;
+        out->integer = v;
+        return true;
+    }
+    case SettingType::String:
+        out->text = text;
+        return true;
+    }
+    return false;
+}
