@@ -57,7 +57,19 @@ bool WATERCLASS::Initialize(unsigned short resolution, float newSize, bool newRe
                             float newWaveSpeed) {
     size = newSize;
     invSize = 1.0f / newSize;
-    shift = resolution < 4 ? 4 : (resolution > 8 ? 8 : resolution);
+    const uint16_t newShift = resolution < 4 ? 4 : (resolution > 8 ? 8 : resolution);
+    // Arrays kept from an earlier Initialize must match the grid they will be read as.
+    if (newShift != shift && (cells || indices || vertices || causticVerts)) {
+        delete[] indices;
+        indices = nullptr;
+        delete[] vertices;
+        vertices = nullptr;
+        delete[] causticVerts;
+        causticVerts = nullptr;
+        delete[] cells;
+        cells = nullptr;
+    }
+    shift = newShift;
     refraction = newRefraction;
     waveSpeed = newWaveSpeed;
     const uint32_t n = 1u << shift;
