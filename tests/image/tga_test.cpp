@@ -1,0 +1,195 @@
+// TGA decoding: both types and depths, the byte swap, packets across rows, every
+// rejection with its message, and images written by the content kit's encoder.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "TgaWriter.h"
+#include "image/TGALoader.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<uint8_t> Header(uint8_t type, int width, int height, int bpp) {
+    return {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(width & 255), static_cast<uint8_t>(width >> 8),
+            static_cast<uint8_t>(height & 255), static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(bpp), 0};
+}
+
+std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct Decoded {
+    bool ok = false;
+    std::string err;
+    Texture tex;
+};
+
+// Decodes through the stream loader and returns what it wrote on stderr.
+void Decode(const std::vector<uint8_t>& bytes, Decoded* d) {
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    testing::internal::CaptureStderr();
+    d->ok = LoadTGA2(&d->tex, &in);
+    d->err = testing::internal::GetCapturedStderr();
+}
+
+std::vector<uint8_t> Pixels(const Texture& t) {
+    if (!t.imageData) return {};
+    return std::vector<uint8_t>(t.imageData, t.imageData + t.width * t.height * (t.bpp / 8));
+}
+
+}  // namespace
+
+TEST(Tga, UncompressedSwapsToRgbInPixelOrder) {
+    // 2 x 2, 24 bits, stored blue, green, red.
+    Decoded d;
+    Decode(Cat(Header(2, 2, 2, 24), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), &d);
+    ASSERT_TRUE(d.ok) << d.err;
+    EXPECT_EQ(d.err, "");
+    EXPECT_EQ(d.tex.width, 2u);
+    EXPECT_EQ(d.tex.height, 2u);
+    EXPECT_EQ(d.tex.bpp, 24u);
+    EXPECT_EQ(d.tex.type, static_cast<uint32_t>(GL_RGB));
+    EXPECT_EQ(d.tex.texID, 0u);
+    EXPECT_EQ(Pixels(d.tex), (std::vector<uint8_t>{3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10}));
+
+    // 32 bits keep alpha in fourth place; the descriptor byte is ignored (no flip).
+    std::vector<uint8_t> h = Header(2, 1, 2, 32);
+    h[17] = 0x28;  // top-left origin and 8 alpha bits
+    Decoded e;
+    Decode(Cat(h, {10, 20, 30, 40, 50, 60, 70, 80}), &e);
+    ASSERT_TRUE(e.ok) << e.err;
+    EXPECT_EQ(e.tex.type, static_cast<uint32_t>(GL_RGBA));
+    EXPECT_EQ(Pixels(e.tex), (std::vector<uint8_t>{30, 20, 10, 40, 70, 60, 50, 80}));
+}
+
+TEST(Tga, RunLengthPackets) {
+    // One run header 0x83 and one pixel: four copies for a 2 x 2 image.
+    Decoded run;
+    Decode(Cat(Header(10, 2, 2, 24), {0x83, 1, 2, 3}), &run);
+    ASSERT_TRUE(run.ok) << run.err;
+    EXPECT_EQ(Pixels(run.tex), (std::vector<uint8_t>{3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1}));
+
+    // 3 x 2 at 32 bits: a raw packet of one pixel (header 0), a run of three crossing
+    // from row 0 into row 1, a raw packet of two.
+    Decoded mixed;
+    Decode(Cat(Header(10, 3, 2, 32),
+               {0x00, 1, 2, 3, 4, 0x82, 5, 6, 7, 8, 0x01, 9, 10, 11, 12, 13, 14, 15, 16}),
+           &mixed);
+    ASSERT_TRUE(mixed.ok) << mixed.err;
+    EXPECT_EQ(Pixels(mixed.tex), (std::vector<uint8_t>{3, 2, 1, 4, 7, 6, 5, 8, 7, 6, 5, 8, 7, 6, 5, 8, 11, 10,
+                                                       9, 12, 15, 14, 13, 16}));
+
+    // A raw packet crossing the row boundary (3 x 2, raw 4 + run 2).
+    Decoded raw;
+    Decode(Cat(Header(10, 3, 2, 24), {0x03, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 0x81, 5, 5, 5}), &raw);
+    ASSERT_TRUE(raw.ok) << raw.err;
+    EXPECT_EQ(Pixels(raw.tex), (std::vector<uint8_t>{1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 5, 5, 5}));
+}
+
+TEST(Tga, RejectionsCarryTheirMessages) {
+    struct Case {
+        std::vector<uint8_t> bytes;
+        const char* message;
+    };
+    std::vector<uint8_t> idLength = Header(2, 1, 1, 24);
+    idLength[0] = 1;
+    std::vector<uint8_t> colourMap = Header(2, 1, 1, 24);
+    colourMap[1] = 1;
+    std::vector<uint8_t> mapBytes = Header(2, 1, 1, 24);
+    mapBytes[5] = 8;
+    std::vector<uint8_t> origin = Header(2, 1, 1, 24);
+    origin[10] = 1;
+    const Case cases[] = {
+        {{}, "reefmere: ERROR: Could not read file header\n"},
+        {{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0}, "reefmere: ERROR: Could not read file header\n"},
+        {Cat(idLength, {1, 2, 3, 4}), "reefmere: Invalid Image: TGA file be type 2 or type 10 \n"},
+        {Cat(colourMap, {1, 2, 3}), "reefmere: Invalid Image: TGA file be type 2 or type 10 \n"},
+        {Cat(mapBytes, {1, 2, 3}), "reefmere: Invalid Image: TGA file be type 2 or type 10 \n"},
+        {Cat(origin, {1, 2, 3}), "reefmere: Invalid Image: TGA file be type 2 or type 10 \n"},
+        {Cat(Header(3, 1, 1, 8), {1}), "reefmere: Invalid Image: TGA file be type 2 or type 10 \n"},
+        {{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1}, "reefmere: ERROR: Could not read info header\n"},
+        {Cat(Header(2, 1, 1, 16), {1, 2}), "reefmere: ERROR: Invalid texture information\n"},
+        {Cat(Header(10, 1, 1, 8), {0, 1}), "reefmere: ERROR: Invalid texture information\n"},
+        {Cat(Header(2, 0, 4, 24), {1, 2, 3}), "reefmere: ERROR: Invalid texture information\n"},
+        {Cat(Header(2, 4, 0, 24), {1, 2, 3}), "reefmere: ERROR: Invalid texture information\n"},
+        {Cat(Header(2, 2, 2, 24), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}), "reefmere: ERROR: Could not read image data\n"},
+        {Cat(Header(10, 2, 2, 24), {0x81, 1, 2, 3}), "reefmere: ERROR: Could not read RLE header\n"},
+        {Cat(Header(10, 2, 2, 24), {0x01, 1, 2, 3, 4, 5}), "reefmere: ERROR: Could not read image data\n"},
+        {Cat(Header(10, 2, 2, 24), {0x01, 1, 2, 3, 4, 5, 6, 0x81, 7}), "reefmere: ERROR: Could not read from file\n"},
+        // The last packet reaches past width x height: nothing is written past the buffer.
+        {Cat(Header(10, 2, 2, 24), {0x82, 1, 2, 3, 0x81, 4, 5, 6}), "reefmere: ERROR: Too many pixels read\n"},
+        {Cat(Header(10, 2, 2, 24), {0x84, 1, 2, 3, 0, 0, 0, 0}), "reefmere: ERROR: Too many pixels read\n"},
+        {Cat(Header(10, 2, 2, 32), {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
+         "reefmere: ERROR: Too many pixels read\n"},
+        // A header claiming 65535 x 65535 pixels with a few bytes behind it is refused
+        // before anything is allocated.
+        {Cat(Header(2, 65535, 65535, 32), {1, 2, 3, 4}), "reefmere: ERROR: Could not read image data\n"},
+        {Cat(Header(10, 65535, 65535, 32), {0xFF, 1, 2, 3, 4}), "reefmere: ERROR: Could not read image data\n"},
+    };
+    for (const Case& c : cases) {
+        Decoded d;
+        Decode(c.bytes, &d);
+        EXPECT_FALSE(d.ok);
+        EXPECT_EQ(d.err, c.message);
+        EXPECT_EQ(d.tex.imageData, nullptr);
+    }
+    // A missing or closed stream.
+    Texture t;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadTGA2(&t, nullptr));
+    std::ifstream closed;
+    EXPECT_FALSE(LoadTGA2(&t, &closed));
+    EXPECT_FALSE(LoadTGA(&t, "/nonexistent/skin.tga"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string() +
+                                                         "reefmere: ERROR: Could not open texture file\n"
+                                                         "reefmere: ERROR: Could not open texture file\n"
+                                                         "reefmere: ERROR: Could not open texture file\n");
+}
+
+TEST(Tga, ReadsFromTheStreamPositionAndLeavesTheRestUnread) {
+    std::vector<uint8_t> bytes = {0xEE, 0xEE, 0xEE};
+    bytes = Cat(bytes, Cat(Header(10, 2, 1, 24), {0x81, 1, 2, 3}));
+    bytes.push_back(0x5A);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    in.seekg(3);
+    Texture t;
+    ASSERT_TRUE(LoadTGA2(&t, &in));
+    EXPECT_EQ(in.get(), 0x5A);
+}
+
+TEST(Tga, EncoderRoundTripsThroughBothLoaders) {
+    testsupport::TempDir dir;
+    // Long runs, short runs and noise, 300 pixels a row (more than one 128-pixel packet).
+    for (int bpp : {24, 32}) {
+        for (bool rle : {false, true}) {
+            const int w = 300, h = 5, b = bpp / 8;
+            std::vector<uint8_t> px(static_cast<size_t>(w) * h * b);
+            srand(7);
+            for (int i = 0; i < w * h; ++i)
+                for (int c = 0; c < b; ++c) px[i * b + c] = (i % 50 < 30) ? static_cast<uint8_t>(c * 40) : rand() & 3;
+            std::vector<uint8_t> encoded = reefpack::EncodeTGA(px, w, h, bpp, rle);
+            ASSERT_FALSE(encoded.empty());
+            if (rle) EXPECT_LT(encoded.size(), px.size());
+            Decoded d;
+            Decode(encoded, &d);
+            ASSERT_TRUE(d.ok) << d.err;
+            EXPECT_EQ(Pixels(d.tex), px) << bpp << " " << rle;
+
+            const std::string path = dir / "skin.tga";
+            ASSERT_TRUE(reefpack::WriteTGA(path, px.data(), w, h, bpp, rle));
+            Texture f;
+            ASSERT_TRUE(LoadTGA(&f, path.c_str()));
+            EXPECT_EQ(Pixels(f), px);
+        }
+    }
+    EXPECT_TRUE(reefpack::EncodeTGA(nullptr, 1, 1, 24, false).empty());
+    uint8_t one[4] = {};
+    EXPECT_TRUE(reefpack::EncodeTGA(one, 1, 1, 16, false).empty());
+    EXPECT_TRUE(reefpack::EncodeTGA(one, 0, 1, 24, false).empty());
+}
