@@ -1,0 +1,205 @@
+// SSMAIN::Draw: the refracting water surface, the fish (stepped here, once per drawn
+// frame), the projected caustic pass over the fish and the back wall, then the overlay.
+// Also the caustic render-to-texture and the projector / ortho state switches.
+// Leans on water/ (WATERCLASS), fish/ (AQUARIUM), math/ (frustum, look-at matrix).
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include "fish/Aquarium.h"
+#include "math/GLStuff.h"
+#include "math/NiftyMaths.h"
+#include "scene/SSMain.h"
+#include "water/Water.h"
+
+namespace {
+
+// Side of the caustic render target, pixels.
+constexpr int kCausticSide = 128;
+// Tank back wall (world units): the plane z = -37 down to y = -100.
+constexpr float kBackWallZ = -37.0f;
+constexpr float kBackWallBottom = -100.0f;
+// Rate (per second) at which the drawn roll closes its gap to the target.
+constexpr double kTiltRate = 5.0;
+
+float SurfaceY(float level) { return static_cast<float>(level * 80.0 - 40.0); }
+
+}  // namespace
+
+void SSMAIN::Draw() {
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    gluLookAt(eye.x, eye.y, eye.z, lookAt.x, lookAt.y, lookAt.z, 0.0, 1.0, 0.0);
+
+    if (smsActive) {
+        const float gap = tiltTarget.z - tiltCurrent.z;
+        tiltCurrent.z = static_cast<float>(tiltCurrent.z + gap * frameTime * kTiltRate);
+        glRotatef(-(tiltCurrent.z - restRoll), 0.0f, 0.0f, 1.0f);
+    }
+    const GLfloat light[4] = {lightPos.x, lightPos.y, lightPos.z, 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    ExtractFrustum();
+
+    const float surfaceY = SurfaceY(waterLevel);
+    if (waterLevel < 1.0f && water) {
+        const float c = fade * -0.75f + 0.75f;
+        glColor4f(c, c, c, 1.0f);
+        glPushMatrix();
+        glTranslatef(0.0f, surfaceY, -5.0f);
+        glBindTexture(GL_TEXTURE_2D, backgroundTexture);
+        // Tipped about an axis 32 units behind the surface centre: -20 degrees when
+        // empty, towards +20 as the tank fills.
+        glTranslatef(0.0f, 0.0f, -32.0f);
+        glRotatef(40.0f * waterLevel - 20.0f, 1.0f, 0.0f, 0.0f);
+        glTranslatef(0.0f, 0.0f, 32.0f);
+        glScalef(1.66f, 1.0f, 1.0f);
+        water->DrawSurface();
+        glPopMatrix();
+    }
+
+    if (aquarium) aquarium->Move(waterLevel, static_cast<float>(frameTime));
+
+    glEnable(GL_CULL_FACE);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    const float bright = 1.0f - fade;
+    glColor4f(bright, bright, bright, 1.0f);
+    glPushMatrix();
+    if (aquarium) aquarium->Draw(false);
+    glPopMatrix();
+
+    if (wantCaustic) {
+        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        glEnable(GL_BLEND);
+        const float c = fade * -0.25f + 0.25f;
+        glColor4f(c, c, c, c);
+        glDisable(GL_LIGHTING);
+        ReadyProjPass(waterLevel);
+        glBindTexture(GL_TEXTURE_2D, causticTexture);
+        // The second pass over the same fish must win the depth test.
+        glDepthMask(GL_FALSE);
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(-0.1f, -0.5f);
+        glPushMatrix();
+        if (aquarium) aquarium->Draw(true);
+        glPopMatrix();
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        glDepthMask(GL_TRUE);
+        glDisable(GL_CULL_FACE);
+
+        // Back wall; texture coordinates come from the projector.
+        const float w = 60.0f * aspect;
+        glBegin(GL_QUADS);
+        glVertex3f(-w, surfaceY, kBackWallZ);
+        glVertex3f(w, surfaceY, kBackWallZ);
+        glVertex3f(w, kBackWallBottom, kBackWallZ);
+        glVertex3f(-w, kBackWallBottom, kBackWallZ);
+        glEnd();
+        ReadyNormalPass();
+    }
+
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+    if (!preview) DoOverlay();
+    glDisable(GL_TEXTURE_2D);
+}
+
+void SSMAIN::RenderToTexture(uint32_t texture) {
+    glViewport(0, 0, kCausticSide, kCausticSide);
+    ViewOrtho();
+    if (water) {
+        glPushMatrix();
+        // The 64-unit water square fills the 128-pixel target, turned to face the viewer.
+        glScalef(2.0f, 2.0f, 1.0f);
+        glTranslatef(32.0f, 32.0f, 0.0f);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_DEPTH_TEST);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glEnable(GL_BLEND);
+        glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
+        water->DrawCaustics();
+        glDisable(GL_BLEND);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_TEXTURE_2D);
+        glPopMatrix();
+    }
+    ViewPerspective();
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, kCausticSide, kCausticSide, 0);
+    // The frame has not been drawn yet: leave clean buffers behind.
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(0, 0, viewWidth, viewHeight);
+}
+
+void ReadyProjPass(float level) {
+    // Planes given under the camera (and tilt) transform: generated coordinates are
+    // world positions (x, y, z, 1).
+    const GLfloat sPlane[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+    const GLfloat tPlane[4] = {0.0f, 1.0f, 0.0f, 0.0f};
+    const GLfloat rPlane[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+    const GLfloat qPlane[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glTexGenfv(GL_S, GL_EYE_PLANE, sPlane);
+    glTexGenfv(GL_T, GL_EYE_PLANE, tPlane);
+    glTexGenfv(GL_R, GL_EYE_PLANE, rPlane);
+    glTexGenfv(GL_Q, GL_EYE_PLANE, qPlane);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
+    glTexGeni(GL_R, GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
+    glTexGeni(GL_Q, GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    glEnable(GL_TEXTURE_GEN_R);
+    glEnable(GL_TEXTURE_GEN_Q);
+
+    // Projector at (0, 100, 20) aimed at the back wall's water line.
+    VECTOR3D from{0.0f, 100.0f, 20.0f};
+    VECTOR3D to{0.0f, level * 80.0f - 40.0f, kBackWallZ};
+    const MATRIX m = TransposeMatrix(MatrixAngleBetweenVectors(from, to));
+
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glTranslatef(0.5f, 0.0f, 0.0f);
+    glScalef(level * -0.5f + 1.1f, 1.0f, 1.0f);  // 1.1 when empty, 0.6 when full
+    gluPerspective(65.0, 1.0, 0.1, 1.0);
+    glMultMatrixd(m.m);
+    glTranslatef(0.0f, -100.0f, -20.0f);
+    glMatrixMode(GL_MODELVIEW);
+    glEnable(GL_TEXTURE_2D);
+}
+
+void ReadyNormalPass() {
+    // S and T stay in sphere-map mode: fish materials with generated coordinates switch
+    // generation on and rely on the mode they find.
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glDisable(GL_TEXTURE_GEN_R);
+    glDisable(GL_TEXTURE_GEN_Q);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glEnable(GL_TEXTURE_2D);
+}
+
+void ViewOrtho() {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, kCausticSide, kCausticSide, 0.0, -1.0, 1.0);  // y grows downwards
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+void ViewPerspective() {
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
