@@ -12,6 +12,7 @@
 
 #include "fish/Aquarium.h"
 #include "image/Texture.h"
+#include "motion/unimotion.h"
 #include "view/Settings.h"
 #include "water/Background.h"
 #include "water/Water.h"
@@ -52,8 +53,12 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
 
     // Water, background grid, aquarium and resource textures are replaced here, in this
     // order, before anything is drawn:
-    //   [water]      delete water; water = new WATERCLASS (false on failure)
-    //   [water]      delete background; background = new BACKGROUND
+    delete water;
+    water = new (std::nothrow) WATERCLASS;
+    if (!water) return false;
+    delete background;
+    background = new (std::nothrow) BACKGROUND;
+    if (!background) return false;
     //   [fish]       delete aquarium; aquarium = new AQUARIUM
     //   [images]     release resTextures; LoadTexturesFromDataFile(archivePath, ...)
     (void)archivePath;
@@ -76,10 +81,15 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
     glEnable(GL_LIGHT0);
     glCullFace(GL_BACK);  // culling itself is switched on only while fish are drawn
 
-    //   [water]      water->Initialize(waterShift, 64.0, true, 1.0); background->InitWobble()
+    // An allocation failure leaves a grid the water update and draws skip safely.
+    water->Initialize(static_cast<unsigned short>(waterShift & 0xFFFF), 64.0f, true, 1.0f);
+    background->InitWobble();
     //   [fish]       aquarium->Setup(settings) (false -> return false);
     //                aquarium->bubbleTexture = resTextures[9].texID
-    //   [water]      if (wantCaustic) causticTexture = EmptyTexture()
+    if (wantCaustic) {
+        if (causticTexture) glDeleteTextures(1, &causticTexture);
+        causticTexture = EmptyTexture();
+    }
 
     // Wanted level in [0.65, 1.09] when random; above 1 the tank simply stays full.
     double wanted = static_cast<double>(settings->WWATERLEVEL) / 100.0;
@@ -88,8 +98,22 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
     waterLevel = gradualFill ? 0.0f : wantedLevel;
 
     smsActive = false;
-    //   [water]      if (settings->WANTSMS) the motion-sensor step: detect_sms, first
-    //                read_sms, restRoll and both tilt vectors.
+    if (settings->WANTSMS) {
+        smsKind = detect_sms();
+        if (smsKind == 0) return true;  // no sensor: the tank is never tilted
+        smsActive = true;
+        VECTOR3D v{0.0f, 0.0f, 0.0f};
+        restRoll = 0.0f;
+        // A failed first read counts as a level machine.
+        if (read_sms(smsKind, &smsRaw.x, &smsRaw.y, &smsRaw.z))
+            v = {static_cast<float>(smsRaw.x), static_cast<float>(smsRaw.y), static_cast<float>(smsRaw.z)};
+        v = v / 256.0f;
+        v *= 90.0f;  // a reading of 256 is 90 degrees
+        if (v.z < 0.0f) v.x = 180.0f - v.x;
+        restRoll = v.x;
+        tiltTarget = {0.0f, 0.0f, v.x};
+        tiltCurrent = {0.0f, 0.0f, v.x};
+    }
     return true;
 }
 
