@@ -124,7 +124,7 @@ void PREFSTORE::OpenFile(const std::string& path) {
     // is kept before anything overwrites it.
     for (size_t i = 0; i < kSettingKeyCount; i++) {
         const SettingKey& k = kSettingKeys[i];
-        int want = k.type == SettingType::Bool ? PLIST_BOOLEAN
+        int want = k.type == SettingType::Boolean ? PLIST_BOOLEAN
                    : k.type == SettingType::Integer ? PLIST_UINT : PLIST_STRING;
         Node(k.key, want);
     }
@@ -267,7 +267,7 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
         SettingValue v;
         bool found = false;
         switch (k.type) {
-        case SettingType::Bool: {
+        case SettingType::Boolean: {
             bool b = false;
             found = store.GetBool(k.key, &b);
             v.integer = b ? 1 : 0;
@@ -276,7 +276,7 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
         case SettingType::Integer:
             found = store.GetInteger(k.key, &v.integer);
             break;
-        case SettingType::String:
+        case SettingType::Text:
             found = store.GetString(k.key, &v.text);
             break;
         }
@@ -294,9 +294,9 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
         for (size_t i = 0; i < kSettingKeyCount; i++) {
             const SettingKey& k = kSettingKeys[i];
             switch (k.type) {
-            case SettingType::Bool: store.SetBool(k.key, k.defaultInteger != 0); break;
+            case SettingType::Boolean: store.SetBool(k.key, k.defaultInteger != 0); break;
             case SettingType::Integer: store.SetInteger(k.key, k.defaultInteger); break;
-            case SettingType::String:
+            case SettingType::Text:
                 if (k.defaultText) store.SetString(k.key, k.defaultText);
                 break;
             }
@@ -317,9 +317,9 @@ bool SaveSettings(const SETTINGS& s, bool mainMonitorOnly, const char* selection
         SettingValue v;
         k.get(s, mainMonitorOnly, &v);
         switch (k.type) {
-        case SettingType::Bool: store.SetBool(k.key, v.integer != 0); break;
+        case SettingType::Boolean: store.SetBool(k.key, v.integer != 0); break;
         case SettingType::Integer: store.SetInteger(k.key, v.integer); break;
-        case SettingType::String: store.SetString(k.key, v.text.c_str()); break;
+        case SettingType::Text: store.SetString(k.key, v.text.c_str()); break;
         }
     }
     if (selection) store.SetString("FishSelection", selection);

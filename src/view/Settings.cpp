@@ -12,7 +12,7 @@
 namespace {
 
 #define BOOL_KEY(name, field, def, help)                                                    \
-    {name, SettingType::Bool, def, nullptr, help,                                            \
+    {name, SettingType::Boolean, def, nullptr, help,                                            \
      [](const SETTINGS& s, bool, SettingValue* o) { o->integer = s.field ? 1 : 0; },         \
      [](SETTINGS* s, bool*, const SettingValue& v) { s->field = v.integer != 0; }}
 
@@ -25,8 +25,8 @@ namespace {
 
 // Order: the order in which the reset writes the defaults.
 const SettingKey kSettingKeys[] = {
-    {"version", SettingType::String, 0, SETTINGS_VERSION, "version of the stored set", nullptr, nullptr},
-    {"MainMonitorOnly", SettingType::Bool, 0, nullptr, "animate only on the main screen",
+    {"version", SettingType::Text, 0, SETTINGS_VERSION, "version of the stored set", nullptr, nullptr},
+    {"MainMonitorOnly", SettingType::Boolean, 0, nullptr, "animate only on the main screen",
      [](const SETTINGS&, bool mmo, SettingValue* o) { o->integer = mmo ? 1 : 0; },
      [](SETTINGS*, bool* mmo, const SettingValue& v) {
          if (mmo) *mmo = v.integer != 0;
@@ -42,7 +42,7 @@ const SettingKey kSettingKeys[] = {
     BOOL_KEY("RandomWaterLevel", RWATERLEVEL, 1, "pick a random water level"),
     INT_KEY("WantedWaterLevel", WWATERLEVEL, int64_t, 85, "water level in percent"),
     BOOL_KEY("PlaySound", PLAYSOUND, 1, "play the looping sound"),
-    {"BGPath", SettingType::String, 0, "/library/Desktop Pictures/", "folder of background pictures",
+    {"BGPath", SettingType::Text, 0, "/library/Desktop Pictures/", "folder of background pictures",
      [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.BGPath; },
      [](SETTINGS* s, bool*, const SettingValue& v) { CopyToField(s->BGPath, sizeof s->BGPath, v.text.c_str()); }},
     BOOL_KEY("StayOnScreen", STAYONSCREEN, 0, "fish stay on screen"),
@@ -51,7 +51,7 @@ const SettingKey kSettingKeys[] = {
     BOOL_KEY("LowCPU", LOWCPU, 0, "lower frame rate (at most 20 frames a second)"),
     BOOL_KEY("WantSMS", WANTSMS, 0, "tilt the water with a motion sensor"),
     BOOL_KEY("SMSReverse", SMSREVERSE, 0, "reverse the motion sensor's roll"),
-    {"FishSelection", SettingType::String, 0, nullptr, "switched-off species: name#...##",
+    {"FishSelection", SettingType::Text, 0, nullptr, "switched-off species: name#...##",
      [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.fishSelection ? s.fishSelection : ""; },
      [](SETTINGS* s, bool*, const SettingValue& v) {
          FreeFishSelection(s);
@@ -70,7 +70,7 @@ const SettingKey* FindSettingKey(const char* key) {
 void DefaultSettings(SETTINGS* s, bool* mainMonitorOnly) {
     for (size_t i = 0; i < kSettingKeyCount; i++) {
         const SettingKey& k = kSettingKeys[i];
-        if (!k.set || (k.type == SettingType::String && !k.defaultText)) continue;
+        if (!k.set || (k.type == SettingType::Text && !k.defaultText)) continue;
         SettingValue v;
         v.integer = k.defaultInteger;
         if (k.defaultText) v.text = k.defaultText;
@@ -102,7 +102,7 @@ bool SetFishSelection(SETTINGS* s, const char* text) {
 bool ParseSettingValue(const SettingKey& key, const char* text, SettingValue* out) {
     if (!text || !out) return false;
     switch (key.type) {
-    case SettingType::Bool:
+    case SettingType::Boolean:
         if (!strcasecmp(text, "yes") || !strcasecmp(text, "true") || !strcmp(text, "1") ||
             !strcasecmp(text, "on")) {
             out->integer = 1;
@@ -123,7 +123,7 @@ bool ParseSettingValue(const SettingKey& key, const char* text, SettingValue* ou
         out->integer = v;
         return true;
     }
-    case SettingType::String:
+    case SettingType::Text:
         out->text = text;
         return true;
     }

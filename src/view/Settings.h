@@ -43,7 +43,8 @@ struct SETTINGS {
 // Module name of the store; its file is <config dir>/kpFishSS.plist.
 #define SETTINGS_MODULE "kpFishSS"
 
-enum class SettingType { Bool, Integer, String };
+// (Not Bool/String: Xlib defines Bool as a macro.)
+enum class SettingType { Boolean, Integer, Text };
 
 // A value on its way between the store and the record. Booleans use integer 0/1.
 struct SettingValue {

@@ -1,0 +1,164 @@
+// Table-driven parsing of reefmere's arguments.
+#include "CommandLine.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool ParseSize(const char* text, int* w, int* h) {
+    if (!text) return false;
+    int a = 0, b = 0;
+    char x = 0, extra = 0;
+    if (sscanf(text, "%d%c%d%c", &a, &x, &b, &extra) != 3 || (x != 'x' && x != 'X')) return false;
+    if (a < 1 || b < 1 || a > 16384 || b > 16384) return false;
+    *w = a;
+    *h = b;
+    return true;
+}
+
+bool ParseSeconds(const char* text, double* out) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    double v = strtod(text, &end);
+    if (errno || !end || *end || !(v > 0.0) || v > 1e7) return false;
+    *out = v;
+    return true;
+}
+
+struct FLAG {
+    const char* name;
+    const char* arg;   // null: no argument; "[WxH]": optional
+    const char* help;
+    bool (*apply)(COMMANDLINE* cl, const char* arg);
+};
+
+const FLAG kFlags[] = {
+    {"--window", "[WxH]", "animate in a window (default 1024x768); Esc or q quits",
+     [](COMMANDLINE* cl, const char* a) {
+         cl->mode = RunMode::Window;
+         return !a || ParseSize(a, &cl->window.width, &cl->window.height);
+     }},
+    {"--fullscreen", nullptr, "with --window: cover the screen",
+     [](COMMANDLINE* cl, const char*) {
+         cl->window.fullscreen = true;
+         return true;
+     }},
+    {"--headless", nullptr, "render offscreen (EGL) with a fixed frame step and write PNG frames",
+     [](COMMANDLINE* cl, const char*) {
+         cl->mode = RunMode::Headless;
+         return true;
+     }},
+    {"--size", "WxH", "headless frame size in pixels (default 1280x720)",
+     [](COMMANDLINE* cl, const char* a) {
+         cl->sizeGiven = true;
+         return ParseSize(a, &cl->headless.width, &cl->headless.height);
+     }},
+    {"--seconds", "S", "headless: scene seconds to render (default 10); window: quit after S seconds",
+     [](COMMANDLINE* cl, const char* a) {
+         double s = 0;
+         if (!ParseSeconds(a, &s)) return false;
+         cl->headless.seconds = s;
+         cl->window.seconds = s;
+         return true;
+     }},
+    {"--out", "DIR", "headless: folder for frame-0001.png, frame-0002.png, ...",
+     [](COMMANDLINE* cl, const char* a) {
+         cl->headless.outDir = a;
+         return a[0] != '\0';
+     }},
+    {"--every", "S", "headless: scene seconds between written frames (default 0.5)",
+     [](COMMANDLINE* cl, const char* a) { return ParseSeconds(a, &cl->headless.every); }},
+    {"--snapshot", "FILE", "headless: write the last frame to FILE",
+     [](COMMANDLINE* cl, const char* a) {
+         cl->headless.snapshot = a;
+         return a[0] != '\0';
+     }},
+    {"--preview", nullptr, "act as the small preview: low detail, no overlay, no sound",
+     [](COMMANDLINE* cl, const char*) {
+         cl->headless.preview = true;
+         cl->window.preview = true;
+         return true;
+     }},
+    {"--defaults", nullptr, "ignore the stored preferences (and do not write them)",
+     [](COMMANDLINE* cl, const char*) {
+         cl->view.useStore = false;
+         return true;
+     }},
+    {"--seed", "N", "seed the random numbers with N instead of the time",
+     [](COMMANDLINE* cl, const char* a) {
+         char* end = nullptr;
+         errno = 0;
+         unsigned long v = strtoul(a, &end, 10);
+         if (errno || !end || *end || !*a) return false;
+         cl->view.fixedSeed = true;
+         cl->view.seed = static_cast<unsigned>(v);
+         return true;
+     }},
+    {"--help", nullptr, "this text",
+     [](COMMANDLINE* cl, const char*) {
+         cl->help = true;
+         return true;
+     }},
+};
+
+bool LooksLikeSize(const char* s) {
+    int w, h;
+    return s && ParseSize(s, &w, &h);
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
+    for (int i = 1; i < argc; i++) {
+        const char* a = argv[i];
+        const FLAG* flag = nullptr;
+        for (const FLAG& f : kFlags)
+            if (!strcmp(a, f.name) || (a[0] == '-' && a[1] != '-' && !strcmp(a + 1, f.name + 2))) flag = &f;
+        if (flag) {
+            const char* arg = nullptr;
+            if (flag->arg && flag->arg[0] == '[') {
+                if (i + 1 < argc && LooksLikeSize(argv[i + 1])) arg = argv[++i];
+            } else if (flag->arg) {
+                if (i + 1 >= argc) {
+                    fprintf(stderr, "reefmere: %s needs %s\n", flag->name, flag->arg);
+                    return false;
+                }
+                arg = argv[++i];
+            }
+            if (!flag->apply(cl, arg)) {
+                fprintf(stderr, "reefmere: bad value for %s: %s\n", flag->name, arg ? arg : "");
+                return false;
+            }
+            continue;
+        }
+        // A preference for this run only (--max-fish 2, --no-caustic, ...).
+        int used = ParseSettingOverride(argc, argv, &i, &cl->view.overrides);
+        if (used < 0) return false;
+        if (used > 0) {
+            i--;  // the loop steps past what the override consumed
+            continue;
+        }
+        fprintf(stderr, "reefmere: unknown argument %s (try --help)\n", a);
+        return false;
+    }
+    return true;
+}
+
+std::string UsageText() {
+    std::string s =
+        "usage: reefmere --window [WxH] [--fullscreen] [--seconds S]\n"
+        "       reefmere --headless [--size WxH] [--seconds S] [--out DIR] [--every S] [--snapshot FILE]\n\n";
+    char line[512];
+    for (const FLAG& f : kFlags) {
+        snprintf(line, sizeof line, "  %-22s %s\n",
+                 (std::string(f.name) + (f.arg ? std::string(" ") + f.arg : std::string())).c_str(), f.help);
+        s += line;
+    }
+    s += "\nPreferences for this run only (the stored ones otherwise):\n";
+    s += SettingOverridesHelp();
+    return s;
+}

@@ -1,0 +1,25 @@
+// reefmere's command line: one table of flags (mode, size, output, view options) plus a
+// flag per preference key generated from the settings key table (--MaxFish 2 ...).
+#pragma once
+
+#include <string>
+
+#include "platform/headless_host.h"
+#include "platform/x11_host.h"
+
+enum class RunMode { Unset, Window, Headless };
+
+struct COMMANDLINE {
+    RunMode mode = RunMode::Unset;
+    X11RUNOPTIONS window;
+    HEADLESSOPTIONS headless;
+    VIEWOPTIONS view;
+    bool help = false;
+    bool sizeGiven = false;
+};
+
+// Parses argv into cl. False with one line on stderr for an unknown flag or a bad value.
+bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl);
+
+// The usage text, flags and preference keys included.
+std::string UsageText();

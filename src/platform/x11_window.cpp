@@ -1,0 +1,70 @@
+// Standalone X11 window and its event handling.
+#include "platform/x11_window.h"
+
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+
+#include <cstdio>
+#include <cstring>
+
+Window X11CreateWindow(Display* dpy, XVisualInfo* vi, int width, int height, bool fullscreen, const char* title) {
+    if (!dpy || !vi || width <= 0 || height <= 0) return 0;
+    Window root = RootWindow(dpy, vi->screen);
+    XSetWindowAttributes attrs;
+    memset(&attrs, 0, sizeof attrs);
+    attrs.colormap = XCreateColormap(dpy, root, vi->visual, AllocNone);
+    attrs.background_pixel = BlackPixel(dpy, vi->screen);
+    attrs.border_pixel = 0;
+    attrs.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
+    Window win = XCreateWindow(dpy, root, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                               vi->depth, InputOutput, vi->visual,
+                               CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attrs);
+    if (!win) {
+        fprintf(stderr, "reefmere: cannot create an X window\n");
+        return 0;
+    }
+    XStoreName(dpy, win, title ? title : "Reefmere");
+    XClassHint hint;
+    hint.res_name = const_cast<char*>("reefmere");
+    hint.res_class = const_cast<char*>("Reefmere");
+    XSetClassHint(dpy, win, &hint);
+    Atom wmDelete = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(dpy, win, &wmDelete, 1);
+    if (fullscreen) {
+        Atom state = XInternAtom(dpy, "_NET_WM_STATE", False);
+        Atom full = XInternAtom(dpy, "_NET_WM_STATE_FULLSCREEN", False);
+        XChangeProperty(dpy, win, state, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&full), 1);
+    }
+    return win;
+}
+
+void X11PumpEvents(Display* dpy, Window win, X11WINDOWEVENTS* ev) {
+    Atom wmDelete = XInternAtom(dpy, "WM_DELETE_WINDOW", True);
+    while (XPending(dpy) > 0) {
+        XEvent e;
+        XNextEvent(dpy, &e);
+        if (e.xany.window != win) continue;
+        switch (e.type) {
+        case KeyPress: {
+            KeySym sym = XLookupKeysym(&e.xkey, 0);
+            if (sym == XK_Escape || sym == XK_q || sym == XK_Q) ev->quit = true;
+            break;
+        }
+        case ConfigureNotify:
+            if (e.xconfigure.width > 0 && e.xconfigure.height > 0) {
+                ev->resized = true;
+                ev->width = e.xconfigure.width;
+                ev->height = e.xconfigure.height;
+            }
+            break;
+        case ClientMessage:
+            if (wmDelete != None && static_cast<Atom>(e.xclient.data.l[0]) == wmDelete) ev->quit = true;
+            break;
+        case DestroyNotify:
+            ev->quit = true;
+            break;
+        default:
+            break;
+        }
+    }
+}

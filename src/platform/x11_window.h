@@ -1,0 +1,22 @@
+// The standalone window: a top-level X11 window with a GLX visual, a close button that
+// quits, optional full screen, and the few events the view cares about.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+// What the run loop sees of the X event stream.
+struct X11WINDOWEVENTS {
+    bool quit = false;       // Esc, q, or the window manager's close
+    bool resized = false;
+    int width = 0;           // pixels, valid when resized
+    int height = 0;
+};
+
+// Creates (unmapped) a width x height window for the visual; 0 with one line on stderr
+// on failure. fullscreen asks the window manager for _NET_WM_STATE_FULLSCREEN.
+Window X11CreateWindow(Display* dpy, XVisualInfo* visual, int width, int height, bool fullscreen,
+                       const char* title);
+
+// Drains pending events of win into ev (sizes from the last ConfigureNotify).
+void X11PumpEvents(Display* dpy, Window win, X11WINDOWEVENTS* ev);
