@@ -51,9 +51,9 @@ public:
     MS3D& operator=(const MS3D&) = delete;
 
     // Reads a model from a stream positioned at its first byte (an archive lump or a
-    // file). Every count and index is checked; on any failure the object is left empty,
-    // one line goes to stderr, and the result is false. The stream is left just after the
-    // last translation key of the last joint.
+    // file). Every count and index is checked; on any failure one line goes to stderr,
+    // the result is false and the object is unchanged (a successful load replaces what it
+    // held). The stream is left just after the last translation key of the last joint.
     bool LoadFromFStream(std::istream* in);
     // Same from a file path.
     bool Load(const char* path);
