@@ -161,10 +161,12 @@ int read_sms(int kind, int* x, int* y, int* z) {
     for (int i = 0; i < 3; ++i) {
         sum[i] = raw[i];
         int64_t offset;
-        // Saturating: a stored offset is untrusted and may be anywhere in 64 bits.
+        // A stored offset is untrusted and may be anywhere in 64 bits: bound it so the
+        // sum cannot overflow, then saturate the sum to the int range.
         if (sms_calibration_value(keys[i], &offset)) {
-            if (offset > INT_MAX) offset = INT_MAX;
-            if (offset < INT_MIN) offset = INT_MIN;
+            const int64_t kBound = int64_t(1) << 40;
+            if (offset > kBound) offset = kBound;
+            if (offset < -kBound) offset = -kBound;
             sum[i] += offset;
         }
     }
