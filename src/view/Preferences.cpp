@@ -202,7 +202,11 @@ bool PREFSTORE::KeepCopyOfDamagedFile() {
         return true;
     }
     // Unreadable files may be large; copy at most what was read (capped above).
-    std::string copy = path_ + ".unreadable-" + std::to_string(static_cast<long long>(time(nullptr)));
+    // Never replace an earlier copy: add a counter when the name is taken.
+    std::string base = path_ + ".unreadable-" + std::to_string(static_cast<long long>(time(nullptr)));
+    std::string copy = base;
+    struct stat st;
+    for (int n = 1; stat(copy.c_str(), &st) == 0 && n < 1000; n++) copy = base + "-" + std::to_string(n);
     std::string why;
     if (!AtomicWrite(copy, bytes.data(), bytes.size(), &why)) {
         fprintf(stderr, "reefmere: cannot keep a copy of %s as %s: %s; leaving it untouched\n",
