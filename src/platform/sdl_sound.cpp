@@ -1,0 +1,88 @@
+// SDL2 audio for the looping sound; see sdl_sound.h.
+#include "platform/sdl_sound.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+void Callback(void* user, Uint8* stream, int len) { static_cast<SdlSound*>(user)->Fill(stream, len); }
+}  // namespace
+
+float SoundGainForVolume(float volume) {
+    if (!(volume > 0.0f)) return 0.0f;  // also NaN
+    return volume >= 100.0f ? 1.0f : volume / 100.0f;
+}
+
+bool SdlSound::Play(const char* wavPath, float volume) {
+    Stop();
+    // Set before SDL starts: SDL would otherwise install SIGINT/SIGTERM handlers.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        std::fprintf(stderr, "reefmere: no sound: %s\n", SDL_GetError());
+        return false;
+    }
+    subsystemUp_ = true;
+    SDL_AudioSpec wav;
+    Uint8* buf = nullptr;
+    Uint32 len = 0;
+    if (!SDL_LoadWAV(wavPath, &wav, &buf, &len)) {
+        std::fprintf(stderr, "reefmere: %s: not a playable WAV file (%s)\n", wavPath, SDL_GetError());
+        Stop();
+        return false;
+    }
+    size_t frame = static_cast<size_t>(SDL_AUDIO_BITSIZE(wav.format) / 8) * wav.channels;
+    if (len == 0 || frame == 0 || len % frame != 0) {
+        std::fprintf(stderr, "reefmere: %s: WAV file holds no whole sample frames\n", wavPath);
+        SDL_FreeWAV(buf);
+        Stop();
+        return false;
+    }
+    samples_.assign(buf, buf + len);
+    SDL_FreeWAV(buf);
+    // The device takes the file's own format; SDL converts to the hardware behind it.
+    wav.callback = Callback;
+    wav.userdata = this;
+    wav.samples = 2048;
+    SDL_AudioSpec got;
+    position_ = 0;
+    format_ = wav.format;
+    mixVolume_ = static_cast<int>(SoundGainForVolume(volume) * SDL_MIX_MAXVOLUME + 0.5f);
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &wav, &got, 0);
+    if (device_ == 0) {
+        std::fprintf(stderr, "reefmere: no sound device: %s\n", SDL_GetError());
+        Stop();
+        return false;
+    }
+    silence_ = got.silence;
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
+}
+
+void SdlSound::Fill(uint8_t* stream, int len) {
+    std::memset(stream, silence_, static_cast<size_t>(len));
+    if (samples_.empty() || mixVolume_ <= 0) return;
+    size_t done = 0;
+    while (done < static_cast<size_t>(len)) {
+        size_t n = std::min(static_cast<size_t>(len) - done, samples_.size() - position_);
+        SDL_MixAudioFormat(stream + done, samples_.data() + position_, format_, static_cast<Uint32>(n), mixVolume_);
+        done += n;
+        position_ += n;
+        if (position_ >= samples_.size()) position_ = 0;  // loop
+    }
+}
+
+void SdlSound::Stop() {
+    if (device_ != 0) {
+        SDL_CloseAudioDevice(device_);  // waits for the callback to return
+        device_ = 0;
+    }
+    samples_.clear();
+    position_ = 0;
+    if (subsystemUp_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        subsystemUp_ = false;
+    }
+}

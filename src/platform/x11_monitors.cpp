@@ -1,0 +1,89 @@
+// XRandR monitor queries; see x11_monitors.h.
+#include "platform/x11_monitors.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <algorithm>
+
+std::vector<MonitorRect> QueryMonitors(Display* dpy, Window root) {
+    std::vector<MonitorRect> out;
+    int evBase = 0, errBase = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(dpy, &evBase, &errBase) && XRRQueryVersion(dpy, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int n = 0;
+        XRRMonitorInfo* m = XRRGetMonitors(dpy, root, True, &n);
+        for (int i = 0; m && i < n; ++i) {
+            if (m[i].width <= 0 || m[i].height <= 0) continue;
+            MonitorRect r;
+            r.x = m[i].x;
+            r.y = m[i].y;
+            r.width = m[i].width;
+            r.height = m[i].height;
+            r.primary = m[i].primary != 0;
+            if (char* nm = m[i].name ? XGetAtomName(dpy, m[i].name) : nullptr) {
+                r.name = nm;
+                XFree(nm);
+            }
+            out.push_back(r);
+        }
+        if (m) XRRFreeMonitors(m);
+    }
+    if (out.empty()) {
+        XWindowAttributes wa;
+        if (XGetWindowAttributes(dpy, root, &wa)) {
+            MonitorRect r;
+            r.width = wa.width;
+            r.height = wa.height;
+            r.primary = true;
+            r.name = "screen";
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
+int MainMonitorIndex(const std::vector<MonitorRect>& monitors) {
+    for (size_t i = 0; i < monitors.size(); ++i)
+        if (monitors[i].primary) return static_cast<int>(i);
+    return monitors.empty() ? -1 : 0;
+}
+
+int MonitorUnderRect(const std::vector<MonitorRect>& monitors, int x, int y, int width, int height) {
+    int best = -1;
+    long long bestArea = 0;
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        const MonitorRect& m = monitors[i];
+        long long w = std::min(x + width, m.x + m.width) - std::max(x, m.x);
+        long long h = std::min(y + height, m.y + m.height) - std::max(y, m.y);
+        if (w <= 0 || h <= 0) continue;
+        if (w * h > bestArea) {
+            bestArea = w * h;
+            best = static_cast<int>(i);
+        }
+    }
+    return best;
+}
+
+bool WindowRootRect(Display* dpy, Window w, int* x, int* y, int* width, int* height) {
+    XWindowAttributes wa;
+    if (!XGetWindowAttributes(dpy, w, &wa)) return false;
+    Window child;
+    int rx = 0, ry = 0;
+    if (!XTranslateCoordinates(dpy, w, wa.root, 0, 0, &rx, &ry, &child)) return false;
+    *x = rx;
+    *y = ry;
+    *width = wa.width;
+    *height = wa.height;
+    return true;
+}
+
+bool WindowOnMainMonitor(Display* dpy, Window w) {
+    int x, y, width, height;
+    XWindowAttributes wa;
+    if (!XGetWindowAttributes(dpy, w, &wa) || !WindowRootRect(dpy, w, &x, &y, &width, &height)) return true;
+    std::vector<MonitorRect> mons = QueryMonitors(dpy, wa.root);
+    if (mons.size() <= 1) return true;
+    int under = MonitorUnderRect(mons, x, y, width, height);
+    return under < 0 || under == MainMonitorIndex(mons);
+}

@@ -1,0 +1,41 @@
+// XScreenSaver's conventions for a hack: which window to draw into ($XSCREENSAVER_WINDOW,
+// -root, -window-id), whether it is the settings dialog's preview pane, and a SIGTERM
+// that ends the frame loop at once (the daemon stops hacks with it).
+#pragma once
+#include <X11/Xlib.h>
+
+#include <string>
+
+// "-window-id" accepts decimal or 0x-prefixed hexadecimal (the daemon and the settings
+// dialog pass hexadecimal). False for anything else, zero included.
+bool ParseWindowId(const char* text, Window* out);
+
+// The virtual root of a screen: a top-level window carrying __SWM_VROOT (window managers
+// that draw their own desktop), else the real root.
+Window VirtualRoot(Display* dpy, int screen);
+
+// How a hack finds its window, in order:
+//   -window-id ID                       -> that window
+//   $XSCREENSAVER_WINDOW (any mode)     -> that window
+//   -root                               -> the virtual root, else the real root
+// None with *why set when the given id or variable names no window (or is malformed).
+// *fromVariable tells whether the window came from the variable.
+Window ResolveHackWindow(Display* dpy, int screen, bool rootFlag, const char* windowIdArg, std::string* why,
+                         bool* fromVariable = nullptr);
+
+// True when hack mode applies: -root, -window-id, or $XSCREENSAVER_WINDOW set.
+bool HackModeRequested(bool rootFlag, const char* windowIdArg);
+
+// The settings dialog's preview pane is a small window: smaller than this in either
+// direction, a window-id window is shown as a preview (pixels).
+const int kPreviewMaxWidth = 640;
+const int kPreviewMaxHeight = 360;
+bool IsPreviewSized(int width, int height);
+
+// SIGTERM, SIGINT and SIGHUP set a flag that the frame loop polls (and wake a poll() on
+// the X connection through a pipe), so the loop ends within one frame and tears down
+// cleanly. Install once per process.
+void InstallQuitSignals();
+bool QuitRequested();
+// A file descriptor that becomes readable when a quit signal arrived (-1 before install).
+int QuitWakeFd();

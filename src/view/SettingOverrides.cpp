@@ -1,0 +1,122 @@
+// Command-line overrides generated from the settings table; see SettingOverrides.h.
+#include "view/SettingOverrides.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::vector<SettingOverride> gProcessOverrides;
+
+// "BGType" -> "bg-type", "LowCPU" -> "low-cpu", "SMSReverse" -> "sms-reverse".
+std::string Kebab(const char* key) {
+    std::string out;
+    size_t n = std::strlen(key);
+    for (size_t i = 0; i < n; ++i) {
+        char c = key[i];
+        bool upper = std::isupper(static_cast<unsigned char>(c)) != 0;
+        if (upper && i > 0) {
+            bool prevLower = std::islower(static_cast<unsigned char>(key[i - 1])) != 0;
+            bool nextLower = i + 1 < n && std::islower(static_cast<unsigned char>(key[i + 1]));
+            bool prevUpper = std::isupper(static_cast<unsigned char>(key[i - 1])) != 0;
+            if (prevLower || (prevUpper && nextLower)) out += '-';
+        }
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string OverrideOptionName(const SettingKey& key) {
+    if (!key.set) return "";
+    std::string name = Kebab(key.key);
+    // "WantCaustic" reads better as --caustic / --no-caustic.
+    if (key.type == SettingType::Boolean && name.compare(0, 5, "want-") == 0) name = name.substr(5);
+    return name;
+}
+
+int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverride>* out) {
+    const char* arg = argv[*i];
+    if (!arg || arg[0] != '-') return 0;
+    const char* name = arg + (arg[1] == '-' ? 2 : 1);
+    std::string opt = name;
+    std::string inlineValue;
+    bool hasInline = false;
+    size_t eq = opt.find('=');
+    if (eq != std::string::npos) {
+        inlineValue = opt.substr(eq + 1);
+        opt = opt.substr(0, eq);
+        hasInline = true;
+    }
+    for (size_t k = 0; k < kSettingKeyCount; ++k) {
+        const SettingKey& key = kSettingKeys[k];
+        std::string o = OverrideOptionName(key);
+        if (o.empty()) continue;
+        SettingOverride ov;
+        ov.key = &key;
+        if (key.type == SettingType::Boolean) {
+            bool negated = opt == "no-" + o;
+            if (opt != o && !negated) continue;
+            if (hasInline) {
+                if (negated || !ParseSettingValue(key, inlineValue.c_str(), &ov.value)) {
+                    std::fprintf(stderr, "reefmere: %s: expects yes or no\n", arg);
+                    return -1;
+                }
+            } else {
+                ov.value.integer = negated ? 0 : 1;
+            }
+            out->push_back(ov);
+            *i += 1;
+            return 1;
+        }
+        if (opt != o) continue;
+        const char* text = nullptr;
+        if (hasInline) {
+            text = inlineValue.c_str();
+        } else if (*i + 1 < argc) {
+            text = argv[*i + 1];
+        } else {
+            std::fprintf(stderr, "reefmere: %s: missing value\n", arg);
+            return -1;
+        }
+        if (!ParseSettingValue(key, text, &ov.value)) {
+            std::fprintf(stderr, "reefmere: %s: not a valid value: %s\n", arg, text);
+            return -1;
+        }
+        out->push_back(ov);
+        *i += hasInline ? 1 : 2;
+        return 1;
+    }
+    return 0;
+}
+
+void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTINGS* s, bool* mainMonitorOnly) {
+    for (const SettingOverride& o : overrides)
+        if (o.key && o.key->set) o.key->set(s, mainMonitorOnly, o.value);
+    // The same ceiling as loading: the tank holds at most three fish.
+    if (s->MAX_FISH > 3) s->MAX_FISH = 3;
+}
+
+void SetProcessSettingOverrides(const std::vector<SettingOverride>& overrides) { gProcessOverrides = overrides; }
+
+void ApplyProcessSettingOverrides(SETTINGS* s, bool* mainMonitorOnly) {
+    ApplySettingOverrides(gProcessOverrides, s, mainMonitorOnly);
+}
+
+std::string SettingOverridesHelp() {
+    std::string out;
+    for (size_t k = 0; k < kSettingKeyCount; ++k) {
+        const SettingKey& key = kSettingKeys[k];
+        std::string o = OverrideOptionName(key);
+        if (o.empty()) continue;
+        std::string left = key.type == SettingType::Boolean     ? "--" + o + ", --no-" + o
+                           : key.type == SettingType::Integer ? "--" + o + " N"
+                                                              : "--" + o + " TEXT";
+        char line[512];
+        std::snprintf(line, sizeof line, "  %-34s %s\n", left.c_str(), key.help ? key.help : "");
+        out += line;
+    }
+    return out;
+}

@@ -1,0 +1,34 @@
+// Command-line overrides of the stored preferences, one option per key of the settings
+// table ("MaxFish" -> --max-fish N, "WantCaustic" -> --caustic / --no-caustic,
+// "BGPath" -> --bg-path DIR). They apply on top of what the store holds, for this run
+// only: nothing is written back. XScreenSaver's settings dialog drives the hack this way.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "view/Settings.h"
+
+// The option name of a key, without dashes ("bg-type", "caustic"); empty for keys that
+// take no override ("version").
+std::string OverrideOptionName(const SettingKey& key);
+
+struct SettingOverride {
+    const SettingKey* key = nullptr;
+    SettingValue value;
+};
+
+// Tries to read one override at argv[*i] ("--name", "-name", "--name=value",
+// "--no-name" for booleans, "--name value" for integers and strings). Returns 1 and
+// advances *i past what it used when it matched, 0 when argv[*i] is no override option,
+// -1 (one line on stderr) when it is one but its value is missing or malformed.
+int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverride>* out);
+
+// The overrides of this process, set once by main before any view exists; every view
+// applies them right after loading the store.
+void SetProcessSettingOverrides(const std::vector<SettingOverride>& overrides);
+void ApplyProcessSettingOverrides(SETTINGS* s, bool* mainMonitorOnly);
+void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTINGS* s, bool* mainMonitorOnly);
+
+// The options as --help lines, generated from the table.
+std::string SettingOverridesHelp();
