@@ -60,8 +60,15 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
     background = new (std::nothrow) BACKGROUND;
     if (!background) return false;
     //   [fish]       delete aquarium; aquarium = new AQUARIUM
-    //   [images]     release resTextures; LoadTexturesFromDataFile(archivePath, ...)
-    (void)archivePath;
+    // Resource textures: slot k is lump k of the archive (banner 1, captions 4 to 8,
+    // bubble 9). A failed load leaves the array (if any) to Cleanup.
+    if (resTextures) {
+        for (int32_t i = textureCount - 1; i >= 0; i--) resTextures[i].Destroy();
+        delete[] resTextures;
+        resTextures = nullptr;
+    }
+    textureCount = 0;
+    if (!LoadTexturesFromDataFile(archivePath, &resTextures, &textureCount)) return false;
 
     SetSize(width, height);
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "scene/SSMain.h"
+#include "view/BackgroundSource.h"
 #include "view/Paths.h"
 
 namespace {
@@ -189,6 +190,7 @@ bool ReefmereView::mainSetup() {
 
     // Background source by BGTYPE (1 desktop picture, 2 a random picture from BGPath;
     // 0 was captured at creation). The picture chain lives in view/BackgroundSource.
+    ChooseBackground(host, mySettings.BGTYPE, mySettings.BGPath, Detail(), ResourceFolder(), &DeskTex);
 
     ssMain->backgroundTexture = DeskTex.texID;
     deskTexGiven = DeskTex.texID != 0;

@@ -1,0 +1,185 @@
+// The two flat passes around the 3D scene, in pixels (y up): the underlay draws the
+// background picture, wobbling and dimmed below the water line and plain above it; the
+// overlay slides the banner and a caption in and out and fades the title card in once a
+// minute. `fade` (0..1) is shared with the 3D passes, which darken by it.
+#include <GL/gl.h>
+
+#include <cstdlib>
+
+#include "image/Texture.h"
+#include "math/Misc.h"
+#include "scene/SSMain.h"
+#include "water/Background.h"
+
+namespace {
+
+// Overlay timing, seconds.
+const float kBannerShownPhase = 20.0f;
+const float kBannerHiddenPhase = 30.0f;
+const float kCardCycle = 40.0f;     // clear time after a card, then 20 s dimmed
+const float kCardHold = -20.0f;     // the card stays until cardTimer goes below this
+const double kFadeSpeed = 0.5;      // per second, up and down
+
+// Banner and caption sizes, pixels; the card in units of a 1024 x 768 screen.
+const float kBannerWidth = 256.0f;
+const float kBannerHeight = 32.0f;
+const float kCaptionWidth = 512.0f;
+const float kBannerMargin = 40.0f;  // resting below the top edge / parking beyond an edge
+const float kBannerBottomRest = 5.0f;
+const float kCardY = 352.0f;
+const float kCardWidth = 1024.0f;
+const float kCardHeight = 64.0f;
+
+const int kBannerSlot = 1;
+const int kFirstCaptionSlot = 4;
+const int kCaptionCount = 5;
+
+void Quad(float w, float h) {
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(0.0f, 0.0f, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(w, 0.0f, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(w, h, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(0.0f, h, 0.0f);
+    glEnd();
+}
+
+// GL name of a resource texture slot; 0 (no texture) for a slot the archive lacks.
+uint32_t SlotTexture(const SSMAIN* scene, int slot) {
+    if (!scene->resTextures || slot < 0 || slot >= scene->textureCount) return 0;
+    return scene->resTextures[slot].texID;
+}
+
+void PixelProjection(int width, int height) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+}  // namespace
+
+void SSMAIN::DoUnderlay() {
+    PixelProjection(viewWidth, viewHeight);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, backgroundTexture);
+
+    // Below the water: the wobbling picture at three quarters brightness.
+    float c = static_cast<float>(fade * -0.75 + 0.75);
+    glColor4f(c, c, c, 1.0f);
+    if (background) background->Draw(viewWidth, viewHeight, waterLevel, frameTime);
+
+    // Above the water: the plain picture, cut by a plane through the water line that
+    // tilts with the tank.
+    const float w = static_cast<float>(viewWidth), h = static_cast<float>(viewHeight);
+    glTranslatef(w * 0.5f, h * 0.5f, 0.0f);
+    c = 1.0f - fade;
+    glColor4f(c, c, c, 1.0f);
+    VECTOR3D n = MakePoint(0.0f, 1.0f, 0.0f);
+    if (smsActive) Rotate(&n, 0.0f, 0.0f, -(tiltCurrent.z - restRoll));
+    const double d = static_cast<double>(-static_cast<float>(viewHeight) * waterLevel) + viewHeight * 0.5;
+    const GLdouble plane[4] = {n.x, n.y, 0.0, d};
+    glClipPlane(GL_CLIP_PLANE0, plane);
+    glEnable(GL_CLIP_PLANE0);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-w / 2, -h / 2, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(w / 2, -h / 2, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(w / 2, h / 2, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(-w / 2, h / 2, 0.0f);
+    glEnd();
+    glDisable(GL_CLIP_PLANE0);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+}
+
+void SSMAIN::DoOverlay() {
+    // Banner state: shown 20 s, hidden 30 s, alternating between the top and bottom edge.
+    bannerTimer = static_cast<float>(bannerTimer - frameTime);
+    if (!(bannerTimer >= 0.0f)) {
+        bannerTimer = kBannerHiddenPhase;
+        if (!bannerShown) {
+            captionSlot = static_cast<uint32_t>(rand() % kCaptionCount + kFirstCaptionSlot);
+            bannerPos.x = (rand() % 2 == 1) ? static_cast<float>(viewWidth) - kBannerWidth : 0.0f;
+            bannerAtTop = !bannerAtTop;
+            bannerPos.y = bannerAtTop ? static_cast<float>(viewHeight) + kBannerMargin : -kBannerMargin;
+            bannerTimer = kBannerShownPhase;
+        }
+        bannerShown = !bannerShown;
+    }
+
+    // Banner motion: ease towards the goal by frameTime of the gap each frame.
+    const float vh = static_cast<float>(viewHeight);
+    if (bannerShown || bannerAtTop) {
+        const float goal = bannerShown ? (bannerAtTop ? vh - kBannerMargin : kBannerBottomRest) : vh + kBannerMargin;
+        const float gap = goal - bannerPos.y;
+        bannerPos.y = static_cast<float>(bannerPos.y + gap * frameTime);
+    } else {
+        const double gap = -40.0 - bannerPos.y;
+        bannerPos.y = static_cast<float>(bannerPos.y + gap * frameTime);
+    }
+
+    PixelProjection(viewWidth, viewHeight);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+
+    // Both quads every frame, also while parked off screen.
+    glPushMatrix();
+    glTranslatef(bannerPos.x, bannerPos.y, 0.0f);
+    glBindTexture(GL_TEXTURE_2D, SlotTexture(this, kBannerSlot));
+    Quad(kBannerWidth, kBannerHeight);
+    glPopMatrix();
+
+    glPushMatrix();
+    glTranslatef(static_cast<float>(viewWidth) * 0.5f - kCaptionWidth / 2, bannerPos.y, 0.0f);
+    glBindTexture(GL_TEXTURE_2D, SlotTexture(this, static_cast<int>(captionSlot)));
+    Quad(kCaptionWidth, kBannerHeight);
+    glPopMatrix();
+
+    glDisable(GL_BLEND);
+    glScalef(static_cast<float>(viewWidth) / 1024.0f, static_cast<float>(viewHeight) / 768.0f, 1.0f);
+
+    // Title card: 40 s clear, then 2 s fading in, held until 20 s after it began, 2 s out.
+    cardTimer = static_cast<float>(cardTimer - frameTime);
+    bool card = true;
+    if (cardTimer < 0.0f) {
+        fade = fade >= 1.0f ? 1.0f : static_cast<float>(fade + kFadeSpeed * frameTime);
+        if (cardTimer < kCardHold) cardTimer = kCardCycle;
+    } else if (fade > 0.0f) {
+        fade = static_cast<float>(fade - kFadeSpeed * frameTime);
+    } else {
+        fade = 0.0f;
+        card = false;
+    }
+    if (card && fade > 0.0f) {
+        glColor4f(1.0f, 1.0f, 1.0f, fade);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glEnable(GL_BLEND);
+        glPushMatrix();
+        glTranslatef(0.0f, kCardY, 0.0f);
+        glBindTexture(GL_TEXTURE_2D, SlotTexture(this, static_cast<int>(captionSlot)));
+        Quad(kCardWidth, kCardHeight);
+        glPopMatrix();
+        glDisable(GL_BLEND);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+}
+
