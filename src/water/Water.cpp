@@ -51,6 +51,8 @@ WATERCLASS::~WATERCLASS() {
     causticVerts = nullptr;
     delete[] cells;
     cells = nullptr;
+    delete[] scratch;
+    scratch = nullptr;
 }
 
 bool WATERCLASS::Initialize(unsigned short resolution, float newSize, bool newRefraction,
@@ -68,6 +70,8 @@ bool WATERCLASS::Initialize(unsigned short resolution, float newSize, bool newRe
         causticVerts = nullptr;
         delete[] cells;
         cells = nullptr;
+        delete[] scratch;
+        scratch = nullptr;
     }
     shift = newShift;
     refraction = newRefraction;
@@ -100,6 +104,12 @@ bool WATERCLASS::Initialize(unsigned short resolution, float newSize, bool newRe
         vertices = new (std::nothrow) WATERVERTEX[numVerts];
         if (vertices == nullptr) return false;
         std::memset(vertices, 0, sizeof(WATERVERTEX) * numVerts);
+    }
+    if (scratch == nullptr) {
+        const size_t count = 16 * static_cast<size_t>(n) + 8;
+        scratch = new (std::nothrow) float[count];
+        if (scratch == nullptr) return false;
+        std::memset(scratch, 0, sizeof(float) * count);
     }
     if (causticVerts == nullptr) {
         causticVerts = new (std::nothrow) CAUSTICVERTEX[numVerts];
@@ -143,11 +153,16 @@ void WATERCLASS::BuildStrip() {
 
 bool WATERCLASS::Update(VECTOR3D& eye, VECTOR3D& light, bool caustics, double /*elapsed*/,
                         float level) {
-    if (cells == nullptr || vertices == nullptr || causticVerts == nullptr) return true;
+    if (cells == nullptr || vertices == nullptr || causticVerts == nullptr || scratch == nullptr)
+        return true;
     VelocityPass();
     if (refraction) sphereRadiusSq = kSphereRadiusSq;
+#if defined(__SSE2__)
+    SurfaceAndCausticRows(eye, light, caustics, level);
+#else
     SurfacePass(eye, level);
     if (caustics) CausticPass(light);
+#endif
     return true;
 }
 
