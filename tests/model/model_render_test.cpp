@@ -1,0 +1,193 @@
+// Drawing models into the headless GL context: vertex arrays per group with the
+// material's texture, the untransformed blank pass, and the immediate-mode MS3D path.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <vector>
+
+#include "image/Texture.h"
+#include "model/ModelMain.h"
+#include "model_fixtures.h"
+#include "platform/egl_context.h"
+
+using modeltest::Bytes;
+using modeltest::LoadBytes;
+
+namespace {
+
+constexpr int kSize = 64;
+
+// A square from (-1, -1) to (1, 1) facing +z, on joint 0; group 0 holds the lower-left
+// triangle with material 0, group 1 the upper-right one with no material.
+reefpack::Ms3dModelDesc Square() {
+    reefpack::Ms3dModelDesc d;
+    d.animationFPS = 10;
+    d.materials.push_back(reefpack::Ms3dMaterialDesc{});
+    d.AddGroup("lower", 0);
+    d.AddGroup("upper", -1);
+    d.AddVertex(-1, -1, 0, 0);
+    d.AddVertex(1, -1, 0, 0);
+    d.AddVertex(1, 1, 0, 0);
+    d.AddVertex(-1, 1, 0, 0);
+    d.AddTriangle(0, 1, 3, 0);
+    d.AddTriangle(1, 2, 3, 1);
+    d.AddJoint("root", "");
+    return d;
+}
+
+struct Scene {
+    EglContext gl;
+    bool Start() {
+        if (!gl.Create(kSize, kSize)) return false;
+        glViewport(0, 0, kSize, kSize);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-2, 2, -2, 2, -10, 10);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_LIGHTING);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_TEXTURE_2D);
+        glColor3f(1, 1, 1);
+        Clear();
+        return true;
+    }
+    void Clear() {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    // RGBA of the pixel at scene coordinates (x, y).
+    std::vector<std::uint8_t> At(float x, float y) {
+        glFinish();
+        std::vector<std::uint8_t> px = gl.ReadPixels();
+        int col = static_cast<int>((x + 2) / 4 * kSize);
+        int row = static_cast<int>((2 - y) / 4 * kSize);  // top row first
+        const std::uint8_t* p = &px[(static_cast<std::size_t>(row) * kSize + col) * 4];
+        return {p[0], p[1], p[2], p[3]};
+    }
+    bool Lit(float x, float y) { return At(x, y)[0] > 128; }
+    bool Dark(float x, float y) {
+        auto p = At(x, y);
+        return p[0] < 16 && p[1] < 16 && p[2] < 16;
+    }
+};
+
+GLuint SolidTexture(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    GLuint id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    const std::uint8_t texel[4] = {r, g, b, 255};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    return id;
+}
+
+}  // namespace
+
+TEST(ModelRender, DrawPutsEachGroupOnScreenWithItsTexture) {
+    Scene scene;
+    ASSERT_TRUE(scene.Start());
+    MS3D model;
+    ASSERT_TRUE(LoadBytes(Bytes(Square()), &model));
+    model.InitialSetup();
+    ANIMATIONTEMPLATE tmpl;
+    ASSERT_TRUE(tmpl.Setup(&model));
+    GLuint red = SolidTexture(255, 0, 0);
+    GLuint green = SolidTexture(0, 255, 0);
+    unsigned texture = red;
+    ONEMODEL m;
+    ASSERT_TRUE(m.Setup(&tmpl, &model, &texture));
+    m.Update(0);  // bind pose into model space
+
+    // Lower-left triangle red (its material), upper-right with whatever was bound last.
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glBindTexture(GL_TEXTURE_2D, green);
+    m.Draw();
+    auto lower = scene.At(-0.8f, -0.8f);
+    auto upper = scene.At(0.8f, 0.8f);
+    EXPECT_GT(lower[0], 200);
+    EXPECT_LT(lower[1], 50);
+    // The upper group has no material: it keeps the texture the lower group bound.
+    EXPECT_GT(upper[0], 200);
+    EXPECT_TRUE(scene.Dark(1.8f, 1.8f));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    // Position moves the model; the orientation turns it.
+    scene.Clear();
+    glDisable(GL_TEXTURE_2D);
+    m.position = VECTOR3D{1.0f, 0, 0};
+    m.Draw();
+    EXPECT_TRUE(scene.Dark(-0.5f, 0.2f));
+    EXPECT_TRUE(scene.Lit(1.5f, 0.2f));
+    scene.Clear();
+    m.position = VECTOR3D{0, 0, 0};
+    m.orientation = MatrixFromAngle(VECTOR3D{0, 90, 0});  // edge-on
+    m.Draw();
+    EXPECT_TRUE(scene.Dark(-0.5f, -0.5f));
+    m.orientation.Identity();
+
+    // Out-of-range groups draw nothing.
+    scene.Clear();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(MODELVERTEX), m.vertexBuffer);
+    m.DrawGroup(-1);
+    m.DrawGroup(m.numGroups);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    EXPECT_TRUE(scene.Dark(-0.8f, -0.8f));
+    EXPECT_TRUE(scene.Dark(0.8f, 0.8f));
+
+    // The blank pass draws every triangle, ignoring position and materials.
+    m.position = VECTOR3D{5, 5, 0};
+    m.DrawBlank();
+    EXPECT_TRUE(scene.Lit(-0.8f, -0.8f));
+    EXPECT_TRUE(scene.Lit(0.8f, 0.8f));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    // Skinning shows: a joint moved by (0.5, 0, 0) moves the square.
+    scene.Clear();
+    m.position = VECTOR3D{0, 0, 0};
+    m.RevertPoints(m.joints);
+    m.joints[0].currentTranslation = VECTOR3D{0.5f, 0, 0};
+    m.UpdateSkeleton();
+    m.UpdatePoints(m.joints);
+    m.Draw();
+    EXPECT_TRUE(scene.Lit(1.3f, -0.8f));
+    EXPECT_TRUE(scene.Dark(-0.8f, -0.8f));
+    glDeleteTextures(1, &red);
+    glDeleteTextures(1, &green);
+}
+
+TEST(ModelRender, ImmediateModeDrawsTheModelItself) {
+    Scene scene;
+    ASSERT_TRUE(scene.Start());
+    MS3D model;
+    ASSERT_TRUE(LoadBytes(Bytes(Square()), &model));
+    model.DrawGroup(-1);
+    model.DrawGroup(model.numGroups);
+    EXPECT_TRUE(scene.Dark(-0.8f, -0.8f));
+    model.DrawGroup(0);
+    EXPECT_TRUE(scene.Lit(-0.8f, -0.8f));
+    EXPECT_TRUE(scene.Dark(0.8f, 0.8f));
+    scene.Clear();
+    model.Render();
+    EXPECT_TRUE(scene.Lit(-0.8f, -0.8f));
+    EXPECT_TRUE(scene.Lit(0.8f, 0.8f));
+
+    // With a texture table indexed by material.
+    scene.Clear();
+    Texture textures[1];
+    textures[0].texID = SolidTexture(0, 0, 255);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    model.Render(textures);
+    auto p = scene.At(-0.8f, -0.8f);
+    EXPECT_GT(p[2], 200);
+    EXPECT_LT(p[0], 50);
+    model.Render(nullptr);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    glDisable(GL_TEXTURE_2D);
+}
