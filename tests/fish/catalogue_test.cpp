@@ -1,0 +1,198 @@
+// The species catalogue: which files count, order and duplicates across the two folders,
+// the selection text (switched-off species) and the download folder lookup.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "FishArchives.h"
+#include "data/FishData.h"
+#include "fish/Aquarium.h"
+#include "test_support.h"
+
+using fishtest::SpeciesSpec;
+
+namespace {
+
+std::string Folder(const testsupport::TempDir& d) { return d.path() + "/"; }
+
+void WriteNamed(const std::string& path, const std::string& displayName, uint8_t waterType = 0,
+                uint32_t flags = 0)
+{
+    SpeciesSpec spec;
+    spec.displayName = displayName;
+    spec.waterType = waterType;
+    spec.flags = flags;
+    ASSERT_TRUE(fishtest::WriteSpecies(path, spec));
+}
+
+std::vector<std::string> SelectedNames(const AQUARIUM& tank)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < tank.selectionCount; i++) names.push_back(tank.fishInfo[tank.selectionList[i]].fileName);
+    return names;
+}
+
+TEST(Catalogue, EmptyOrMissingFoldersGiveNoCatalogue)
+{
+    testsupport::TempDir empty;
+    AQUARIUM tank;
+    tank.SetFishPaths(empty.path().c_str(), "/nonexistent/reefmere/fish");
+    EXPECT_FALSE(tank.BuildFishList());
+    EXPECT_EQ(tank.fishInfo, nullptr);
+    EXPECT_EQ(tank.fishInfoCount, 0);
+    EXPECT_EQ(CountFiles(tank.fishPath, tank.fishPath2, ".fish"), 0);
+}
+
+TEST(Catalogue, OnlyValidArchivesCount)
+{
+    testsupport::TempDir d;
+    WriteNamed(d / "a.fish", "Angel", 1, 2);
+    // b.fish: one byte appended, so its size check no longer matches.
+    SpeciesSpec spec;
+    std::vector<uint8_t> b = fishtest::BuildSpecies(spec);
+    b.push_back(0);
+    ASSERT_TRUE(testsupport::WriteFile(d / "b.fish", b));
+    WriteNamed(d / "c.txt", "Text");
+    WriteNamed(d / ".fish", "Hidden");         // no name before the suffix
+    WriteNamed(d / "d.FISH", "Shouting");      // the suffix is case-sensitive
+    ASSERT_TRUE(testsupport::WriteFile(d / "e.fish", std::string("FISH")));
+
+    EXPECT_EQ(CountFiles(Folder(d).c_str(), nullptr, ".fish"), 1);
+    AQUARIUM tank;
+    tank.SetFishPaths(d.path().c_str(), "");
+    ASSERT_TRUE(tank.BuildFishList());
+    ASSERT_EQ(tank.fishInfoCount, 1);
+    const FISHINFO& a = tank.fishInfo[0];
+    EXPECT_STREQ(a.fileName, "a.fish");
+    EXPECT_EQ(std::string(a.folder), Folder(d));
+    EXPECT_STREQ(a.displayName, "Angel");
+    EXPECT_EQ(a.waterType, 1);
+    EXPECT_EQ(a.flags, 2u);
+    EXPECT_TRUE(a.selected);
+    EXPECT_FALSE(a.loaded);
+    EXPECT_EQ(a.data, nullptr);
+}
+
+TEST(Catalogue, SameFileNameInBothFolders)
+{
+    testsupport::TempDir d1, d2;
+    WriteNamed(d1 / "twin.fish", "First");
+    WriteNamed(d2 / "twin.fish", "Second");
+    WriteNamed(d2 / "only.fish", "Only");
+    AQUARIUM tank;
+    tank.SetFishPaths(d1.path().c_str(), d2.path().c_str());
+    ASSERT_TRUE(tank.BuildFishList());
+    ASSERT_EQ(tank.fishInfoCount, 3);
+    EXPECT_EQ(tank.FindFish("twin.fish"), 0);
+    EXPECT_STREQ(tank.fishInfo[0].displayName, "First");
+    EXPECT_EQ(std::string(tank.fishInfo[0].folder), Folder(d1));
+    EXPECT_GT(tank.FindFish("only.fish"), 0);
+    EXPECT_EQ(tank.FindFish("missing.fish"), -1);
+    EXPECT_EQ(tank.FindFish("twin"), -1);
+
+    // The download folder holds "Second" and "Only" but not "First".
+    EXPECT_TRUE(tank.FishFileExists("Second"));
+    EXPECT_TRUE(tank.FishFileExists("Only"));
+    EXPECT_FALSE(tank.FishFileExists("First"));
+    EXPECT_FALSE(tank.FishFileExists("Secon"));
+
+    tank.CleanupFishList();
+    EXPECT_EQ(tank.fishInfo, nullptr);
+    EXPECT_EQ(tank.fishInfoCount, 0);
+    tank.CleanupFishList();
+}
+
+TEST(Catalogue, FolderPathsGetOneSlash)
+{
+    AQUARIUM tank;
+    tank.SetFishPaths("ab", "abc");
+    EXPECT_STREQ(tank.fishPath, "ab");
+    EXPECT_STREQ(tank.fishPath2, "abc/");
+    tank.SetFishPaths("/tmp/", nullptr);
+    EXPECT_STREQ(tank.fishPath, "/tmp/");
+    EXPECT_STREQ(tank.fishPath2, "");
+    std::string longPath(1100, 'x');
+    tank.SetFishPaths(longPath.c_str(), "");
+    EXPECT_EQ(std::string(tank.fishPath).size(), 1023u);
+}
+
+class Selection : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"Clown.fish", "Tetra.fish", "Guppy.fish"}) WriteNamed(d / name, name);
+        WriteNamed(d / (std::string(60, 'L') + ".fish"), "Long");
+        tank.SetFishPaths(d.path().c_str(), "");
+        ASSERT_TRUE(tank.BuildFishList());
+        ASSERT_EQ(tank.fishInfoCount, 4);
+    }
+    bool Apply(const std::string& text) { return tank.FindFishSelection(text.c_str(), (int)text.size() + 1); }
+    bool IsOn(const std::string& fileName) { return tank.fishInfo[tank.FindFish(fileName.c_str())].selected; }
+
+    testsupport::TempDir d;
+    AQUARIUM tank;
+};
+
+TEST_F(Selection, TwoHashesSwitchNothingOff)
+{
+    ASSERT_TRUE(Apply("##"));
+    EXPECT_EQ(tank.selectionCount, 4);
+    for (int i = 0; i < 4; i++) EXPECT_EQ(tank.selectionList[i], i);
+}
+
+TEST_F(Selection, NamedSpeciesAreSwitchedOff)
+{
+    ASSERT_TRUE(Apply("Clown.fish#Tetra.fish###"));
+    EXPECT_FALSE(IsOn("Clown.fish"));
+    EXPECT_FALSE(IsOn("Tetra.fish"));
+    EXPECT_TRUE(IsOn("Guppy.fish"));
+    EXPECT_EQ(tank.selectionCount, 2);
+    std::vector<std::string> names = SelectedNames(tank);
+    EXPECT_NE(std::find(names.begin(), names.end(), "Guppy.fish"), names.end());
+}
+
+TEST_F(Selection, NameWithoutClosingHashAndEmptyFirstItem)
+{
+    ASSERT_TRUE(Apply("Clown.fish"));
+    EXPECT_EQ(tank.selectionCount, 4);
+    ASSERT_TRUE(Apply("#Clown.fish##"));  // an empty item ends the list at once
+    EXPECT_TRUE(IsOn("Clown.fish"));
+    // The length given bounds the walk: the closing "#" lies beyond it.
+    ASSERT_TRUE(tank.FindFishSelection("Clown.fish#", 10));
+    EXPECT_TRUE(IsOn("Clown.fish"));
+}
+
+TEST_F(Selection, UnknownAndOverlongItemsAreSkipped)
+{
+    std::string longName = std::string(60, 'L') + ".fish";
+    // The long item is skipped whole (never cut to a shorter name); parsing goes on.
+    ASSERT_TRUE(Apply("Gone.fish#" + longName + "#Tetra.fish###"));
+    EXPECT_TRUE(IsOn(longName));
+    EXPECT_FALSE(IsOn("Tetra.fish"));
+    EXPECT_TRUE(IsOn("Clown.fish"));
+    EXPECT_EQ(tank.selectionCount, 3);
+
+    // An item of exactly the longest length is looked up.
+    std::string item(SELECTION_ITEM_MAX, 'x');
+    ASSERT_TRUE(Apply(item + "#Clown.fish###"));
+    EXPECT_FALSE(IsOn("Clown.fish"));
+    // A huge item does not overrun anything.
+    ASSERT_TRUE(Apply(std::string(100000, 'y') + "#Guppy.fish###"));
+    EXPECT_FALSE(IsOn("Guppy.fish"));
+}
+
+TEST_F(Selection, EverySpeciesOffMeansAllOn)
+{
+    std::string longName = std::string(60, 'L') + ".fish";
+    ASSERT_TRUE(Apply("Clown.fish#Tetra.fish#Guppy.fish###"));
+    EXPECT_EQ(tank.selectionCount, 1);
+    // The long one cannot be named, so switch it off by hand to reach "none on".
+    for (int i = 0; i < tank.fishInfoCount; i++) tank.fishInfo[i].selected = false;
+    ASSERT_TRUE(tank.FindFishSelection(nullptr, 0));
+    EXPECT_EQ(tank.selectionCount, 4);
+    for (int i = 0; i < 4; i++) EXPECT_TRUE(tank.fishInfo[i].selected);
+}
+
+}  // namespace
