@@ -71,7 +71,7 @@ TEST_F(SceneShell, ConstructedValues) {
     EXPECT_FLOAT_EQ(s.lookAt.x + s.lookAt.y + s.lookAt.z, 0.0f);
     EXPECT_FLOAT_EQ(s.dropTimer, 1.0f);
     EXPECT_FLOAT_EQ(s.waterTimer, 0.0f);
-    EXPECT_EQ(s.aspect, 1.3333333f);
+    EXPECT_EQ(s.aspect, 4.0f / 3.0f);
 }
 
 TEST_F(SceneShell, SetSizeKeepsAspectAtLeastOne) {

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "scene/SSMain.h"
+#include "test_support.h"
 #include "view/ReefmereView.h"
 #include "view_test_host.h"
 
@@ -196,4 +197,22 @@ TEST_F(FrameLoop, CaptureIsSizedToPowersOfTwoAndBlackCapturesFallBack) {
     Start(TestOptions({{"BGType", "0"}}));
     EXPECT_EQ(view->DeskTex.texID, 0u);
     EXPECT_EQ(view->mySettings.BGTYPE, 1);
+}
+
+TEST_F(FrameLoop, SceneWhoseSetupFailedIsNeverSteppedOrDrawn) {
+    testsupport::TempDir empty;  // no resource archive here
+    setenv("REEFMERE_SHARE_DIR", empty.path().c_str(), 1);
+    testing::internal::CaptureStderr();
+    Start(TestOptions({{"PlaySound", "no"}}));
+    testing::internal::GetCapturedStderr();
+    unsetenv("REEFMERE_SHARE_DIR");
+    EXPECT_TRUE(view->initialized);
+    EXPECT_EQ(view->ssMain, nullptr);
+    // Frames still pace and swap (a black screen), nothing retries the setup.
+    EXPECT_TRUE(Step(0.05));
+    EXPECT_TRUE(Step(0.05));
+    EXPECT_EQ(view->ssMain, nullptr);
+    std::vector<uint8_t> px = host.gl.ReadPixels();
+    ASSERT_EQ(px.size(), static_cast<size_t>(host.width) * host.height * 4);
+    for (size_t i = 0; i + 3 < px.size(); i += 4) ASSERT_EQ(px[i] | px[i + 1] | px[i + 2], 0) << i;
 }
