@@ -4,27 +4,10 @@
 #include <X11/Xatom.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
-
-volatile sig_atomic_t gQuit = 0;
-int gWakePipe[2] = {-1, -1};
-
-void OnQuitSignal(int) {
-    gQuit = 1;
-    if (gWakePipe[1] >= 0) {
-        int saved = errno;
-        char c = 1;
-        ssize_t r = write(gWakePipe[1], &c, 1);
-        (void)r;
-        errno = saved;
-    }
-}
 
 int gBadWindow = 0;
 int TrapBadWindow(Display*, XErrorEvent* e) {
@@ -130,24 +113,3 @@ Window ResolveHackWindow(Display* dpy, int screen, bool rootFlag, const char* wi
 bool IsPreviewSized(int width, int height) {
     return width < kPreviewMaxWidth || height < kPreviewMaxHeight;
 }
-
-void InstallQuitSignals() {
-    if (gWakePipe[0] < 0 && pipe(gWakePipe) == 0) {
-        for (int fd : gWakePipe) {
-            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-            fcntl(fd, F_SETFD, FD_CLOEXEC);
-        }
-    }
-    struct sigaction sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = OnQuitSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-}
-
-bool QuitRequested() { return gQuit != 0; }
-
-int QuitWakeFd() { return gWakePipe[0]; }

@@ -1,6 +1,6 @@
 // XScreenSaver's conventions for a hack: which window to draw into ($XSCREENSAVER_WINDOW,
-// -root, -window-id), whether it is the settings dialog's preview pane, and a SIGTERM
-// that ends the frame loop at once (the daemon stops hacks with it).
+// -root, -window-id) and whether it is the settings dialog's preview pane. (SIGTERM, with
+// which the daemon stops hacks, ends the frame loop through X11InstallQuitSignals.)
 #pragma once
 #include <X11/Xlib.h>
 
@@ -31,11 +31,3 @@ bool HackModeRequested(bool rootFlag, const char* windowIdArg);
 const int kPreviewMaxWidth = 640;
 const int kPreviewMaxHeight = 360;
 bool IsPreviewSized(int width, int height);
-
-// SIGTERM, SIGINT and SIGHUP set a flag that the frame loop polls (and wake a poll() on
-// the X connection through a pipe), so the loop ends within one frame and tears down
-// cleanly. Install once per process.
-void InstallQuitSignals();
-bool QuitRequested();
-// A file descriptor that becomes readable when a quit signal arrived (-1 before install).
-int QuitWakeFd();
