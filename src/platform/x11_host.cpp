@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/x11_glx.h"
+#include "platform/x11_services.h"
 #include "platform/x11_window.h"
 
 namespace {
@@ -73,6 +74,7 @@ void X11FillHost(X11SURFACE* s, REEFHOST* host, bool preview) {
     host->swapBuffers = XSwap;
     host->viewSize = XSize;
     host->isMainScreen = XMainScreen;
+    if (s->services) X11FillServices(s, host);
 }
 
 int RunX11Loop(X11SURFACE* s, const X11RUNOPTIONS& o, const VIEWOPTIONS& viewOptions) {
@@ -127,12 +129,19 @@ int RunWindow(const X11RUNOPTIONS& o, const VIEWOPTIONS& viewOptions) {
         s.win = X11CreateWindow(dpy, vi, s.width, s.height, o.fullscreen, "Reefmere");
         if (s.win) s.ctx = GlxCreateContext(dpy, vi);
     }
+    // Desktop services; the capture reads the main monitor before our window covers it.
+    X11SERVICES services;
+    services.showFps = o.fps;
+    s.services = &services;
+    if (s.win && s.ctx) X11PrepareStandaloneCapture(&services, dpy, vi->screen);
     if (s.win && s.ctx) {
         XMapRaised(dpy, s.win);
         XSync(dpy, False);
         X11InstallQuitSignals();
         status = RunX11Loop(&s, o, viewOptions);
     }
+    if (s.ctx && glXMakeCurrent(dpy, s.win, s.ctx)) services.Cleanup();
+    services.Cleanup();
     if (s.ctx) {
         glXMakeCurrent(dpy, None, nullptr);
         glXDestroyContext(dpy, s.ctx);

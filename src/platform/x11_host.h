@@ -15,6 +15,7 @@ struct X11RUNOPTIONS {
     double seconds = 0.0;      // quit after this many seconds of wall time; 0: never
     bool preview = false;
     bool handleKeys = true;    // Esc / q quit (standalone); a hack leaves keys to the daemon
+    bool fps = false;          // -fps: frames per second and load in a corner
 };
 
 // A window with its GLX context, as the host table sees it.
@@ -24,6 +25,9 @@ struct X11SURFACE {
     GLXContext ctx = nullptr;
     int width = 0;             // pixels, kept current from ConfigureNotify
     int height = 0;
+    // Desktop services (main-screen test, capture, desktop picture, sound, -fps) from
+    // x11_services.h; null: a silent host without them. Not owned.
+    struct X11SERVICES* services = nullptr;
 };
 
 // SIGTERM, SIGINT and SIGHUP end the loop cleanly (the view is torn down, status 0).

@@ -63,6 +63,7 @@ const FLAG kFlags[] = {
          if (!ParseSeconds(a, &s)) return false;
          cl->headless.seconds = s;
          cl->window.seconds = s;
+         cl->hack.seconds = s;
          return true;
      }},
     {"--out", "DIR", "headless: folder for frame-0001.png, frame-0002.png, ...",
@@ -81,6 +82,25 @@ const FLAG kFlags[] = {
      [](COMMANDLINE* cl, const char*) {
          cl->headless.preview = true;
          cl->window.preview = true;
+         cl->hack.preview = true;
+         return true;
+     }},
+    {"--root", nullptr, "hack: draw on $XSCREENSAVER_WINDOW, else the (virtual) root window",
+     [](COMMANDLINE* cl, const char*) {
+         cl->mode = RunMode::Hack;
+         cl->hack.root = true;
+         return true;
+     }},
+    {"--window-id", "ID", "hack: draw on the window ID (decimal or 0x hex); small windows are previews",
+     [](COMMANDLINE* cl, const char* a) {
+         cl->mode = RunMode::Hack;
+         cl->hack.windowId = a;
+         return a[0] != '\0';
+     }},
+    {"--fps", nullptr, "show frames per second and load in a corner",
+     [](COMMANDLINE* cl, const char*) {
+         cl->hack.fps = true;
+         cl->window.fps = true;
          return true;
      }},
     {"--defaults", nullptr, "ignore the stored preferences (and do not write them)",
@@ -151,6 +171,7 @@ bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
 std::string UsageText() {
     std::string s =
         "usage: reefmere --window [WxH] [--fullscreen] [--seconds S]\n"
+        "       reefmere -root | -window-id ID [-fps]   (an XScreenSaver hack; also $XSCREENSAVER_WINDOW)\n"
         "       reefmere --headless [--size WxH] [--seconds S] [--out DIR] [--every S] [--snapshot FILE]\n\n";
     char line[512];
     for (const FLAG& f : kFlags) {

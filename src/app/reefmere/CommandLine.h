@@ -6,13 +6,15 @@
 
 #include "platform/headless_host.h"
 #include "platform/x11_host.h"
+#include "platform/x11_screensaver_host.h"
 
-enum class RunMode { Unset, Window, Headless };
+enum class RunMode { Unset, Window, Headless, Hack };
 
 struct COMMANDLINE {
     RunMode mode = RunMode::Unset;
     X11RUNOPTIONS window;
     HEADLESSOPTIONS headless;
+    HACKOPTIONS hack;          // -root, -window-id, $XSCREENSAVER_WINDOW
     VIEWOPTIONS view;
     bool help = false;
     bool sizeGiven = false;

@@ -11,6 +11,10 @@ int main(int argc, char** argv) {
         fputs(UsageText().c_str(), stdout);
         return 0;
     }
+    // Started by XScreenSaver without -root or -window-id: its window is in the variable.
+    const char* saverWindow = getenv("XSCREENSAVER_WINDOW");
+    if (cl.mode == RunMode::Unset && saverWindow && *saverWindow) cl.mode = RunMode::Hack;
+    if (cl.mode == RunMode::Hack) return RunHack(cl.hack, cl.view);
     if (cl.mode == RunMode::Unset) {
         const char* display = getenv("DISPLAY");
         if (display && *display) {
@@ -28,5 +32,6 @@ int main(int argc, char** argv) {
         }
         return RunHeadless(cl.headless, cl.view);
     }
+    if (cl.window.fullscreen) return RunAllMonitors(cl.window, cl.view);  // a view per monitor
     return RunWindow(cl.window, cl.view);
 }
