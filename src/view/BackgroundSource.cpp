@@ -11,7 +11,7 @@
 #include "image/Texture.h"
 
 const char kFixedBackgroundPicture[] = "/Library/Desktop Pictures/Aqua Blue.jpg";
-const char kFallbackBackgroundPicture[] = "background.png";
+const char kFallbackBackgroundPicture[] = "fallback.jpg";
 
 namespace {
 
