@@ -1,0 +1,22 @@
+// Checks shared by pack, inspect and validate: a loaded model against the frame ranges a
+// fish archive's header promises, and TGA images decoded with the engine's decoder.
+#pragma once
+#include <istream>
+#include <string>
+
+class MS3D;
+struct Texture;
+
+namespace reefpack {
+
+// Errors: nothing to draw, frame ranges past the model's last frame. Warnings (loads,
+// but may look wrong): missing "eyel"/"eyer"/"mouth", joints keyed on one kind only or
+// not keyed at both ends of a range.
+bool CheckModel(const MS3D& model, int swimFrames, int secondFrames, std::string* error, std::string* warnings);
+
+// Decodes a TGA from the stream into tex; false with a reason.
+bool DecodeImage(std::istream* in, Texture* tex, const std::string& what, std::string* error);
+
+bool IsPowerOfTwo(uint32_t v);
+
+}  // namespace reefpack

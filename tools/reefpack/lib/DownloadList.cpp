@@ -1,0 +1,96 @@
+// `reefpack list`: the download list a content server offers, written for a folder of
+// fish archives so that any static web server can serve fish packs.
+#include <dirent.h>
+#include <plist/plist.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "ArchiveTools.h"
+#include "LumpWriter.h"
+#include "data/FishFile.h"
+
+namespace reefpack {
+namespace {
+
+bool EndsWith(const std::string& s, const char* suffix) {
+    size_t n = std::strlen(suffix);
+    return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+}
+
+// Percent-encodes everything but unreserved characters, so that file names with
+// spaces or ';' still make one field of the list.
+std::string EscapeUrlPart(const std::string& s) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : s) {
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool WriteDownloadList(const std::string& dir, const std::string& baseUrl, const std::string& outPath, int* count,
+                       std::string* error) {
+    if (baseUrl.find(';') != std::string::npos) {
+        *error = "the base address may not contain ';'";
+        return false;
+    }
+    DIR* d = opendir(dir.c_str());
+    if (!d) {
+        *error = "cannot read the folder " + dir;
+        return false;
+    }
+    std::vector<std::string> files;
+    while (dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (EndsWith(name, ".fish")) files.push_back(name);
+    }
+    closedir(d);
+    std::sort(files.begin(), files.end());
+
+    std::string base = baseUrl;
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    plist_t list = plist_new_array();
+    *count = 0;
+    for (const std::string& file : files) {
+        FISHFILE f;
+        std::string path = dir + "/" + file;
+        if (!f.Open(path.c_str())) {
+            std::fprintf(stderr, "reefpack: %s: not a fish archive, left out\n", path.c_str());
+            continue;
+        }
+        std::string name(f.header.name, strnlen(f.header.name, sizeof f.header.name));
+        if (name.empty() || name.find(';') != std::string::npos) {
+            std::fprintf(stderr, "reefpack: %s: display name empty or holding ';', left out\n", path.c_str());
+            continue;
+        }
+        std::string entry = name + ";" + base + "/" + EscapeUrlPart(file);
+        plist_array_append_item(list, plist_new_string(entry.c_str()));
+        ++*count;
+    }
+    char* xml = nullptr;
+    uint32_t len = 0;
+    plist_to_xml(list, &xml, &len);
+    plist_free(list);
+    if (!xml) {
+        *error = "cannot serialise the list";
+        return false;
+    }
+    std::vector<uint8_t> bytes(xml, xml + len);
+    plist_to_xml_free(xml);
+    if (!WriteBytes(outPath, bytes)) {
+        *error = "cannot write " + outPath;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace reefpack
