@@ -1,0 +1,134 @@
+// Helpers for running reefmere as a hack under the tests' Xvfb: windows, pictures read
+// back from X, and waiting for what the hack draws.
+#pragma once
+#include <gtest/gtest.h>
+// X11 after gtest: its macros (None, Bool) clash with gtest's names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/x11_capture.h"
+#include "test_support.h"
+
+namespace hacktest {
+
+inline std::string Hex(unsigned long id) {
+    char b[32];
+    std::snprintf(b, sizeof b, "0x%lx", id);
+    return b;
+}
+
+// A mapped top-level window with a black background, as the daemon makes one.
+inline Window MakeSaverWindow(Display* dpy, int x, int y, int w, int h) {
+    XSetWindowAttributes a;
+    a.background_pixel = 0;
+    a.override_redirect = True;
+    Window win = XCreateWindow(dpy, DefaultRootWindow(dpy), x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                               0, CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &a);
+    XMapRaised(dpy, win);
+    XSync(dpy, False);
+    return win;
+}
+
+struct Shot {
+    std::vector<uint8_t> rgba;  // top row first
+    int width = 0, height = 0;
+    const uint8_t* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
+};
+
+// The drawable's pixels now, top row first.
+inline Shot Grab(Display* dpy, Window w, int x, int y, int width, int height) {
+    Shot s;
+    XWindowAttributes wa;
+    if (!XGetWindowAttributes(dpy, w, &wa)) return s;
+    uint8_t* p = DrawableToRGBA(dpy, w, wa.visual, x, y, width, height);
+    if (!p) return s;
+    s.width = width;
+    s.height = height;
+    s.rgba.resize(static_cast<size_t>(width) * height * 4);
+    for (int r = 0; r < height; ++r)  // the capture is bottom row first
+        std::copy(p + static_cast<size_t>(height - 1 - r) * width * 4, p + static_cast<size_t>(height - r) * width * 4,
+                  s.rgba.begin() + static_cast<std::ptrdiff_t>(r) * width * 4);
+    std::free(p);
+    return s;
+}
+
+// Fraction of pixels that are not black.
+inline double LitFraction(const Shot& s) {
+    if (s.width == 0) return 0;
+    size_t lit = 0;
+    for (size_t i = 0; i < s.rgba.size(); i += 4) lit += (s.rgba[i] | s.rgba[i + 1] | s.rgba[i + 2]) > 8;
+    return static_cast<double>(lit) / (s.rgba.size() / 4);
+}
+
+// Fraction of pixels a predicate accepts.
+template <typename F>
+double Fraction(const Shot& s, F pred) {
+    if (s.width == 0) return 0;
+    size_t n = 0;
+    for (size_t i = 0; i < s.rgba.size(); i += 4) n += pred(&s.rgba[i]);
+    return static_cast<double>(n) / (s.rgba.size() / 4);
+}
+
+// Polls the rectangle until `ok` holds for a grab (true) or the time runs out (false).
+template <typename F>
+bool WaitFor(Display* dpy, Window w, int x, int y, int width, int height, F ok, double seconds = 40.0,
+             Shot* last = nullptr) {
+    auto start = std::chrono::steady_clock::now();
+    while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() < seconds) {
+        Shot s = Grab(dpy, w, x, y, width, height);
+        bool good = ok(s);
+        if (last) *last = s;
+        if (good) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+// The environment for a hack under test: its own home (preferences, ~/.xscreensaver),
+// no sound device unless asked.
+inline std::map<std::string, std::string> HackEnv(const testsupport::TempDir& home, const std::string& display) {
+    return {{"HOME", home.path()},
+            {"XDG_CONFIG_HOME", home / "config"},
+            {"XDG_DATA_HOME", home / "data"},
+            {"DISPLAY", display},
+            {"SDL_AUDIODRIVER", "dummy"},
+            {"XSCREENSAVER_WINDOW", ""}};
+}
+
+inline std::string Reefmere() { return testsupport::BinDir() + "/reefmere"; }
+
+// Two RandR monitors side by side on the Xvfb screen; the right one primary.
+inline bool SplitIntoTwoMonitors(Display* dpy, int width, int height) {
+    Window root = DefaultRootWindow(dpy);
+    XRRScreenResources* res = XRRGetScreenResources(dpy, root);
+    if (!res || res->noutput < 1) return false;
+    RROutput output = res->outputs[0];
+    XRRFreeScreenResources(res);
+    const char* names[2] = {"LEFT", "RIGHT"};
+    for (int i = 0; i < 2; ++i) {
+        XRRMonitorInfo* m = XRRAllocateMonitor(dpy, i == 0 ? 1 : 0);
+        if (!m) return false;
+        if (i == 0) m->outputs[0] = output;  // retires the output's own monitor
+        m->name = XInternAtom(dpy, names[i], False);
+        m->primary = i == 1;
+        m->x = i * width / 2;
+        m->width = width / 2;
+        m->height = height;
+        m->mwidth = m->mheight = 300;
+        XRRSetMonitor(dpy, root, m);
+        XRRFreeMonitors(m);
+    }
+    XSync(dpy, False);
+    return true;
+}
+
+}  // namespace hacktest

@@ -1,0 +1,134 @@
+// reefmere as an XScreenSaver hack under a private Xvfb: a window it did not create (by
+// id and by the variable), -root, a resize, SIGTERM, the daemon's screenshot as the
+// background and grabDesktopImages.
+#include "hack_support.h"
+
+using namespace testsupport;
+using namespace hacktest;
+
+namespace {
+
+bool Magenta(const uint8_t* p) { return p[0] > 120 && p[2] > 120 && p[1] < p[0] / 2 && p[1] < p[2] / 2; }
+
+}  // namespace
+
+TEST(Hack, DrawsIntoAForeignWindowByIdFollowsResizeAndEndsOnSigterm) {
+    Xvfb x(1024, 768);
+    ASSERT_TRUE(x.ok());
+    Display* dpy = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(dpy, nullptr);
+    Window win = MakeSaverWindow(dpy, 0, 0, 400, 300);
+    TempDir home;
+    Process hack;
+    ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--seed", "3"}, HackEnv(home, x.display())));
+    Shot shot;
+    ASSERT_TRUE(WaitFor(dpy, win, 0, 0, 400, 300, [](const Shot& s) { return LitFraction(s) > 0.3; }, 40.0, &shot))
+        << "lit " << LitFraction(shot) << "\n" << hack.Output();
+
+    // Larger window: the part beyond the old 400 x 300 gets drawn once the view resized.
+    XResizeWindow(dpy, win, 800, 600);
+    XSync(dpy, False);
+    ASSERT_TRUE(WaitFor(dpy, win, 450, 350, 300, 200, [](const Shot& s) { return LitFraction(s) > 0.3; }, 20.0, &shot))
+        << "lit " << LitFraction(shot) << "\n" << hack.Output();
+
+    double took = 0;
+    EXPECT_EQ(hack.Stop(SIGTERM, 5.0, &took), 0) << hack.Output();
+    EXPECT_LT(took, 1.0);
+    // The window is the daemon's: still there, still mapped.
+    XWindowAttributes wa;
+    ASSERT_TRUE(XGetWindowAttributes(dpy, win, &wa));
+    EXPECT_EQ(wa.map_state, IsViewable);
+    EXPECT_EQ(wa.width, 800);
+    XCloseDisplay(dpy);
+}
+
+TEST(Hack, TakesItsWindowFromTheVariableAndFromRoot) {
+    Xvfb x(800, 600);
+    ASSERT_TRUE(x.ok());
+    Display* dpy = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(dpy, nullptr);
+    Window win = MakeSaverWindow(dpy, 0, 0, 800, 600);
+    TempDir home;
+    auto env = HackEnv(home, x.display());
+    env["XSCREENSAVER_WINDOW"] = Hex(win);
+    {
+        Process hack;
+        ASSERT_TRUE(hack.Start({Reefmere(), "--defaults", "-fps"}, env));
+        Shot shot;
+        EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, [](const Shot& s) { return LitFraction(s) > 0.3; }, 40.0, &shot))
+            << hack.Output();
+        // The -fps text sits in the lower left corner: white pixels there.
+        EXPECT_TRUE(WaitFor(dpy, win, 0, 560, 200, 40, [](const Shot& s) {
+            return Fraction(s, [](const uint8_t* p) { return p[0] > 240 && p[1] > 240 && p[2] > 240; }) > 0.01;
+        }, 10.0)) << hack.Output();
+        double took = 0;
+        EXPECT_EQ(hack.Stop(SIGTERM, 5.0, &took), 0) << hack.Output();
+        EXPECT_LT(took, 1.0);
+    }
+    XDestroyWindow(dpy, win);
+    XSync(dpy, False);
+    {
+        // -root without the variable: the root window itself.
+        env["XSCREENSAVER_WINDOW"] = "";
+        Process hack;
+        Window root0 = DefaultRootWindow(dpy);  // Xvfb's grey weave would count as drawn
+        XSetWindowBackground(dpy, root0, 0);
+        XClearWindow(dpy, root0);
+        XSync(dpy, False);
+        ASSERT_TRUE(hack.Start({Reefmere(), "-root", "--defaults"}, env));
+        Window root = DefaultRootWindow(dpy);
+        EXPECT_TRUE(WaitFor(dpy, root, 0, 0, 800, 600, [](const Shot& s) { return LitFraction(s) > 0.3; }))
+            << hack.Output();
+        EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0) << hack.Output();
+    }
+    // A variable naming no window is an error, not a hang.
+    env["XSCREENSAVER_WINDOW"] = "0x7ffff00";
+    RunResult r = testsupport::Run({Reefmere(), "--defaults"}, env, 20);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("names no window"), std::string::npos) << r.output;
+    XCloseDisplay(dpy);
+}
+
+TEST(Hack, ShowsTheDaemonsScreenshotUnlessGrabsAreOff) {
+    Xvfb x(800, 600);
+    ASSERT_TRUE(x.ok());
+    Display* dpy = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(dpy, nullptr);
+    Window win = MakeSaverWindow(dpy, 0, 0, 800, 600);
+    // The daemon's copy of the desktop: magenta.
+    Pixmap pix = XCreatePixmap(dpy, win, 800, 600, static_cast<unsigned>(DefaultDepth(dpy, 0)));
+    GC gc = XCreateGC(dpy, pix, 0, nullptr);
+    XSetForeground(dpy, gc, 0xe010e0);
+    XFillRectangle(dpy, pix, gc, 0, 0, 800, 600);
+    unsigned long id = pix;
+    XChangeProperty(dpy, win, XInternAtom(dpy, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&id), 1);
+    XSync(dpy, False);
+    TempDir home;
+    auto env = HackEnv(home, x.display());
+    {
+        Process hack;
+        ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--bg-type", "0"}, env));
+        Shot shot;
+        EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, [](const Shot& s) { return Fraction(s, Magenta) > 0.2; }, 40.0,
+                            &shot))
+            << "magenta " << Fraction(shot, Magenta) << "\n" << hack.Output();
+        EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
+    }
+    {
+        // The user keeps the desktop private: the picture never shows.
+        ASSERT_TRUE(WriteFile(home / ".xscreensaver", "mode: random\ngrabDesktopImages:\tFalse\n"));
+        XClearWindow(dpy, win);  // the last run's frame would count as drawn
+        XSync(dpy, False);
+        Process hack;
+        ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--bg-type", "0"}, env));
+        Shot shot;
+        EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, [](const Shot& s) { return LitFraction(s) > 0.3; }, 40.0, &shot))
+            << hack.Output();
+        EXPECT_LT(Fraction(shot, Magenta), 0.01);
+        EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
+        EXPECT_NE(hack.Output().find("grabDesktopImages is off"), std::string::npos) << hack.Output();
+    }
+    XFreeGC(dpy, gc);
+    XCloseDisplay(dpy);
+}
