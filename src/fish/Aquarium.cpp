@@ -3,6 +3,7 @@
 // catalogue (Catalogue.cpp), ONEFISH (Fish.h) and the frustum of math/GLStuff.h.
 #include "fish/Aquarium.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -116,6 +117,24 @@ void AQUARIUM::Sort()
     if (fish && numFish > 1) qsort(static_cast<void*>(fish), (size_t)numFish, sizeof(ONEFISH), compare_depth);
 }
 
+VECTOR3D AQUARIUM::LeavingTarget(float level)
+{
+    // Up to 100 random points across the tank; the first one well out of view wins.
+    VECTOR3D t;
+    for (int tries = 0; tries < 100; tries++) {
+        t.z = (float)((rand() % 400) / 10.0 - 20.0);
+        t.y = ONEFISH::TargetHeight(level);
+        t.x = (float)((rand() % 800) / 10.0 - 40.0);
+        if (!SphereInFrustum(t, 15.0f)) return t;
+    }
+    // The tank's points lie mostly in view (on a wide screen all of them), so the last
+    // one is slid sideways until it is 15 units beyond the view's edge: the school
+    // really leaves. 1-unit steps, at most 200 units out.
+    const float side = t.x < 0.0f ? -1.0f : 1.0f;
+    while (SphereInFrustum(t, 15.0f) && std::fabs(t.x) < 200.0f) t.x += side;
+    return t;
+}
+
 void AQUARIUM::Move(float level, float dt)
 {
     if (fish) {
@@ -132,15 +151,7 @@ void AQUARIUM::Move(float level, float dt)
                     f.wantedFactor = (float)((rand() % 20) / 10.0 + 3.5);
                     f.actionTimer = (float)(rand() % 10 + 15);  // seconds
                     f.leaving = true;
-                    // A target well out of view; the hundredth try is kept untested.
-                    for (int tries = 0; tries < 100; tries++) {
-                        VECTOR3D t;
-                        t.z = (float)((rand() % 400) / 10.0 - 20.0);
-                        t.y = ONEFISH::TargetHeight(level);
-                        t.x = (float)((rand() % 800) / 10.0 - 40.0);
-                        f.target = t;
-                        if (tries < 99 && !SphereInFrustum(t, 15.0f)) break;
-                    }
+                    f.target = LeavingTarget(level);
                 }
             }
         }

@@ -76,6 +76,7 @@ public:
 
 private:
     int PickSpecies(const int32_t* pool, int poolCount, bool* failed);
+    VECTOR3D LeavingTarget(float level);
 };
 
 // Depth order of two fish for qsort: by position.z, ascending.

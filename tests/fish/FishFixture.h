@@ -10,6 +10,7 @@
 #include "FishArchives.h"
 #include "TankView.h"
 #include "data/FishData.h"
+#include "image/Texture.h"
 #include "fish/Fish.h"
 #include "test_support.h"
 

@@ -197,8 +197,8 @@ TEST_F(TankRender, BubblesAreDrawnInTheOrdinaryPassOnly)
 {
     ASSERT_TRUE(SetupTank(SpeciesSpec(), 1));
     tank.bubbleTexture = SolidTexture(255, 255, 255);
-    tank.AddBubbles(1, VECTOR3D{10, 10, 40});
-    tank.bubbles[0].position = VECTOR3D{10, 10, 40};  // near the camera: a large square
+    tank.AddBubbles(1, VECTOR3D{3, 3, 40});
+    tank.bubbles[0].position = VECTOR3D{3, 3, 40};  // near the camera: a large square
     Frame();
     tank.Draw(true);
     EXPECT_EQ(At(Read(), tank.bubbles[0].position).r, 0);
