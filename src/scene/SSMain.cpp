@@ -59,7 +59,9 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
     delete background;
     background = new (std::nothrow) BACKGROUND;
     if (!background) return false;
-    //   [fish]       delete aquarium; aquarium = new AQUARIUM
+    delete aquarium;
+    aquarium = new (std::nothrow) AQUARIUM;
+    if (!aquarium) return false;
     // Resource textures: slot k is lump k of the archive (banner 1, captions 4 to 8,
     // bubble 9). A failed load leaves the array (if any) to Cleanup.
     if (resTextures) {
@@ -91,8 +93,9 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
     // An allocation failure leaves a grid the water update and draws skip safely.
     water->Initialize(static_cast<unsigned short>(waterShift & 0xFFFF), 64.0f, true, 1.0f);
     background->InitWobble();
-    //   [fish]       aquarium->Setup(settings) (false -> return false);
-    //                aquarium->bubbleTexture = resTextures[9].texID
+    if (!aquarium->Setup(settings)) return false;
+    // Slot 9 holds the bubble; an archive without it leaves the bubbles untextured.
+    aquarium->bubbleTexture = textureCount > 9 ? resTextures[9].texID : 0;
     if (wantCaustic) {
         if (causticTexture) glDeleteTextures(1, &causticTexture);
         causticTexture = EmptyTexture();
