@@ -155,11 +155,13 @@ bool WATERCLASS::Update(VECTOR3D& eye, VECTOR3D& light, bool caustics, double /*
                         float level) {
     if (cells == nullptr || vertices == nullptr || causticVerts == nullptr || scratch == nullptr)
         return true;
-    VelocityPass();
-    if (refraction) sphereRadiusSq = kSphereRadiusSq;
 #if defined(__SSE2__)
+    VelocityRows();
+    if (refraction) sphereRadiusSq = kSphereRadiusSq;
     SurfaceAndCausticRows(eye, light, caustics, level);
 #else
+    VelocityPass();
+    if (refraction) sphereRadiusSq = kSphereRadiusSq;
     SurfacePass(eye, level);
     if (caustics) CausticPass(light);
 #endif

@@ -81,12 +81,13 @@ public:
 
 private:
     void VelocityPass();
-    // Point-by-point passes 2 and 3, for targets without SSE2.
+    // Point-by-point passes, for targets without SSE2.
     void SurfacePass(const VECTOR3D& eye, float level);
     void CausticPass(const VECTOR3D& light);
-    // Passes 2 and 3 fused row by row, four points at a time (WaterRows.cpp); the same
-    // results bit for bit.
+    // Pass 1, and passes 2 and 3 fused row by row, four points at a time
+    // (WaterRows.cpp); the same results bit for bit.
     void SurfaceAndCausticRows(const VECTOR3D& eye, const VECTOR3D& light, bool caustics, float level);
+    void VelocityRows();
     void BuildStrip();
 
     // Per-row working arrays for the fused passes (16 N + 8 floats), owned.

@@ -43,6 +43,62 @@ inline __m128 Dot3(__m128 ax, __m128 ay, __m128 az, __m128 bx, __m128 by, __m128
 
 }  // namespace
 
+void WATERCLASS::VelocityRows() {
+    const uint32_t n = 1u << shift;
+    const uint32_t mask = n - 1;
+    // Heights of the rows above, at and below the current one, padded by a column on
+    // each side; the buffers rotate so every row is unpacked once.
+    float* up = scratch;
+    float* mid = up + n + 2;
+    float* dn = mid + n + 2;
+    float* const V = dn + n + 2;
+    float* const HV = V + n;
+    auto unpack = [&](float* dst, uint32_t row) {
+        const WATERCELL* src = cells + row * n;
+        for (uint32_t c = 0; c < n; ++c) dst[c + 1] = src[c].height;
+        dst[0] = dst[n];
+        dst[n + 1] = dst[1];
+    };
+    unpack(up, mask);
+    unpack(mid, 0);
+
+    const __m128 vSpeed = _mm_set1_ps(waveSpeed * 0.25f);
+    const __m128 vLimit = _mm_set1_ps(0.01f);
+    const __m128 vNegLimit = _mm_set1_ps(-0.01f);
+    const __m128 vDamp = _mm_set1_ps(0.99f);
+    const __m128 vDiag = _mm_set1_ps(0.083333336f);
+    const __m128 vEdge = _mm_set1_ps(0.16666667f);
+    float sum = 0.0f;
+    for (uint32_t r = 0; r < n; ++r) {
+        unpack(dn, (r + 1) & mask);
+        WATERCELL* const row = cells + r * n;
+        for (uint32_t c = 0; c < n; ++c) V[c] = row[c].velocity;
+        for (uint32_t c = 0; c < n; c += 4) {
+            __m128 v = _mm_loadu_ps(V + c);
+            const __m128 moving = _mm_or_ps(_mm_cmpgt_ps(v, vLimit), _mm_cmplt_ps(v, vNegLimit));
+            v = Select(moving, _mm_mul_ps(v, vDamp), v);
+            const __m128 u0 = _mm_loadu_ps(up + c), u1 = _mm_loadu_ps(up + c + 1), u2 = _mm_loadu_ps(up + c + 2);
+            const __m128 m0 = _mm_loadu_ps(mid + c), h = _mm_loadu_ps(mid + c + 1), m2 = _mm_loadu_ps(mid + c + 2);
+            const __m128 d0 = _mm_loadu_ps(dn + c), d1 = _mm_loadu_ps(dn + c + 1), d2 = _mm_loadu_ps(dn + c + 2);
+            const __m128 diagonal = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(u0, u2), d0), d2), vDiag);
+            const __m128 edge = _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(u1, m0), m2), d1), vEdge);
+            v = _mm_add_ps(_mm_mul_ps(vSpeed, _mm_sub_ps(_mm_add_ps(diagonal, edge), h)), v);
+            _mm_storeu_ps(V + c, v);
+            _mm_storeu_ps(HV + c, _mm_add_ps(h, v));
+        }
+        // The mean is summed point by point in order, as a running float.
+        for (uint32_t c = 0; c < n; ++c) {
+            row[c].velocity = V[c];
+            sum += HV[c];
+        }
+        float* const spare = up;
+        up = mid;
+        mid = dn;
+        dn = spare;
+    }
+    meanHeight = sum / static_cast<float>(numVerts);
+}
+
 void WATERCLASS::SurfaceAndCausticRows(const VECTOR3D& eye, const VECTOR3D& light, bool caustics,
                                        float level) {
     FillTable();
