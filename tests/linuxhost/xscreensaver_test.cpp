@@ -1,0 +1,100 @@
+// End to end with the real XScreenSaver daemon under a private Xvfb split into two RandR
+// monitors: its programs list names reefmere on a GL: line, xscreensaver-command
+// activates it, and the screen shows the tank on both monitors over the desktop the
+// daemon copied. The daemon refuses to launch hacks as root, so as root it runs as
+// nobody with a temporary home.
+#include "hack_support.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace testsupport;
+using namespace hacktest;
+
+namespace {
+
+// The command prefix that drops root (empty when not root).
+std::vector<std::string> Unprivileged() {
+    if (geteuid() != 0) return {};
+    return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+}
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+bool Orange(const uint8_t* p) { return p[0] > 200 && p[1] > 80 && p[1] < 190 && p[2] < 60; }
+
+}  // namespace
+
+TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
+    if (geteuid() == 0) {
+        ASSERT_NE(getpwnam("nobody"), nullptr);
+    }
+    Xvfb x(1280, 480);
+    ASSERT_TRUE(x.ok());
+    Display* dpy = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(dpy, nullptr);
+    ASSERT_TRUE(SplitIntoTwoMonitors(dpy, 1280, 480));
+    // The user's desktop: orange, so the daemon's copy of it is recognisable.
+    Window root = DefaultRootWindow(dpy);
+    XSetWindowBackground(dpy, root, 0xff8c00);
+    XClearWindow(dpy, root);
+    XSync(dpy, False);
+
+    // A copy of the program and its resources that the unprivileged user can read.
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(testsupport::Run({"mkdir", "-p", dir / "inst/bin", dir / "inst/share", dir / "home"}).exitCode, 0);
+    ASSERT_EQ(testsupport::Run({"cp", Reefmere(), dir / "inst/bin/reefmere"}).exitCode, 0);
+    ASSERT_EQ(testsupport::Run({"cp", "-r", ShareDir(), dir / "inst/share/reefmere"}).exitCode, 0);
+    ASSERT_EQ(testsupport::Run({"chmod", "-R", "a+rX", dir / "inst"}).exitCode, 0);
+    ASSERT_EQ(chmod((dir / "home").c_str(), 0777), 0);
+    ASSERT_TRUE(WriteFile(dir / "home/.xscreensaver",
+                          "mode:\t\tone\nselected:\t0\nlock:\t\tFalse\nfade:\t\tFalse\nunfade:\t\tFalse\n"
+                          "splash:\t\tFalse\ntimeout:\t0:30:00\ncycle:\t\t0:30:00\ngrabDesktopImages:\tTrue\n"
+                          "programs:\tGL: " + dir.path() + "/inst/bin/reefmere -root --defaults\t\\n\n"));
+    ASSERT_EQ(chmod((dir / "home/.xscreensaver").c_str(), 0666), 0);
+
+    std::map<std::string, std::string> env = {{"HOME", dir / "home"},
+                                              {"DISPLAY", x.display()},
+                                              {"XDG_CONFIG_HOME", dir / "home/.config"},
+                                              {"XDG_DATA_HOME", dir / "home/.local/share"},
+                                              {"XDG_RUNTIME_DIR", ""},
+                                              {"SDL_AUDIODRIVER", "dummy"},
+                                              {"REEFMERE_SHARE_DIR", ""},
+                                              {"XSCREENSAVER_WINDOW", ""}};
+    Process daemon;
+    ASSERT_TRUE(daemon.Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env));
+    // The daemon answers commands once it is up; -activate until it says it blanks.
+    bool activated = false;
+    for (int i = 0; i < 50 && !activated; ++i) {
+        RunResult r = testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-activate"}), env, 10);
+        activated = r.exitCode == 0;
+        if (!activated) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ASSERT_TRUE(activated) << daemon.Output();
+
+    // Both monitors: the tank drawn over the orange desktop copy.
+    for (int half = 0; half < 2; ++half) {
+        Shot shot;
+        EXPECT_TRUE(WaitFor(dpy, root, half * 640, 0, 640, 480, [](const Shot& s) {
+            double orange = Fraction(s, Orange);
+            return LitFraction(s) > 0.5 && orange > 0.05 && orange < 0.98;
+        }, 60.0, &shot))
+            << "monitor " << half << ": orange " << Fraction(shot, Orange) << " lit " << LitFraction(shot) << "\n"
+            << daemon.Output();
+    }
+    std::string log = daemon.Output();
+    // One hack process per monitor, each forked on its own window.
+    const std::string forked = "forked \"" + dir.path() + "/inst/bin/reefmere -root";
+    size_t forks = 0;
+    for (size_t at = log.find(forked); at != std::string::npos; at = log.find(forked, at + 1)) forks++;
+    EXPECT_GE(forks, 2u) << log;
+    EXPECT_EQ(log.find("not launching hacks"), std::string::npos) << log;
+    testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-exit"}), env, 10);
+    daemon.Stop(SIGTERM, 5.0);
+    XCloseDisplay(dpy);
+}
