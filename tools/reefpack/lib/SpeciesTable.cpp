@@ -87,7 +87,7 @@ SpeciesDesc Tetra() {
     d.key = "tetra";
     d.displayName = "Neon Tetra";
     d.header = {1, 100, 8, 120, 1400};
-    d.bodyLength = 6.0f;
+    d.bodyLength = 6.6f;
     d.profile = {{0, 0, 0, 0},             {0.04f, 0.35f, 0.3f, 0},     {0.15f, 0.75f, 0.5f, 0.02f},
                  {0.4f, 0.9f, 0.5f, 0.05f}, {0.65f, 0.7f, 0.4f, 0.03f}, {0.85f, 0.38f, 0.2f, 0},
                  {1, 0.33f, 0.15f, 0}};
