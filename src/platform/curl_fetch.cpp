@@ -1,0 +1,255 @@
+// libcurl transfers for the download page; see curl_fetch.h for the contract.
+#include "platform/curl_fetch.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "data/FishFile.h"
+#include "view/Paths.h"
+
+namespace {
+
+size_t WriteTrampoline(char* data, size_t size, size_t count, void* self)
+{
+    return static_cast<CURLFETCH*>(self)->Write(data, size * count);
+}
+
+bool WriteAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+CURLFETCH::CURLFETCH()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    multi_ = curl_multi_init();
+}
+
+CURLFETCH::~CURLFETCH()
+{
+    Cancel();
+    if (multi_) curl_multi_cleanup(static_cast<CURLM*>(multi_));
+    multi_ = nullptr;
+}
+
+bool CURLFETCH::Begin(const std::string& url)
+{
+    text_.clear();
+    error_.clear();
+    url_ = url;
+    responded_ = false;
+    received_ = 0;
+    succeeded_ = false;
+    overLimit_ = false;
+    writeFailed_ = false;
+    errorBuffer_[0] = '\0';
+    if (!multi_) {
+        error_ = "The network library could not be started.";
+        return false;
+    }
+    CURL* e = curl_easy_init();
+    if (!e) {
+        error_ = "The network library could not be started.";
+        return false;
+    }
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    // Addresses come from a server's list: nothing but the web, no local files.
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 15L);  // seconds
+    // A stalled server (under 1 byte a second for 30 s) ends the transfer.
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 30L);
+    curl_easy_setopt(e, CURLOPT_USERAGENT, "reefmere-config");
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, WriteTrampoline);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorBuffer_);
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes_));
+    if (curl_multi_add_handle(static_cast<CURLM*>(multi_), e) != CURLM_OK) {
+        curl_easy_cleanup(e);
+        error_ = "The transfer could not be started.";
+        return false;
+    }
+    easy_ = e;
+    return true;
+}
+
+bool CURLFETCH::StartText(const std::string& url, size_t maxBytes)
+{
+    if (Running()) return false;
+    toFile_ = false;
+    maxBytes_ = maxBytes;
+    return Begin(url);
+}
+
+bool CURLFETCH::StartDownload(const std::string& url, const std::string& destination)
+{
+    if (Running()) return false;
+    toFile_ = true;
+    maxBytes_ = static_cast<size_t>(CURL_DOWNLOAD_MAX_BYTES);
+    destination_ = destination;
+    std::string folder = FolderOf(destination);
+    if (!MakeFolders(folder)) {
+        error_ = "The fish folder " + folder + " cannot be created: " + strerror(errno);
+        url_ = url;
+        return false;
+    }
+    // Hidden and without the ".fish" suffix, so no catalogue scan ever reads it.
+    tempPath_ = folder + "/.reefmere-download-XXXXXX";
+    fd_ = mkstemp(&tempPath_[0]);
+    if (fd_ < 0) {
+        error_ = "Cannot write in the fish folder " + folder + ": " + strerror(errno);
+        url_ = url;
+        tempPath_.clear();
+        return false;
+    }
+    fchmod(fd_, 0644);
+    if (!Begin(url)) {
+        DropTemporary();
+        return false;
+    }
+    return true;
+}
+
+size_t CURLFETCH::Write(const char* data, size_t size)
+{
+    if (!responded_) {
+        responded_ = true;
+        curl_off_t expected = -1;
+        curl_easy_getinfo(static_cast<CURL*>(easy_), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+        if (onResponse) onResponse(static_cast<int64_t>(expected));
+    }
+    if (size > maxBytes_ - received_) {
+        overLimit_ = true;
+        return 0;  // ends the transfer with a write error
+    }
+    if (toFile_) {
+        if (!WriteAll(fd_, data, size)) {
+            writeFailed_ = true;
+            return 0;
+        }
+    } else {
+        text_.append(data, size);
+    }
+    received_ += size;
+    if (onData) onData(static_cast<int64_t>(size));
+    return size;
+}
+
+bool CURLFETCH::Poll()
+{
+    if (!easy_) return false;
+    int running = 0;
+    curl_multi_perform(static_cast<CURLM*>(multi_), &running);
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(static_cast<CURLM*>(multi_), &left)) {
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy_) {
+            Finish(msg->data.result);
+            return false;
+        }
+    }
+    return easy_ != nullptr;
+}
+
+void CURLFETCH::Wait(int ms)
+{
+    if (!easy_) return;
+    curl_multi_poll(static_cast<CURLM*>(multi_), nullptr, 0, ms, nullptr);
+}
+
+void CURLFETCH::Finish(int code)
+{
+    CURL* e = static_cast<CURL*>(easy_);
+    CURLcode result = static_cast<CURLcode>(code);
+    long status = 0;
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+    if (result == CURLE_OK) {
+        succeeded_ = true;
+    } else if (overLimit_) {
+        error_ = "The server sent more than expected.";
+    } else if (writeFailed_) {
+        error_ = std::string("The download could not be written: ") + strerror(errno);
+    } else if (result == CURLE_HTTP_RETURNED_ERROR) {
+        error_ = "The server answered " + std::to_string(status) + ".";
+    } else {
+        error_ = errorBuffer_[0] ? errorBuffer_ : curl_easy_strerror(result);
+    }
+    curl_multi_remove_handle(static_cast<CURLM*>(multi_), e);
+    curl_easy_cleanup(e);
+    easy_ = nullptr;
+
+    if (!toFile_) return;
+    if (succeeded_ && !responded_ && onResponse) onResponse(0);  // an empty body
+    if (succeeded_ && fsync(fd_) != 0) {
+        succeeded_ = false;
+        error_ = std::string("The download could not be written: ") + strerror(errno);
+    }
+    close(fd_);
+    fd_ = -1;
+    if (succeeded_) {
+        FISHFILE check;
+        bool valid = check.Open(tempPath_.c_str());
+        check.Close();
+        if (!valid) {
+            succeeded_ = false;
+            error_ = "The downloaded file is not a valid fish archive.";
+            fprintf(stderr, "reefmere-config: %s: not a valid fish archive; discarded\n", url_.c_str());
+        } else if (rename(tempPath_.c_str(), destination_.c_str()) != 0) {
+            succeeded_ = false;
+            error_ = "The download could not be put in place: " + std::string(strerror(errno));
+        } else {
+            tempPath_.clear();
+        }
+    }
+    DropTemporary();
+}
+
+void CURLFETCH::DropTemporary()
+{
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    if (!tempPath_.empty()) unlink(tempPath_.c_str());
+    tempPath_.clear();
+}
+
+void CURLFETCH::Cancel()
+{
+    if (easy_) {
+        curl_multi_remove_handle(static_cast<CURLM*>(multi_), static_cast<CURL*>(easy_));
+        curl_easy_cleanup(static_cast<CURL*>(easy_));
+        easy_ = nullptr;
+        error_ = "The transfer was cancelled.";
+        succeeded_ = false;
+    }
+    DropTemporary();
+}

@@ -1,0 +1,158 @@
+// The configuration sheet as plain data: every control's value and enabled state, the
+// actions that move values between the controls, the settings record and the store, and
+// the species table over the aquarium's catalogue. No toolkit here: the GTK dialog
+// (app/config/) shows this model and forwards its controls' changes to it.
+// Leans on Settings.h (record, store) and fish/Aquarium.h (catalogue).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "view/Downloads.h"
+#include "view/Settings.h"
+
+class AQUARIUM;
+
+// A check box: state 1 is on; 0 off and -1 (mixed) both count as off.
+struct CHECKOUTLET {
+    int state = 0;
+    bool enabled = true;
+    bool on() const { return state == 1; }
+};
+
+// An integer control (spin button, slider).
+struct INTOUTLET {
+    int64_t value = 0;
+    bool enabled = true;
+};
+
+// A pop-up menu; item -1 means no item is chosen (a stored value the menu cannot show).
+struct MENUOUTLET {
+    int item = 0;
+    bool enabled = true;
+};
+
+// A button whose title is a folder path.
+struct PATHOUTLET {
+    char title[1024] = {};
+    bool enabled = true;
+};
+
+// Ranges of the integer controls and the menus' item counts, for the dialog.
+#define SHEET_FISHSIZE_MIN 10    // percent
+#define SHEET_FISHSIZE_MAX 200
+#define SHEET_MAXFISH_MIN 1
+#define SHEET_MAXFISH_MAX 3
+#define SHEET_WATERLEVEL_MIN 10  // percent of the tank height
+#define SHEET_WATERLEVEL_MAX 100
+#define SHEET_VOLUME_MIN 0
+#define SHEET_VOLUME_MAX 100
+#define SHEET_WATERRES_ITEMS 2   // 0: 64 x 64 (shift 6), 1: 32 x 32 (shift 5)
+#define SHEET_BGTYPE_ITEMS 3     // capture, desktop picture, picture folder
+#define SHEET_BGRES_ITEMS 3      // 512, 1024, largest
+
+// Titles of the two folder choosers.
+#define SHEET_BGPATH_TITLE "Select Folder To Load Random Background Images From"
+#define SHEET_DIRECTORY_TITLE "Select Fish Data Folder"
+
+class CONFIGSHEET {
+public:
+    CONFIGSHEET() = default;
+    CONFIGSHEET(const CONFIGSHEET&) = delete;
+    CONFIGSHEET& operator=(const CONFIGSHEET&) = delete;
+
+    // Borrows the record, the view flag and (may be null) the aquarium whose catalogue
+    // the species table shows. contentBase: the download server's base address.
+    void Bind(SETTINGS* settings, bool* mainMonitorOnly, AQUARIUM* aquarium, const std::string& contentBase);
+
+    // Fills every control from the record and the table from the catalogue, then
+    // applies the enabling rules. The sheet counts as open until Save or Cancel.
+    bool configureSheet();
+    void configureSheet_updatestates();
+    void configureSheet_update() { configureSheet_updatestates(); }
+    // Takes every control into the record and writes the store (and "FishSelection"
+    // when there is a catalogue). False when the store could not be written.
+    bool configureSheet_save();
+    void configureSheet_cancel();
+    void configureSheet_defaults();
+    void configureSheet_selectAll();
+    void configureSheet_selectSalt();
+    void configureSheet_selectFresh();
+    // The folder choosers' results. A path that does not fit the 1024-byte fields is
+    // refused (false, one line on stderr) and nothing changes.
+    bool configureSheet_bgpath(const char* chosen);
+    bool configureSheet_directory(const char* chosen);
+    // The maker's web page (the content server's "/mac/fish/").
+    std::string configureSheet_openwebsite() const;
+
+    // Download page (Downloads.cpp).
+    // A check in two halves, so the fetch itself can run without blocking: the begin
+    // half returns the list's address (empty while a download or check runs).
+    std::string configureSheet_checkdownloads_begin();
+    // text: the fetched list, or null when nothing came back.
+    void configureSheet_checkdownloads_end(const std::string* text);
+    // Starts a download of the chosen offer: fills *url and *destination, disables the
+    // controls that must wait, and returns true; false when nothing can be downloaded.
+    bool configureSheet_download(std::string* url, std::string* destination);
+    // The running download's events (the platform's download object calls these).
+    void download_didReceiveResponse(int64_t expectedLength);
+    void download_didReceiveDataOfLength(int64_t length);
+    void downloadDidFinish();
+    void download_didFailWithError(const std::string& description, const std::string& failingUrl);
+
+    // The "FishSelection" text the table stands for: file names of unselected rows,
+    // each followed by "#", then "##"; just "##" when no row is selected.
+    std::string SelectionText() const;
+    // Rebuilds the catalogue from the record's folders (after the fish folder changed or a
+    // download finished), keeping the rows' selection by file; new species start selected.
+    bool ReloadCatalogue();
+    // True when a catalogue with at least one entry backs the table.
+    bool HasCatalogue() const;
+    int RowCount() const { return static_cast<int>(fishList.size()); }
+    uint8_t RowWaterType(int row) const;
+
+    bool open = false;  // between configureSheet and Save / Cancel
+
+    CHECKOUTLET oMainMonitorOnly;
+    INTOUTLET oFishSize;
+    INTOUTLET oMaxFish;
+    CHECKOUTLET oWantCaustic;
+    MENUOUTLET oWaterRes;
+    CHECKOUTLET oWantBubbles;
+    CHECKOUTLET oGradualFill;
+    MENUOUTLET oBGType;
+    MENUOUTLET oBGRes;
+    PATHOUTLET oBGPath;
+    CHECKOUTLET oPlaySound;
+    CHECKOUTLET oRWaterLvl;
+    INTOUTLET oWWaterLvl;
+    CHECKOUTLET oDontLeave;
+    CHECKOUTLET oRandomSizes;
+    INTOUTLET oVolume;
+    CHECKOUTLET oLowCPU;
+    CHECKOUTLET oWantSMS;
+    CHECKOUTLET oSMSReverse;
+    PATHOUTLET oDirectory;
+    CHECKOUTLET oSave;  // the Save button: only its enabled state matters
+
+    // The species table: display names in catalogue order and each row's selection.
+    std::vector<std::string> fishList;
+    std::vector<bool> rowSelected;
+
+    DOWNLOADPAGE downloads;  // the download page's outlets and state
+
+private:
+    void SetDownloadLocks(bool enabled);
+    void FilterOffers();
+
+    SETTINGS* settings_ = nullptr;
+    bool* mainMonitorOnly_ = nullptr;
+    AQUARIUM* aquarium_ = nullptr;
+    std::string contentBase_;
+    std::string checkStatusBefore_;  // status text to restore after a successful check
+};
+
+// Water menu: item 1 is the 32 x 32 grid (shift 5), every other item 64 x 64 (shift 6).
+int WaterResItem(int64_t waterShift);
+int64_t WaterResShift(int item);

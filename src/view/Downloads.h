@@ -1,0 +1,81 @@
+// The download page's data: the offers of the content server's list, the page's
+// controls as plain values, and the pure helpers behind them (list parsing, addresses,
+// status texts, the destination file name). The sheet's actions that drive the page
+// live in Downloads.cpp as members of CONFIGSHEET; the transfers in platform/curl_fetch.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One offered species.
+struct DOWNLOADDATA {
+    char name[40];   // display name, at most 39 bytes
+    char url[512];   // address of its archive, at most 511 bytes
+};
+
+// Path of the list on the content server, and of the maker's web page.
+#define DOWNLOAD_LIST_PATH "/mac/zips/fish/fishTypes14.plist"
+#define WEBSITE_PATH "/mac/fish/"
+// Base address when neither --content-url nor $REEFMERE_CONTENT_URL gives one: a server
+// on this machine (e.g. `python3 -m http.server 8642` in a folder prepared with reefpack list).
+#define DEFAULT_CONTENT_URL "http://localhost:8642"
+// Largest list accepted from a server (bytes).
+#define DOWNLOAD_LIST_MAX_BYTES (1u << 20)
+
+// Status texts of the page.
+#define STATUS_NO_SERVER "Error! Could not connect to the server!"
+#define STATUS_COMPLETE "Download Complete!"
+#define STATUS_CHECKING "Checking the server for new fish..."
+
+// The page's controls and the state of a running download.
+struct DOWNLOADPAGE {
+    std::vector<DOWNLOADDATA> downloadData;  // the offers kept by the last check
+    uint32_t numDownloads = 0;
+    int64_t bytesReceived = 0;
+    int64_t expectedBytes = 0;               // below 1: the server reported no length
+    bool theDownload = false;                // a download is running
+    bool checking = false;                   // a list fetch is running
+
+    // oAvailableDownloads
+    std::vector<std::string> menuItems{"None"};
+    int menuChosen = 0;
+    bool menuEnabled = false;
+    // oCheckDownloads, oDownload
+    bool checkEnabled = true;
+    bool downloadEnabled = true;
+    // oProgress: 0 to 100; animating while a download of unknown length runs
+    double progress = 0.0;
+    bool progressAnimating = false;
+    // oDownloadText
+    std::string statusText;
+};
+
+// Parses the list: the top level must be an array; each string element holds
+// "name;url[;...]". Elements that are not strings, have fewer than two fields, or have an
+// empty name or address are skipped; over-long fields are cut to the record's size.
+// False (one line on stderr) when the text is not a property list with an array on top.
+bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA>* out);
+
+// The content server's base address: option (when non-empty), else $REEFMERE_CONTENT_URL,
+// else DEFAULT_CONTENT_URL; trailing slashes removed.
+std::string ContentBaseUrl(const char* option);
+std::string DownloadListUrl(const std::string& base);
+std::string WebsiteUrl(const std::string& base);
+
+// Progress texts (each ends in a line break).
+std::string BytesReceivedText(int64_t bytes);
+std::string PercentText(float percent);
+std::string FailureText(const std::string& description, const std::string& failingUrl);
+
+// Whether a download of this encoding is decoded on arrival: only gzip is.
+bool DownloadShouldDecode(const char* encoding);
+
+// The file name under which an archive from url is saved: the last path component
+// (query and fragment dropped, %XX decoded), refused when it could leave the folder or
+// hide itself ("", ".", "..", a "/" or NUL, a leading "."); ".fish" is appended when
+// missing so the catalogue sees it. Empty when no safe name can be had.
+std::string DownloadFileName(const std::string& url);
+// folder + "/" (unless it ends in one) + the file name; empty when no safe name.
+std::string DownloadDestination(const char* folder, const std::string& url);
