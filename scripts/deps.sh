@@ -10,7 +10,7 @@ PKGS=(
   libstb-dev libplist-dev libsdl2-dev libcurl4-openssl-dev libgtk-3-dev
   librsvg2-dev libwebp-dev libglib2.0-dev libglib2.0-bin
   fonts-dejavu-core libfreetype-dev
-  xvfb xauth x11-utils xdotool imagemagick xscreensaver xscreensaver-gl python3
+  xvfb xauth x11-utils xdotool imagemagick xscreensaver xscreensaver-gl xscreensaver-gl-extra python3
 )
 missing=()
 for p in "${PKGS[@]}"; do
