@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <stb_image.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -42,8 +43,7 @@ bool FindNthFile(const char* folder, char* outName, const char* suffix, int n) {
     while (dirent* e = readdir(dir)) {
         if (!Matches(e->d_name, suffix)) continue;
         if (seen++ == n) {
-            strncpy(outName, e->d_name, kPicNameMax);
-            outName[kPicNameMax] = '\0';
+            snprintf(outName, kPicNameMax + 1, "%s", e->d_name);
             closedir(dir);
             return true;
         }

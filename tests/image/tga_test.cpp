@@ -175,7 +175,9 @@ TEST(Tga, EncoderRoundTripsThroughBothLoaders) {
                 for (int c = 0; c < b; ++c) px[i * b + c] = (i % 50 < 30) ? static_cast<uint8_t>(c * 40) : rand() & 3;
             std::vector<uint8_t> encoded = reefpack::EncodeTGA(px, w, h, bpp, rle);
             ASSERT_FALSE(encoded.empty());
-            if (rle) EXPECT_LT(encoded.size(), px.size());
+            if (rle) {
+                EXPECT_LT(encoded.size(), px.size());
+            }
             Decoded d;
             Decode(encoded, &d);
             ASSERT_TRUE(d.ok) << d.err;

@@ -158,8 +158,12 @@ TEST_F(OverlayTest, ScheduleOverTwoAndAHalfMinutes) {
         if (fullAt < 0 && s.fade >= 1.0f) fullAt = t;
         if (fullAt > 0 && clearAt < 0 && before > 0.0f && s.fade <= 0.0f) clearAt = t;
         if (clearAt > 0 && secondCardAt < 0 && s.fade > 0.0f) secondCardAt = t;
-        if (t < 59.9) EXPECT_EQ(s.fade, 0.0f) << t;
-        if (t > 62.1 && t < 79.9) EXPECT_EQ(s.fade, 1.0f) << t;
+        if (t < 59.9) {
+            EXPECT_EQ(s.fade, 0.0f) << t;
+        }
+        if (t > 62.1 && t < 79.9) {
+            EXPECT_EQ(s.fade, 1.0f) << t;
+        }
     }
     ASSERT_GE(showings.size(), 2u);
     EXPECT_NEAR(showings[0], 80.0, 0.05);    // first banner at 80 s, at the top
