@@ -132,3 +132,40 @@ TEST(Hack, ShowsTheDaemonsScreenshotUnlessGrabsAreOff) {
     XFreeGC(dpy, gc);
     XCloseDisplay(dpy);
 }
+
+TEST(Hack, ShowsTheDesktopPictureFromTheDesktopsSettingsEvenAsSvg) {
+    Xvfb x(800, 600);
+    ASSERT_TRUE(x.ok());
+    Display* dpy = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(dpy, nullptr);
+    Window win = MakeSaverWindow(dpy, 0, 0, 800, 600);
+    TempDir home;
+    // GNOME's setting, through a schema and a keyfile written here, names an SVG.
+    ASSERT_EQ(testsupport::Run({"mkdir", "-p", home / "schemas", home / "config/glib-2.0/settings"}).exitCode, 0);
+    ASSERT_TRUE(WriteFile(home / "schemas/bg.gschema.xml",
+                          "<schemalist><schema id=\"org.gnome.desktop.background\" path=\"/org/gnome/desktop/background/\">"
+                          "<key name=\"picture-uri\" type=\"s\"><default>''</default></key>"
+                          "</schema></schemalist>"));
+    ASSERT_EQ(testsupport::Run({"glib-compile-schemas", home / "schemas"}).exitCode, 0);
+    ASSERT_TRUE(WriteFile(home / "wall.svg",
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"400\">"
+                          "<rect width=\"640\" height=\"400\" fill=\"#e010e0\"/></svg>"));
+    ASSERT_TRUE(WriteFile(home / "config/glib-2.0/settings/keyfile",
+                          "[org/gnome/desktop/background]\npicture-uri='file://" + home.path() + "/wall.svg'\n"));
+    auto env = HackEnv(home, x.display());
+    env["GSETTINGS_BACKEND"] = "keyfile";
+    env["GSETTINGS_SCHEMA_DIR"] = home / "schemas";
+    env["XDG_CURRENT_DESKTOP"] = "GNOME";
+    env["XDG_RUNTIME_DIR"] = home.path();
+    Process hack;
+    ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--bg-type", "1"}, env));
+    Shot shot;
+    EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, [](const Shot& s) { return Fraction(s, Magenta) > 0.2; }, 40.0,
+                        &shot))
+        << "magenta " << Fraction(shot, Magenta) << "\n" << hack.Output();
+    EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
+    // The converted picture is gone with the process.
+    RunResult left = testsupport::Run({"sh", "-c", "ls " + home.path() + " | grep -c reefmere-desktop || true"});
+    EXPECT_EQ(left.output, "0\n");
+    XCloseDisplay(dpy);
+}

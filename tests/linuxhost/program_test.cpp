@@ -51,19 +51,23 @@ TEST(Program, FullScreenMakesAViewPerMonitorAndHonoursMainMonitorOnly) {
     Display* dpy = XOpenDisplay(x.display().c_str());
     ASSERT_NE(dpy, nullptr);
     ASSERT_TRUE(SplitIntoTwoMonitors(dpy, 1280, 480));
+    // The desktop: orange, read from the root before the windows cover it (--bg-type 0).
     Window root = DefaultRootWindow(dpy);
-    XSetWindowBackground(dpy, root, 0);
+    XSetWindowBackground(dpy, root, 0xff8c00);
     XClearWindow(dpy, root);
     XSync(dpy, False);
     TempDir home;
     auto env = HackEnv(home, x.display());
+    auto tankOverOrange = [](const Shot& s) {
+        double orange = Fraction(s, [](const uint8_t* p) { return p[0] > 200 && p[1] > 80 && p[1] < 190 && p[2] < 60; });
+        return LitFraction(s) > 0.5 && orange > 0.05 && orange < 0.98;
+    };
     {
         Process run;
-        ASSERT_TRUE(run.Start({Reefmere(), "--window", "--fullscreen", "--defaults", "--seconds", "60"}, env));
-        EXPECT_TRUE(WaitFor(dpy, root, 0, 0, 640, 480, [](const Shot& s) { return LitFraction(s) > 0.3; }))
-            << run.Output();
-        EXPECT_TRUE(WaitFor(dpy, root, 640, 0, 640, 480, [](const Shot& s) { return LitFraction(s) > 0.3; }))
-            << run.Output();
+        ASSERT_TRUE(run.Start(
+            {Reefmere(), "--window", "--fullscreen", "--defaults", "--bg-type", "0", "--seconds", "60"}, env));
+        EXPECT_TRUE(WaitFor(dpy, root, 0, 0, 640, 480, tankOverOrange)) << run.Output();
+        EXPECT_TRUE(WaitFor(dpy, root, 640, 0, 640, 480, tankOverOrange)) << run.Output();
         // One window per monitor, each exactly over its monitor.
         Window r, parent, *kids = nullptr;
         unsigned n = 0;
@@ -81,15 +85,12 @@ TEST(Program, FullScreenMakesAViewPerMonitorAndHonoursMainMonitorOnly) {
         EXPECT_EQ(run.Stop(SIGTERM, 5.0, &took), 0) << run.Output();
         EXPECT_LT(took, 1.0);
     }
-    XClearWindow(dpy, root);
-    XSync(dpy, False);
     {
         // Main monitor only: the primary (right) animates, the left stays black.
         Process run;
         ASSERT_TRUE(run.Start(
             {Reefmere(), "--window", "--fullscreen", "--defaults", "--main-monitor-only", "--seconds", "60"}, env));
-        EXPECT_TRUE(WaitFor(dpy, root, 640, 0, 640, 480, [](const Shot& s) { return LitFraction(s) > 0.3; }))
-            << run.Output();
+        EXPECT_TRUE(WaitFor(dpy, root, 640, 0, 640, 480, tankOverOrange)) << run.Output();
         Shot left = Grab(dpy, root, 0, 0, 640, 480);
         EXPECT_LT(LitFraction(left), 0.01);
         EXPECT_EQ(run.Stop(SIGTERM, 5.0), 0) << run.Output();
@@ -107,17 +108,22 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     // One saver window per monitor, as the daemon makes them; a hack on each.
     Window left = MakeSaverWindow(dpy, 0, 0, 640, 480);
     Window right = MakeSaverWindow(dpy, 640, 0, 640, 480);
+    Window small = MakeSaverWindow(dpy, 700, 20, 320, 240);  // a settings preview on the primary
     TempDir home;
     auto envLeft = HackEnv(home, x.display());
     envLeft["SDL_AUDIODRIVER"] = "disk";
     envLeft["SDL_DISKAUDIOFILE"] = home / "left.raw";
     auto envRight = envLeft;
     envRight["SDL_DISKAUDIOFILE"] = home / "right.raw";
+    auto envSmall = envLeft;
+    envSmall["SDL_DISKAUDIOFILE"] = home / "small.raw";
     envLeft["XSCREENSAVER_WINDOW"] = Hex(left);
     envRight["XSCREENSAVER_WINDOW"] = Hex(right);
     Process a, b;
     ASSERT_TRUE(a.Start({Reefmere(), "-root", "--defaults", "--volume", "100"}, envLeft));
     ASSERT_TRUE(b.Start({Reefmere(), "-root", "--defaults", "--volume", "100"}, envRight));
+    Process c;
+    ASSERT_TRUE(c.Start({Reefmere(), "-window-id", Hex(small), "--defaults"}, envSmall));
     EXPECT_TRUE(WaitFor(dpy, left, 0, 0, 640, 480, [](const Shot& s) { return LitFraction(s) > 0.3; })) << a.Output();
     EXPECT_TRUE(WaitFor(dpy, right, 0, 0, 640, 480, [](const Shot& s) { return LitFraction(s) > 0.3; })) << b.Output();
     // The WAV's length: its data chunk, for "loops" (more output than one pass).
@@ -126,8 +132,11 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     // The disk driver writes in real time; more than one pass of a long loop would take
     // too long, so the loop itself is covered by the SdlSound test; here: it plays.
     EXPECT_TRUE(WaitForFileBytes(home / "right.raw", 64 * 1024, 20.0)) << b.Output();
+    EXPECT_TRUE(WaitFor(dpy, small, 0, 0, 320, 240, [](const Shot& s) { return LitFraction(s) > 0.3; })) << c.Output();
     EXPECT_EQ(a.Stop(SIGTERM, 5.0), 0);
     EXPECT_EQ(b.Stop(SIGTERM, 5.0), 0);
+    EXPECT_EQ(c.Stop(SIGTERM, 5.0), 0);
+    EXPECT_LE(FileSize(home / "small.raw"), 0) << "the preview opened a sound device";
     EXPECT_TRUE(NotSilent(ReadFile(home / "right.raw")));
     EXPECT_LE(FileSize(home / "left.raw"), 0) << "the secondary monitor's hack opened a sound device";
     XCloseDisplay(dpy);
