@@ -385,6 +385,7 @@ TEST(Passes, SnapshotOfWaterOverAPattern) {
     m.Draw();
     const std::vector<uint8_t> px = gl.ReadPixels();
     ASSERT_EQ(px.size(), 640u * 480u * 4u);
-    if (const char* out = std::getenv("REEFMERE_WATER_SNAPSHOT"))
+    if (const char* out = std::getenv("REEFMERE_WATER_SNAPSHOT")) {
         EXPECT_TRUE(testsupport::WritePNG(out, px, 640, 480));
+    }
 }
