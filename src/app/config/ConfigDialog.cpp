@@ -1,0 +1,465 @@
+// The dialog's pages (fish, water, background, sound and system, downloads), the
+// preview beside them, and the two-way binding between widgets and the sheet's model.
+#include "ConfigDialog.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "data/FishData.h"
+
+namespace {
+
+enum { COL_SELECTED, COL_NAME, COL_WATER, COL_COUNT };
+
+void OnControlChanged(GtkWidget*, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    if (d->showing) return;
+    TakeControls(d);
+    d->sheet.configureSheet_update();
+    ShowModel(d);
+}
+
+GtkWidget* Check(CONFIGDIALOG* d, const char* label)
+{
+    GtkWidget* w = gtk_check_button_new_with_mnemonic(label);
+    g_signal_connect(w, "toggled", G_CALLBACK(OnControlChanged), d);
+    return w;
+}
+
+GtkWidget* Spin(CONFIGDIALOG* d, int lo, int hi, int step)
+{
+    GtkWidget* w = gtk_spin_button_new_with_range(lo, hi, step);
+    gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(w), TRUE);
+    g_signal_connect(w, "value-changed", G_CALLBACK(OnControlChanged), d);
+    return w;
+}
+
+GtkWidget* Menu(CONFIGDIALOG* d, std::initializer_list<const char*> items)
+{
+    GtkWidget* w = gtk_combo_box_text_new();
+    for (const char* item : items) gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(w), item);
+    g_signal_connect(w, "changed", G_CALLBACK(OnControlChanged), d);
+    return w;
+}
+
+GtkWidget* PathButton()
+{
+    GtkWidget* w = gtk_button_new_with_label("");
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(w));
+    gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_MIDDLE);
+    gtk_label_set_max_width_chars(GTK_LABEL(label), 36);
+    gtk_widget_set_hexpand(w, TRUE);
+    return w;
+}
+
+// A grid of label / control rows.
+struct FORM {
+    GtkWidget* grid;
+    int row = 0;
+};
+
+FORM NewForm()
+{
+    FORM f{gtk_grid_new()};
+    gtk_grid_set_row_spacing(GTK_GRID(f.grid), 6);
+    gtk_grid_set_column_spacing(GTK_GRID(f.grid), 12);
+    gtk_container_set_border_width(GTK_CONTAINER(f.grid), 12);
+    return f;
+}
+
+void AddRow(FORM* f, const char* label, GtkWidget* control)
+{
+    if (label) {
+        GtkWidget* l = gtk_label_new(label);
+        gtk_label_set_xalign(GTK_LABEL(l), 0.0f);
+        gtk_grid_attach(GTK_GRID(f->grid), l, 0, f->row, 1, 1);
+        gtk_grid_attach(GTK_GRID(f->grid), control, 1, f->row, 1, 1);
+    } else {
+        gtk_grid_attach(GTK_GRID(f->grid), control, 0, f->row, 2, 1);
+    }
+    f->row++;
+}
+
+void SetCheck(GtkWidget* w, const CHECKOUTLET& o)
+{
+    gtk_toggle_button_set_inconsistent(GTK_TOGGLE_BUTTON(w), o.state < 0);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), o.state == 1);
+    gtk_widget_set_sensitive(w, o.enabled);
+}
+
+void TakeCheck(GtkWidget* w, CHECKOUTLET* o)
+{
+    if (gtk_toggle_button_get_inconsistent(GTK_TOGGLE_BUTTON(w)) && o->state < 0) return;
+    o->state = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)) ? 1 : 0;
+}
+
+void SetSpin(GtkWidget* w, const INTOUTLET& o)
+{
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(w), static_cast<double>(o.value));
+    gtk_widget_set_sensitive(w, o.enabled);
+}
+
+void TakeSpin(GtkWidget* w, INTOUTLET* o) { o->value = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(w)); }
+
+void SetMenu(GtkWidget* w, const MENUOUTLET& o)
+{
+    gtk_combo_box_set_active(GTK_COMBO_BOX(w), o.item);
+    gtk_widget_set_sensitive(w, o.enabled);
+}
+
+void TakeMenu(GtkWidget* w, MENUOUTLET* o) { o->item = gtk_combo_box_get_active(GTK_COMBO_BOX(w)); }
+
+void SetPath(GtkWidget* w, const PATHOUTLET& o)
+{
+    gtk_button_set_label(GTK_BUTTON(w), o.title[0] ? o.title : "(none)");
+    gtk_widget_set_tooltip_text(w, o.title);
+    gtk_widget_set_sensitive(w, o.enabled);
+}
+
+void OnRowToggled(GtkCellRendererToggle*, gchar* pathText, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    int row = atoi(pathText);
+    if (row < 0 || row >= static_cast<int>(d->sheet.rowSelected.size())) return;
+    d->sheet.rowSelected[row] = !d->sheet.rowSelected[row];
+    ShowModel(d);
+}
+
+void OnSelect(GtkWidget* w, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    if (w == d->wSelectAll) d->sheet.configureSheet_selectAll();
+    if (w == d->wSelectSalt) d->sheet.configureSheet_selectSalt();
+    if (w == d->wSelectFresh) d->sheet.configureSheet_selectFresh();
+    ShowModel(d);
+}
+
+void ChooseFolder(CONFIGDIALOG* d, bool background)
+{
+    GtkWidget* chooser = gtk_file_chooser_dialog_new(background ? SHEET_BGPATH_TITLE : SHEET_DIRECTORY_TITLE,
+                                                     GTK_WINDOW(d->window), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+                                                     "_Cancel", GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT,
+                                                     nullptr);
+    GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
+    gtk_file_chooser_set_select_multiple(fc, FALSE);
+    gtk_file_chooser_set_current_folder(fc, background ? d->settings.BGPath : d->settings.FishPath2);
+    GtkFileFilter* filter = gtk_file_filter_new();
+    if (background) {
+        gtk_file_filter_set_name(filter, "Pictures (jpg, gif, png)");
+        for (const char* p : {"*.jpg", "*.gif", "*.png"}) gtk_file_filter_add_pattern(filter, p);
+    } else {
+        gtk_file_filter_set_name(filter, "Fish archives (fish)");
+        gtk_file_filter_add_pattern(filter, "*.fish");
+    }
+    gtk_file_chooser_add_filter(fc, filter);
+    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+        char* path = gtk_file_chooser_get_filename(fc);
+        if (path) {
+            TakeControls(d);
+            bool taken = background ? d->sheet.configureSheet_bgpath(path) : d->sheet.configureSheet_directory(path);
+            if (!taken) {
+                GtkWidget* m = gtk_message_dialog_new(GTK_WINDOW(chooser), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
+                                                      GTK_BUTTONS_CLOSE, "The folder's path is too long (at most 1023 bytes).");
+                gtk_dialog_run(GTK_DIALOG(m));
+                gtk_widget_destroy(m);
+            } else if (!background) {
+                // Downloads now go to this folder, and its species join the table.
+                d->sheet.ReloadCatalogue();
+            }
+            g_free(path);
+            ShowModel(d);
+        }
+    }
+    gtk_widget_destroy(chooser);
+}
+
+void OnBGPath(GtkWidget*, gpointer data) { ChooseFolder(static_cast<CONFIGDIALOG*>(data), true); }
+
+void OnWebsite(GtkWidget*, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    std::string url = d->sheet.configureSheet_openwebsite();
+    // No shell: the address goes to xdg-open as one argument.
+    const char* argv[] = {"xdg-open", url.c_str(), nullptr};
+    GError* error = nullptr;
+    if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, &error)) {
+        fprintf(stderr, "reefmere-config: cannot run xdg-open: %s\n", error ? error->message : "unknown error");
+        g_clear_error(&error);
+    }
+}
+
+void OnDefaults(GtkWidget*, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    TakeControls(d);
+    d->sheet.configureSheet_defaults();
+    ShowModel(d);
+}
+
+void OnSave(GtkWidget*, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    TakeControls(d);
+    bool ok = d->sheet.configureSheet_save();
+    gtk_label_set_text(GTK_LABEL(d->wSavedNote), ok ? "Settings saved." : "The settings could not be written!");
+    // The dialog stays open: the sheet shows the stored values again.
+    d->sheet.configureSheet();
+    ShowModel(d);
+    std::string now = StoredSnapshot(d);
+    if (now != d->storedSnapshot) {
+        d->storedSnapshot = now;
+        RestartPreview(d);
+    }
+}
+
+void OnClose(GtkWidget*, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    d->sheet.configureSheet_cancel();
+    CloseDialog(d);
+}
+
+gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data)
+{
+    OnClose(nullptr, data);
+    return TRUE;
+}
+
+GtkWidget* Button(CONFIGDIALOG* d, const char* label, GCallback cb)
+{
+    GtkWidget* b = gtk_button_new_with_mnemonic(label);
+    g_signal_connect(b, "clicked", cb, d);
+    return b;
+}
+
+GtkWidget* FishPage(CONFIGDIALOG* d)
+{
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
+    gtk_container_set_border_width(GTK_CONTAINER(box), 12);
+    d->fishStore = gtk_list_store_new(COL_COUNT, G_TYPE_BOOLEAN, G_TYPE_STRING, G_TYPE_STRING);
+    d->fishView = gtk_tree_view_new_with_model(GTK_TREE_MODEL(d->fishStore));
+    GtkCellRenderer* toggle = gtk_cell_renderer_toggle_new();
+    g_signal_connect(toggle, "toggled", G_CALLBACK(OnRowToggled), d);
+    gtk_tree_view_append_column(GTK_TREE_VIEW(d->fishView),
+                                gtk_tree_view_column_new_with_attributes("In the tank", toggle, "active", COL_SELECTED, nullptr));
+    gtk_tree_view_append_column(GTK_TREE_VIEW(d->fishView),
+                                gtk_tree_view_column_new_with_attributes("Species", gtk_cell_renderer_text_new(), "text", COL_NAME, nullptr));
+    gtk_tree_view_append_column(GTK_TREE_VIEW(d->fishView),
+                                gtk_tree_view_column_new_with_attributes("Water", gtk_cell_renderer_text_new(), "text", COL_WATER, nullptr));
+    GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroll), 160);
+    gtk_container_add(GTK_CONTAINER(scroll), d->fishView);
+    gtk_box_pack_start(GTK_BOX(box), scroll, TRUE, TRUE, 0);
+
+    GtkWidget* buttons = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+    d->wSelectAll = Button(d, "Select _All", G_CALLBACK(OnSelect));
+    d->wSelectSalt = Button(d, "_Saltwater", G_CALLBACK(OnSelect));
+    d->wSelectFresh = Button(d, "_Freshwater", G_CALLBACK(OnSelect));
+    for (GtkWidget* b : {d->wSelectAll, d->wSelectSalt, d->wSelectFresh}) gtk_box_pack_start(GTK_BOX(buttons), b, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 0);
+
+    FORM f = NewForm();
+    gtk_container_set_border_width(GTK_CONTAINER(f.grid), 0);
+    d->wMaxFish = Spin(d, SHEET_MAXFISH_MIN, SHEET_MAXFISH_MAX, 1);
+    d->wFishSize = Spin(d, SHEET_FISHSIZE_MIN, SHEET_FISHSIZE_MAX, 5);
+    d->wRandomSizes = Check(d, "Give every fish a _random size");
+    d->wDontLeave = Check(d, "Fish stay on _screen");
+    AddRow(&f, "Number of fish:", d->wMaxFish);
+    AddRow(&f, "Fish size (%):", d->wFishSize);
+    AddRow(&f, nullptr, d->wRandomSizes);
+    AddRow(&f, nullptr, d->wDontLeave);
+    gtk_box_pack_start(GTK_BOX(box), f.grid, FALSE, FALSE, 0);
+    return box;
+}
+
+GtkWidget* WaterPage(CONFIGDIALOG* d)
+{
+    FORM f = NewForm();
+    d->wWantCaustic = Check(d, "Project _caustic light onto the fish");
+    d->wWantBubbles = Check(d, "Rising _bubbles");
+    d->wGradualFill = Check(d, "The tank _fills up slowly");
+    d->wWaterRes = Menu(d, {"64 x 64 (finer)", "32 x 32 (faster)"});
+    d->wRWaterLvl = Check(d, "_Random water level");
+    d->wWWaterLvl = Spin(d, SHEET_WATERLEVEL_MIN, SHEET_WATERLEVEL_MAX, 5);
+    AddRow(&f, nullptr, d->wWantCaustic);
+    AddRow(&f, nullptr, d->wWantBubbles);
+    AddRow(&f, nullptr, d->wGradualFill);
+    AddRow(&f, "Water surface grid:", d->wWaterRes);
+    AddRow(&f, nullptr, d->wRWaterLvl);
+    AddRow(&f, "Water level (%):", d->wWWaterLvl);
+    return f.grid;
+}
+
+GtkWidget* BackgroundPage(CONFIGDIALOG* d)
+{
+    FORM f = NewForm();
+    d->wBGType = Menu(d, {"A picture of the screen", "The desktop picture", "A random picture from a folder"});
+    d->wBGRes = Menu(d, {"Low (512 pixels)", "Medium (1024 pixels)", "High (largest)"});
+    d->wBGPath = PathButton();
+    g_signal_connect(d->wBGPath, "clicked", G_CALLBACK(OnBGPath), d);
+    d->wMainMonitorOnly = Check(d, "Animate the _main monitor only");
+    AddRow(&f, "Background:", d->wBGType);
+    AddRow(&f, "Picture folder:", d->wBGPath);
+    AddRow(&f, "Detail:", d->wBGRes);
+    AddRow(&f, nullptr, d->wMainMonitorOnly);
+    return f.grid;
+}
+
+GtkWidget* SoundPage(CONFIGDIALOG* d)
+{
+    FORM f = NewForm();
+    d->wPlaySound = Check(d, "_Play the sound of water");
+    d->wVolume = Spin(d, SHEET_VOLUME_MIN, SHEET_VOLUME_MAX, 5);
+    d->wLowCPU = Check(d, "_Low processor use (fewer frames a second)");
+    d->wWantSMS = Check(d, "Tilt the water with the _motion sensor");
+    d->wSMSReverse = Check(d, "_Reverse the tilt");
+    AddRow(&f, nullptr, d->wPlaySound);
+    AddRow(&f, "Volume:", d->wVolume);
+    AddRow(&f, nullptr, d->wLowCPU);
+    AddRow(&f, nullptr, d->wWantSMS);
+    AddRow(&f, nullptr, d->wSMSReverse);
+    return f.grid;
+}
+
+std::string Line(const char* key, const std::string& value) { return std::string(key) + "=" + value + "\n"; }
+
+}  // namespace
+
+void ChooseFishFolder(CONFIGDIALOG* d) { ChooseFolder(d, false); }
+
+std::string StoredSnapshot(const CONFIGDIALOG* d)
+{
+    std::string s;
+    for (size_t i = 0; i < kSettingKeyCount; i++) {
+        const SettingKey& k = kSettingKeys[i];
+        if (!k.get) continue;
+        SettingValue v;
+        k.get(d->settings, d->mainMonitorOnly, &v);
+        s += Line(k.key, k.type == SettingType::Text ? v.text : std::to_string(v.integer));
+    }
+    return s;
+}
+
+bool BuildDialog(CONFIGDIALOG* d)
+{
+    d->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(d->window), "Reefmere Settings");
+    g_signal_connect(d->window, "delete-event", G_CALLBACK(OnDelete), d);
+
+    GtkWidget* notebook = d->notebook = gtk_notebook_new();
+    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), FishPage(d), gtk_label_new("Fish"));
+    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), WaterPage(d), gtk_label_new("Water"));
+    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), BackgroundPage(d), gtk_label_new("Background"));
+    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), SoundPage(d), gtk_label_new("Sound & System"));
+    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), BuildDownloadPage(d), gtk_label_new("More Fish"));
+
+    GtkWidget* top = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
+    gtk_container_set_border_width(GTK_CONTAINER(top), 12);
+    gtk_box_pack_start(GTK_BOX(top), BuildPreview(d), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(top), notebook, TRUE, TRUE, 0);
+
+    GtkWidget* actions = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+    gtk_container_set_border_width(GTK_CONTAINER(actions), 12);
+    d->wDefaults = Button(d, "_Defaults", G_CALLBACK(OnDefaults));
+    d->wWebsite = Button(d, "_Web Page", G_CALLBACK(OnWebsite));
+    d->wSavedNote = gtk_label_new("");
+    d->wClose = Button(d, "_Close", G_CALLBACK(OnClose));
+    d->wSave = Button(d, "_Save", G_CALLBACK(OnSave));
+    gtk_box_pack_start(GTK_BOX(actions), d->wDefaults, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(actions), d->wWebsite, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(actions), d->wSavedNote, TRUE, TRUE, 0);
+    gtk_box_pack_end(GTK_BOX(actions), d->wSave, FALSE, FALSE, 0);
+    gtk_box_pack_end(GTK_BOX(actions), d->wClose, FALSE, FALSE, 0);
+
+    GtkWidget* outer = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_pack_start(GTK_BOX(outer), top, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(outer), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(outer), actions, FALSE, FALSE, 0);
+    gtk_container_add(GTK_CONTAINER(d->window), outer);
+    return true;
+}
+
+void ShowModel(CONFIGDIALOG* d)
+{
+    const CONFIGSHEET& m = d->sheet;
+    d->showing = true;
+    SetCheck(d->wMainMonitorOnly, m.oMainMonitorOnly);
+    SetSpin(d->wFishSize, m.oFishSize);
+    SetSpin(d->wMaxFish, m.oMaxFish);
+    SetCheck(d->wWantCaustic, m.oWantCaustic);
+    SetMenu(d->wWaterRes, m.oWaterRes);
+    SetCheck(d->wWantBubbles, m.oWantBubbles);
+    SetCheck(d->wGradualFill, m.oGradualFill);
+    SetMenu(d->wBGType, m.oBGType);
+    SetMenu(d->wBGRes, m.oBGRes);
+    SetPath(d->wBGPath, m.oBGPath);
+    SetCheck(d->wPlaySound, m.oPlaySound);
+    SetCheck(d->wRWaterLvl, m.oRWaterLvl);
+    SetSpin(d->wWWaterLvl, m.oWWaterLvl);
+    SetCheck(d->wDontLeave, m.oDontLeave);
+    SetCheck(d->wRandomSizes, m.oRandomSizes);
+    SetSpin(d->wVolume, m.oVolume);
+    SetCheck(d->wLowCPU, m.oLowCPU);
+    SetCheck(d->wWantSMS, m.oWantSMS);
+    SetCheck(d->wSMSReverse, m.oSMSReverse);
+    SetPath(d->wDirectory, m.oDirectory);
+    gtk_widget_set_sensitive(d->wSave, m.oSave.enabled);
+
+    // Rebuild the table only when its rows changed; otherwise just the check marks.
+    GtkTreeModel* tm = GTK_TREE_MODEL(d->fishStore);
+    int rows = gtk_tree_model_iter_n_children(tm, nullptr);
+    if (rows != m.RowCount()) {
+        gtk_list_store_clear(d->fishStore);
+        for (int i = 0; i < m.RowCount(); i++) {
+            GtkTreeIter it;
+            gtk_list_store_append(d->fishStore, &it);
+            gtk_list_store_set(d->fishStore, &it, COL_NAME, m.fishList[i].c_str(), COL_WATER,
+                               m.RowWaterType(i) == 1 ? "Freshwater" : "Saltwater", -1);
+        }
+    }
+    GtkTreeIter it;
+    bool valid = gtk_tree_model_get_iter_first(tm, &it);
+    for (int i = 0; valid && i < m.RowCount(); i++, valid = gtk_tree_model_iter_next(tm, &it))
+        gtk_list_store_set(d->fishStore, &it, COL_SELECTED, static_cast<gboolean>(m.rowSelected[i]), COL_NAME,
+                           m.fishList[i].c_str(), COL_WATER, m.RowWaterType(i) == 1 ? "Freshwater" : "Saltwater", -1);
+    bool table = m.HasCatalogue();
+    for (GtkWidget* b : {d->wSelectAll, d->wSelectSalt, d->wSelectFresh}) gtk_widget_set_sensitive(b, table);
+    ShowDownloads(d);
+    d->showing = false;
+}
+
+void TakeControls(CONFIGDIALOG* d)
+{
+    CONFIGSHEET& m = d->sheet;
+    TakeCheck(d->wMainMonitorOnly, &m.oMainMonitorOnly);
+    TakeSpin(d->wFishSize, &m.oFishSize);
+    TakeSpin(d->wMaxFish, &m.oMaxFish);
+    TakeCheck(d->wWantCaustic, &m.oWantCaustic);
+    TakeMenu(d->wWaterRes, &m.oWaterRes);
+    TakeCheck(d->wWantBubbles, &m.oWantBubbles);
+    TakeCheck(d->wGradualFill, &m.oGradualFill);
+    TakeMenu(d->wBGType, &m.oBGType);
+    TakeMenu(d->wBGRes, &m.oBGRes);
+    TakeCheck(d->wPlaySound, &m.oPlaySound);
+    TakeCheck(d->wRWaterLvl, &m.oRWaterLvl);
+    TakeSpin(d->wWWaterLvl, &m.oWWaterLvl);
+    TakeCheck(d->wDontLeave, &m.oDontLeave);
+    TakeCheck(d->wRandomSizes, &m.oRandomSizes);
+    TakeSpin(d->wVolume, &m.oVolume);
+    TakeCheck(d->wLowCPU, &m.oLowCPU);
+    TakeCheck(d->wWantSMS, &m.oWantSMS);
+    TakeCheck(d->wSMSReverse, &m.oSMSReverse);
+    if (d->wAvailable) m.downloads.menuChosen = gtk_combo_box_get_active(GTK_COMBO_BOX(d->wAvailable));
+}
+
+void CloseDialog(CONFIGDIALOG* d)
+{
+    if (d->pollSource) g_source_remove(d->pollSource);
+    d->pollSource = 0;
+    d->listFetch.Cancel();
+    d->download.Cancel();
+    StopPreview(d);
+    gtk_main_quit();
+}

@@ -1,0 +1,90 @@
+// reefmere-config: the GTK 3 dialog over the configuration sheet's model (view/ConfigSheet.h).
+// ConfigDialog.cpp builds the pages and moves values between widgets and model;
+// DownloadPage.cpp runs the download page's transfers; Preview.cpp the live preview
+// (reefmere --preview in a drawing area's X window); SelfTest.cpp the scripted runs
+// the tests use.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "fish/Aquarium.h"
+#include "platform/curl_fetch.h"
+#include "view/ConfigSheet.h"
+#include "view/Settings.h"
+
+// The running screen saver in preview mode, drawing into a widget's X window.
+struct PREVIEW {
+    GtkWidget* area = nullptr;   // the drawing area whose window it draws into
+    std::string program;         // path of reefmere; empty: no preview
+    pid_t pid = -1;
+    guint watch = 0;             // child watch source
+    bool restartPending = false; // start again once the old process has gone
+};
+
+struct CONFIGDIALOG {
+    SETTINGS settings;
+    bool mainMonitorOnly = false;
+    AQUARIUM aquarium;
+    CONFIGSHEET sheet;
+    std::string contentBase;
+
+    GtkWidget* window = nullptr;
+    GtkWidget* notebook = nullptr;
+    bool showing = false;  // widgets are being filled from the model: ignore their signals
+
+    // One widget per outlet.
+    GtkWidget *wMainMonitorOnly = nullptr, *wFishSize = nullptr, *wMaxFish = nullptr;
+    GtkWidget *wWantCaustic = nullptr, *wWaterRes = nullptr, *wWantBubbles = nullptr;
+    GtkWidget *wGradualFill = nullptr, *wBGType = nullptr, *wBGRes = nullptr, *wBGPath = nullptr;
+    GtkWidget *wPlaySound = nullptr, *wRWaterLvl = nullptr, *wWWaterLvl = nullptr;
+    GtkWidget *wDontLeave = nullptr, *wRandomSizes = nullptr, *wVolume = nullptr;
+    GtkWidget *wLowCPU = nullptr, *wWantSMS = nullptr, *wSMSReverse = nullptr;
+    GtkWidget *wDirectory = nullptr, *wSave = nullptr, *wDefaults = nullptr, *wClose = nullptr;
+    GtkWidget *wSelectAll = nullptr, *wSelectSalt = nullptr, *wSelectFresh = nullptr;
+    GtkWidget *wWebsite = nullptr, *wSavedNote = nullptr;
+    GtkListStore* fishStore = nullptr;
+    GtkWidget* fishView = nullptr;
+
+    // Download page.
+    GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr;
+    GtkWidget *wProgress = nullptr, *wStatus = nullptr;
+    CURLFETCH listFetch;
+    CURLFETCH download;
+    guint pollSource = 0;  // GLib timeout driving the transfers
+
+    PREVIEW preview;
+    std::string storedSnapshot;  // what the preview was started with
+
+    // Self-test script (comma-separated actions); empty in normal use.
+    std::vector<std::string> script;
+    size_t scriptNext = 0;
+};
+
+// ConfigDialog.cpp
+bool BuildDialog(CONFIGDIALOG* d);
+void ShowModel(CONFIGDIALOG* d);   // model -> every widget
+void TakeControls(CONFIGDIALOG* d);  // every widget -> model
+void ShowDownloads(CONFIGDIALOG* d);
+void CloseDialog(CONFIGDIALOG* d);
+void ChooseFishFolder(CONFIGDIALOG* d);  // the fish folder's chooser (download page)
+// The settings as stored, one line per key: the preview restarts when this changes.
+std::string StoredSnapshot(const CONFIGDIALOG* d);
+
+// DownloadPage.cpp
+GtkWidget* BuildDownloadPage(CONFIGDIALOG* d);
+void StartCheck(CONFIGDIALOG* d);
+void StartDownload(CONFIGDIALOG* d);
+bool TransfersRunning(const CONFIGDIALOG* d);
+
+// Preview.cpp
+GtkWidget* BuildPreview(CONFIGDIALOG* d);
+void StartPreview(CONFIGDIALOG* d);
+void RestartPreview(CONFIGDIALOG* d);
+void StopPreview(CONFIGDIALOG* d);
+
+// SelfTest.cpp: runs d->script once the window is up, prints the model, quits.
+void StartSelfTest(CONFIGDIALOG* d);

@@ -1,0 +1,146 @@
+// Scripted runs for the tests (--self-test ACTIONS): once the window is up, each action
+// clicks or sets a real widget, waits for any transfer it started, and at the end the
+// model's state is printed on standard output and the dialog closes as Close would.
+//   save close defaults select-all select-salt select-fresh check download:N
+//   toggle:OUTLET set:OUTLET=VALUE menu:OUTLET=ITEM row:N page:N sleep:MS report
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "ConfigDialog.h"
+
+namespace {
+
+std::map<std::string, GtkWidget*> Widgets(CONFIGDIALOG* d)
+{
+    return {{"oMainMonitorOnly", d->wMainMonitorOnly}, {"oFishSize", d->wFishSize}, {"oMaxFish", d->wMaxFish},
+            {"oWantCaustic", d->wWantCaustic}, {"oWaterRes", d->wWaterRes}, {"oWantBubbles", d->wWantBubbles},
+            {"oGradualFill", d->wGradualFill}, {"oBGType", d->wBGType}, {"oBGRes", d->wBGRes},
+            {"oBGPath", d->wBGPath}, {"oPlaySound", d->wPlaySound}, {"oRWaterLvl", d->wRWaterLvl},
+            {"oWWaterLvl", d->wWWaterLvl}, {"oDontLeave", d->wDontLeave}, {"oRandomSizes", d->wRandomSizes},
+            {"oVolume", d->wVolume}, {"oLowCPU", d->wLowCPU}, {"oWantSMS", d->wWantSMS},
+            {"oSMSReverse", d->wSMSReverse}, {"oDirectory", d->wDirectory}, {"oSave", d->wSave},
+            {"oAvailableDownloads", d->wAvailable}, {"oCheckDownloads", d->wCheck}, {"oDownload", d->wDownload}};
+}
+
+// One line per widget, read from the widgets themselves, then the table and the page.
+void Report(CONFIGDIALOG* d)
+{
+    for (auto& [name, w] : Widgets(d)) {
+        std::string value;
+        if (GTK_IS_SPIN_BUTTON(w))
+            value = std::to_string(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(w)));
+        else if (GTK_IS_COMBO_BOX(w))
+            value = std::to_string(gtk_combo_box_get_active(GTK_COMBO_BOX(w)));
+        else if (GTK_IS_TOGGLE_BUTTON(w))
+            value = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)) ? "1" : "0";
+        else if (GTK_IS_BUTTON(w))
+            value = gtk_button_get_label(GTK_BUTTON(w)) ? gtk_button_get_label(GTK_BUTTON(w)) : "";
+        printf("outlet %s value=%s enabled=%d\n", name.c_str(), value.c_str(), gtk_widget_get_sensitive(w) ? 1 : 0);
+    }
+    GtkTreeModel* tm = GTK_TREE_MODEL(d->fishStore);
+    GtkTreeIter it;
+    int row = 0;
+    for (bool valid = gtk_tree_model_get_iter_first(tm, &it); valid; valid = gtk_tree_model_iter_next(tm, &it), row++) {
+        gboolean selected = FALSE;
+        gchar *name = nullptr, *water = nullptr;
+        gtk_tree_model_get(tm, &it, 0, &selected, 1, &name, 2, &water, -1);
+        printf("row %d selected=%d water=%s name=%s\n", row, selected ? 1 : 0, water, name);
+        g_free(name);
+        g_free(water);
+    }
+    std::string items;
+    GtkTreeModel* menu = gtk_combo_box_get_model(GTK_COMBO_BOX(d->wAvailable));
+    for (bool valid = gtk_tree_model_get_iter_first(menu, &it); valid; valid = gtk_tree_model_iter_next(menu, &it)) {
+        gchar* text = nullptr;
+        gtk_tree_model_get(menu, &it, 0, &text, -1);
+        items += std::string(items.empty() ? "" : "|") + (text ? text : "");
+        g_free(text);
+    }
+    printf("menu items=%s\n", items.c_str());
+    printf("status=%s\n", gtk_label_get_text(GTK_LABEL(d->wStatus)));
+    printf("progress=%.2f\n", gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(d->wProgress)) * 100.0);
+    printf("selection=%s\n", d->sheet.SelectionText().c_str());
+    printf("preview=%s\n", d->preview.pid > 0 ? "running" : "none");
+    fflush(stdout);
+}
+
+bool Act(CONFIGDIALOG* d, const std::string& action)
+{
+    auto widgets = Widgets(d);
+    size_t colon = action.find(':');
+    std::string verb = action.substr(0, colon);
+    std::string arg = colon == std::string::npos ? "" : action.substr(colon + 1);
+    std::string name = arg.substr(0, arg.find('='));
+    std::string value = arg.find('=') == std::string::npos ? "" : arg.substr(arg.find('=') + 1);
+    GtkWidget* w = widgets.count(name) ? widgets[name] : nullptr;
+
+    if (verb == "save") gtk_button_clicked(GTK_BUTTON(d->wSave));
+    else if (verb == "defaults") gtk_button_clicked(GTK_BUTTON(d->wDefaults));
+    else if (verb == "select-all") gtk_button_clicked(GTK_BUTTON(d->wSelectAll));
+    else if (verb == "select-salt") gtk_button_clicked(GTK_BUTTON(d->wSelectSalt));
+    else if (verb == "select-fresh") gtk_button_clicked(GTK_BUTTON(d->wSelectFresh));
+    else if (verb == "check") gtk_button_clicked(GTK_BUTTON(d->wCheck));
+    else if (verb == "report") Report(d);
+    else if (verb == "download") {
+        gtk_combo_box_set_active(GTK_COMBO_BOX(d->wAvailable), atoi(arg.c_str()));
+        gtk_button_clicked(GTK_BUTTON(d->wDownload));
+    } else if (verb == "toggle" && w && GTK_IS_TOGGLE_BUTTON(w)) {
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)));
+    } else if (verb == "set" && w && GTK_IS_SPIN_BUTTON(w)) {
+        gtk_spin_button_set_value(GTK_SPIN_BUTTON(w), atof(value.c_str()));
+    } else if (verb == "menu" && w && GTK_IS_COMBO_BOX(w)) {
+        gtk_combo_box_set_active(GTK_COMBO_BOX(w), atoi(value.c_str()));
+    } else if (verb == "row") {
+        size_t r = static_cast<size_t>(atoi(arg.c_str()));
+        if (r < d->sheet.rowSelected.size()) d->sheet.rowSelected[r] = !d->sheet.rowSelected[r];
+        ShowModel(d);
+    } else if (verb == "page") {
+        gtk_notebook_set_current_page(GTK_NOTEBOOK(d->notebook), atoi(arg.c_str()));
+    } else if (verb != "sleep") {
+        fprintf(stderr, "reefmere-config: self-test: unknown action %s\n", action.c_str());
+        return false;
+    }
+    return true;
+}
+
+gint64 sleepUntil = 0;
+
+gboolean Step(gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    if (TransfersRunning(d) || g_get_monotonic_time() < sleepUntil) return G_SOURCE_CONTINUE;
+    if (d->scriptNext >= d->script.size()) {
+        Report(d);
+        d->sheet.configureSheet_cancel();
+        CloseDialog(d);
+        return G_SOURCE_REMOVE;
+    }
+    const std::string& action = d->script[d->scriptNext++];
+    if (action.rfind("sleep:", 0) == 0) sleepUntil = g_get_monotonic_time() + 1000 * atoll(action.c_str() + 6);
+    if (action == "close") {
+        gtk_button_clicked(GTK_BUTTON(d->wClose));
+        return G_SOURCE_REMOVE;
+    }
+    if (!Act(d, action)) {
+        StopPreview(d);
+        exit(3);
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean Begin(gpointer data)
+{
+    g_timeout_add(20, Step, data);
+    return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+void StartSelfTest(CONFIGDIALOG* d)
+{
+    if (d->script.empty()) return;
+    g_idle_add(Begin, d);
+}

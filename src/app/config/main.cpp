@@ -1,0 +1,89 @@
+// reefmere-config: the settings dialog of the Reefmere screen saver (GTK 3).
+//   reefmere-config [--content-url URL] [--no-preview] [--self-test ACTIONS]
+// The content server's address: --content-url, else $REEFMERE_CONTENT_URL, else
+// DEFAULT_CONTENT_URL (view/Downloads.h).
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sstream>
+
+#include "ConfigDialog.h"
+#include "view/Paths.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: reefmere-config [--content-url URL] [--no-preview] [--self-test ACTIONS]\n"
+    "  --content-url URL   base address of the fish-pack server (also $REEFMERE_CONTENT_URL;\n"
+    "                      default " DEFAULT_CONTENT_URL "); the list is URL" DOWNLOAD_LIST_PATH "\n"
+    "  --no-preview        do not run the screen saver in the preview area\n"
+    "  --self-test ACTIONS comma-separated scripted actions, then print the state and quit (tests)\n";
+
+std::string PreviewProgram()
+{
+    std::string beside = ExecutableFolder() + "/reefmere";
+    if (access(beside.c_str(), X_OK) == 0) return beside;
+    gchar* found = g_find_program_in_path("reefmere");
+    std::string path = found ? found : "";
+    g_free(found);
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const char* contentUrl = nullptr;
+    const char* script = nullptr;
+    bool preview = true;
+    for (int i = 1; i < argc; i++) {
+        if (!strcmp(argv[i], "--content-url") && i + 1 < argc) {
+            contentUrl = argv[++i];
+        } else if (!strcmp(argv[i], "--self-test") && i + 1 < argc) {
+            script = argv[++i];
+        } else if (!strcmp(argv[i], "--no-preview")) {
+            preview = false;
+        } else if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+            fputs(kUsage, stdout);
+            return 0;
+        } else {
+            fprintf(stderr, "reefmere-config: unknown option %s\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
+    // GTK would take its own options; ours are parsed already.
+    int gtkArgc = 1;
+    if (!gtk_init_check(&gtkArgc, &argv)) {
+        fprintf(stderr, "reefmere-config: cannot open the display\n");
+        return 1;
+    }
+
+    auto d = std::make_unique<CONFIGDIALOG>();
+    LoadSettings(&d->settings, &d->mainMonitorOnly);
+    d->contentBase = ContentBaseUrl(contentUrl);
+    d->sheet.Bind(&d->settings, &d->mainMonitorOnly, &d->aquarium, d->contentBase);
+    d->sheet.ReloadCatalogue();  // the same folders and catalogue as the screen saver's
+    d->sheet.configureSheet();
+    // Show where downloads go from the start.
+    d->sheet.configureSheet_directory(d->settings.FishPath2);
+    if (preview) d->preview.program = PreviewProgram();
+    if (script) {
+        std::stringstream ss(script);
+        std::string action;
+        while (std::getline(ss, action, ','))
+            if (!action.empty()) d->script.push_back(action);
+    }
+
+    BuildDialog(d.get());
+    ShowModel(d.get());
+    d->storedSnapshot = StoredSnapshot(d.get());
+    gtk_widget_show_all(d->window);
+    StartSelfTest(d.get());
+    gtk_main();
+
+    StopPreview(d.get());
+    FreeFishSelection(&d->settings);
+    return 0;
+}
