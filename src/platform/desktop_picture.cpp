@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 
 const char kFixedDesktopPicture[] = "/Library/Desktop Pictures/Aqua Blue.jpg";
-const char kResourceFallbackPicture[] = "background.png";
+const char kResourceFallbackPicture[] = "fallback.jpg";
 
 namespace {
 

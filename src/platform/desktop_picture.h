@@ -32,6 +32,10 @@ extern const char kResourceFallbackPicture[];
 // largest picture. False with one line on stderr for a missing, oversized or broken file.
 bool LoadPictureRGBA(const std::string& path, int maxSide, PictureRGBA* out);
 
+// Decodes picture bytes already in memory (name only for the kind and for messages);
+// a slideshow is followed relative to the name's folder.
+bool DecodePictureData(const std::string& name, const std::string& data, int maxSide, PictureRGBA* out);
+
 // Tries DesktopPictureChain in order and decodes the first picture that loads; *chosen
 // (optional) receives its path. False when nothing loads.
 bool LoadDesktopPicture(const std::string& resourceDir, int maxSide, PictureRGBA* out,

@@ -168,9 +168,9 @@ bool DecodeStb(const std::string& path, const std::string& data, PictureRGBA* ou
     return true;
 }
 
-bool LoadPictureDepth(const std::string& path, int maxSide, PictureRGBA* out, int depth) {
-    std::string data;
-    if (!ReadWhole(path, &data)) return false;
+bool LoadPictureDepth(const std::string& path, int maxSide, PictureRGBA* out, int depth);
+
+bool DecodeDepth(const std::string& path, const std::string& data, int maxSide, PictureRGBA* out, int depth) {
     bool webp = data.size() >= 12 && data.compare(0, 4, "RIFF") == 0 && data.compare(8, 4, "WEBP") == 0;
     if (webp) return DecodeWebp(path, data, out);
     if (LooksLikeSlideshow(data)) {
@@ -188,6 +188,12 @@ bool LoadPictureDepth(const std::string& path, int maxSide, PictureRGBA* out, in
     }
     if (LooksLikeSvg(path, data)) return DecodeSvg(path, data, maxSide, out);
     return DecodeStb(path, data, out);
+}
+
+bool LoadPictureDepth(const std::string& path, int maxSide, PictureRGBA* out, int depth) {
+    std::string data;
+    if (!ReadWhole(path, &data)) return false;
+    return DecodeDepth(path, data, maxSide, out, depth);
 }
 
 // The text between <tag ...> and </tag> starting at pos; advances pos past it.
@@ -282,6 +288,12 @@ std::string SlideshowLargestPicture(const std::string& xml, const std::string& b
         while (NextElement(xml, "from", &pos, &attrs, &body)) consider(body, 0);
     }
     return best;
+}
+
+bool DecodePictureData(const std::string& name, const std::string& data, int maxSide, PictureRGBA* out) {
+    if (!out) return false;
+    *out = PictureRGBA();
+    return DecodeDepth(name, data, maxSide, out, 0);
 }
 
 bool LoadPictureRGBA(const std::string& path, int maxSide, PictureRGBA* out) {
