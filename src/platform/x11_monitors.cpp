@@ -49,16 +49,22 @@ int MainMonitorIndex(const std::vector<MonitorRect>& monitors) {
     return monitors.empty() ? -1 : 0;
 }
 
+namespace {
+// Pixels shared by a monitor and a rectangle.
+long long Overlap(const MonitorRect& m, int x, int y, int width, int height) {
+    long long w = std::min(x + width, m.x + m.width) - std::max(x, m.x);
+    long long h = std::min(y + height, m.y + m.height) - std::max(y, m.y);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+}  // namespace
+
 int MonitorUnderRect(const std::vector<MonitorRect>& monitors, int x, int y, int width, int height) {
     int best = -1;
     long long bestArea = 0;
     for (size_t i = 0; i < monitors.size(); ++i) {
-        const MonitorRect& m = monitors[i];
-        long long w = std::min(x + width, m.x + m.width) - std::max(x, m.x);
-        long long h = std::min(y + height, m.y + m.height) - std::max(y, m.y);
-        if (w <= 0 || h <= 0) continue;
-        if (w * h > bestArea) {
-            bestArea = w * h;
+        long long a = Overlap(monitors[i], x, y, width, height);
+        if (a > bestArea) {
+            bestArea = a;
             best = static_cast<int>(i);
         }
     }
@@ -85,5 +91,9 @@ bool WindowOnMainMonitor(Display* dpy, Window w) {
     std::vector<MonitorRect> mons = QueryMonitors(dpy, wa.root);
     if (mons.size() <= 1) return true;
     int under = MonitorUnderRect(mons, x, y, width, height);
-    return under < 0 || under == MainMonitorIndex(mons);
+    if (under < 0) return true;
+    // A window spanning several monitors (one -root over the whole screen) counts as on the
+    // main one when it covers that as much as any other.
+    const MonitorRect& main = mons[static_cast<size_t>(MainMonitorIndex(mons))];
+    return Overlap(main, x, y, width, height) >= Overlap(mons[static_cast<size_t>(under)], x, y, width, height);
 }

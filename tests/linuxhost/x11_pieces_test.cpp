@@ -87,6 +87,7 @@ TEST(X11Pieces, MonitorsAndTheMainScreen) {
     Window onRight = MakeWindow(dpy, 900, 10, 200, 200, 0);
     EXPECT_FALSE(WindowOnMainMonitor(dpy, onLeft));
     EXPECT_TRUE(WindowOnMainMonitor(dpy, onRight));
+    EXPECT_TRUE(WindowOnMainMonitor(dpy, DefaultRootWindow(dpy)));  // spans both, main included
     XCloseDisplay(dpy);
 
     // Without flags and with a single list entry everything is the main screen.
