@@ -2,6 +2,7 @@
 // the folders list them, and the user's selection of species. Leans on FISHFILE for the
 // validity test and on FISHINFO (data/FishData.h) for the entries.
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +39,9 @@ void ScanFolder(const char* folder, const char* suffix, Visit visit)
     while (struct dirent* entry = readdir(dir)) {
         if (!IsCandidate(entry->d_name, suffix)) continue;
         std::string path = std::string(folder) + entry->d_name;
+        // Only regular files (or links to them): opening a FIFO would block the scan.
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
         bool ok = archive.Open(path.c_str());
         if (!ok) {
             archive.Close();

@@ -1,6 +1,7 @@
 // The species catalogue: which files count, order and duplicates across the two folders,
 // the selection text (switched-off species) and the download folder lookup.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
@@ -58,6 +59,8 @@ TEST(Catalogue, OnlyValidArchivesCount)
     WriteNamed(d / ".fish", "Hidden");         // no name before the suffix
     WriteNamed(d / "d.FISH", "Shouting");      // the suffix is case-sensitive
     ASSERT_TRUE(testsupport::WriteFile(d / "e.fish", std::string("FISH")));
+    ASSERT_EQ(mkfifo((d / "f.fish").c_str(), 0600), 0);  // must not block the scan
+    ASSERT_EQ(mkdir((d / "g.fish").c_str(), 0700), 0);
 
     EXPECT_EQ(CountFiles(Folder(d).c_str(), nullptr, ".fish"), 1);
     AQUARIUM tank;
