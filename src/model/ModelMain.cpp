@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 #include <unordered_map>
+#include <vector>
 
 #include "math/Misc.h"
 
@@ -201,8 +202,21 @@ bool ONEMODEL::Setup(ANIMATIONTEMPLATE* tmpl, MS3D* m, unsigned* textureName) {
     if (!indices) return SetupFailed(*this, "out of memory", "index buffer");
 
     // The same records AddVertToBuffer would make, found through a table instead of a
-    // linear search so that a large model loads in linear time.
+    // linear search and gathered before one allocation, so that a large model loads in
+    // linear time.
     std::unordered_map<VertexKey, std::uint16_t, VertexKeyHash> seen;
+    std::vector<MODELVERTEX> records;
+    auto add = [&records](const float* p, const float* n, float s, float t, std::int8_t joint) -> std::uint16_t {
+        if (records.size() >= 0xFFFF) return kNoVertex;
+        MODELVERTEX v{};
+        std::memcpy(v.position, p, sizeof v.position);
+        std::memcpy(v.normal, n, sizeof v.normal);
+        v.s = s;
+        v.t = t;
+        v.joint = joint;
+        records.push_back(v);
+        return static_cast<std::uint16_t>(records.size() - 1);
+    };
     std::uint32_t next = 0;
     for (int g = 0; g < numGroups; g++) {
         const MS3DGROUP& sg = m->groups[g];
@@ -225,11 +239,11 @@ bool ONEMODEL::Setup(ANIMATIONTEMPLATE* tmpl, MS3D* m, unsigned* textureName) {
                     if (found != seen.end()) {
                         index = found->second;
                     } else {
-                        index = Append(*this, v.position, tri.vertexNormals[k], tri.s[k], t, v.boneId);
+                        index = add(v.position, tri.vertexNormals[k], tri.s[k], t, v.boneId);
                         if (index != kNoVertex) seen.emplace(key, index);
                     }
                 } else {
-                    index = Append(*this, v.position, tri.vertexNormals[k], tri.s[k], t, v.boneId);
+                    index = add(v.position, tri.vertexNormals[k], tri.s[k], t, v.boneId);
                 }
                 if (index == kNoVertex) return SetupFailed(*this, "too many vertices", "more than 65535 distinct corners");
                 indices[next + k] = index;
@@ -237,5 +251,7 @@ bool ONEMODEL::Setup(ANIMATIONTEMPLATE* tmpl, MS3D* m, unsigned* textureName) {
             next += 3;
         }
     }
+    if (!CopyVertexBuffer(records.data(), static_cast<std::uint16_t>(records.size())))
+        return SetupFailed(*this, "out of memory", "vertex buffer");
     return true;
 }
