@@ -107,9 +107,19 @@ std::string ContentBaseUrl(const char* option)
     return base;
 }
 
-std::string DownloadListUrl(const std::string& base) { return base + DOWNLOAD_LIST_PATH; }
+namespace {
 
-std::string WebsiteUrl(const std::string& base) { return base + WEBSITE_PATH; }
+std::string WithoutTrailingSlash(std::string base)
+{
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    return base;
+}
+
+}  // namespace
+
+std::string DownloadListUrl(const std::string& base) { return WithoutTrailingSlash(base) + DOWNLOAD_LIST_PATH; }
+
+std::string WebsiteUrl(const std::string& base) { return WithoutTrailingSlash(base) + WEBSITE_PATH; }
 
 std::string BytesReceivedText(int64_t bytes)
 {

@@ -1,0 +1,434 @@
+// The configuration sheet's model without a toolkit: each outlet as shown, taken by Save
+// and set by Defaults; the enabling rules; Defaults then Cancel; the species table and
+// its selection text; the water menu; the folder choosers' limits.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "ConfigFixture.h"
+#include "data/FishData.h"
+#include "fish/Aquarium.h"
+#include "view/ConfigSheet.h"
+#include "view/Paths.h"
+#include "view/Preferences.h"
+
+using namespace configtest;
+
+namespace {
+
+class SheetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Two saltwater and two freshwater species in the first fish folder.
+        int salt = 0, fresh = 0;
+        for (const std::string& n : BundledArchives()) {
+            int w = WaterTypeOf(Bundled(n));
+            if ((w == 0 && salt < 2) || (w == 1 && fresh < 2)) {
+                ASSERT_TRUE(CopyInto(Bundled(n), FishDir1()));
+                (w == 0 ? salt : fresh)++;
+            }
+        }
+        ASSERT_EQ(salt, 2);
+        ASSERT_EQ(fresh, 2);
+        DefaultSettings(&s, &mmo);
+        CopyToField(s.FishPath, sizeof s.FishPath, FishDir1().c_str());
+        CopyToField(s.FishPath2, sizeof s.FishPath2, (home.dir.path() + "/fish2").c_str());
+        SetFishSelection(&s, "");
+        sheet.Bind(&s, &mmo, &aquarium, "http://127.0.0.1:1/");
+        ASSERT_TRUE(sheet.ReloadCatalogue());
+        ASSERT_EQ(aquarium.fishInfoCount, 4);
+    }
+    void TearDown() override { FreeFishSelection(&s); }
+
+    std::string FishDir1() const { return home.dir.path() + "/fish1"; }
+
+    // The store as written, read back independently of the record.
+    int64_t StoredInt(const char* key)
+    {
+        PREFSTORE p;
+        p.OpenFile(home.StorePath());
+        int64_t v = -12345;
+        EXPECT_TRUE(p.GetInteger(key, &v)) << key;
+        return v;
+    }
+    bool StoredBool(const char* key)
+    {
+        PREFSTORE p;
+        p.OpenFile(home.StorePath());
+        bool v = false;
+        EXPECT_TRUE(p.GetBool(key, &v)) << key;
+        return v;
+    }
+    std::string StoredString(const char* key)
+    {
+        PREFSTORE p;
+        p.OpenFile(home.StorePath());
+        std::string v;
+        EXPECT_TRUE(p.GetString(key, &v)) << key;
+        return v;
+    }
+    bool StoreHas(const char* key)
+    {
+        PREFSTORE p;
+        p.OpenFile(home.StorePath());
+        return p.Has(key);
+    }
+
+    XdgHome home;
+    SETTINGS s;
+    bool mmo = false;
+    AQUARIUM aquarium;
+    CONFIGSHEET sheet;
+};
+
+struct CheckRow {
+    const char* key;
+    CHECKOUTLET CONFIGSHEET::*outlet;
+    bool SETTINGS::*field;  // null: the view's MainMonitorOnly flag
+    int defaultState;
+};
+
+const CheckRow kCheckRows[] = {
+    {"MainMonitorOnly", &CONFIGSHEET::oMainMonitorOnly, nullptr, 0},
+    {"WantCaustic", &CONFIGSHEET::oWantCaustic, &SETTINGS::WANTCAUSTIC, 1},
+    {"WantBubbles", &CONFIGSHEET::oWantBubbles, &SETTINGS::WANTBUBBLES, 1},
+    {"GradualFill", &CONFIGSHEET::oGradualFill, &SETTINGS::GRADUALFILL, 1},
+    {"PlaySound", &CONFIGSHEET::oPlaySound, &SETTINGS::PLAYSOUND, 1},
+    {"RandomWaterLevel", &CONFIGSHEET::oRWaterLvl, &SETTINGS::RWATERLEVEL, 1},
+    {"StayOnScreen", &CONFIGSHEET::oDontLeave, &SETTINGS::STAYONSCREEN, 0},
+    {"RandomSizes", &CONFIGSHEET::oRandomSizes, &SETTINGS::RANDOMSIZES, 0},
+    {"LowCPU", &CONFIGSHEET::oLowCPU, &SETTINGS::LOWCPU, 0},
+    {"WantSMS", &CONFIGSHEET::oWantSMS, &SETTINGS::WANTSMS, 0},
+    {"SMSReverse", &CONFIGSHEET::oSMSReverse, &SETTINGS::SMSREVERSE, 0},
+};
+
+TEST_F(SheetTest, CheckBoxesShownTakenAndDefaulted)
+{
+    for (const CheckRow& r : kCheckRows) {
+        SCOPED_TRACE(r.key);
+        bool& field = r.field ? s.*r.field : mmo;
+        for (bool value : {true, false}) {
+            field = value;
+            ASSERT_TRUE(sheet.configureSheet());
+            EXPECT_EQ((sheet.*r.outlet).state, value ? 1 : 0);
+        }
+        (sheet.*r.outlet).state = 1;
+        ASSERT_TRUE(sheet.configureSheet_save());
+        EXPECT_TRUE(field);
+        EXPECT_TRUE(StoredBool(r.key));
+        // Only the on state counts: mixed is off.
+        sheet.configureSheet();
+        (sheet.*r.outlet).state = -1;
+        ASSERT_TRUE(sheet.configureSheet_save());
+        EXPECT_FALSE(field);
+        EXPECT_FALSE(StoredBool(r.key));
+        (sheet.*r.outlet).state = 1 - r.defaultState;
+        sheet.configureSheet_defaults();
+        EXPECT_EQ((sheet.*r.outlet).state, r.defaultState);
+    }
+}
+
+TEST_F(SheetTest, IntegerControlsShownTakenAndDefaulted)
+{
+    s.LFISHSIZE = 150;
+    s.MAX_FISH = 2;
+    s.WWATERLEVEL = 40;
+    s.VOLUME = 30;
+    sheet.configureSheet();
+    EXPECT_EQ(sheet.oFishSize.value, 150);
+    EXPECT_EQ(sheet.oMaxFish.value, 2);
+    EXPECT_EQ(sheet.oWWaterLvl.value, 40);
+    EXPECT_EQ(sheet.oVolume.value, 30);
+
+    sheet.oFishSize.value = 60;
+    sheet.oMaxFish.value = 1;
+    sheet.oWWaterLvl.value = 95;
+    sheet.oVolume.value = 7;
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(s.LFISHSIZE, 60);
+    EXPECT_EQ(s.MAX_FISH, 1);
+    EXPECT_EQ(s.WWATERLEVEL, 95);
+    EXPECT_EQ(s.VOLUME, 7);
+    EXPECT_EQ(StoredInt("FishSize"), 60);
+    EXPECT_EQ(StoredInt("MaxFish"), 1);
+    EXPECT_EQ(StoredInt("WantedWaterLevel"), 95);
+    EXPECT_EQ(StoredInt("Volume"), 7);
+    EXPECT_FALSE(StoreHas("version"));  // Save never writes the version
+
+    sheet.configureSheet_defaults();
+    EXPECT_EQ(sheet.oFishSize.value, 100);
+    EXPECT_EQ(sheet.oMaxFish.value, 3);
+    EXPECT_EQ(sheet.oWWaterLvl.value, 85);
+    EXPECT_EQ(sheet.oVolume.value, 100);
+}
+
+TEST_F(SheetTest, MenusAndWaterResolution)
+{
+    s.BGTYPE = 2;
+    s.BGRES = 0;
+    s.WATERSHIFT = 5;
+    sheet.configureSheet();
+    EXPECT_EQ(sheet.oBGType.item, 2);
+    EXPECT_EQ(sheet.oBGRes.item, 0);
+    EXPECT_EQ(sheet.oWaterRes.item, 1);
+
+    // Item 0 of the water menu stores 6, item 1 stores 5.
+    sheet.oWaterRes.item = 0;
+    sheet.oBGType.item = 1;
+    sheet.oBGRes.item = 2;
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(s.WATERSHIFT, 6);
+    EXPECT_EQ(StoredInt("WaterRes"), 6);
+    EXPECT_EQ(StoredInt("BGType"), 1);
+    EXPECT_EQ(StoredInt("BGRes"), 2);
+    sheet.configureSheet();
+    sheet.oWaterRes.item = 1;
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(StoredInt("WaterRes"), 5);
+
+    // Any stored shift but 6 shows item 1.
+    for (int64_t shift : {5, 4, 7, 0}) EXPECT_EQ(WaterResItem(shift), 1) << shift;
+    EXPECT_EQ(WaterResItem(6), 0);
+    EXPECT_EQ(WaterResShift(0), 6);
+    EXPECT_EQ(WaterResShift(1), 5);
+    EXPECT_EQ(WaterResShift(-1), 6);
+
+    // A value the menu has no item for shows no item and survives Save.
+    s.BGTYPE = 7;
+    s.BGRES = -3;
+    sheet.configureSheet();
+    EXPECT_EQ(sheet.oBGType.item, -1);
+    EXPECT_EQ(sheet.oBGRes.item, -1);
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(s.BGTYPE, 7);
+    EXPECT_EQ(StoredInt("BGRes"), -3);
+
+    sheet.configureSheet_defaults();
+    EXPECT_EQ(sheet.oWaterRes.item, 0);
+    EXPECT_EQ(sheet.oBGType.item, 0);
+    EXPECT_EQ(sheet.oBGRes.item, 1);
+}
+
+TEST_F(SheetTest, FolderButtons)
+{
+    CopyToField(s.BGPath, sizeof s.BGPath, "/srv/pictures/");
+    sheet.configureSheet();
+    EXPECT_STREQ(sheet.oBGPath.title, "/srv/pictures/");
+    EXPECT_STREQ(sheet.oDirectory.title, "");  // not filled by the sheet
+
+    ASSERT_TRUE(sheet.configureSheet_bgpath("/home/u/Bilder"));
+    EXPECT_STREQ(s.BGPath, "/home/u/Bilder");  // applied when chosen
+    EXPECT_STREQ(sheet.oBGPath.title, "/home/u/Bilder");
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(StoredString("BGPath"), "/home/u/Bilder");
+
+    // Defaults keep the current folder as the title.
+    sheet.configureSheet_defaults();
+    EXPECT_STREQ(sheet.oBGPath.title, "/home/u/Bilder");
+
+    ASSERT_TRUE(sheet.configureSheet_directory("/mnt/fish"));
+    EXPECT_STREQ(s.FishPath2, "/mnt/fish");
+    EXPECT_STREQ(sheet.oDirectory.title, "/mnt/fish");
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_FALSE(StoreHas("FishPath2"));
+    sheet.configureSheet_defaults();
+    EXPECT_STREQ(sheet.oDirectory.title, "/mnt/fish");
+
+    // 1023 bytes fit the fields; 1024 are refused and change nothing.
+    std::string fits = "/" + std::string(1022, 'a');
+    std::string over = "/" + std::string(1023, 'b');
+    EXPECT_TRUE(sheet.configureSheet_bgpath(fits.c_str()));
+    EXPECT_EQ(std::string(s.BGPath), fits);
+    EXPECT_FALSE(sheet.configureSheet_bgpath(over.c_str()));
+    EXPECT_EQ(std::string(s.BGPath), fits);
+    EXPECT_EQ(std::string(sheet.oBGPath.title), fits);
+    EXPECT_FALSE(sheet.configureSheet_directory(over.c_str()));
+    EXPECT_STREQ(s.FishPath2, "/mnt/fish");
+    EXPECT_FALSE(sheet.configureSheet_bgpath(nullptr));
+
+    EXPECT_EQ(sheet.configureSheet_openwebsite(), "http://127.0.0.1:1/mac/fish/");
+}
+
+TEST_F(SheetTest, EnablingRules)
+{
+    s.RWATERLEVEL = true;
+    s.BGTYPE = 0;
+    s.PLAYSOUND = false;
+    s.WANTSMS = false;
+    sheet.configureSheet();
+    EXPECT_FALSE(sheet.oWWaterLvl.enabled);
+    EXPECT_FALSE(sheet.oBGPath.enabled);
+    EXPECT_FALSE(sheet.oVolume.enabled);
+    EXPECT_FALSE(sheet.oSMSReverse.enabled);
+
+    sheet.oRWaterLvl.state = 0;
+    sheet.oBGType.item = 2;
+    sheet.oPlaySound.state = 1;
+    sheet.oWantSMS.state = 1;
+    sheet.configureSheet_update();
+    EXPECT_TRUE(sheet.oWWaterLvl.enabled);
+    EXPECT_TRUE(sheet.oBGPath.enabled);
+    EXPECT_TRUE(sheet.oVolume.enabled);
+    EXPECT_TRUE(sheet.oSMSReverse.enabled);
+
+    // Switching random level on disables the level at once; a mixed box counts as off.
+    sheet.oRWaterLvl.state = 1;
+    sheet.oBGType.item = 1;
+    sheet.oPlaySound.state = -1;
+    sheet.configureSheet_update();
+    EXPECT_FALSE(sheet.oWWaterLvl.enabled);
+    EXPECT_FALSE(sheet.oBGPath.enabled);
+    EXPECT_FALSE(sheet.oVolume.enabled);
+
+    // Defaults run the rules too: random level on, capture background, sound on, no sensor.
+    sheet.configureSheet_defaults();
+    EXPECT_FALSE(sheet.oWWaterLvl.enabled);
+    EXPECT_FALSE(sheet.oBGPath.enabled);
+    EXPECT_TRUE(sheet.oVolume.enabled);
+    EXPECT_FALSE(sheet.oSMSReverse.enabled);
+}
+
+TEST_F(SheetTest, DefaultsThenCancelChangeNothing)
+{
+    s.LFISHSIZE = 170;
+    s.WATERSHIFT = 5;
+    s.PLAYSOUND = false;
+    s.BGTYPE = 2;
+    mmo = true;
+    sheet.configureSheet();
+    sheet.rowSelected[1] = false;
+    ASSERT_TRUE(sheet.configureSheet_save());
+    std::vector<uint8_t> before = testsupport::ReadFile(home.StorePath());
+    ASSERT_FALSE(before.empty());
+    SETTINGS copy = s;
+    copy.fishSelection = nullptr;
+
+    sheet.configureSheet();
+    sheet.configureSheet_defaults();
+    EXPECT_EQ(sheet.oFishSize.value, 100);
+    sheet.configureSheet_cancel();
+    EXPECT_FALSE(sheet.open);
+
+    EXPECT_EQ(testsupport::ReadFile(home.StorePath()), before);
+    EXPECT_TRUE(mmo);
+    EXPECT_EQ(s.LFISHSIZE, 170);
+    EXPECT_EQ(s.WATERSHIFT, 5);
+    EXPECT_FALSE(s.PLAYSOUND);
+    EXPECT_EQ(s.BGTYPE, 2);
+    EXPECT_EQ(memcmp(s.BGPath, copy.BGPath, sizeof s.BGPath), 0);
+    EXPECT_FALSE(aquarium.fishInfo[1].selected);  // the catalogue keeps the saved choice
+    // Shown again, the sheet holds the saved values, not the defaults.
+    sheet.configureSheet();
+    EXPECT_EQ(sheet.oFishSize.value, 170);
+    EXPECT_FALSE(sheet.rowSelected[1]);
+}
+
+TEST_F(SheetTest, SpeciesTableAndSelectionText)
+{
+    sheet.configureSheet();
+    ASSERT_EQ(sheet.RowCount(), 4);
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(sheet.fishList[i], aquarium.fishInfo[i].displayName);
+        EXPECT_TRUE(sheet.rowSelected[i]);
+    }
+
+    // Every row selected: just "##".
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(StoredString("FishSelection"), "##");
+
+    // Some off: their file names, in catalogue order, then "##".
+    sheet.configureSheet();
+    sheet.rowSelected[0] = false;
+    sheet.rowSelected[2] = false;
+    std::string expected = std::string(aquarium.fishInfo[0].fileName) + "#" + aquarium.fishInfo[2].fileName + "###";
+    EXPECT_EQ(sheet.SelectionText(), expected);
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(StoredString("FishSelection"), expected);
+    EXPECT_STREQ(s.fishSelection, expected.c_str());
+    EXPECT_FALSE(aquarium.fishInfo[0].selected);
+    EXPECT_TRUE(aquarium.fishInfo[1].selected);
+    EXPECT_FALSE(aquarium.fishInfo[2].selected);
+    // The tank reads the same selection back.
+    AQUARIUM tank;
+    tank.SetFishPaths(s.FishPath, s.FishPath2);
+    ASSERT_TRUE(tank.BuildFishList());
+    ASSERT_TRUE(tank.FindFishSelection(expected.c_str(), static_cast<int>(expected.size() + 1)));
+    EXPECT_EQ(tank.selectionCount, 2);
+
+    // Shown again, the rows follow the catalogue's flags.
+    sheet.configureSheet();
+    EXPECT_FALSE(sheet.rowSelected[0]);
+    EXPECT_TRUE(sheet.rowSelected[1]);
+
+    // No row selected: the same text as all selected, and nothing is switched off.
+    sheet.rowSelected.assign(4, false);
+    EXPECT_EQ(sheet.SelectionText(), "##");
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(StoredString("FishSelection"), "##");
+    EXPECT_FALSE(aquarium.fishInfo[0].selected);  // the walk is skipped entirely
+    AQUARIUM tank2;
+    tank2.SetFishPaths(s.FishPath, s.FishPath2);
+    ASSERT_TRUE(tank2.BuildFishList());
+    ASSERT_TRUE(tank2.FindFishSelection("##", 3));
+    EXPECT_EQ(tank2.selectionCount, 4);
+}
+
+TEST_F(SheetTest, SelectionButtons)
+{
+    sheet.configureSheet();
+    sheet.configureSheet_selectSalt();
+    for (int i = 0; i < 4; i++) EXPECT_EQ(sheet.rowSelected[i], aquarium.fishInfo[i].waterType == 0) << i;
+    sheet.configureSheet_selectFresh();
+    for (int i = 0; i < 4; i++) EXPECT_EQ(sheet.rowSelected[i], aquarium.fishInfo[i].waterType == 1) << i;
+    ASSERT_TRUE(sheet.configureSheet_save());
+    std::string text = StoredString("FishSelection");
+    for (int i = 0; i < 4; i++)
+        EXPECT_EQ(text.find(aquarium.fishInfo[i].fileName) != std::string::npos, aquarium.fishInfo[i].waterType == 0);
+    sheet.configureSheet();
+    sheet.configureSheet_selectAll();
+    EXPECT_EQ(sheet.SelectionText(), "##");
+    sheet.rowSelected[3] = false;
+    sheet.configureSheet_defaults();
+    EXPECT_EQ(sheet.rowSelected, std::vector<bool>(4, true));
+}
+
+TEST_F(SheetTest, WithoutCatalogueTheTableStaysEmpty)
+{
+    AQUARIUM empty;
+    CONFIGSHEET bare;
+    bare.Bind(&s, &mmo, &empty, "http://127.0.0.1:1");
+    ASSERT_TRUE(bare.configureSheet());
+    EXPECT_EQ(bare.RowCount(), 0);
+    bare.configureSheet_selectAll();
+    bare.configureSheet_selectSalt();
+    EXPECT_TRUE(bare.rowSelected.empty());
+    ASSERT_TRUE(bare.configureSheet_save());
+    EXPECT_FALSE(StoreHas("FishSelection"));  // the selection part does nothing
+    EXPECT_TRUE(StoreHas("MaxFish"));
+
+    CONFIGSHEET unbound;
+    EXPECT_FALSE(unbound.configureSheet());
+    EXPECT_FALSE(unbound.configureSheet_save());
+}
+
+TEST_F(SheetTest, CatalogueReloadKeepsUnsavedChoices)
+{
+    sheet.configureSheet();
+    sheet.rowSelected[1] = false;
+    std::string off = aquarium.fishInfo[1].fileName;
+    // A species arrives in the second folder.
+    std::string extra;
+    std::vector<std::string> present = FolderEntries(FishDir1());
+    for (const std::string& n : BundledArchives())
+        if (std::find(present.begin(), present.end(), n) == present.end()) extra = n;
+    ASSERT_FALSE(extra.empty());
+    ASSERT_TRUE(CopyInto(Bundled(extra), s.FishPath2));
+    ASSERT_TRUE(sheet.ReloadCatalogue());
+    ASSERT_EQ(sheet.RowCount(), 5);
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(sheet.rowSelected[i], off != aquarium.fishInfo[i].fileName) << aquarium.fishInfo[i].fileName;
+}
+
+}  // namespace
