@@ -96,8 +96,12 @@ TEST(Soak, AnHourOfSceneTime)
             const bool justEntered = f.actionTimer == 20.0f && f.currentSpeed == 6.0f && f.position.y == -40.0f;
             const double ceiling = ONEFISH::Ceiling(level, f.fishData->extent, f.position.z);
             if (!justEntered) ASSERT_LE(f.position.y, ceiling + 0.5) << "frame " << frame;
-            ASSERT_GE(f.position.y, -1000.0f) << "frame " << frame;
-            ASSERT_LE(std::fabs(f.position.x), 1000.0f) << "frame " << frame;
+            // Nothing walls the sides or the floor: fish leaving with the school swim well
+            // past the view's edge (their targets lie 15 units beyond it) and turn back,
+            // and a diving fish overshoots its target a little. A generous box catches a
+            // fish that runs away for good.
+            ASSERT_GE(f.position.y, -200.0f) << "frame " << frame;
+            ASSERT_LE(std::fabs(f.position.x), 200.0f) << "frame " << frame;
             ASSERT_LE(std::fabs(f.angles.x), 45.0f);
             lowest = std::min(lowest, f.position.y);
             highest = std::max(highest, f.position.y);
