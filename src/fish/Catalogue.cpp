@@ -107,21 +107,13 @@ bool AQUARIUM::BuildFishList()
     }
     fishInfoCount = n;
 
-    // The header is read while the archive is open for the validity test, so an archive
-    // that goes away between the count and the fill is simply not listed.
     int filled = 0;
     auto fill = [this, n, &filled](const char* folder) {
-        ScanFolder(folder, ".fish", [this, n, folder, &filled](const char* name, FISHFILE& archive) {
+        ScanFolder(folder, ".fish", [this, n, folder, &filled](const char* name, FISHFILE&) {
             if (filled >= n) return false;
             FISHINFO& info = fishInfo[filled++];
             CopyText(info.fileName, sizeof info.fileName, name);
             CopyText(info.folder, sizeof info.folder, folder);
-            char displayName[FISH_NAME_SIZE + 1];
-            memcpy(displayName, archive.header.name, FISH_NAME_SIZE);
-            displayName[FISH_NAME_SIZE] = '\0';
-            CopyText(info.displayName, sizeof info.displayName, displayName);
-            info.waterType = archive.header.waterType;
-            info.flags = archive.header.flags;
             return filled < n;
         });
     };
@@ -133,6 +125,28 @@ bool AQUARIUM::BuildFishList()
         ERRORCLOSE("No valid currencies found!");
         CleanupFishList();
         return false;
+    }
+
+    // The header of each listed archive; one that went away since the scan fails the build.
+    for (int i = 0; i < fishInfoCount; i++) {
+        FISHINFO& info = fishInfo[i];
+        FISHFILE* archive = new (std::nothrow) FISHFILE;
+        std::string path = std::string(info.folder) + info.fileName;
+        if (!archive || !archive->Open(path.c_str())) {
+            delete archive;
+            ERRORCLOSE("Error Loading Fish!");
+            fprintf(stderr, "reefmere: %s: fish archive went away while the species were listed\n", path.c_str());
+            CleanupFishList();
+            return false;
+        }
+        char displayName[FISH_NAME_SIZE + 1];
+        memcpy(displayName, archive->header.name, FISH_NAME_SIZE);
+        displayName[FISH_NAME_SIZE] = '\0';
+        CopyText(info.displayName, sizeof info.displayName, displayName);
+        info.waterType = archive->header.waterType;
+        info.flags = archive->header.flags;
+        archive->Close();
+        delete archive;
     }
     return true;
 }
