@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <stb_image.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -90,6 +91,13 @@ void ResamplePicture(const unsigned char* picture, int pixelsWide, int pixelsHig
 bool loadPicFile(const char* path, Texture* tex, int mode) {
     if (!path || !tex) return false;
     int pixelsWide = 0, pixelsHigh = 0, fileChannels = 0;
+    // The header alone can claim any size; refuse what no screen needs before the
+    // decoder reserves memory for it.
+    if (!stbi_info(path, &pixelsWide, &pixelsHigh, &fileChannels)) return false;
+    if (static_cast<int64_t>(pixelsWide) * pixelsHigh > kPicMaxPixels) {
+        fprintf(stderr, "reefmere: %s: picture of %d x %d pixels is too large\n", path, pixelsWide, pixelsHigh);
+        return false;
+    }
     // Greyscale, grey+alpha, 16-bit and paletted pictures all arrive as 8-bit RGB; the
     // alpha channel is never drawn, the background is opaque.
     unsigned char* picture = stbi_load(path, &pixelsWide, &pixelsHigh, &fileChannels, 3);

@@ -5,6 +5,9 @@
 
 #include "image/Texture.h"
 
+// Largest picture decoded, pixels (16384 x 16384).
+constexpr long long kPicMaxPixels = 16384LL * 16384LL;
+
 // Longest file name FindNthFile copies (outName needs one byte more).
 constexpr int kPicNameMax = 255;
 

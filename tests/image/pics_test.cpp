@@ -220,6 +220,15 @@ TEST(Pics, GreyscaleAndSixteenBitPicturesLoad) {
         EXPECT_EQ(tex[(2 + 0) * 4 + 1], c.topLeft) << c.file;
         EXPECT_EQ(tex[1 * 4 + 2], c.bottomRight) << c.file;
     }
+    // A header claiming 20000 x 20000 pixels is refused before decoding.
+    std::vector<uint8_t> huge = Grey16Png(2, 2, {1, 2, 3, 4});
+    huge[16] = 0; huge[17] = 0; huge[18] = 0x4E; huge[19] = 0x20;  // width 20000
+    huge[20] = 0; huge[21] = 0; huge[22] = 0x4E; huge[23] = 0x20;  // height 20000
+    WriteFile(dir / "huge.png", huge);
+    Texture big;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadPicFile((dir / "huge.png").c_str(), &big, 2));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("20000 x 20000 pixels is too large"), std::string::npos);
     // Files that do not decode.
     WriteFile(dir / "broken.png", "\x89PNG\r\n\x1a\n garbage");
     Texture t;
