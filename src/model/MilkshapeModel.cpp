@@ -142,7 +142,8 @@ void MS3D::RestartAnim() {
 float MS3D::Frame(int frame) { return static_cast<float>(frame * 1000.0 / animationFPS); }
 
 void MS3D::Animate(double dt) {
-    if (!skeleton) return;
+    // Without a skeleton the clock still runs; there are just no joints to pose.
+    const int jointCount = skeleton ? numJoints : 0;
     if (blending) {
         // The pose eases from the one held at SetAnimation to the range's first pose;
         // the clock does not move meanwhile.
@@ -151,7 +152,7 @@ void MS3D::Animate(double dt) {
             blending = false;
             blendFactor = 1.0f;
         }
-        for (int j = 0; j < numJoints; j++) {
+        for (int j = 0; j < jointCount; j++) {
             SKELETON_JOINT& sj = skeleton[j];
             const MS3DKEYFRAME* rk = sj.rotKeys;
             modelkeys::BlendJoint(sj, sj.rotKeys, sj.numRotKeys, sj.transKeys, sj.numTransKeys, currentTime,
@@ -165,12 +166,12 @@ void MS3D::Animate(double dt) {
     if (currentTime >= endTime) {
         if (loop) {
             currentTime = startTime;  // the overshoot is dropped
-            for (int j = 0; j < numJoints; j++) skeleton[j].transKey = skeleton[j].rotKey = 0;
+            for (int j = 0; j < jointCount; j++) skeleton[j].transKey = skeleton[j].rotKey = 0;
         } else {
             currentTime = endTime;
         }
     }
-    for (int j = 0; j < numJoints; j++) {
+    for (int j = 0; j < jointCount; j++) {
         SKELETON_JOINT& sj = skeleton[j];
         if (sj.numRotKeys == 0 && sj.numTransKeys == 0) continue;
         const MS3DKEYFRAME* rk = sj.rotKeys;

@@ -39,7 +39,7 @@ void ONEMODEL::RestartAnim() {
 }
 
 void ONEMODEL::Animate(double dt) {
-    if (!joints) return;
+    if (!joints && numJoints) return;
     if (blending) {
         blendFactor = static_cast<float>(blendFactor + blendRate * dt);
         if (blendFactor >= 1.0f) {

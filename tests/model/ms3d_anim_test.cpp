@@ -74,7 +74,11 @@ TEST(Ms3dSkeleton, ModelWithoutJointsIsLeftAlone) {
     EXPECT_EQ(Positions(m), before);
     EXPECT_EQ(Normals(m), normals);
     m.SetAnimation(0, 10, 1000, true, true);
-    m.Animate(0.1);  // nothing to animate, nothing breaks
+    m.Animate(0.1);  // nothing to pose, but the blend and the clock still run
+    EXPECT_FLOAT_EQ(m.blendFactor, 0.2f);
+    m.SetAnimation(0, 10, 1000, true, false);
+    m.Animate(0.1);
+    EXPECT_FLOAT_EQ(m.currentTime, 100.0f);
     m.UpdateSkeleton();
     m.UpdatePoints();
     EXPECT_EQ(Positions(m), before);
