@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "data/FishFile.h"
+#include "view/Paths.h"
 #include "test_support.h"
 
 namespace configtest {
@@ -54,7 +55,7 @@ inline int WaterTypeOf(const std::string& path)
 
 inline bool CopyInto(const std::string& src, const std::string& folder, const std::string& name = "")
 {
-    mkdir(folder.c_str(), 0700);
+    MakeFolders(folder);
     std::string base = name.empty() ? src.substr(src.rfind('/') + 1) : name;
     return testsupport::WriteFile(folder + "/" + base, testsupport::ReadFile(src));
 }
