@@ -81,7 +81,9 @@ TEST(Assets, ResourceArchiveHoldsTheSlotsTheSceneDraws) {
         ASSERT_TRUE(f.SeekLump(k));
         ASSERT_TRUE(LoadTGA2(&t, &f.stream)) << "slot " << k;
         bool overlay = k == 1 || (k >= 4 && k <= 9);
-        if (overlay) EXPECT_EQ(f.lumps[k].mode, 2u) << "slot " << k << " needs alpha over the scene";
+        if (overlay) {
+            EXPECT_EQ(f.lumps[k].mode, 2u) << "slot " << k << " needs alpha over the scene";
+        }
         if (k == 1) {
             EXPECT_EQ(t.width, 256u);
             EXPECT_EQ(t.height, 32u);
@@ -148,8 +150,11 @@ TEST(Assets, EverySpeciesHasEyesMouthOrderedJointsKeysAndSkins) {
             int p = -1;
             for (int k = 0; k < m.numJoints; ++k)
                 if (Name(m.joints[k].name, 32) == parent) p = k;
-            if (j == 0) EXPECT_TRUE(parent.empty());
-            else EXPECT_TRUE(p >= 0 && p < j) << name << " comes before its parent " << parent;
+            if (j == 0) {
+                EXPECT_TRUE(parent.empty());
+            } else {
+                EXPECT_TRUE(p >= 0 && p < j) << name << " comes before its parent " << parent;
+            }
             absZ[j] = m.joints[j].position[2] + (p >= 0 ? absZ[p] : 0);
             if (name == "eyel") eyel = j;
             if (name == "eyer") eyer = j;
