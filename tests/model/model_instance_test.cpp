@@ -375,3 +375,41 @@ TEST(ModelInstance, SetupRefusesMoreThan65535Corners) {
     ASSERT_TRUE(ok.Build(d));
     EXPECT_EQ(ok.proto.numVertices, 65535);
 }
+
+TEST(ModelInstance, KeysOfOneKindAndBlendTargetsPastTheLastKey) {
+    // Joint 0 has rotation keys only, joint 1 translation keys only.
+    reefpack::Ms3dModelDesc d;
+    d.animationFPS = 10;
+    d.AddGroup("g");
+    d.AddVertex(1, 0, 0, 0);
+    d.AddVertex(0, 1, 0, 1);
+    d.AddVertex(0, 0, 1, 1);
+    d.AddTriangle(0, 1, 2, 0);
+    d.AddJoint("spin", "");
+    d.AddJoint("slide", "");
+    d.joints[0].rotKeys = {Key(0, 0, 0, 0), Key(1, 0, 0, 1)};
+    d.joints[1].transKeys = {Key(0, 0, 0, 0), Key(1, 4, 0, 0)};
+    Species s;
+    ASSERT_TRUE(s.Build(d));
+    ONEMODEL& m = s.proto;
+    m.SetAnimation(0, 10, 1000, false, false);
+    m.Update(0.5);
+    EXPECT_EQ(m.joints[0].currentTranslation.x, 0.0f);
+    EXPECT_GT(std::fabs(m.joints[0].currentQuat.z), 0.1);
+    EXPECT_FLOAT_EQ(m.joints[1].currentTranslation.x, 2.0f);
+    EXPECT_TRUE(m.joints[1].currentQuat.IsEqualTo(QUAT()));
+    for (int i = 0; i < 3; i++) {
+        const MODELVERTEX& v = m.vertexBuffer[i];
+        for (float c : v.position) EXPECT_TRUE(std::isfinite(c));
+    }
+    // A range starting after every key blends towards the last keys.
+    m.SetAnimation(20, 30, 1000, false, true);
+    m.Update(0.25);
+    EXPECT_FALSE(m.blending);
+    EXPECT_EQ(m.joints[1].currentTranslation.x, 4.0f);
+    EXPECT_EQ(m.joints[0].currentTranslation.x, 0.0f);
+    QUAT last = s.tmpl.joints[0].rotQuats[1];
+    EXPECT_NEAR(m.joints[0].currentQuat.z, last.z, 1e-9);
+    EXPECT_NEAR(m.joints[0].currentQuat.w, last.w, 1e-9);
+    EXPECT_TRUE(m.joints[1].currentQuat.IsEqualTo(QUAT()));
+}
