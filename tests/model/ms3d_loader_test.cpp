@@ -382,3 +382,29 @@ TEST(Ms3dLoader, GroupsListingMoreThan65535TrianglesAreRefused) {
     d.groups[1].triangleIndices.resize(25535);
     EXPECT_TRUE(LoadBytes(Bytes(d), &m));
 }
+
+TEST(Ms3dWriter, CutsLongNamesAndRefusesOversizedCounts) {
+    auto d = TwoJointModel();
+    d.joints[0].name = std::string(40, 'j');
+    d.materials[0].texture = std::string(200, 't');
+    MS3D m;
+    ASSERT_TRUE(LoadBytes(Bytes(d), &m));
+    EXPECT_EQ(std::string(m.joints[0].name), std::string(31, 'j'));
+    EXPECT_EQ(std::string(m.materials[0].texture), std::string(127, 't'));
+
+    std::vector<std::uint8_t> out;
+    std::string error;
+    auto big = TwoJointModel();
+    big.vertices.resize(65536);
+    EXPECT_FALSE(reefpack::WriteMs3d(big, &out, &error));
+    EXPECT_NE(error.find("vertices"), std::string::npos);
+    auto keys = TwoJointModel();
+    keys.joints[1].transKeys.resize(65536);
+    EXPECT_FALSE(reefpack::WriteMs3d(keys, &out, &error));
+    EXPECT_NE(error.find("translation keys"), std::string::npos);
+
+    testsupport::TempDir dir;
+    EXPECT_TRUE(reefpack::WriteMs3dFile(TwoJointModel(), dir / "a.ms3d", &error));
+    EXPECT_EQ(testsupport::ReadFile(dir / "a.ms3d"), Bytes(TwoJointModel()));
+    EXPECT_FALSE(reefpack::WriteMs3dFile(TwoJointModel(), dir / "missing/a.ms3d", &error));
+}
