@@ -145,13 +145,16 @@ bool ONEMODEL::SetupJoints(ANIMATIONTEMPLATE* tmpl) {
 }
 
 bool ONEMODEL::CopyVertexBuffer(const MODELVERTEX* src, std::uint16_t count) {
+    // Copied before the old buffer goes, so a model may copy from itself.
+    MODELVERTEX* copy = nullptr;
+    if (count > 0) {
+        if (!src) return false;
+        copy = static_cast<MODELVERTEX*>(std::malloc(count * sizeof(MODELVERTEX)));
+        if (!copy) return false;
+        std::memcpy(copy, src, count * sizeof(MODELVERTEX));
+    }
     std::free(vertexBuffer);
-    vertexBuffer = nullptr;
-    numVertices = 0;
-    if (count == 0) return true;
-    vertexBuffer = static_cast<MODELVERTEX*>(std::malloc(count * sizeof(MODELVERTEX)));
-    if (!vertexBuffer) return false;
-    std::memcpy(vertexBuffer, src, count * sizeof(MODELVERTEX));
+    vertexBuffer = copy;
     numVertices = count;
     return true;
 }
