@@ -456,6 +456,8 @@ void TakeControls(CONFIGDIALOG* d)
 
 void CloseDialog(CONFIGDIALOG* d)
 {
+    if (d->closed) return;
+    d->closed = true;
     if (d->pollSource) g_source_remove(d->pollSource);
     d->pollSource = 0;
     d->listFetch.Cancel();

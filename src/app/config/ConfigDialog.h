@@ -34,7 +34,8 @@ struct CONFIGDIALOG {
 
     GtkWidget* window = nullptr;
     GtkWidget* notebook = nullptr;
-    bool showing = false;  // widgets are being filled from the model: ignore their signals
+    bool showing = false;
+    bool closed = false;   // CloseDialog has run  // widgets are being filled from the model: ignore their signals
 
     // One widget per outlet.
     GtkWidget *wMainMonitorOnly = nullptr, *wFishSize = nullptr, *wMaxFish = nullptr;

@@ -59,11 +59,11 @@ void Report(CONFIGDIALOG* d)
         items += std::string(items.empty() ? "" : "|") + (text ? text : "");
         g_free(text);
     }
-    printf("menu items=%s\n", items.c_str());
+    printf("menu=%s\n", items.c_str());
     printf("status=%s\n", gtk_label_get_text(GTK_LABEL(d->wStatus)));
     printf("progress=%.2f\n", gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(d->wProgress)) * 100.0);
     printf("selection=%s\n", d->sheet.SelectionText().c_str());
-    printf("preview=%s\n", d->preview.pid > 0 ? "running" : "none");
+    printf("preview=%d\n", d->preview.pid > 0 ? static_cast<int>(d->preview.pid) : 0);
     fflush(stdout);
 }
 
@@ -111,7 +111,7 @@ gint64 sleepUntil = 0;
 gboolean Step(gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
-    if (TransfersRunning(d) || g_get_monotonic_time() < sleepUntil) return G_SOURCE_CONTINUE;
+    if (TransfersRunning(d) || d->preview.restartPending || g_get_monotonic_time() < sleepUntil) return G_SOURCE_CONTINUE;
     if (d->scriptNext >= d->script.size()) {
         Report(d);
         d->sheet.configureSheet_cancel();

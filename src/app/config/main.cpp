@@ -2,8 +2,10 @@
 //   reefmere-config [--content-url URL] [--no-preview] [--self-test ACTIONS]
 // The content server's address: --content-url, else $REEFMERE_CONTENT_URL, else
 // DEFAULT_CONTENT_URL (view/Downloads.h).
+#include <glib-unix.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -80,6 +82,12 @@ int main(int argc, char** argv)
     ShowModel(d.get());
     d->storedSnapshot = StoredSnapshot(d.get());
     gtk_widget_show_all(d->window);
+    // Ended by a signal (a session closing, a settings host), close as Close does.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        g_unix_signal_add(sig, [](gpointer data) -> gboolean {
+            CloseDialog(static_cast<CONFIGDIALOG*>(data));
+            return G_SOURCE_REMOVE;
+        }, d.get());
     StartSelfTest(d.get());
     gtk_main();
 
