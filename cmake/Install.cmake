@@ -14,6 +14,8 @@ if(TARGET reefmere)
 endif()
 if(TARGET reefmere-config)
   install(TARGETS reefmere-config RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/src/app/config/reefmere-config.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
 
 install(DIRECTORY ${REEFMERE_SHARE_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/reefmere
