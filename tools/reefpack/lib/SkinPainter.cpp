@@ -119,7 +119,12 @@ Image PaintSkin(const SpeciesDesc& desc, const SkinStyle& style) {
             if (Inside(kBodyRect, x, y)) {
                 RectCoords(kBodyRect, x, y, &p, &q);
                 float a = 2 * kPi * q;
-                c = style.body({p, q, std::cos(a), std::sin(a)});
+                BodyPoint b{p, q, std::cos(a), std::sin(a)};
+                c = style.body(b);
+                // The gill cover's edge: a faint darker arc behind the eye, on the flanks.
+                float gillS = desc.eyeS + 0.1f + 0.04f * b.up * b.up;
+                float gill = Band(b.s, gillS, 0.004f, 0.01f) * SmoothStep(0.85f, 0.55f, std::fabs(b.up));
+                c = Mix(c, Mix(c, Rgb(0, 0, 0), 0.45f), 0.6f * gill);
             } else if (Inside(kEyeRect, x, y)) {
                 float cx = 0.5f * (kEyeRect.x0 + kEyeRect.x1), cy = 0.5f * (kEyeRect.y0 + kEyeRect.y1);
                 float rad = 0.5f * (kEyeRect.x1 - kEyeRect.x0) - kSkinInset;
