@@ -4,6 +4,7 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "ArchiveTools.h"

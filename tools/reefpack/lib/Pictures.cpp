@@ -100,6 +100,25 @@ Image PaintFallbackPicture(int w, int h) {
                 img.Blend(x, y, Mix(Rgb(30, 70, 40), Rgb(15, 55, 90), fog), cover * 0.85f);
             }
         }
+        // Blades along the stem, alternating sides, leaning up and out.
+        for (int b = 1; b < 9; ++b) {
+            float t = b / 9.0f;
+            float y0 = 0.9f * h - t * height;
+            float cx = baseX + std::sin(t * 5 + phase) * 0.02f * w * t;
+            float side = (b % 2) ? 1.0f : -1.0f;
+            float len = 0.05f * w * (1 - 0.5f * t), wid = 0.007f * w;
+            float ang = side * (0.9f + 0.2f * rng.Unit());  // radians from vertical
+            float ux = std::sin(ang), uy = -std::cos(ang);
+            for (int y = static_cast<int>(y0 - len - 2); y <= static_cast<int>(y0 + len + 2); ++y)
+                for (int x = static_cast<int>(cx - len - 2); x <= static_cast<int>(cx + len + 2); ++x) {
+                    float dx = x - cx, dy = y - y0;
+                    float along = dx * ux + dy * uy, across = -dx * uy + dy * ux;
+                    if (along < 0 || along > len) continue;
+                    float half = wid * std::sin(3.14159f * along / len);
+                    float cover = 1 - SmoothStep(half - 1.2f, half + 1.2f, std::fabs(across));
+                    img.Blend(x, y, Mix(Rgb(40, 85, 45), Rgb(15, 55, 90), fog), cover * 0.8f);
+                }
+        }
     }
     // Drifting specks.
     for (int i = 0; i < 900; ++i) {
