@@ -249,7 +249,7 @@ GtkWidget* FishPage(CONFIGDIALOG* d)
                                 gtk_tree_view_column_new_with_attributes("Water", gtk_cell_renderer_text_new(), "text", COL_WATER, nullptr));
     GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroll), 160);
+    gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroll), 208);
     gtk_container_add(GTK_CONTAINER(scroll), d->fishView);
     gtk_box_pack_start(GTK_BOX(box), scroll, TRUE, TRUE, 0);
 

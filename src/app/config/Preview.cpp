@@ -95,7 +95,14 @@ GtkWidget* BuildPreview(CONFIGDIALOG* d)
     g_signal_connect(d->preview.area, "draw", G_CALLBACK(OnDraw), d);
     g_signal_connect(d->preview.area, "map-event", G_CALLBACK(OnMapped), d);
     gtk_container_add(GTK_CONTAINER(frame), d->preview.area);
-    return frame;
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
+    gtk_box_pack_start(GTK_BOX(box), frame, FALSE, FALSE, 0);
+    GtkWidget* note = gtk_label_new("The tank as saved: changes show here after Save.");
+    gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(note), 40);
+    gtk_widget_set_opacity(note, 0.7);
+    gtk_box_pack_start(GTK_BOX(box), note, FALSE, FALSE, 0);
+    return box;
 }
 
 void StartPreview(CONFIGDIALOG* d)
