@@ -120,6 +120,21 @@ TEST(Pack, RefusesWhatWouldNotLoad) {
     std::vector<std::string> args = in.Args(out);
     args[3] = in.dir / "junk.ms3d";
     refused(args, "does not load the model");
+    // A model the loader reads but whose corners, split by texture coordinate, overflow
+    // the 16-bit vertex buffer of a drawable fish.
+    Ms3dModelDesc huge;
+    for (int v = 0; v < 3; ++v) huge.AddVertex(static_cast<float>(v), static_cast<float>(v * v), 0);
+    huge.AddGroup("all", -1);
+    for (int t = 0; t < 22000; ++t) {
+        int i = huge.AddTriangle(0, 1, 2, 0);
+        for (int k = 0; k < 3; ++k) huge.triangles[i].s[k] = t * 3 + k;
+    }
+    huge.animationFPS = 20;
+    huge.totalFrames = 30;
+    ASSERT_TRUE(WriteMs3dFile(huge, in.dir / "huge.ms3d"));
+    args = in.Args(out);
+    args[3] = in.dir / "huge.ms3d";
+    refused(args, "drawable fish");
     // Cycles past the model's last frame.
     args = in.Args(out);
     args[args.size() - 3] = "40";

@@ -1,12 +1,15 @@
 // Model and image checks of the archive commands.
 #include "ArchiveCheck.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "image/TGALoader.h"
 #include "image/Texture.h"
+#include "model/AnimTemplate.h"
 #include "model/MilkshapeModel.h"
+#include "model/ModelMain.h"
 
 namespace reefpack {
 namespace {
@@ -66,6 +69,32 @@ bool CheckModel(const MS3D& m, int swimFrames, int secondFrames, std::string* er
                 break;
             }
         }
+    }
+    return true;
+}
+
+bool PrepareModel(MS3D* m, int modelScale, float* extent, std::string* error) {
+    m->Scale(static_cast<float>(modelScale / 100.0));
+    float e = 0;
+    for (int v = 0; v < m->numVertices; ++v)
+        for (float c : m->vertices[v].position) e = std::max(e, std::fabs(c));
+    if (!std::isfinite(e)) {
+        *error = "the model has a vertex that is not a finite number";
+        return false;
+    }
+    *extent = e;
+    m->InitialSetup();
+    ANIMATIONTEMPLATE tmpl;
+    if (!tmpl.Setup(m)) {
+        *error = "the engine cannot build the model's animation template";
+        return false;
+    }
+    ONEMODEL instance;
+    unsigned noTexture = 0;
+    if (!instance.Setup(&tmpl, m, &noTexture)) {
+        *error = "the engine cannot build a drawable fish from the model (more than 65535 distinct "
+                 "vertices once split by normal and texture coordinate?)";
+        return false;
     }
     return true;
 }

@@ -14,6 +14,12 @@ namespace reefpack {
 // not keyed at both ends of a range.
 bool CheckModel(const MS3D& model, int swimFrames, int secondFrames, std::string* error, std::string* warnings);
 
+// Runs the model through what species loading does with it (scale by modelScale / 100,
+// skeleton setup, the shared animation template, a drawable instance); false with a
+// reason when the engine would not get a fish out of it. *extent: the largest absolute
+// coordinate after scaling (the species' radius in the tank).
+bool PrepareModel(MS3D* model, int modelScale, float* extent, std::string* error);
+
 // Decodes a TGA from the stream into tex; false with a reason.
 bool DecodeImage(std::istream* in, Texture* tex, const std::string& what, std::string* error);
 

@@ -115,7 +115,9 @@ bool ValidateFish(const std::string& path, std::string* summary, std::string* er
         return false;
     }
     std::string warnings;
-    if (!CheckModel(model, static_cast<int>(h.swimFrames), static_cast<int>(h.secondFrames), error, &warnings))
+    float extent = 0;
+    if (!CheckModel(model, static_cast<int>(h.swimFrames), static_cast<int>(h.secondFrames), error, &warnings) ||
+        !PrepareModel(&model, h.modelScale, &extent, error))
         return false;
     int first = h.alphaMask ? 2 : 1;
     int skins = f.LumpCount() - first;
@@ -152,7 +154,8 @@ bool ValidateFish(const std::string& path, std::string* summary, std::string* er
         return false;
     }
     *summary = "\"" + Name40(h.name) + "\": model " + std::to_string(model.numTriangles) + " triangles, " +
-               std::to_string(model.numJoints) + " joints, " + std::to_string(decoded) + " skins" +
+               std::to_string(model.numJoints) + " joints, radius " + std::to_string(extent).substr(0, 5) + ", " +
+               std::to_string(decoded) + " skins" +
                (h.alphaMask ? " with mask" : "");
     if (!warnings.empty()) *summary += "; warnings:\n" + warnings.substr(0, warnings.size() - 1);
     return true;

@@ -85,10 +85,16 @@ bool PackFish(const PackOptions& opt, std::string* error, std::string* warnings)
             *error = "the engine does not load the model " + opt.modelPath;
             return false;
         }
-        if (!CheckModel(model, opt.swimFrames, opt.secondFrames, error, warnings)) {
+        float extent = 0;
+        if (!CheckModel(model, opt.swimFrames, opt.secondFrames, error, warnings) ||
+            !PrepareModel(&model, opt.modelScale, &extent, error)) {
             *error = opt.modelPath + ": " + *error;
             return false;
         }
+        // The tank is about 80 units across; the extent is the species' radius there.
+        if (extent < 1.5f || extent > 15.0f)
+            *warnings += "the scaled model reaches " + std::to_string(extent) +
+                         " units from its centre; fish of 8 to 16 units long read well\n";
     }
 
     LumpWriter w;
