@@ -38,6 +38,23 @@ void BM_WaterUpdate(benchmark::State& state) {
 BENCHMARK(BM_WaterUpdate)->ArgNames({"shift", "caustics"})->ArgsProduct({{5, 6, 7, 8}, {0, 1}})
     ->Unit(benchmark::kMicrosecond);
 
+// The point-by-point passes, for comparison with the packed ones above.
+void BM_WaterUpdatePointByPoint(benchmark::State& state) {
+    WATERCLASS w;
+    w.pointByPoint = true;
+    w.Initialize(static_cast<unsigned short>(state.range(0)), 64.0f, true, 1.0f);
+    Seed(w);
+    VECTOR3D eye{0.0f, 0.0f, 60.0f};
+    VECTOR3D light{0.0f, 1.0f, 0.0f};
+    for (auto _ : state) {
+        w.Update(eye, light, true, 1.0 / 60.0, 0.5f);
+        benchmark::DoNotOptimize(w.vertices);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * w.numVerts);
+}
+BENCHMARK(BM_WaterUpdatePointByPoint)->ArgName("shift")->Arg(6)->Arg(8)->Unit(benchmark::kMicrosecond);
+
 void BM_WaterDrop(benchmark::State& state) {
     WATERCLASS w;
     w.Initialize(6, 64.0f, true, 1.0f);

@@ -156,15 +156,17 @@ bool WATERCLASS::Update(VECTOR3D& eye, VECTOR3D& light, bool caustics, double /*
     if (cells == nullptr || vertices == nullptr || causticVerts == nullptr || scratch == nullptr)
         return true;
 #if defined(__SSE2__)
-    VelocityRows();
-    if (refraction) sphereRadiusSq = kSphereRadiusSq;
-    SurfaceAndCausticRows(eye, light, caustics, level);
-#else
+    if (!pointByPoint) {
+        VelocityRows();
+        if (refraction) sphereRadiusSq = kSphereRadiusSq;
+        SurfaceAndCausticRows(eye, light, caustics, level);
+        return true;
+    }
+#endif
     VelocityPass();
     if (refraction) sphereRadiusSq = kSphereRadiusSq;
     SurfacePass(eye, level);
     if (caustics) CausticPass(light);
-#endif
     return true;
 }
 

@@ -73,6 +73,9 @@ public:
     bool refraction = true;
     float waveSpeed = 1.0f;
     uint16_t shift = 6;
+    // Run the point-by-point passes even where the packed ones exist (same results;
+    // for comparison in tests and benchmarks).
+    bool pointByPoint = false;
 
     // Shared by every instance, filled on first use.
     static REFRACTENTRY Refract[256];
