@@ -1,5 +1,5 @@
-// Draws every bundled species headless (side view at rest and mid-beat, top view
-// mid-beat) straight from the kit's model description and skins, so that shapes, winding
+// Draws every bundled species headless (left side at rest and mid-beat, right side
+// mid-beat, each column in another skin) straight from the kit's model description and skins, so that shapes, winding
 // and texture mapping are checked by pixels. Set REEFPACK_SHEET=path.png to keep the
 // picture.
 #include <GL/gl.h>
@@ -161,7 +161,7 @@ TEST(SpeciesRender, EverySpeciesDrawsItsOwnSilhouette) {
             float light[4] = {0.3f, 1.0f, 0.5f, 0};
             glLightfv(GL_LIGHT0, GL_POSITION, light);
             if (c == 2)
-                gluLookAt(0, 30, 0, 0, 0, 0, 1, 0, 0);  // from above, head to the left
+                gluLookAt(-30, 0, 0, 0, 0, 0, 0, 1, 0);  // the fish's right side, head to the right
             else
                 gluLookAt(30, 0, 0, 0, 0, 0, 0, 1, 0);  // the fish's left side
             float frame = c == 0 ? static_cast<float>(d.motion.swimFrames + 3)

@@ -99,9 +99,8 @@ SkinStyle YellowTangStyle(const SpeciesDesc& d) {
 
 // ---- angelfish -----------------------------------------------------------------------
 
-SkinStyle AngelBarsStyle(const SpeciesDesc& d) {
+SkinStyle AngelBarsStyle(const SpeciesDesc& d, Colour silver, Colour black) {
     SkinStyle st;
-    Colour silver = Rgb(215, 218, 222), black = Rgb(20, 20, 25);
     auto bars = [](float s) {
         float cover = Band(s, 0.13f, 0.035f, 0.02f);
         cover = std::max(cover, Band(s, 0.4f, 0.05f, 0.025f));
@@ -145,12 +144,12 @@ SkinStyle AngelMarbleStyle(const SpeciesDesc& d) {
 
 // ---- tetra ---------------------------------------------------------------------------
 
-SkinStyle TetraStyle(const SpeciesDesc& d, bool cardinal, Colour stripeColour) {
+// redStart: where the red lower flank begins along the body (beyond 1: none).
+SkinStyle TetraStyle(const SpeciesDesc& d, float redStart, Colour stripeColour) {
     SkinStyle st;
     Colour back = Rgb(95, 85, 60), silver = Rgb(225, 225, 230), red = Rgb(225, 25, 40);
     st.body = [=, &d](const BodyPoint& b) {
         Colour c = Shade(b, back, Mix(back, silver, 0.5f), silver);
-        float redStart = cardinal ? 0.08f : 0.5f;
         float red1 = SmoothStep(redStart, redStart + 0.05f, b.s) * SmoothStep(0.12f, -0.1f, b.up) *
                      SmoothStep(1.02f, 0.93f, b.s);
         c = Mix(c, red, 0.95f * red1);
@@ -196,6 +195,27 @@ SkinStyle SarasaStyle(const SpeciesDesc& d) {
     st.fin = [=](const FinPoint& f) {
         Colour base = f.kind == FinKind::Dorsal ? Mix(white, red, 0.6f) : white;
         return FinRays(f, base, Rgb(255, 230, 220), 16);
+    };
+    st.iris = Rgb(40, 30, 20);
+    return st;
+}
+
+SkinStyle CalicoStyle(const SpeciesDesc& d) {
+    SkinStyle st;
+    Colour base = Rgb(215, 222, 235), orange = Rgb(240, 120, 30), black = Rgb(25, 25, 30);
+    Prng rng(static_cast<uint64_t>(d.skinSeed) * 19 + 4);
+    std::vector<Spot> orangeSpots = ScatterSpots(rng, 26, 0.05f, 1.0f, -0.3f, 1.0f, 0.25f, 0.5f);
+    std::vector<Spot> blackSpots = ScatterSpots(rng, 30, 0.05f, 1.0f, -0.6f, 1.0f, 0.1f, 0.22f);
+    st.body = [=, &d](const BodyPoint& b) {
+        Colour c = Shade(b, Mix(base, Rgb(120, 140, 190), 0.4f), base, Rgb(245, 245, 245));
+        c = Mix(c, orange, SpotCover(orangeSpots, d, b, 0.1f));
+        c = Mix(c, black, 0.9f * SpotCover(blackSpots, d, b, 0.05f));
+        return Scales(b, d, c, 0.12f);
+    };
+    st.fin = [=](const FinPoint& f) {
+        Colour c = FinRays(f, Rgb(235, 235, 245), Rgb(200, 200, 215), 16);
+        float dots = ValueNoise(f.p * 14 + 5 * static_cast<int>(f.kind), f.q * 8, 0, 77);
+        return Mix(c, black, 0.8f * SmoothStep(0.78f, 0.84f, dots));
     };
     st.iris = Rgb(40, 30, 20);
     return st;
@@ -294,6 +314,24 @@ SkinStyle PigeonDiscusStyle(const SpeciesDesc& d) {
     return st;
 }
 
+SkinStyle BlueDiscusStyle(const SpeciesDesc& d) {
+    SkinStyle st;
+    Colour blue = Rgb(40, 110, 200), pale = Rgb(150, 200, 240);
+    st.body = [=, &d](const BodyPoint& b) {
+        Colour c = Shade(b, Mix(blue, Rgb(10, 30, 90), 0.4f), blue, pale);
+        float shimmer = Fract(b.up * 6 + 0.1f * std::sin(b.s * 30));
+        c = Mix(c, pale, 0.35f * Band(shimmer, 0.5f, 0.08f, 0.1f));
+        (void)d;
+        return c;
+    };
+    st.fin = [=](const FinPoint& f) {
+        Colour c = FinRays(f, blue, Rgb(250, 140, 60), 18);
+        return Mix(c, Rgb(20, 20, 60), SmoothStep(0.92f, 0.98f, f.q));
+    };
+    st.iris = Rgb(230, 50, 30);
+    return st;
+}
+
 }  // namespace
 
 std::vector<Image> PaintSpeciesSkins(const SpeciesDesc& d) {
@@ -306,14 +344,17 @@ std::vector<Image> PaintSpeciesSkins(const SpeciesDesc& d) {
         styles.push_back(RegalTangStyle(d));
         styles.push_back(YellowTangStyle(d));
     } else if (d.key == "angelfish") {
-        styles.push_back(AngelBarsStyle(d));
+        styles.push_back(AngelBarsStyle(d, Rgb(215, 218, 222), Rgb(20, 20, 25)));
         styles.push_back(AngelMarbleStyle(d));
+        styles.push_back(AngelBarsStyle(d, Rgb(60, 60, 66), Rgb(10, 10, 12)));
     } else if (d.key == "tetra") {
-        styles.push_back(TetraStyle(d, false, Rgb(40, 210, 255)));
-        styles.push_back(TetraStyle(d, true, Rgb(60, 170, 255)));
+        styles.push_back(TetraStyle(d, 0.5f, Rgb(40, 210, 255)));    // neon
+        styles.push_back(TetraStyle(d, 0.08f, Rgb(60, 170, 255)));   // cardinal
+        styles.push_back(TetraStyle(d, 2.0f, Rgb(255, 110, 40)));    // glowlight
     } else if (d.key == "goldfish") {
         styles.push_back(GoldStyle(d));
         styles.push_back(SarasaStyle(d));
+        styles.push_back(CalicoStyle(d));
     } else if (d.key == "pufferfish") {
         styles.push_back(PufferStyle(d, Rgb(150, 140, 75), Rgb(50, 40, 25), 0.0f, 70, 0.14f, 0.26f, 1));
         styles.push_back(PufferStyle(d, Rgb(250, 215, 40), Rgb(20, 20, 25), -0.4f, 90, 0.1f, 0.18f, 2));
@@ -323,6 +364,7 @@ std::vector<Image> PaintSpeciesSkins(const SpeciesDesc& d) {
     } else if (d.key == "discus") {
         styles.push_back(TurquoiseDiscusStyle(d));
         styles.push_back(PigeonDiscusStyle(d));
+        styles.push_back(BlueDiscusStyle(d));
     }
     std::vector<Image> skins;
     for (const SkinStyle& st : styles) skins.push_back(PaintSkin(d, st));
