@@ -23,6 +23,7 @@ struct PREVIEW {
     pid_t pid = -1;
     guint watch = 0;             // child watch source
     bool restartPending = false; // start again once the old process has gone
+    bool ended = false;          // it exited on its own (no GL, no display)
 };
 
 struct CONFIGDIALOG {

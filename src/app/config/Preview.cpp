@@ -31,6 +31,9 @@ void OnChildExit(GPid pid, gint, gpointer data)
     if (d->preview.restartPending) {
         d->preview.restartPending = false;
         StartPreview(d);
+    } else {
+        d->preview.ended = true;
+        if (d->preview.area) gtk_widget_queue_draw(d->preview.area);
     }
 }
 
@@ -45,7 +48,9 @@ gboolean OnDraw(GtkWidget* w, cairo_t* cr, gpointer data)
     cairo_set_source_rgb(cr, 0.7, 0.8, 0.9);
     cairo_select_font_face(cr, "Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 13);
-    const char* text = d->preview.program.empty() ? "No preview" : "Preview";
+    GdkWindow* win = gtk_widget_get_window(w);
+    bool possible = !d->preview.program.empty() && win && GDK_IS_X11_WINDOW(win);
+    const char* text = !possible ? "No preview" : d->preview.ended ? "The preview has stopped" : "Starting the preview...";
     cairo_text_extents_t ext;
     cairo_text_extents(cr, text, &ext);
     cairo_move_to(cr, (width - ext.width) / 2, (height + ext.height) / 2);
@@ -124,6 +129,7 @@ void StartPreview(CONFIGDIALOG* d)
         return;
     }
     p.pid = pid;
+    p.ended = false;
     p.watch = g_child_watch_add(pid, OnChildExit, d);
     gtk_widget_queue_draw(p.area);
 }
