@@ -45,7 +45,7 @@ bool SdlSound::Play(const char* wavPath, float volume) {
     // The device takes the file's own format; SDL converts to the hardware behind it.
     wav.callback = Callback;
     wav.userdata = this;
-    wav.samples = 2048;
+    wav.samples = 1024;  // about 46 ms at 22.05 kHz: closing waits for one buffer
     SDL_AudioSpec got;
     position_ = 0;
     format_ = wav.format;
