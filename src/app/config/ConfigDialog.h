@@ -24,6 +24,7 @@ struct PREVIEW {
     guint watch = 0;             // child watch source
     bool restartPending = false; // start again once the old process has gone
     bool ended = false;          // it exited on its own (no GL, no display)
+    bool tried = false;          // a start was attempted
 };
 
 struct CONFIGDIALOG {

@@ -117,6 +117,7 @@ void StartPreview(CONFIGDIALOG* d)
     GdkWindow* win = gtk_widget_get_window(p.area);
     if (!win || !GDK_IS_X11_WINDOW(win)) return;
     gdk_display_sync(gdk_window_get_display(win));  // the window must exist on the server first
+    p.tried = true;
     std::string xid = std::to_string(static_cast<unsigned long>(gdk_x11_window_get_xid(win)));
     const char* argv[] = {p.program.c_str(), "--preview", "-window-id", xid.c_str(), nullptr};
     GPid pid = 0;

@@ -107,11 +107,20 @@ bool Act(CONFIGDIALOG* d, const std::string& action)
 }
 
 gint64 sleepUntil = 0;
+gint64 startedAt = 0;
+
+// The script starts once the preview (when there is one) has been started, so that what
+// it reports does not depend on how fast the window was mapped; 10 s at most.
+bool PreviewPending(const CONFIGDIALOG* d)
+{
+    return !d->preview.program.empty() && !d->preview.tried && g_get_monotonic_time() < startedAt + 10000000;
+}
 
 gboolean Step(gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
-    if (TransfersRunning(d) || d->preview.restartPending || g_get_monotonic_time() < sleepUntil) return G_SOURCE_CONTINUE;
+    if (TransfersRunning(d) || d->preview.restartPending || PreviewPending(d) || g_get_monotonic_time() < sleepUntil)
+        return G_SOURCE_CONTINUE;
     if (d->scriptNext >= d->script.size()) {
         Report(d);
         d->sheet.configureSheet_cancel();
@@ -133,6 +142,7 @@ gboolean Step(gpointer data)
 
 gboolean Begin(gpointer data)
 {
+    startedAt = g_get_monotonic_time();
     g_timeout_add(20, Step, data);
     return G_SOURCE_REMOVE;
 }
