@@ -332,6 +332,42 @@ SkinStyle BlueDiscusStyle(const SpeciesDesc& d) {
     return st;
 }
 
+// ---- moorish idol --------------------------------------------------------------------
+
+SkinStyle IdolStyle(const SpeciesDesc& d, Colour light, Colour yellow) {
+    SkinStyle st;
+    Colour black = Rgb(15, 15, 18), white = Rgb(250, 250, 245);
+    // Two broad black bands, the first through the eye, each edged with a white line.
+    auto bands = [](float s) {
+        float a = Band(s, 0.25f, 0.065f, 0.015f), b = Band(s, 0.64f, 0.08f, 0.015f);
+        float edge = std::max(Band(s, 0.25f, 0.075f, 0.01f), Band(s, 0.64f, 0.09f, 0.01f));
+        return std::pair<float, float>(std::max(a, b), edge);
+    };
+    st.body = [=, &d](const BodyPoint& b) {
+        Colour c = Mix(light, yellow, SmoothStep(0.35f, 0.52f, b.s + 0.05f * b.up));
+        c = Mix(c, yellow, SmoothStep(0.72f, 0.78f, b.s) * SmoothStep(-0.2f, 0.3f, b.up));
+        c = Mix(c, Rgb(245, 150, 40), Band(b.s, 0.06f, 0.06f, 0.03f) * SmoothStep(0.2f, 0.6f, b.up));
+        auto [band, edge] = bands(b.s + 0.02f * b.up);
+        c = Mix(c, white, edge);
+        c = Mix(c, black, band);
+        c = Mix(c, black, SmoothStep(0.93f, 0.97f, b.s));
+        return Scales(b, d, c, 0.04f);
+    };
+    st.fin = [=](const FinPoint& f) {
+        if (f.kind == FinKind::Tail) return Mix(FinRays(f, black, black, 8), white, SmoothStep(0.82f, 0.9f, f.q));
+        if (f.kind == FinKind::Dorsal) {
+            auto [band, edge] = bands(f.s - 0.04f * f.q);
+            Colour c = Mix(Mix(light, yellow, SmoothStep(0.45f, 0.6f, f.s)), white, SmoothStep(0.35f, 0.6f, f.q));
+            c = Mix(c, black, band * (1 - SmoothStep(0.5f, 0.7f, f.q)));
+            return Mix(c, white, edge * 0.5f);
+        }
+        if (f.kind == FinKind::Anal) return Mix(FinRays(f, black, black, 10), yellow, Band(f.q, 0.55f, 0.05f, 0.04f));
+        return FinRays(f, Mix(light, yellow, 0.5f), Rgb(200, 200, 190), 8);
+    };
+    st.iris = Rgb(200, 190, 150);
+    return st;
+}
+
 }  // namespace
 
 std::vector<Image> PaintSpeciesSkins(const SpeciesDesc& d) {
@@ -365,6 +401,9 @@ std::vector<Image> PaintSpeciesSkins(const SpeciesDesc& d) {
         styles.push_back(TurquoiseDiscusStyle(d));
         styles.push_back(PigeonDiscusStyle(d));
         styles.push_back(BlueDiscusStyle(d));
+    } else if (d.key == "moorishidol") {
+        styles.push_back(IdolStyle(d, Rgb(245, 245, 238), Rgb(250, 212, 40)));
+        styles.push_back(IdolStyle(d, Rgb(250, 232, 150), Rgb(245, 190, 30)));
     }
     std::vector<Image> skins;
     for (const SkinStyle& st : styles) skins.push_back(PaintSkin(d, st));

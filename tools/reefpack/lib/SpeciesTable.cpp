@@ -217,11 +217,36 @@ SpeciesDesc Discus() {
     return d;
 }
 
+SpeciesDesc MoorishIdol() {
+    SpeciesDesc d;
+    d.key = "moorishidol";
+    d.displayName = "Moorish Idol";
+    d.header = {0, 100, 6, 60, 900};
+    d.bodyLength = 7.5f;
+    d.profile = {{0, 0, 0, -0.2f},          {0.04f, 0.25f, 0.18f, -0.25f}, {0.12f, 0.5f, 0.3f, -0.2f},
+                 {0.22f, 1.9f, 0.5f, 0.2f}, {0.4f, 2.5f, 0.6f, 0.2f},       {0.6f, 2.1f, 0.5f, 0.1f},
+                 {0.8f, 1.0f, 0.3f, 0},     {0.92f, 0.45f, 0.2f, 0},        {1, 0.4f, 0.2f, 0}};
+    d.dorsal = {true, 0.3f, 0.85f, {1.0f, 4.2f, 6.0f, 4.8f, 2.6f, 1.4f, 1.1f, 0.9f, 0.6f, 0.2f}, 0.85f};
+    d.anal = {true, 0.55f, 0.85f, {0.5f, 2.5f, 2.2f, 1.5f, 0.8f, 0.3f}, 0.5f};
+    d.tail = {TailShape::Truncate, 1.8f, 1.3f, 0, 0, 0};
+    d.pectoral = {true, 0.32f, 115, 1.2f, 0.45f, 35, 20};
+    d.pelvic = {true, 0.33f, 175, 1.2f, 0.25f, 15, 60};
+    d.eyeS = 0.22f;
+    d.eyeAroundDeg = 40;
+    d.eyeRadius = 0.32f;
+    d.motion.tailAmpDeg = 10;
+    d.motion.ampPower = 2.5f;
+    d.motion.caudalAmpDeg = 18;
+    d.skinSeed = 99;
+    return d;
+}
+
 }  // namespace
 
 const std::vector<SpeciesDesc>& BundledSpecies() {
     static const std::vector<SpeciesDesc> all = {Clownfish(), Tang(),       Angelfish(), Tetra(),
-                                                 Goldfish(),  Pufferfish(), Barracuda(), Discus()};
+                                                 Goldfish(),  Pufferfish(), Barracuda(), Discus(),
+                                                 MoorishIdol()};
     return all;
 }
 
