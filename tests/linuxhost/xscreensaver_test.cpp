@@ -66,6 +66,7 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
                                               {"SDL_AUDIODRIVER", "dummy"},
                                               {"REEFMERE_SHARE_DIR", ""},
                                               {"XSCREENSAVER_WINDOW", ""}};
+    if (kChildAsanOptions[0]) env["ASAN_OPTIONS"] = kChildAsanOptions;
     Process daemon;
     ASSERT_TRUE(daemon.Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env));
     // The daemon answers commands once it is up; -activate until it says it blanks.
