@@ -164,6 +164,8 @@ TEST(Program, OverridesAreAcceptedAndCheckedAndTheConfigXmlUsesOnlyThem) {
         while (words >> w) args.push_back(w == "%" ? "2" : w);
     }
     ASSERT_GT(args.size(), 20u);
+    // Standard hack options from the screen saver's side are accepted too.
+    for (const char* a : {"-install", "-visual", "default", "-no-fps", "-fps"}) args.push_back(a);
     args.push_back("--help");
     r = testsupport::Run(args, env, 30);
     EXPECT_EQ(r.exitCode, 0) << r.output;

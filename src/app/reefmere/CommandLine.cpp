@@ -103,6 +103,18 @@ const FLAG kFlags[] = {
          cl->window.fps = true;
          return true;
      }},
+    {"--no-fps", nullptr, "no frame-rate display (the default)",
+     [](COMMANDLINE* cl, const char*) {
+         cl->hack.fps = false;
+         cl->window.fps = false;
+         return true;
+     }},
+    // Standard hack options the screen saver's dialog may add; GL draws with the window's
+    // own visual and needs no colormap, so they change nothing here.
+    {"--visual", "V", "hack: accepted and ignored (the given window's visual is used)",
+     [](COMMANDLINE*, const char*) { return true; }},
+    {"--install", nullptr, "hack: accepted and ignored (no private colormap is needed)",
+     [](COMMANDLINE*, const char*) { return true; }},
     {"--defaults", nullptr, "ignore the stored preferences (and do not write them)",
      [](COMMANDLINE* cl, const char*) {
          cl->view.useStore = false;
