@@ -57,6 +57,8 @@ std::vector<uint8_t> PlayToDisk(const std::string& wav, const std::string& out, 
     for (int i = 0; i < 1000 && FileSize(out) < bytes; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     sound.Stop();
     sound.Stop();  // repeatable
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
     return ReadFile(out);
 }
 
