@@ -94,6 +94,7 @@ int RunX11Loop(X11SURFACE* s, const X11RUNOPTIONS& o, const VIEWOPTIONS& viewOpt
         X11WINDOWEVENTS ev;
         X11PumpEvents(s->dpy, s->win, &ev);
         if (ev.quit && o.handleKeys) break;
+        if (ev.destroyed) break;  // nothing left to draw on, whoever owned the window
         if (ev.resized && (ev.width != s->width || ev.height != s->height)) {
             s->width = ev.width;
             s->height = ev.height;

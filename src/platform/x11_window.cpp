@@ -62,6 +62,7 @@ void X11PumpEvents(Display* dpy, Window win, X11WINDOWEVENTS* ev) {
             break;
         case DestroyNotify:
             ev->quit = true;
+            ev->destroyed = true;
             break;
         default:
             break;

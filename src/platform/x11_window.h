@@ -8,6 +8,7 @@
 // What the run loop sees of the X event stream.
 struct X11WINDOWEVENTS {
     bool quit = false;       // Esc, q, or the window manager's close
+    bool destroyed = false;  // the window is gone (a hack's window destroyed by its daemon)
     bool resized = false;
     int width = 0;           // pixels, valid when resized
     int height = 0;

@@ -8,6 +8,11 @@ using namespace hacktest;
 
 namespace {
 
+std::string Slurp(const std::string& path) {
+    auto bytes = ReadFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 bool Magenta(const uint8_t* p) { return p[0] > 120 && p[2] > 120 && p[1] < p[0] / 2 && p[1] < p[2] / 2; }
 
 }  // namespace
@@ -39,6 +44,30 @@ TEST(Hack, DrawsIntoAForeignWindowByIdFollowsResizeAndEndsOnSigterm) {
     ASSERT_TRUE(XGetWindowAttributes(dpy, win, &wa));
     EXPECT_EQ(wa.map_state, IsViewable);
     EXPECT_EQ(wa.width, 800);
+    XCloseDisplay(dpy);
+}
+
+TEST(Hack, EndsCleanlyWhenTheDaemonDestroysItsWindow) {
+    Xvfb x(800, 600);
+    ASSERT_TRUE(x.ok());
+    Display* dpy = XOpenDisplay(x.display().c_str());
+    ASSERT_NE(dpy, nullptr);
+    Window win = MakeSaverWindow(dpy, 0, 0, 800, 600);
+    TempDir home;
+    Process hack;
+    ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults"}, HackEnv(home, x.display())));
+    ASSERT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, [](const Shot& s) { return LitFraction(s) > 0.3; })) << hack.Output();
+    XDestroyWindow(dpy, win);
+    XSync(dpy, False);
+    // Exited (a zombie until reaped, so its own status is still there to read).
+    auto exited = [&] {
+        std::string stat = Slurp("/proc/" + std::to_string(hack.pid()) + "/stat");
+        size_t paren = stat.rfind(')');
+        return paren == std::string::npos || (paren + 2 < stat.size() && stat[paren + 2] == 'Z');
+    };
+    for (int i = 0; i < 200 && !exited(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(exited()) << hack.Output();
+    EXPECT_EQ(hack.Stop(SIGKILL, 5.0), 0) << hack.Output();  // its own exit status, not the kill
     XCloseDisplay(dpy);
 }
 
