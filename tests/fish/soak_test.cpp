@@ -98,7 +98,7 @@ TEST(Soak, AnHourOfSceneTime)
             if (!justEntered) ASSERT_LE(f.position.y, ceiling + 0.5) << "frame " << frame;
             // Nothing walls the sides or the floor: fish leaving with the school swim well
             // past the view's edge (their targets lie 15 units beyond it) and turn back,
-            // and a diving fish overshoots its target a little. A generous box catches a
+            // and a fast fish diving after a low target overshoots it. A generous box catches a
             // fish that runs away for good (at 75 units a second it leaves the box in
             // seconds).
             ASSERT_GE(f.position.y, -400.0f) << "frame " << frame;
