@@ -23,9 +23,20 @@ const size_t kMaxStoreBytes = 1u << 20;
 
 bool ReadWholeFile(const std::string& path, std::vector<char>* out, bool* exists) {
     *exists = false;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return errno == ENOENT;
+    // Non-blocking open and a type check: a FIFO or device at the path must not hang us.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
     *exists = true;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > static_cast<off_t>(kMaxStoreBytes)) {
+        close(fd);
+        return false;
+    }
+    FILE* f = fdopen(fd, "rb");
+    if (!f) {
+        close(fd);
+        return false;
+    }
     char buf[65536];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
@@ -194,24 +205,27 @@ void PREFSTORE::SetString(const char* key, const char* value) {
 
 bool PREFSTORE::KeepCopyOfDamagedFile() {
     if (!damaged_ || copyKept_) return true;
-    std::vector<char> bytes;
-    bool exists = false;
-    ReadWholeFile(path_, &bytes, &exists);
-    if (!exists) {
-        copyKept_ = true;
+    struct stat st;
+    if (lstat(path_.c_str(), &st) != 0) {
+        copyKept_ = true;  // gone meanwhile: nothing to keep
         return true;
     }
-    // Unreadable files may be large; copy at most what was read (capped above).
     // Never replace an earlier copy: add a counter when the name is taken.
     std::string base = path_ + ".unreadable-" + std::to_string(static_cast<long long>(time(nullptr)));
     std::string copy = base;
-    struct stat st;
-    for (int n = 1; stat(copy.c_str(), &st) == 0 && n < 1000; n++) copy = base + "-" + std::to_string(n);
-    std::string why;
-    if (!AtomicWrite(copy, bytes.data(), bytes.size(), &why)) {
-        fprintf(stderr, "reefmere: cannot keep a copy of %s as %s: %s; leaving it untouched\n",
-                path_.c_str(), copy.c_str(), why.c_str());
-        return false;
+    for (int n = 1; lstat(copy.c_str(), &st) == 0 && n < 1000; n++) copy = base + "-" + std::to_string(n);
+    // A second name for the same file keeps every byte, whatever its size; the new store
+    // is then renamed over the old name only.
+    bool kept = link(path_.c_str(), copy.c_str()) == 0;
+    if (!kept) {
+        std::vector<char> bytes;
+        bool exists = false;
+        std::string why;
+        if (!ReadWholeFile(path_, &bytes, &exists) || !AtomicWrite(copy, bytes.data(), bytes.size(), &why)) {
+            fprintf(stderr, "reefmere: cannot keep a copy of %s as %s; leaving it untouched\n", path_.c_str(),
+                    copy.c_str());
+            return false;
+        }
     }
     fprintf(stderr, "reefmere: kept a copy of the unreadable preferences as %s\n", copy.c_str());
     copyKept_ = true;

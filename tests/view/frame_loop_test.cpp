@@ -159,8 +159,9 @@ TEST_F(FrameLoop, ResizeRerunsGlInitAndTheSceneAspectFollows) {
 }
 
 TEST_F(FrameLoop, CaptureIsSizedToPowersOfTwoAndBlackCapturesFallBack) {
-    // No capture possible: background type 1 for this view, in memory only.
-    Start(TestOptions({{"BGType", "0"}}));
+    // No capture possible: background type 1 for this view, in memory only (the
+    // desktop-picture chain fills DeskTex later, in mainSetup).
+    view.reset(new ReefmereView(host.Table(), TestOptions({{"BGType", "0"}})));
     EXPECT_EQ(view->mySettings.BGTYPE, 1);
     EXPECT_EQ(view->DeskTex.texID, 0u);
     view.reset();
@@ -194,7 +195,7 @@ TEST_F(FrameLoop, CaptureIsSizedToPowersOfTwoAndBlackCapturesFallBack) {
 
     // Every pixel black (alpha ignored): no texture, desktop picture instead.
     for (size_t i = 0; i < host.capture.size(); i++) host.capture[i] = (i % 4 == 3) ? 255 : 0;
-    Start(TestOptions({{"BGType", "0"}}));
+    view.reset(new ReefmereView(host.Table(), TestOptions({{"BGType", "0"}})));
     EXPECT_EQ(view->DeskTex.texID, 0u);
     EXPECT_EQ(view->mySettings.BGTYPE, 1);
 }

@@ -316,3 +316,33 @@ TEST_F(PrefsTest, EachUnreadableFileGetsItsOwnCopy) {
     std::sort(contents.begin(), contents.end());
     EXPECT_EQ(contents, (std::vector<std::string>{"first bad", "second bad"}));
 }
+
+TEST_F(PrefsTest, FifoOrOversizedStoreIsUnreadableNotAHang) {
+    mkdir((dir / "config").c_str(), 0700);
+    ASSERT_EQ(mkfifo(StorePath().c_str(), 0600), 0);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(LoadSettings(&s, &mmo));  // no writer on the FIFO: must not block
+    testing::internal::GetCapturedStderr();
+    ExpectDefaults(s, mmo);
+
+    std::string big = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key><string>1.7</string>"
+                      "<key>MaxFish</key><integer>1</integer><key>pad</key><string>" +
+                      std::string(2u << 20, 'p') + "</string></dict></plist>";
+    ASSERT_TRUE(testsupport::WriteFile(StorePath(), big));
+    SETTINGS again;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(LoadSettings(&again, &mmo));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(again.MAX_FISH, 3);  // the oversized store was not used
+    FreeFishSelection(&again);
+    // ...but it was kept whole.
+    bool keptWhole = false;
+    for (const std::string& n : ConfigEntries()) {
+        struct stat st;
+        // (The FIFO's copy is a FIFO too: never open it.)
+        if (stat((dir / ("config/" + n)).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            static_cast<size_t>(st.st_size) == big.size())
+            keptWhole = true;
+    }
+    EXPECT_TRUE(keptWhole);
+}
