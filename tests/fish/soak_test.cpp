@@ -95,7 +95,9 @@ TEST(Soak, AnHourOfSceneTime)
             // first move; from then on it keeps under the water line.
             const bool justEntered = f.actionTimer == 20.0f && f.currentSpeed == 6.0f && f.position.y == -40.0f;
             const double ceiling = ONEFISH::Ceiling(level, f.fishData->extent, f.position.z);
-            if (!justEntered) ASSERT_LE(f.position.y, ceiling + 0.5) << "frame " << frame;
+            if (!justEntered) {
+                ASSERT_LE(f.position.y, ceiling + 0.5) << "frame " << frame;
+            }
             // Nothing walls the sides or the floor: fish leaving with the school swim well
             // past the view's edge (their targets lie 15 units beyond it) and turn back,
             // and a fast fish diving after a low target overshoots it. A generous box catches a
