@@ -2,6 +2,7 @@
 #include "platform/sdl_sound.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +10,21 @@
 
 namespace {
 void Callback(void* user, Uint8* stream, int len) { static_cast<SdlSound*>(user)->Fill(stream, len); }
+
+void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA reports a machine without a sound card in a dozen lines of its own; our one line
+// ("no sound device") says it. SDL opens the same library later and keeps the handler.
+void QuietAlsa() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    void* lib = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!lib) return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    auto set = reinterpret_cast<int (*)(Handler)>(dlsym(lib, "snd_lib_error_set_handler"));
+    if (set) set(SilentAlsa);
+}
 }  // namespace
 
 float SoundGainForVolume(float volume) {
@@ -20,6 +36,7 @@ bool SdlSound::Play(const char* wavPath, float volume) {
     Stop();
     // Set before SDL starts: SDL would otherwise install SIGINT/SIGTERM handlers.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    QuietAlsa();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         std::fprintf(stderr, "reefmere: no sound: %s\n", SDL_GetError());
         return false;
