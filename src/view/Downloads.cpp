@@ -63,11 +63,16 @@ bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA
             fprintf(stderr, "reefmere-config: download list entry %u is not a string: skipped\n", i);
             continue;
         }
-        char* value = nullptr;
-        plist_get_string_val(item, &value);
+        // Read with its length: the XML reader lets a NUL byte into a string, which
+        // plist_get_string_val refuses with an assertion.
+        uint64_t length = 0;
+        const char* value = plist_get_string_ptr(item, &length);
         if (!value) continue;
-        std::string s = value;
-        free(value);
+        std::string s(value, static_cast<size_t>(length));
+        if (s.find('\0') != std::string::npos) {
+            fprintf(stderr, "reefmere-config: download list entry %u holds a NUL byte: skipped\n", i);
+            continue;
+        }
         size_t semi = s.find(';');
         if (semi == std::string::npos) {
             fprintf(stderr, "reefmere-config: download list entry %u has no address: skipped\n", i);

@@ -181,10 +181,11 @@ bool PREFSTORE::GetInteger(const char* key, int64_t* out) {
 bool PREFSTORE::GetString(const char* key, std::string* out) {
     plist_t n = static_cast<plist_t>(Node(key, PLIST_STRING));
     if (!n) return false;
-    char* v = nullptr;
-    plist_get_string_val(n, &v);
-    *out = v ? v : "";
-    free(v);
+    // Read with its length: the XML reader lets a NUL byte into a string, which
+    // plist_get_string_val refuses with an assertion. The text ends at the first NUL.
+    uint64_t length = 0;
+    const char* v = plist_get_string_ptr(n, &length);
+    *out = v ? std::string(v, strnlen(v, static_cast<size_t>(length))) : "";
     return true;
 }
 

@@ -56,6 +56,13 @@ TEST(DownloadList, ParsesAndSkipsMalformedEntries)
     EXPECT_STREQ(out[1].url, "http://x/c.fish");
     EXPECT_EQ(std::string(out[2].name), std::string(39, 'N'));
 
+    // A NUL byte inside a string (the XML reader lets it through) skips that entry.
+    std::string nul = PlistArray(std::string("<string>Tang;ht") + std::string(1, '\0') + ".0.1/tang.fish</string>\n" +
+                                 "<string>Beta;http://x/b.fish</string>\n");
+    ASSERT_TRUE(ParseDownloadList(nul.data(), nul.size(), &out));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_STREQ(out[0].name, "Beta");
+
     std::string empty = PlistArray("");
     EXPECT_TRUE(ParseDownloadList(empty.data(), empty.size(), &out));
     EXPECT_TRUE(out.empty());

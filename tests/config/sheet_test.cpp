@@ -431,4 +431,25 @@ TEST_F(SheetTest, CatalogueReloadKeepsUnsavedChoices)
         EXPECT_EQ(sheet.rowSelected[i], off != aquarium.fishInfo[i].fileName) << aquarium.fishInfo[i].fileName;
 }
 
+TEST(SheetStore, StringWithNulByteLoadsAndSaves)
+{
+    // The dialog reads the store first; a NUL inside a stored string must not stop it.
+    XdgHome home;
+    MakeFolders(home.ConfigDir());
+    std::string text = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                                   "<key>version</key><string>1.7</string><key>BGPath</key><string>/pics") +
+                       std::string(1, '\0') + "evil</string><key>FishSelection</key><string>a.fish#</string></dict></plist>\n";
+    ASSERT_TRUE(testsupport::WriteFile(home.StorePath(), text));
+    SETTINGS s;
+    bool mmo = false;
+    LoadSettings(&s, &mmo);
+    EXPECT_STREQ(s.BGPath, "/pics");
+    CONFIGSHEET sheet;
+    sheet.Bind(&s, &mmo, nullptr, "http://127.0.0.1:1");
+    ASSERT_TRUE(sheet.configureSheet());
+    EXPECT_STREQ(sheet.oBGPath.title, "/pics");
+    EXPECT_TRUE(sheet.configureSheet_save());
+    FreeFishSelection(&s);
+}
+
 }  // namespace
