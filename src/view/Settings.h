@@ -58,8 +58,8 @@ struct SettingValue {
 struct SettingKey {
     const char* key;
     SettingType type;
-    int64_t defaultInteger;    // Bool and Integer keys
-    const char* defaultText;   // String keys; null: the reset does not write this key
+    int64_t defaultInteger;    // Boolean (0/1) and Integer keys
+    const char* defaultText;   // Text keys; null: the reset does not write this key
     const char* help;          // one line for --help and the sheet
     // Copy between record (plus the view's MainMonitorOnly flag) and a value. Null for
     // "version", which fills nothing.
@@ -82,7 +82,9 @@ void FreeFishSelection(SETTINGS* s);
 bool SetFishSelection(SETTINGS* s, const char* text);
 
 // Loads the record from the store, in this order: version, MainMonitorOnly, the folders,
-// FishSelection, then every other key; a missing or wrong-typed key reads as NO, 0 or "".
+// FishSelection, then every other key; a missing key reads as NO, 0 or "", a key holding
+// the wrong type reads as its default (and the file is copied aside before any write).
+// FishPath is the resource folder, FishPath2 the per-user fish folder.
 // A store without "version" "1.7" is rewritten with every default (and the record gets
 // them); MAX_FISH is clamped to 3. Returns false only when the store could not be
 // rewritten (reported on stderr; the in-memory defaults apply anyway).
