@@ -346,3 +346,18 @@ TEST_F(PrefsTest, FifoOrOversizedStoreIsUnreadableNotAHang) {
     }
     EXPECT_TRUE(keptWhole);
 }
+
+TEST_F(PrefsTest, StringWithANulByteNeverAborts) {
+    // Whether the reader cuts the text at the NUL or refuses the file, loading goes on.
+    for (const std::string& path : {std::string("/pics&#0;/evil"), std::string("/pics\0/evil", 11)}) {
+        WriteStore(Str("version", "1.7") + "<key>BGPath</key><string>" + path + "</string>\n" +
+                   Str("FishSelection", "a.fish###"));
+        FreeFishSelection(&s);
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(LoadSettings(&s, &mmo));
+        testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(!strcmp(s.BGPath, "/pics") || !strcmp(s.BGPath, "/library/Desktop Pictures/")) << s.BGPath;
+        ASSERT_NE(s.fishSelection, nullptr);
+        EXPECT_EQ(static_cast<size_t>(s.selectionSize), strlen(s.fishSelection) + 1);
+    }
+}
