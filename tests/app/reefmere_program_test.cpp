@@ -142,8 +142,8 @@ TEST(ReefmereProgram, WindowOpensUnderXvfbAndQuits) {
     ASSERT_TRUE(p.Start({Reefmere(), "--window", "300x200"}, env));
     bool seen = false;
     for (int i = 0; i < 100 && !seen; i++) {
-        testsupport::RunResult w = testsupport::Run({"xwininfo", "-root", "-tree"}, {{"DISPLAY", xvfb.display()}}, 10);
-        seen = w.output.find("\"Reefmere\"") != std::string::npos;
+        testsupport::RunResult w = testsupport::Run({"xwininfo", "-name", "Reefmere"}, {{"DISPLAY", xvfb.display()}}, 10);
+        seen = w.output.find("IsViewable") != std::string::npos;
         if (!seen) usleep(100000);
     }
     EXPECT_TRUE(seen) << p.Output();

@@ -11,6 +11,9 @@ int main(int argc, char** argv) {
         fputs(UsageText().c_str(), stdout);
         return 0;
     }
+    // From here on a SIGTERM, SIGINT or SIGHUP ends the X11 modes cleanly, even one that
+    // arrives while the window is still being prepared.
+    if (cl.mode != RunMode::Headless) X11InstallQuitSignals();
     // Started by XScreenSaver without -root or -window-id: its window is in the variable.
     const char* saverWindow = getenv("XSCREENSAVER_WINDOW");
     if (cl.mode == RunMode::Unset && saverWindow && *saverWindow) cl.mode = RunMode::Hack;
