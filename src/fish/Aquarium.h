@@ -70,6 +70,7 @@ public:
     VECTOR3D bubbleSource;
     bool emitting = true;
     uint32_t bubbleTexture = 0;     // GL name, set by the scene after Setup
+    float bubbleBrightness = 1.0f;  // 1 - the scene's fade: bubbles dim with the fish behind the title card
     bool wantBubbles = true;
     float sizeFactor = 1.0f;        // fish size setting / 100
     bool stayOnScreen = false;

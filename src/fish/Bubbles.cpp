@@ -82,12 +82,15 @@ void AQUARIUM::DrawBubbles()
     glDepthMask(GL_FALSE);
     glBindTexture(GL_TEXTURE_2D, bubbleTexture);
 
+    // White at full brightness; while the scene fades for the title card the bubbles
+    // darken with the fish instead of floating bright over a black screen.
+    const float c = bubbleBrightness < 0.0f ? 0.0f : (bubbleBrightness > 1.0f ? 1.0f : bubbleBrightness);
     glBegin(GL_QUADS);
     for (int i = 0; i < MAX_BUBBLES; i++) {
         const ONEPARTICLE& b = bubbles[i];
         if (!b.active) continue;
         const float x = b.position.x, y = b.position.y, z = b.position.z, h = b.halfSize;
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        glColor4f(c, c, c, 1.0f);
         glTexCoord2f(1.0f, 0.0f);
         glVertex3f(x + h, y - h, z);
         glTexCoord2f(1.0f, 1.0f);

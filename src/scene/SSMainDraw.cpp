@@ -66,7 +66,10 @@ void SSMAIN::Draw() {
     const float bright = 1.0f - fade;
     glColor4f(bright, bright, bright, 1.0f);
     glPushMatrix();
-    if (aquarium) aquarium->Draw(false);
+    if (aquarium) {
+        aquarium->bubbleBrightness = bright;
+        aquarium->Draw(false);
+    }
     glPopMatrix();
 
     if (wantCaustic) {

@@ -208,6 +208,15 @@ TEST_F(TankRender, BubblesAreDrawnInTheOrdinaryPassOnly)
     EXPECT_GT(p.r, 200);
     EXPECT_GT(p.g, 200);
     EXPECT_GT(p.b, 200);
+    // Faded to black for the title card: the bubbles go dark with the rest of the tank.
+    tank.bubbleBrightness = 0.0f;
+    Frame();
+    tank.Draw(false);
+    p = At(Read(), tank.bubbles[0].position);
+    EXPECT_LT(p.r + p.g + p.b, 10);
+    tank.bubbleBrightness = 1.0f;
+    Frame();
+    tank.Draw(false);
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING));  // the bubble pass leaves lighting on
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
     GLboolean depthWrites = GL_FALSE;
