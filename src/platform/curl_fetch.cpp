@@ -21,19 +21,6 @@ size_t WriteTrampoline(char* data, size_t size, size_t count, void* self)
     return static_cast<CURLFETCH*>(self)->Write(data, size * count);
 }
 
-bool WriteAll(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 std::string FolderOf(const std::string& path)
 {

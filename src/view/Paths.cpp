@@ -106,3 +106,16 @@ void CopyToField(char* field, size_t size, const char* text) {
     memcpy(field, text, n);
     field[n] = '\0';
 }
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}

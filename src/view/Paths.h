@@ -21,6 +21,9 @@ std::string ConfigFolder();
 // $XDG_DATA_HOME/reefmere/fish/ (default $HOME/.local/share), with a trailing slash.
 std::string UserFishFolder();
 
+// Writes all of data to fd, retrying short writes and EINTR; false on any other error.
+bool WriteAll(int fd, const char* data, size_t size);
+
 // mkdir -p with mode 0700 for folders it creates; false (errno set) when it fails.
 bool MakeFolders(const std::string& path);
 

@@ -51,18 +51,6 @@ bool ReadWholeFile(const std::string& path, std::vector<char>* out, bool* exists
     return ok;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Writes data to path through a temporary file in the same folder and a rename, so a
 // reader sees the old file or the new one, never half of one.
