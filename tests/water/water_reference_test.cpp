@@ -116,20 +116,15 @@ struct Model {
 
 void ExpectSame(const WATERCLASS& w, const Model& m, int stepNo) {
     for (uint32_t i = 0; i < w.numVerts; ++i) {
-        ASSERT_EQ(w.cells[i].height, m.h[i]) << "step " << stepNo << " point " << i;
-        ASSERT_EQ(w.cells[i].velocity, m.v[i]) << "step " << stepNo << " point " << i;
-        const WATERVERTEX& a = w.vertices[i];
-        const WATERVERTEX& b = m.verts[i];
-        ASSERT_EQ(a.x, b.x); ASSERT_EQ(a.y, b.y); ASSERT_EQ(a.z, b.z);
-        ASSERT_EQ(a.nx, b.nx); ASSERT_EQ(a.ny, b.ny); ASSERT_EQ(a.nz, b.nz);
-        ASSERT_EQ(a.s, b.s) << "step " << stepNo << " point " << i;
-        ASSERT_EQ(a.t, b.t) << "step " << stepNo << " point " << i;
-        const CAUSTICVERTEX& p = w.causticVerts[i];
-        const CAUSTICVERTEX& q = m.caustic[i];
-        ASSERT_EQ(p.x, q.x) << "step " << stepNo << " point " << i;
-        ASSERT_EQ(p.y, q.y);
-        ASSERT_EQ(p.z, q.z);
-        ASSERT_EQ(p.intensity, q.intensity) << "step " << stepNo << " point " << i;
+        ASSERT_TRUE(w.cells[i].height == m.h[i] && w.cells[i].velocity == m.v[i]) << "step " << stepNo << " point " << i;
+        const WATERVERTEX &a = w.vertices[i], &b = m.verts[i];
+        const float got[] = {a.x, a.y, a.z, a.nx, a.ny, a.nz, a.s, a.t};
+        const float want[] = {b.x, b.y, b.z, b.nx, b.ny, b.nz, b.s, b.t};
+        for (int k = 0; k < 8; ++k) ASSERT_EQ(got[k], want[k]) << "step " << stepNo << " point " << i << " field " << k;
+        const CAUSTICVERTEX &p = w.causticVerts[i], &q = m.caustic[i];
+        ASSERT_TRUE(p.x == q.x && p.y == q.y && p.z == q.z && p.intensity == q.intensity)
+            << "step " << stepNo << " caustic point " << i << ": " << p.x << "," << p.z << " " << p.intensity << " vs "
+            << q.x << "," << q.z << " " << q.intensity;
     }
     ASSERT_EQ(w.meanHeight, m.mean);
 }
