@@ -1,5 +1,5 @@
-// The underlay and overlay passes: banner and title-card timing with the scene's own
-// constants, and what they put on screen in the headless context.
+// The underlay and overlay passes: banner and title-card timing (the card's fade steps and
+// clamps are checked through the schedule), and what they put on screen in the headless context.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -63,79 +63,43 @@ protected:
 
 }  // namespace
 
-TEST_F(OverlayTest, BannerShowsAndHides) {
+// Timing of showings and hidings is in the schedule test; here the positions and captions.
+TEST_F(OverlayTest, BannerEasesInFromTheEdgeWithARandomCaptionAndSide) {
     SSMAIN& s = *scene;
-    EXPECT_EQ(s.bannerTimer, 80.0f);
     s.bannerTimer = 0.01f;
-    s.bannerShown = false;
-    s.bannerAtTop = false;
     s.DoOverlay();
+    ASSERT_TRUE(s.bannerShown && s.bannerAtTop);
     EXPECT_EQ(s.bannerTimer, 20.0f);
-    EXPECT_TRUE(s.bannerShown);
-    EXPECT_TRUE(s.bannerAtTop);
     // Starts just above the top edge and moves 2 % of the way to its rest in this call.
     EXPECT_NEAR(s.bannerPos.y, 808.0f + (728.0f - 808.0f) * 0.02f, 1e-3);
-    EXPECT_GE(s.captionSlot, 4u);
-    EXPECT_LE(s.captionSlot, 8u);
-    EXPECT_TRUE(s.bannerPos.x == 0.0f || s.bannerPos.x == 1024.0f - 256.0f);
-
-    // End of the shown phase: hidden for 30 s, easing back above the top edge.
+    // Hiding keeps the caption and eases back above the top edge.
     const uint32_t caption = s.captionSlot;
     const float y = s.bannerPos.y;
     s.bannerTimer = 0.01f;
     s.DoOverlay();
+    ASSERT_FALSE(s.bannerShown);
     EXPECT_EQ(s.bannerTimer, 30.0f);
-    EXPECT_FALSE(s.bannerShown);
-    EXPECT_TRUE(s.bannerAtTop);
     EXPECT_EQ(s.captionSlot, caption);
     EXPECT_NEAR(s.bannerPos.y, y + (808.0f - y) * 0.02f, 1e-3);
-
     // The next showing uses the bottom edge, from just below it, towards 5.
     s.bannerTimer = 0.01f;
     s.DoOverlay();
-    EXPECT_TRUE(s.bannerShown);
-    EXPECT_FALSE(s.bannerAtTop);
+    ASSERT_TRUE(s.bannerShown && !s.bannerAtTop);
     EXPECT_NEAR(s.bannerPos.y, -40.0f + 45.0f * 0.02f, 1e-3);
 
     // Captions are drawn from 4 to 8, and both sides are used.
-    bool left = false, right = false;
-    bool slots[9] = {};
+    bool side[2] = {}, slots[16] = {};
     for (int i = 0; i < 400; ++i) {
         s.bannerShown = false;
         s.bannerTimer = 0.0f;
         s.DoOverlay();
+        ASSERT_LT(s.captionSlot, 16u);
         slots[s.captionSlot] = true;
-        (s.bannerPos.x == 0.0f ? left : right) = true;
+        ASSERT_TRUE(s.bannerPos.x == 0.0f || s.bannerPos.x == 1024.0f - 256.0f) << s.bannerPos.x;
+        side[s.bannerPos.x == 0.0f] = true;
     }
-    EXPECT_TRUE(left && right);
-    for (int k = 4; k <= 8; ++k) EXPECT_TRUE(slots[k]) << k;
-    EXPECT_FALSE(slots[0] || slots[1] || slots[2] || slots[3]);
-}
-
-TEST_F(OverlayTest, CardFadeSteps) {
-    SSMAIN& s = *scene;
-    s.fade = 0.995f;
-    s.cardTimer = -1.0f;
-    s.DoOverlay();
-    EXPECT_NEAR(s.fade, 1.005f, 1e-6);
-    s.DoOverlay();
-    EXPECT_EQ(s.fade, 1.0f);
-
-    s.fade = 0.005f;
-    s.cardTimer = 10.0f;
-    s.DoOverlay();
-    EXPECT_NEAR(s.fade, -0.005f, 1e-6);
-    s.DoOverlay();
-    EXPECT_EQ(s.fade, 0.0f);
-
-    // Past the 20 s hold the cycle restarts with 40 s of clear scene.
-    s.fade = 1.0f;
-    s.cardTimer = -19.99f;
-    s.DoOverlay();
-    EXPECT_EQ(s.cardTimer, 40.0f);
-    EXPECT_EQ(s.fade, 1.0f);
-    s.DoOverlay();
-    EXPECT_NEAR(s.fade, 0.99f, 1e-6);
+    EXPECT_TRUE(side[0] && side[1]);
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(slots[k], k >= 4 && k <= 8) << k;
 }
 
 TEST_F(OverlayTest, ScheduleOverTwoAndAHalfMinutes) {
@@ -246,16 +210,9 @@ TEST(Underlay, PictureFillsTheScreenAndDimsBelowTheWater) {
     glViewport(0, 0, w, h);
     testsupport::TempDir dir;
     // Quadrants: red top-left, green top-right, blue bottom-left, grey bottom-right.
+    const uint8_t quadrant[4][4] = {{200, 0, 0, 255}, {0, 200, 0, 255}, {0, 0, 200, 255}, {120, 120, 120, 255}};
     std::vector<uint8_t> rgba(64 * 64 * 4);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            uint8_t* p = &rgba[(y * 64 + x) * 4];
-            const bool top = y < 32, left = x < 32;
-            p[0] = top && left ? 200 : (!top && !left ? 120 : 0);
-            p[1] = top && !left ? 200 : (!top && !left ? 120 : 0);
-            p[2] = !top && left ? 200 : (!top && !left ? 120 : 0);
-            p[3] = 255;
-        }
+    for (int i = 0; i < 64 * 64; ++i) std::memcpy(&rgba[i * 4], quadrant[(i / 64 >= 32) * 2 + (i % 64 >= 32)], 4);
     ASSERT_TRUE(testsupport::WritePNG(dir / "quad.png", rgba, 64, 64));
     Texture pic;
     ASSERT_TRUE(loadPicFile((dir / "quad.png").c_str(), &pic, 2));

@@ -1,4 +1,4 @@
-// The scene controller's shell: constructed values, SetSize, Setup's levels and light,
+// The scene controller's shell: SetSize, Setup's levels and light,
 // Cleanup (repeatable, also after a failed Setup) and the empty caustic texture.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -35,45 +35,6 @@ protected:
 
 }  // namespace
 
-TEST_F(SceneShell, ConstructedValues) {
-    SSMAIN s;
-    EXPECT_FALSE(s.preview);
-    EXPECT_FLOAT_EQ(s.bannerTimer, 80.0f);
-    EXPECT_FALSE(s.bannerShown);
-    EXPECT_FALSE(s.bannerAtTop);
-    EXPECT_FLOAT_EQ(s.bannerPos.y, -35.0f);
-    EXPECT_EQ(s.captionSlot, 5u);
-    EXPECT_FLOAT_EQ(s.cardTimer, 60.0f);
-    EXPECT_FLOAT_EQ(s.fade, 0.0f);
-    EXPECT_FALSE(s.smsActive);
-    EXPECT_FALSE(s.smsReverse);
-    EXPECT_FLOAT_EQ(s.smsPollTimer, 0.0f);
-    EXPECT_FLOAT_EQ(s.tiltTarget.z, 0.0f);
-    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 0.0f);
-    EXPECT_FLOAT_EQ(s.restRoll, 0.0f);
-    EXPECT_FLOAT_EQ(s.smsWindow, 60.0f);
-    EXPECT_EQ(s.textureCount, 0);
-    EXPECT_EQ(s.resTextures, nullptr);
-    EXPECT_EQ(s.water, nullptr);
-    EXPECT_EQ(s.background, nullptr);
-    EXPECT_EQ(s.aquarium, nullptr);
-    EXPECT_EQ(s.backgroundTexture, 0u);
-    EXPECT_EQ(s.causticTexture, 0u);
-    EXPECT_FLOAT_EQ(s.waterLevel, 1.0f);
-    EXPECT_FLOAT_EQ(s.wantedLevel, 1.0f);
-    EXPECT_EQ(s.waterShift, 6);
-    EXPECT_TRUE(s.wantCaustic);
-    EXPECT_TRUE(s.gradualFill);
-    EXPECT_FLOAT_EQ(s.lightPos.x, 0.0f);
-    EXPECT_FLOAT_EQ(s.lightPos.y, 60.0f);
-    EXPECT_FLOAT_EQ(s.lightPos.z, 40.0f);
-    EXPECT_FLOAT_EQ(s.eye.z, 60.0f);
-    EXPECT_FLOAT_EQ(s.lookAt.x + s.lookAt.y + s.lookAt.z, 0.0f);
-    EXPECT_FLOAT_EQ(s.dropTimer, 1.0f);
-    EXPECT_FLOAT_EQ(s.waterTimer, 0.0f);
-    EXPECT_EQ(s.aspect, 4.0f / 3.0f);
-}
-
 TEST_F(SceneShell, SetSizeKeepsAspectAtLeastOne) {
     SSMAIN s;
     s.SetSize(800, 1000);
@@ -82,8 +43,6 @@ TEST_F(SceneShell, SetSizeKeepsAspectAtLeastOne) {
     EXPECT_FLOAT_EQ(s.aspect, 1.6f);
     EXPECT_EQ(s.viewWidth, 1280);
     EXPECT_EQ(s.viewHeight, 800);
-    s.SetSize(1600, 900);
-    EXPECT_FLOAT_EQ(s.aspect, 16.0f / 9.0f);
     s.SetSize(640, 0);  // a degenerate view must not give an infinite aspect
     EXPECT_FLOAT_EQ(s.aspect, 1.0f);
 }
@@ -91,24 +50,23 @@ TEST_F(SceneShell, SetSizeKeepsAspectAtLeastOne) {
 TEST_F(SceneShell, EmptyTextureIsA128SquareOfZeros) {
     GLuint t = EmptyTexture();
     ASSERT_NE(t, 0u);
-    GLint bound = 0, w = 0, h = 0, wrapS = 0, wrapT = 0, minF = 0, magF = 0;
+    GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(static_cast<GLuint>(bound), t);  // left bound
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minF);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magF);
-    EXPECT_EQ(w, 128);
-    EXPECT_EQ(h, 128);
-    EXPECT_EQ(wrapS, GL_REPEAT);
-    EXPECT_EQ(wrapT, GL_REPEAT);
-    EXPECT_EQ(minF, GL_LINEAR);
-    EXPECT_EQ(magF, GL_LINEAR);
+    const GLint expected[][2] = {{GL_TEXTURE_WRAP_S, GL_REPEAT}, {GL_TEXTURE_WRAP_T, GL_REPEAT},
+                                 {GL_TEXTURE_MIN_FILTER, GL_LINEAR}, {GL_TEXTURE_MAG_FILTER, GL_LINEAR},
+                                 {GL_TEXTURE_WIDTH, 128}, {GL_TEXTURE_HEIGHT, 128}};
+    for (const auto& e : expected) {
+        GLint value = 0;
+        if (e[0] == GL_TEXTURE_WIDTH || e[0] == GL_TEXTURE_HEIGHT)
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, e[0], &value);
+        else
+            glGetTexParameteriv(GL_TEXTURE_2D, e[0], &value);
+        EXPECT_EQ(value, e[1]) << std::hex << e[0];
+    }
     std::vector<uint8_t> px(128 * 128 * 4, 0xAB);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-    for (uint8_t b : px) ASSERT_EQ(b, 0);
+    EXPECT_EQ(px, std::vector<uint8_t>(px.size(), 0));
     glDeleteTextures(1, &t);
 }
 

@@ -1,16 +1,12 @@
 // Scene setup's water steps: the grid from WATERSHIFT, the wobble grid, the caustic
-// target, and the motion-sensor step (rest roll from the first reading) through a
-// sensor service that the test controls.
+// target, and the motion-sensor step (rest roll from the first reading).
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "motion/unimotion.h"
+#include "SceneSupport.h"
 #include "scene/SSMain.h"
-#include "test_support.h"
 #include "view/Paths.h"
 #include "view/Settings.h"
 #include "water/Background.h"
@@ -18,53 +14,18 @@
 
 namespace {
 
-struct Reading {
-    int16_t x = 0, y = 0, z = 0;
-    bool present = true;
-    bool fail = false;
-    int calls = 0;
-};
-Reading gReading;
-
-SMSHANDLE Find(void*, const char* serviceClass) {
-    return gReading.present && std::strcmp(serviceClass, "SMCMotionSensor") == 0 ? 1 : 0;
-}
-SMSHANDLE Open(void*, SMSHANDLE) { return 2; }
-int Call(void*, SMSHANDLE, int, const void*, size_t, void* output, size_t* outputSize) {
-    // The probe of detect_sms succeeds; later reads fail when asked to.
-    if (++gReading.calls > 1 && gReading.fail) return 1;
-    int16_t v[3] = {gReading.x, gReading.y, gReading.z};
-    std::memcpy(output, v, sizeof v);
-    *outputSize = 40;
-    return 0;
-}
-void Close(void*, SMSHANDLE) {}
-const SMSSERVICE kService = {nullptr, Find, Open, Call, Close};
+using scenetest::gSensor;
 
 class WaterSetup : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(gl.Create(256, 192));
+        ASSERT_TRUE(testsupport::FileExists(Archive())) << "resource folder not built: " << Archive();
         DefaultSettings(&settings, nullptr);
         CopyToField(settings.FishPath, sizeof settings.FishPath, testsupport::ShareDir().c_str());
-        CopyToField(settings.FishPath2, sizeof settings.FishPath2, (tmp.path() + "/").c_str());
-        SetFishSelection(&settings, "##");
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        if (old) saved = old, hadConfig = true;
-        setenv("XDG_CONFIG_HOME", tmp.path().c_str(), 1);
-        sms_set_service(&kService);
-        gReading = Reading{};
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        CopyToField(settings.FishPath2, sizeof settings.FishPath2, (env.config().path() + "/").c_str());
     }
-    void TearDown() override {
-        sms_set_service(nullptr);
-        FreeFishSelection(&settings);
-        if (hadConfig)
-            setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-    }
+    void TearDown() override { FreeFishSelection(&settings); }
     std::string Archive() const { return testsupport::ShareDir() + "/kelpish.tidewares"; }
     bool Build(SSMAIN& s) {
         glMatrixMode(GL_MODELVIEW);
@@ -74,16 +35,13 @@ protected:
     }
 
     EglContext gl;
-    testsupport::TempDir tmp;
+    scenetest::SensorEnvironment env;
     SETTINGS settings;
-    std::string saved;
-    bool hadConfig = false;
 };
 
 }  // namespace
 
 TEST_F(WaterSetup, WaterWobbleAndCausticTargetAreBuilt) {
-    ASSERT_TRUE(testsupport::FileExists(Archive())) << "resource folder not built: " << Archive();
     settings.WATERSHIFT = 5;
     settings.WANTCAUSTIC = true;
     SSMAIN s;
@@ -95,7 +53,7 @@ TEST_F(WaterSetup, WaterWobbleAndCausticTargetAreBuilt) {
     ASSERT_NE(s.background, nullptr);
     EXPECT_EQ(s.background->spacing, 16);
     EXPECT_TRUE(glIsTexture(s.causticTexture));
-    EXPECT_FALSE(s.smsActive);
+    EXPECT_FALSE(s.smsActive);  // WANTSMS is off by default
     // Large stored values keep only their low 16 bits, then clamp.
     settings.WATERSHIFT = 0x10007;
     SSMAIN t;
@@ -108,45 +66,34 @@ TEST_F(WaterSetup, WaterWobbleAndCausticTargetAreBuilt) {
 }
 
 TEST_F(WaterSetup, SensorRestRollComesFromTheFirstReading) {
-    ASSERT_TRUE(testsupport::FileExists(Archive())) << "resource folder not built: " << Archive();
     settings.WANTSMS = true;
     settings.SMSREVERSE = true;  // not applied to the rest roll
-    {
-        gReading = Reading{};
-        gReading.x = 128;
-        gReading.z = 256;
+    struct Case {
+        int16_t x, z;
+        bool present;
+        int failAfter;
+        bool active;
+        float roll;
+    } cases[] = {
+        {128, 256, true, 0, true, 45.0f},
+        {128, -256, true, 0, true, 135.0f},
+        {100, 0, true, 1, true, 0.0f},  // found, but the first read fails
+        {0, 0, false, 0, false, 0.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.z << " present " << c.present << " failAfter " << c.failAfter);
+        gSensor = scenetest::FakeSensor{};
+        gSensor.x = c.x;
+        gSensor.z = c.z;
+        gSensor.present = c.present;
+        gSensor.failAfter = c.failAfter;
         SSMAIN s;
         ASSERT_TRUE(Build(s));
-        EXPECT_TRUE(s.smsActive);
+        EXPECT_EQ(s.smsActive, c.active);
+        if (!c.active) continue;
         EXPECT_EQ(s.smsKind, SMS_SMC);
-        EXPECT_FLOAT_EQ(s.restRoll, 45.0f);
-        EXPECT_FLOAT_EQ(s.tiltTarget.z, 45.0f);
-        EXPECT_FLOAT_EQ(s.tiltCurrent.z, 45.0f);
-    }
-    {
-        gReading = Reading{};
-        gReading.x = 128;
-        gReading.z = -256;
-        SSMAIN s;
-        ASSERT_TRUE(Build(s));
-        EXPECT_FLOAT_EQ(s.restRoll, 135.0f);
-    }
-    {
-        gReading = Reading{};
-        gReading.x = 100;
-        gReading.fail = true;  // found, but the first read fails
-        SSMAIN s;
-        ASSERT_TRUE(Build(s));
-        EXPECT_TRUE(s.smsActive);
-        EXPECT_EQ(s.restRoll, 0.0f);
-        EXPECT_EQ(s.tiltTarget.z, 0.0f);
-        EXPECT_EQ(s.tiltCurrent.z, 0.0f);
-    }
-    {
-        gReading = Reading{};
-        gReading.present = false;
-        SSMAIN s;
-        ASSERT_TRUE(Build(s));
-        EXPECT_FALSE(s.smsActive);
+        EXPECT_FLOAT_EQ(s.restRoll, c.roll);
+        EXPECT_FLOAT_EQ(s.tiltTarget.z, c.roll);
+        EXPECT_FLOAT_EQ(s.tiltCurrent.z, c.roll);
     }
 }

@@ -8,11 +8,13 @@
 
 #include "motion/unimotion.h"
 #include "scene/SSMain.h"
-#include "test_support.h"
+#include "SceneSupport.h"
 #include "water/Background.h"
 #include "water/Water.h"
 
 namespace {
+
+using scenetest::gSensor;
 
 // A scene with water and a wobble grid but no GL work in its update.
 struct Scene {
@@ -30,48 +32,12 @@ struct Scene {
 
 bool Ticked(const WATERCLASS& w) { return w.vertices[0].ny == 1.0f; }
 
-// A sensor of kind 4 (16-bit axes) whose next reading the test sets.
-struct FakeSensor {
-    int16_t x = 0, y = 0, z = 0;
-    bool fail = false;
-    int calls = 0;
-};
-FakeSensor gSensor;
-
-SMSHANDLE FakeFind(void*, const char* serviceClass) {
-    return std::strcmp(serviceClass, "SMCMotionSensor") == 0 ? 1 : 0;
-}
-SMSHANDLE FakeOpen(void*, SMSHANDLE) { return 2; }
-int FakeCall(void*, SMSHANDLE, int, const void*, size_t, void* output, size_t* outputSize) {
-    ++gSensor.calls;
-    if (gSensor.fail) return 1;
-    int16_t v[3] = {gSensor.x, gSensor.y, gSensor.z};
-    std::memcpy(output, v, sizeof v);
-    *outputSize = 40;
-    return 0;
-}
-void FakeClose(void*, SMSHANDLE) {}
-const SMSSERVICE kFakeService = {nullptr, FakeFind, FakeOpen, FakeCall, FakeClose};
-
 class SensorScene : public ::testing::Test {
 protected:
     void SetUp() override {
-        // No stored calibration offsets: the reading passes through unchanged.
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        if (old) savedConfig_ = old, hadConfig_ = true;
-        setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
-        sms_set_service(&kFakeService);
-        gSensor = FakeSensor{};
         ASSERT_EQ(detect_sms(), SMS_SMC);
         s_.main.smsActive = true;
         s_.main.smsKind = SMS_SMC;
-    }
-    void TearDown() override {
-        sms_set_service(nullptr);
-        if (hadConfig_)
-            setenv("XDG_CONFIG_HOME", savedConfig_.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
     }
     float RollFor(int16_t x, int16_t y, int16_t z, bool reverse) {
         gSensor.x = x;
@@ -82,9 +48,7 @@ protected:
         s_.main.Update(0.02);
         return s_.main.tiltTarget.z;
     }
-    testsupport::TempDir config_;
-    std::string savedConfig_;
-    bool hadConfig_ = false;
+    scenetest::SensorEnvironment env_;
     Scene s_;
 };
 
@@ -186,11 +150,11 @@ TEST_F(SensorScene, PollsEveryTenthOfASecondForOneMinute) {
     EXPECT_FLOAT_EQ(s_.main.tiltTarget.z, 45.0f);
 
     // A failed read keeps the last target.
-    gSensor.fail = true;
+    gSensor.failAfter = gSensor.calls;
     s_.main.smsPollTimer = 0.0f;
     s_.main.Update(0.02);
     EXPECT_FLOAT_EQ(s_.main.tiltTarget.z, 45.0f);
-    gSensor.fail = false;
+    gSensor.failAfter = 0;
 
     // After the minute the target is zero on every call and the sensor is left alone.
     double t = 60.0 - s_.main.smsWindow;
