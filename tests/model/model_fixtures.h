@@ -13,6 +13,13 @@
 
 namespace modeltest {
 
+// The model without joints: every vertex unattached.
+inline reefpack::Ms3dModelDesc Jointless(reefpack::Ms3dModelDesc d) {
+    d.joints.clear();
+    for (auto& v : d.vertices) v.boneId = -1;
+    return d;
+}
+
 inline std::vector<std::uint8_t> Bytes(const reefpack::Ms3dModelDesc& d) {
     std::vector<std::uint8_t> out;
     std::string error;
@@ -27,14 +34,7 @@ inline bool LoadBytes(const std::vector<std::uint8_t>& bytes, MS3D* m, std::stre
     return ok;
 }
 
-inline reefpack::Ms3dKey Key(float time, float x, float y, float z) {
-    reefpack::Ms3dKey k;
-    k.time = time;
-    k.value[0] = x;
-    k.value[1] = y;
-    k.value[2] = z;
-    return k;
-}
+inline reefpack::Ms3dKey Key(float time, float x, float y, float z) { return {time, {x, y, z}}; }
 
 // Two joints ("root" at the origin, "tail" one unit behind it along -z), a quad carried by
 // the two joints, one unattached vertex, two groups (2 and 1 triangles), one material,
@@ -45,9 +45,7 @@ inline reefpack::Ms3dModelDesc TwoJointModel() {
     d.totalFrames = 10;
     reefpack::Ms3dMaterialDesc mat;
     mat.name = "skin";
-    mat.ambient[0] = 0.25f;
     mat.ambient[1] = 0.5f;
-    mat.ambient[2] = 0.75f;
     mat.transparency = 0.5f;
     mat.mode = static_cast<std::int8_t>(0x80);
     mat.texture = "skin.tga";

@@ -12,42 +12,46 @@
 #include "test_support.h"
 
 using modeltest::Bytes;
-using modeltest::Key;
+using modeltest::Jointless;
 using modeltest::LoadBytes;
 using modeltest::TwoJointModel;
+using Desc = reefpack::Ms3dModelDesc;
 
 namespace {
-
-std::string LoadError(const std::vector<std::uint8_t>& bytes, MS3D* m, bool* ok) {
-    testing::internal::CaptureStderr();
-    *ok = LoadBytes(bytes, m);
-    return testing::internal::GetCapturedStderr();
-}
 
 bool Empty(const MS3D& m) {
     return m.numVertices == 0 && !m.vertices && m.numTriangles == 0 && !m.triangles && m.numGroups == 0 &&
            !m.groups && m.numMaterials == 0 && !m.materials && m.numJoints == 0 && !m.joints && !m.skeleton;
 }
 
+// The load fails, says `message` on stderr and leaves the model empty.
+void ExpectRefused(const std::vector<std::uint8_t>& bytes, const std::string& message, const std::string& what) {
+    MS3D m;
+    testing::internal::CaptureStderr();
+    bool ok = LoadBytes(bytes, &m);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(ok) << what;
+    EXPECT_NE(err.find(message), std::string::npos) << what << ": " << err;
+    EXPECT_TRUE(Empty(m)) << what;
+}
+
+#define EXPECT_SAME_BYTES(x, y) EXPECT_EQ(0, std::memcmp(&(x), &(y), sizeof(x)))
+
 void ExpectSameModel(const MS3D& a, const MS3D& b) {
     ASSERT_EQ(a.numVertices, b.numVertices);
     for (int i = 0; i < a.numVertices; i++) {
-        EXPECT_EQ(a.vertices[i].flags, b.vertices[i].flags);
-        EXPECT_EQ(a.vertices[i].refCount, b.vertices[i].refCount);
-        EXPECT_EQ(a.vertices[i].boneId, b.vertices[i].boneId);
-        EXPECT_EQ(0, std::memcmp(a.vertices[i].position, b.vertices[i].position, sizeof(float) * 3));
+        const MS3DVERTEX &x = a.vertices[i], &y = b.vertices[i];
+        EXPECT_TRUE(x.flags == y.flags && x.refCount == y.refCount && x.boneId == y.boneId) << i;
+        EXPECT_SAME_BYTES(x.position, y.position);
     }
     ASSERT_EQ(a.numTriangles, b.numTriangles);
     for (int i = 0; i < a.numTriangles; i++) {
-        const MS3DTRIANGLE& x = a.triangles[i];
-        const MS3DTRIANGLE& y = b.triangles[i];
-        EXPECT_EQ(x.flags, y.flags);
-        EXPECT_EQ(0, std::memcmp(x.vertexIndices, y.vertexIndices, sizeof x.vertexIndices));
-        EXPECT_EQ(0, std::memcmp(x.vertexNormals, y.vertexNormals, sizeof x.vertexNormals));
-        EXPECT_EQ(0, std::memcmp(x.s, y.s, sizeof x.s));
-        EXPECT_EQ(0, std::memcmp(x.t, y.t, sizeof x.t));
-        EXPECT_EQ(x.smoothingGroup, y.smoothingGroup);
-        EXPECT_EQ(x.groupIndex, y.groupIndex);
+        const MS3DTRIANGLE &x = a.triangles[i], &y = b.triangles[i];
+        EXPECT_TRUE(x.flags == y.flags && x.smoothingGroup == y.smoothingGroup && x.groupIndex == y.groupIndex);
+        EXPECT_SAME_BYTES(x.vertexIndices, y.vertexIndices);
+        EXPECT_SAME_BYTES(x.vertexNormals, y.vertexNormals);
+        EXPECT_SAME_BYTES(x.s, y.s);
+        EXPECT_SAME_BYTES(x.t, y.t);
     }
     ASSERT_EQ(a.numGroups, b.numGroups);
     for (int i = 0; i < a.numGroups; i++) {
@@ -61,20 +65,17 @@ void ExpectSameModel(const MS3D& a, const MS3D& b) {
     for (int i = 0; i < a.numMaterials; i++) {
         EXPECT_STREQ(a.materials[i].name, b.materials[i].name);
         EXPECT_STREQ(a.materials[i].texture, b.materials[i].texture);
-        EXPECT_EQ(a.materials[i].mode, b.materials[i].mode);
-        EXPECT_EQ(a.materials[i].transparency, b.materials[i].transparency);
+        EXPECT_TRUE(a.materials[i].mode == b.materials[i].mode &&
+                    a.materials[i].transparency == b.materials[i].transparency);
     }
-    EXPECT_EQ(a.totalFrames, b.totalFrames);
-    EXPECT_EQ(a.animationFPS, b.animationFPS);
-    EXPECT_EQ(a.totalTime, b.totalTime);
+    EXPECT_TRUE(a.totalFrames == b.totalFrames && a.animationFPS == b.animationFPS && a.totalTime == b.totalTime);
     ASSERT_EQ(a.numJoints, b.numJoints);
     for (int i = 0; i < a.numJoints; i++) {
-        const MS3DJOINT& x = a.joints[i];
-        const MS3DJOINT& y = b.joints[i];
+        const MS3DJOINT &x = a.joints[i], &y = b.joints[i];
         EXPECT_STREQ(x.name, y.name);
         EXPECT_STREQ(x.parentName, y.parentName);
-        EXPECT_EQ(0, std::memcmp(x.rotation, y.rotation, sizeof x.rotation));
-        EXPECT_EQ(0, std::memcmp(x.position, y.position, sizeof x.position));
+        EXPECT_SAME_BYTES(x.rotation, y.rotation);
+        EXPECT_SAME_BYTES(x.position, y.position);
         ASSERT_EQ(x.numRotKeys, y.numRotKeys);
         ASSERT_EQ(x.numTransKeys, y.numTransKeys);
         EXPECT_EQ(0, std::memcmp(x.rotKeys, y.rotKeys, sizeof(MS3DKEYFRAME) * x.numRotKeys));
@@ -86,8 +87,7 @@ void ExpectSameModel(const MS3D& a, const MS3D& b) {
 class ForwardOnlyBuf : public std::streambuf {
 public:
     explicit ForwardOnlyBuf(const std::vector<std::uint8_t>& b) : bytes_(b.begin(), b.end()) {
-        char* p = bytes_.data();
-        setg(p, p, p + bytes_.size());
+        setg(bytes_.data(), bytes_.data(), bytes_.data() + bytes_.size());
     }
 
 private:
@@ -100,28 +100,14 @@ TEST(Ms3dLoader, HeaderIsCheckedExactly) {
     for (std::int32_t version : {2, 5, 0, -1}) {
         auto d = TwoJointModel();
         d.version = version;
-        MS3D m;
-        bool ok = true;
-        std::string err = LoadError(Bytes(d), &m, &ok);
-        EXPECT_FALSE(ok) << version;
-        EXPECT_NE(err.find("Not a valid MS3D file!"), std::string::npos) << err;
-        EXPECT_TRUE(Empty(m));
+        ExpectRefused(Bytes(d), "Not a valid MS3D file!", "version " + std::to_string(version));
     }
     for (int byte = 0; byte < 10; byte++) {
         auto d = TwoJointModel();
         d.identifier[byte] = byte == 9 ? '1' : 'x';
-        MS3D m;
-        bool ok = true;
-        std::string err = LoadError(Bytes(d), &m, &ok);
-        EXPECT_FALSE(ok) << byte;
-        EXPECT_NE(err.find("Not a valid MS3D file!"), std::string::npos);
-        EXPECT_TRUE(Empty(m));
+        ExpectRefused(Bytes(d), "Not a valid MS3D file!", "identifier byte " + std::to_string(byte));
     }
-    // Shorter than the header.
-    MS3D m;
-    bool ok = true;
-    EXPECT_NE(LoadError({'M', 'S', '3', 'D'}, &m, &ok).find("Not a valid MS3D file!"), std::string::npos);
-    EXPECT_FALSE(ok);
+    ExpectRefused({'M', 'S', '3', 'D'}, "Not a valid MS3D file!", "shorter than the header");
 }
 
 TEST(Ms3dLoader, Versions3And4ReadIdentically) {
@@ -137,35 +123,24 @@ TEST(Ms3dLoader, Versions3And4ReadIdentically) {
     EXPECT_EQ(v4.numVertices, 5);
     EXPECT_EQ(v4.vertices[2].boneId, 1);
     EXPECT_EQ(v4.vertices[4].boneId, -1);
-    EXPECT_FLOAT_EQ(v4.vertices[2].position[2], -2.0f);
-    EXPECT_EQ(v4.numTriangles, 3);
     EXPECT_EQ(v4.triangles[1].vertexIndices[2], 3);
     EXPECT_FLOAT_EQ(v4.triangles[0].s[2], 0.5f);
-    EXPECT_EQ(v4.numGroups, 2);
     EXPECT_STREQ(v4.groups[0].name, "body");
     EXPECT_EQ(v4.groups[0].numTriangles, 2);
     EXPECT_EQ(v4.groups[1].materialIndex, -1);
-    EXPECT_EQ(v4.numMaterials, 1);
     EXPECT_STREQ(v4.materials[0].texture, "skin.tga");
     EXPECT_EQ(v4.materials[0].mode, static_cast<std::int8_t>(0x80));
     EXPECT_FLOAT_EQ(v4.materials[0].ambient[1], 0.5f);
-    EXPECT_EQ(v4.numJoints, 2);
     EXPECT_STREQ(v4.joints[1].parentName, "root");
     EXPECT_EQ(v4.joints[0].numRotKeys, 3);
     EXPECT_FLOAT_EQ(v4.joints[0].rotKeys[1].time, 0.5f);
     EXPECT_FLOAT_EQ(v4.joints[0].transKeys[1].value[0], 1.0f);
-    // Defaults of a model that has not been animated.
-    EXPECT_EQ(v4.currentTime, 0.0f);
-    EXPECT_TRUE(v4.loop);
-    EXPECT_EQ(v4.speed, 1000.0f);
 }
 
 TEST(Ms3dLoader, SectionSizesAndWhatIsLeftUnread) {
     // Zero joints: the animation block is still read; the stream ends right after the
     // joint count.
-    auto d = TwoJointModel();
-    d.joints.clear();
-    for (auto& v : d.vertices) v.boneId = -1;
+    auto d = Jointless(TwoJointModel());
     d.animationFPS = 15.0f;
     d.totalFrames = 30;
     auto noJoints = Bytes(d);
@@ -173,7 +148,6 @@ TEST(Ms3dLoader, SectionSizesAndWhatIsLeftUnread) {
     std::streamoff end = 0;
     ASSERT_TRUE(LoadBytes(noJoints, &m, &end));
     EXPECT_EQ(m.numJoints, 0);
-    EXPECT_EQ(m.animationFPS, 15.0f);
     EXPECT_EQ(m.totalFrames, 30);
     EXPECT_EQ(m.totalTime, 2000.0f);
     EXPECT_EQ(end, static_cast<std::streamoff>(noJoints.size()));
@@ -184,7 +158,6 @@ TEST(Ms3dLoader, SectionSizesAndWhatIsLeftUnread) {
     EXPECT_EQ(oneJoint.size() - noJoints.size(), 93u);
     MS3D one;
     ASSERT_TRUE(LoadBytes(oneJoint, &one));
-    EXPECT_EQ(one.numJoints, 1);
     EXPECT_EQ(one.joints[0].numRotKeys, 0);
     EXPECT_STREQ(one.joints[0].name, "lonely");
 
@@ -205,12 +178,11 @@ TEST(Ms3dLoader, SectionSizesAndWhatIsLeftUnread) {
     auto t = TwoJointModel();
     t.trailer = {1, 0, 0, 0, 9, 9, 9};
     auto bytes = Bytes(t);
-    MS3D tm;
-    ASSERT_TRUE(LoadBytes(bytes, &tm, &end));
+    ASSERT_TRUE(LoadBytes(bytes, &m, &end));
     EXPECT_EQ(end, static_cast<std::streamoff>(bytes.size() - 7));
 }
 
-TEST(Ms3dLoader, LoadsFromAPositionedStreamAndFromAPath) {
+TEST(Ms3dLoader, LoadsFromAPositionedStreamAPipeAndAPath) {
     testsupport::TempDir dir;
     auto model = Bytes(TwoJointModel());
     // The model as a lump inside a larger file: the loader starts where the stream is.
@@ -236,7 +208,6 @@ TEST(Ms3dLoader, LoadsFromAPositionedStreamAndFromAPath) {
     EXPECT_NE(err.find("Coun't open the damn MS3D file!"), std::string::npos) << err;
     EXPECT_TRUE(Empty(missing));
 
-    // A stream that cannot seek still loads.
     ForwardOnlyBuf buf(model);
     std::istream forward(&buf);
     MS3D fromPipe;
@@ -254,10 +225,7 @@ TEST(Ms3dLoader, ReloadReplacesAndAFailedLoadKeepsTheModel) {
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(m.numVertices, 5);
     EXPECT_EQ(m.numJoints, 2);
-    auto d = TwoJointModel();
-    d.joints.clear();
-    for (auto& v : d.vertices) v.boneId = -1;
-    ASSERT_TRUE(LoadBytes(Bytes(d), &m));
+    ASSERT_TRUE(LoadBytes(Bytes(Jointless(TwoJointModel())), &m));
     EXPECT_EQ(m.numJoints, 0);
     m.Cleanup();
     m.Cleanup();
@@ -302,56 +270,46 @@ TEST(Ms3dLoader, EveryTruncationIsRefused) {
 }
 
 TEST(Ms3dLoader, CountsBeyondTheFileAreRefusedBeforeAllocating) {
-    // A vertex count of 65535 in a file that holds two vertices.
-    auto d = TwoJointModel();
-    auto bytes = Bytes(d);
-    bytes[14] = 0xFF;
-    bytes[15] = 0xFF;
-    MS3D m;
-    bool ok = true;
-    std::string err = LoadError(bytes, &m, &ok);
-    EXPECT_FALSE(ok);
-    EXPECT_NE(err.find("65535 vertices"), std::string::npos) << err;
+    // A vertex count of 65535 in a file that holds five vertices.
+    auto bytes = Bytes(TwoJointModel());
+    bytes[14] = bytes[15] = 0xFF;
+    ExpectRefused(bytes, "65535 vertices", "vertex count");
 
     // A group that claims 65535 triangle indices.
-    auto g = TwoJointModel();
-    auto gb = Bytes(g);
+    bytes = Bytes(TwoJointModel());
     std::size_t groupCount = 14 + 2 + 5 * 15 + 2 + 3 * 70;
     std::size_t firstGroupN = groupCount + 2 + 1 + 32;
-    ASSERT_EQ(gb[firstGroupN], 2);
-    gb[firstGroupN] = 0xFF;
-    gb[firstGroupN + 1] = 0xFF;
-    err = LoadError(gb, &m, &ok);
-    EXPECT_FALSE(ok);
-    EXPECT_NE(err.find("65535 group triangle indices"), std::string::npos) << err;
+    ASSERT_EQ(bytes[firstGroupN], 2);
+    bytes[firstGroupN] = bytes[firstGroupN + 1] = 0xFF;
+    ExpectRefused(bytes, "65535 group triangle indices", "group count");
+
+    // Groups listing more than 65535 triangles between them.
+    auto d = TwoJointModel();
+    d.groups[0].triangleIndices.assign(40000, 0);
+    d.groups[1].triangleIndices.assign(25536, 1);
+    ExpectRefused(Bytes(d), "more than 65535", "group total");
+    d.groups[1].triangleIndices.resize(25535);
+    MS3D m;
+    EXPECT_TRUE(LoadBytes(Bytes(d), &m));
 }
 
 TEST(Ms3dLoader, IndicesOutsideTheirArraysAreRefused) {
-    struct Case {
+    const struct {
         const char* what;
-        void (*spoil)(reefpack::Ms3dModelDesc&);
+        void (*spoil)(Desc&);
+    } cases[] = {
+        {"triangle corner", [](Desc& d) { d.triangles[1].vertexIndices[2] = 5; }},
+        {"triangle corner far", [](Desc& d) { d.triangles[0].vertexIndices[0] = 65535; }},
+        {"group triangle", [](Desc& d) { d.groups[1].triangleIndices[0] = 3; }},
+        {"group material", [](Desc& d) { d.groups[0].materialIndex = 1; }},
+        {"group material max", [](Desc& d) { d.groups[0].materialIndex = 127; }},
+        {"vertex joint", [](Desc& d) { d.vertices[3].boneId = 2; }},
+        {"vertex joint without joints", [](Desc& d) { d.joints.clear(); }},
     };
-    const Case cases[] = {
-        {"triangle corner", [](reefpack::Ms3dModelDesc& d) { d.triangles[1].vertexIndices[2] = 5; }},
-        {"triangle corner far", [](reefpack::Ms3dModelDesc& d) { d.triangles[0].vertexIndices[0] = 65535; }},
-        {"group triangle", [](reefpack::Ms3dModelDesc& d) { d.groups[1].triangleIndices[0] = 3; }},
-        {"group material", [](reefpack::Ms3dModelDesc& d) { d.groups[0].materialIndex = 1; }},
-        {"group material max", [](reefpack::Ms3dModelDesc& d) { d.groups[0].materialIndex = 127; }},
-        {"vertex joint", [](reefpack::Ms3dModelDesc& d) { d.vertices[3].boneId = 2; }},
-        {"vertex joint without joints",
-         [](reefpack::Ms3dModelDesc& d) {
-             d.joints.clear();
-         }},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         auto d = TwoJointModel();
         c.spoil(d);
-        MS3D m;
-        bool ok = true;
-        std::string err = LoadError(Bytes(d), &m, &ok);
-        EXPECT_FALSE(ok) << c.what;
-        EXPECT_NE(err.find("MS3D file holds an index out of range!"), std::string::npos) << c.what << ": " << err;
-        EXPECT_TRUE(Empty(m)) << c.what;
+        ExpectRefused(Bytes(d), "MS3D file holds an index out of range!", c.what);
     }
     // The last valid index of each kind and the "none" values load.
     auto d = TwoJointModel();
@@ -368,19 +326,6 @@ TEST(Ms3dLoader, IndicesOutsideTheirArraysAreRefused) {
     d.groups[0].materialIndex = -5;
     MS3D n;
     EXPECT_TRUE(LoadBytes(Bytes(d), &n));
-}
-
-TEST(Ms3dLoader, GroupsListingMoreThan65535TrianglesAreRefused) {
-    auto d = TwoJointModel();
-    d.groups[0].triangleIndices.assign(40000, 0);
-    d.groups[1].triangleIndices.assign(25536, 1);
-    MS3D m;
-    bool ok = true;
-    std::string err = LoadError(Bytes(d), &m, &ok);
-    EXPECT_FALSE(ok);
-    EXPECT_NE(err.find("more than 65535"), std::string::npos) << err;
-    d.groups[1].triangleIndices.resize(25535);
-    EXPECT_TRUE(LoadBytes(Bytes(d), &m));
 }
 
 TEST(Ms3dWriter, CutsLongNamesAndRefusesOversizedCounts) {
