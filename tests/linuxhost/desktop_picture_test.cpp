@@ -1,17 +1,17 @@
 // Desktop picture lookup and decoding against settings files and pictures the tests write.
 // GSettings state is per process, so each lookup runs in a forked child with its own
 // environment (schema folder, keyfile backend, XDG_CONFIG_HOME, XDG_CURRENT_DESKTOP).
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <webp/encode.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "hack_support.h"
 #include "platform/desktop_picture.h"
-#include "test_support.h"
 
 using namespace testsupport;
 
@@ -38,31 +38,16 @@ bool WriteWebp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint
     return ok;
 }
 
-const char kSchemas[] = R"(<?xml version="1.0"?>
-<schemalist>
-  <schema id="org.gnome.desktop.background" path="/org/gnome/desktop/background/">
-    <key name="picture-uri" type="s"><default>''</default></key>
-    <key name="picture-uri-dark" type="s"><default>''</default></key>
-  </schema>
-  <schema id="org.gnome.desktop.interface" path="/org/gnome/desktop/interface/">
-    <key name="color-scheme" type="s"><default>'default'</default></key>
-  </schema>
-  <schema id="org.mate.background" path="/org/mate/desktop/background/">
-    <key name="picture-filename" type="s"><default>''</default></key>
-  </schema>
-</schemalist>
-)";
-
-// Runs DesktopWallpaperSettings in a child with the given environment; paths joined by \n.
-std::string LookupInChild(const std::map<std::string, std::string>& env) {
+// Runs fn in a forked child with the given environment (GSettings state is per process)
+// and returns what it returned, or "child failed".
+std::string InChild(const std::map<std::string, std::string>& env, const std::function<std::string()>& fn) {
     int fds[2];
     if (pipe(fds) != 0) return "pipe failed";
     pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
         for (const auto& kv : env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
-        std::string out;
-        for (const auto& p : DesktopWallpaperSettings()) out += p + "\n";
+        std::string out = fn();
         if (write(fds[1], out.data(), out.size()) < 0) _exit(2);
         _exit(0);
     }
@@ -78,14 +63,23 @@ std::string LookupInChild(const std::map<std::string, std::string>& env) {
     return out;
 }
 
+// DesktopWallpaperSettings in a child; the paths joined by \n.
+std::string LookupInChild(const std::map<std::string, std::string>& env) {
+    return InChild(env, [] {
+        std::string out;
+        for (const auto& p : DesktopWallpaperSettings()) out += p + "\n";
+        return out;
+    });
+}
+
 class DesktopPicture : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(system(("mkdir -p '" + dir / "schemas" + "'").c_str()), 0);
-        ASSERT_TRUE(WriteFile(dir / "schemas/reefmere-test.gschema.xml", std::string(kSchemas)));
-        RunResult r = testsupport::Run({"glib-compile-schemas", dir / "schemas"});
-        ASSERT_EQ(r.exitCode, 0) << r.output;
-        ASSERT_EQ(system(("mkdir -p '" + dir / "config/glib-2.0/settings" + "' '" + dir / "config/xfce4/xfconf/xfce-perchannel-xml" + "'").c_str()), 0);
+        ASSERT_TRUE(hacktest::CompileWallpaperSchemas(dir / "schemas"));
+        ASSERT_EQ(testsupport::Run({"mkdir", "-p", dir / "config/glib-2.0/settings",
+                                    dir / "config/xfce4/xfconf/xfce-perchannel-xml", dir / "pkg/contents/images",
+                                    dir / "res"}).exitCode,
+                  0);
     }
     std::map<std::string, std::string> Env(const std::string& desktop) {
         return {{"GSETTINGS_SCHEMA_DIR", dir / "schemas"},
@@ -198,7 +192,6 @@ TEST_F(DesktopPicture, BrokenPicturesFailAndTheChainMovesOn) {
     EXPECT_FALSE(LoadPictureRGBA(dir.path(), 512, &pic));  // a folder is not a picture
 
     // KDE names a wallpaper package folder: its largest contents/images picture.
-    ASSERT_EQ(system(("mkdir -p '" + dir / "pkg/contents/images" + "'").c_str()), 0);
     ASSERT_TRUE(WritePNG(dir / "pkg/contents/images/8x4.png", Solid(8, 4, 1, 1, 1), 8, 4));
     ASSERT_TRUE(WritePNG(dir / "pkg/contents/images/32x16.png", Solid(32, 16, 50, 60, 70), 32, 16));
     ASSERT_TRUE(WriteFile(dir / "config/plasma-org.kde.plasma.desktop-appletsrc",
@@ -210,18 +203,12 @@ TEST_F(DesktopPicture, BrokenPicturesFailAndTheChainMovesOn) {
     ASSERT_EQ(unlink((dir / "config/plasma-org.kde.plasma.desktop-appletsrc").c_str()), 0);
     ASSERT_TRUE(WriteFile(dir / "config/glib-2.0/settings/keyfile",
                           "[org/gnome/desktop/background]\npicture-uri='file://" + dir.path() + "/bad.jpg'\n"));
-    ASSERT_EQ(system(("mkdir -p '" + dir / "res" + "'").c_str()), 0);
     ASSERT_TRUE(WritePNG(dir / "res" + "/" + kResourceFallbackPicture, Solid(4, 4, 0, 0, 255), 4, 4));
-    auto env = Env("GNOME");
-    pid_t pid = fork();
-    if (pid == 0) {
-        for (const auto& kv : env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
+    std::string got = InChild(Env("GNOME"), [&] {
         std::string chosen;
         PictureRGBA p;
         bool ok = LoadDesktopPicture(dir / "res", 512, &p, &chosen);
-        _exit(ok && chosen == dir / "res/" + kResourceFallbackPicture && p.pixels[2] == 255 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        return ok && p.pixels[2] == 255 ? chosen : "failed";
+    });
+    EXPECT_EQ(got, dir / "res/" + kResourceFallbackPicture);
 }

@@ -20,6 +20,20 @@
 
 namespace hacktest {
 
+// A private X server and a connection to it, closed when the object goes.
+struct XServer {
+    XServer(int w, int h) : x(w, h), dpy(x.ok() ? XOpenDisplay(x.display().c_str()) : nullptr) {}
+    ~XServer() {
+        if (dpy) XCloseDisplay(dpy);
+    }
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+    bool ok() const { return dpy != nullptr; }
+    const std::string& display() const { return x.display(); }
+    testsupport::Xvfb x;
+    Display* dpy;
+};
+
 inline std::string Hex(unsigned long id) {
     char b[32];
     std::snprintf(b, sizeof b, "0x%lx", id);
@@ -78,6 +92,24 @@ double Fraction(const Shot& s, F pred) {
     return static_cast<double>(n) / (s.rgba.size() / 4);
 }
 
+// Drawn: most of the grab is not black.
+inline bool Lit(const Shot& s) { return LitFraction(s) > 0.3; }
+inline bool Orange(const uint8_t* p) { return p[0] > 200 && p[1] > 80 && p[1] < 190 && p[2] < 60; }
+inline bool Magenta(const uint8_t* p) { return p[0] > 120 && p[2] > 120 && p[1] < p[0] / 2 && p[1] < p[2] / 2; }
+// The tank drawn over an orange desktop copy: lit, partly orange, not only orange.
+inline bool TankOverOrange(const Shot& s) {
+    double orange = Fraction(s, Orange);
+    return LitFraction(s) > 0.5 && orange > 0.05 && orange < 0.98;
+}
+
+// Paints the root window (the desktop the daemon or the program copies) one colour.
+inline void PaintRoot(Display* dpy, unsigned long rgb) {
+    Window root = DefaultRootWindow(dpy);
+    XSetWindowBackground(dpy, root, rgb);
+    XClearWindow(dpy, root);
+    XSync(dpy, False);
+}
+
 // Polls the rectangle until `ok` holds for a grab (true) or the time runs out (false).
 template <typename F>
 bool WaitFor(Display* dpy, Window w, int x, int y, int width, int height, F ok, double seconds = 40.0,
@@ -134,7 +166,9 @@ inline bool SplitIntoTwoMonitors(Display* dpy, int width, int height) {
         if (i == 0) m->outputs[0] = output;  // retires the output's own monitor
         m->name = XInternAtom(dpy, names[i], False);
         m->primary = i == 1;
+        m->automatic = False;
         m->x = i * width / 2;
+        m->y = 0;
         m->width = width / 2;
         m->height = height;
         m->mwidth = m->mheight = 300;
@@ -143,6 +177,28 @@ inline bool SplitIntoTwoMonitors(Display* dpy, int width, int height) {
     }
     XSync(dpy, False);
     return true;
+}
+
+// A GSettings schema folder holding the desktops' wallpaper keys, compiled; the keyfile
+// backend then reads <XDG_CONFIG_HOME>/glib-2.0/settings/keyfile.
+inline bool CompileWallpaperSchemas(const std::string& folder) {
+    static const char kSchemas[] = R"(<?xml version="1.0"?>
+<schemalist>
+  <schema id="org.gnome.desktop.background" path="/org/gnome/desktop/background/">
+    <key name="picture-uri" type="s"><default>''</default></key>
+    <key name="picture-uri-dark" type="s"><default>''</default></key>
+  </schema>
+  <schema id="org.gnome.desktop.interface" path="/org/gnome/desktop/interface/">
+    <key name="color-scheme" type="s"><default>'default'</default></key>
+  </schema>
+  <schema id="org.mate.background" path="/org/mate/desktop/background/">
+    <key name="picture-filename" type="s"><default>''</default></key>
+  </schema>
+</schemalist>
+)";
+    return testsupport::Run({"mkdir", "-p", folder}).exitCode == 0 &&
+           testsupport::WriteFile(folder + "/reefmere-test.gschema.xml", std::string(kSchemas)) &&
+           testsupport::Run({"glib-compile-schemas", folder}).exitCode == 0;
 }
 
 }  // namespace hacktest

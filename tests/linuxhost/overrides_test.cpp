@@ -34,10 +34,6 @@ TEST(SettingOverrides, EveryKeyHasAUniqueOptionButVersion) {
         EXPECT_FALSE(n.empty()) << kSettingKeys[k].key;
         EXPECT_TRUE(names.insert(n).second) << n;
     }
-    for (const char* n : {"max-fish", "caustic", "bubbles", "bg-type", "bg-path", "bg-res", "water-res", "low-cpu",
-                          "sms", "sms-reverse", "main-monitor-only", "wanted-water-level", "random-water-level",
-                          "play-sound", "volume", "fish-size", "fish-selection", "gradual-fill"})
-        EXPECT_TRUE(names.count(n)) << n;
     std::string help = SettingOverridesHelp();
     EXPECT_NE(help.find("--caustic, --no-caustic"), std::string::npos);
     EXPECT_NE(help.find("--max-fish N"), std::string::npos);

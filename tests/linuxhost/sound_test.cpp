@@ -1,7 +1,6 @@
 // The looping sound through SDL's disk audio driver: what reaches the "device" file is
 // the WAV's samples at the volume's gain, repeated.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -40,11 +39,6 @@ std::vector<uint8_t> SawtoothWav(int n, std::vector<int16_t>* samples) {
         u16(static_cast<uint16_t>(s));
     }
     return f;
-}
-
-long FileSize(const std::string& p) {
-    struct stat st;
-    return stat(p.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
 }
 
 // Plays the file through the disk driver until the output holds `bytes`, then stops.

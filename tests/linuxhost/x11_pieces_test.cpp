@@ -1,54 +1,14 @@
 // The X11 pieces of the hack under a private Xvfb: RandR monitors and the main screen, the
 // daemon's screenshot pixmap, the root window capture, grabDesktopImages, window ids,
 // the virtual root.
-#include <gtest/gtest.h>
-// X11 after gtest: its macros (None, Bool) would clash with gtest's names.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/Xrandr.h>
-
-#include <cstdlib>
-#include <cstring>
-
-#include "test_support.h"
-#include "platform/x11_capture.h"
+#include "hack_support.h"
 #include "platform/x11_monitors.h"
 #include "platform/x11_screensaver.h"
 
 using namespace testsupport;
+using namespace hacktest;
 
 namespace {
-
-// Splits the Xvfb screen into two RandR monitors side by side; the right one primary.
-bool AddTwoMonitors(Display* dpy, int width, int height) {
-    Window root = DefaultRootWindow(dpy);
-    // The left monitor claims Xvfb's single output, which retires that output's own
-    // monitor, so exactly two remain.
-    XRRScreenResources* res = XRRGetScreenResources(dpy, root);
-    if (!res || res->noutput < 1) return false;
-    RROutput output = res->outputs[0];
-    XRRFreeScreenResources(res);
-    const char* names[2] = {"LEFT", "RIGHT"};
-    for (int i = 0; i < 2; ++i) {
-        XRRMonitorInfo* m = XRRAllocateMonitor(dpy, i == 0 ? 1 : 0);
-        if (!m) return false;
-        if (i == 0) m->outputs[0] = output;
-        m->name = XInternAtom(dpy, names[i], False);
-        m->primary = i == 1;
-        m->automatic = False;
-        m->x = i * width / 2;
-        m->y = 0;
-        m->width = width / 2;
-        m->height = height;
-        m->mwidth = 300;
-        m->mheight = 300;
-        XRRSetMonitor(dpy, root, m);
-        XRRFreeMonitors(m);
-    }
-    XSync(dpy, False);
-    return true;
-}
 
 Window MakeWindow(Display* dpy, int x, int y, int w, int h, unsigned long bg) {
     Window win = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, static_cast<unsigned>(w),
@@ -60,13 +20,12 @@ Window MakeWindow(Display* dpy, int x, int y, int w, int h, unsigned long bg) {
 }  // namespace
 
 TEST(X11Pieces, MonitorsAndTheMainScreen) {
-    Xvfb x(1280, 480);
-    ASSERT_TRUE(x.ok());
-    Display* dpy = XOpenDisplay(x.display().c_str());
-    ASSERT_NE(dpy, nullptr);
+    XServer xs(1280, 480);
+    ASSERT_TRUE(xs.ok());
+    Display* dpy = xs.dpy;
     auto mons = QueryMonitors(dpy, DefaultRootWindow(dpy));
     ASSERT_GE(mons.size(), 1u);
-    ASSERT_TRUE(AddTwoMonitors(dpy, 1280, 480));
+    ASSERT_TRUE(SplitIntoTwoMonitors(dpy, 1280, 480));
     mons = QueryMonitors(dpy, DefaultRootWindow(dpy));
     ASSERT_EQ(mons.size(), 2u);
     int left = -1, right = -1;
@@ -88,7 +47,6 @@ TEST(X11Pieces, MonitorsAndTheMainScreen) {
     EXPECT_FALSE(WindowOnMainMonitor(dpy, onLeft));
     EXPECT_TRUE(WindowOnMainMonitor(dpy, onRight));
     EXPECT_TRUE(WindowOnMainMonitor(dpy, DefaultRootWindow(dpy)));  // spans both, main included
-    XCloseDisplay(dpy);
 
     // Without flags and with a single list entry everything is the main screen.
     std::vector<MonitorRect> two(2);
@@ -99,10 +57,9 @@ TEST(X11Pieces, MonitorsAndTheMainScreen) {
 }
 
 TEST(X11Pieces, ScreenshotPixmapAndRootCapture) {
-    Xvfb x(320, 240);
-    ASSERT_TRUE(x.ok());
-    Display* dpy = XOpenDisplay(x.display().c_str());
-    ASSERT_NE(dpy, nullptr);
+    XServer xs(320, 240);
+    ASSERT_TRUE(xs.ok());
+    Display* dpy = xs.dpy;
     int scr = DefaultScreen(dpy);
     Window root = RootWindow(dpy, scr);
     // A "desktop" the daemon copied: left half red, right half blue, a green top row.
@@ -146,9 +103,7 @@ TEST(X11Pieces, ScreenshotPixmapAndRootCapture) {
     EXPECT_EQ(w, 0);
 
     // Root capture: paint the root and read a rectangle of it.
-    XSetWindowBackground(dpy, root, 0x336699);
-    XClearWindow(dpy, root);
-    XSync(dpy, False);
+    PaintRoot(dpy, 0x336699);
     uint8_t* rgba = CaptureRootRect(dpy, scr, 300, 200, 16, 8, &w, &h);
     ASSERT_NE(rgba, nullptr);
     EXPECT_EQ(w, 16);
@@ -158,7 +113,6 @@ TEST(X11Pieces, ScreenshotPixmapAndRootCapture) {
     std::free(rgba);
     EXPECT_EQ(CaptureRootRect(dpy, scr, 300, 200, 100, 100, &w, &h), nullptr);  // outside the screen
     XFreeGC(dpy, gc);
-    XCloseDisplay(dpy);
 }
 
 TEST(X11Pieces, GrabDesktopImagesPreference) {
@@ -180,20 +134,19 @@ TEST(X11Pieces, GrabDesktopImagesPreference) {
 
 TEST(X11Pieces, WindowIdsVirtualRootAndPreviewSize) {
     Window w = 0;
-    EXPECT_TRUE(ParseWindowId("0x1a00003", &w));
-    EXPECT_EQ(w, 0x1a00003u);
-    EXPECT_TRUE(ParseWindowId("27262979", &w));
-    EXPECT_EQ(w, 27262979u);
+    for (const char* hexOrDecimal : {"0x1a00003", "27262979"}) {
+        EXPECT_TRUE(ParseWindowId(hexOrDecimal, &w));
+        EXPECT_EQ(w, 0x1a00003u);
+    }
     for (const char* bad : {"", "0x", "12ab", "-5", "0", "0x1ffffffff", "99999999999999999999"})
         EXPECT_FALSE(ParseWindowId(bad, &w)) << bad;
     EXPECT_TRUE(IsPreviewSized(320, 240));
     EXPECT_TRUE(IsPreviewSized(1000, 200));
     EXPECT_FALSE(IsPreviewSized(1280, 720));
 
-    Xvfb x(640, 480);
-    ASSERT_TRUE(x.ok());
-    Display* dpy = XOpenDisplay(x.display().c_str());
-    ASSERT_NE(dpy, nullptr);
+    XServer xs(640, 480);
+    ASSERT_TRUE(xs.ok());
+    Display* dpy = xs.dpy;
     unsetenv("XSCREENSAVER_WINDOW");
     std::string why;
     EXPECT_EQ(ResolveHackWindow(dpy, 0, true, nullptr, &why), DefaultRootWindow(dpy));
@@ -222,5 +175,4 @@ TEST(X11Pieces, WindowIdsVirtualRootAndPreviewSize) {
     unsetenv("XSCREENSAVER_WINDOW");
     EXPECT_FALSE(HackModeRequested(false, nullptr));
     EXPECT_EQ(ResolveHackWindow(dpy, 0, false, "junk", &why), None);
-    XCloseDisplay(dpy);
 }

@@ -25,24 +25,15 @@ std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std:
     return a;
 }
 
-bool Orange(const uint8_t* p) { return p[0] > 200 && p[1] > 80 && p[1] < 190 && p[2] < 60; }
-
 }  // namespace
 
 TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
-    if (geteuid() == 0) {
-        ASSERT_NE(getpwnam("nobody"), nullptr);
-    }
-    Xvfb x(1280, 480);
-    ASSERT_TRUE(x.ok());
-    Display* dpy = XOpenDisplay(x.display().c_str());
-    ASSERT_NE(dpy, nullptr);
-    ASSERT_TRUE(SplitIntoTwoMonitors(dpy, 1280, 480));
+    if (geteuid() == 0) ASSERT_NE(getpwnam("nobody"), nullptr);
+    XServer xs(1280, 480);
+    ASSERT_TRUE(xs.ok());
+    ASSERT_TRUE(SplitIntoTwoMonitors(xs.dpy, 1280, 480));
     // The user's desktop: orange, so the daemon's copy of it is recognisable.
-    Window root = DefaultRootWindow(dpy);
-    XSetWindowBackground(dpy, root, 0xff8c00);
-    XClearWindow(dpy, root);
-    XSync(dpy, False);
+    PaintRoot(xs.dpy, 0xff8c00);
 
     // A copy of the program and its resources that the unprivileged user can read.
     TempDir dir;
@@ -59,7 +50,7 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     ASSERT_EQ(chmod((dir / "home/.xscreensaver").c_str(), 0666), 0);
 
     std::map<std::string, std::string> env = {{"HOME", dir / "home"},
-                                              {"DISPLAY", x.display()},
+                                              {"DISPLAY", xs.display()},
                                               {"XDG_CONFIG_HOME", dir / "home/.config"},
                                               {"XDG_DATA_HOME", dir / "home/.local/share"},
                                               {"XDG_RUNTIME_DIR", ""},
@@ -81,10 +72,7 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     // Both monitors: the tank drawn over the orange desktop copy.
     for (int half = 0; half < 2; ++half) {
         Shot shot;
-        EXPECT_TRUE(WaitFor(dpy, root, half * 640, 0, 640, 480, [](const Shot& s) {
-            double orange = Fraction(s, Orange);
-            return LitFraction(s) > 0.5 && orange > 0.05 && orange < 0.98;
-        }, 60.0, &shot))
+        EXPECT_TRUE(WaitFor(xs.dpy, DefaultRootWindow(xs.dpy), half * 640, 0, 640, 480, TankOverOrange, 60.0, &shot))
             << "monitor " << half << ": orange " << Fraction(shot, Orange) << " lit " << LitFraction(shot) << "\n"
             << daemon.Output();
     }
@@ -97,5 +85,4 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     EXPECT_EQ(log.find("not launching hacks"), std::string::npos) << log;
     testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-exit"}), env, 10);
     daemon.Stop(SIGTERM, 5.0);
-    XCloseDisplay(dpy);
 }

@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <stb_image.h>
@@ -38,6 +37,23 @@ TempDir::~TempDir() {
     }
 }
 
+ScopedEnv::ScopedEnv(const std::map<std::string, std::string>& vars) {
+    for (const auto& kv : vars) {
+        const char* v = getenv(kv.first.c_str());
+        old_[kv.first] = {v != nullptr, v ? v : ""};
+        setenv(kv.first.c_str(), kv.second.c_str(), 1);
+    }
+}
+
+ScopedEnv::~ScopedEnv() {
+    for (const auto& kv : old_) {
+        if (kv.second.first)
+            setenv(kv.first.c_str(), kv.second.second.c_str(), 1);
+        else
+            unsetenv(kv.first.c_str());
+    }
+}
+
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -53,9 +69,16 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
-bool FileExists(const std::string& path) {
+std::string ReadText(const std::string& path) {
+    std::vector<uint8_t> b = ReadFile(path);
+    return std::string(b.begin(), b.end());
+}
+
+bool FileExists(const std::string& path) { return FileSize(path) >= 0; }
+
+long FileSize(const std::string& path) {
     struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
 namespace {
@@ -91,11 +114,22 @@ int DecodeStatus(int status) {
     return -1;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
+// Polls for the child's exit for up to timeoutSeconds: its decoded status, or -1 (with
+// *timedOut set when the time ran out; the child is then still running).
+int WaitExit(int pid, double timeoutSeconds, bool* timedOut) {
+    const double deadline = Now() + timeoutSeconds;
+    *timedOut = false;
+    for (;;) {
+        int status = 0;
+        pid_t w = waitpid(pid, &status, WNOHANG);
+        if (w == pid) return DecodeStatus(status);
+        if (w < 0) return -1;
+        if (Now() > deadline) {
+            *timedOut = true;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 std::string NewLogPath() {
@@ -112,24 +146,14 @@ RunResult Run(const std::vector<std::string>& argv, const std::map<std::string, 
     std::string log = NewLogPath();
     int pid = SpawnWithLog(argv, env, log);
     if (pid < 0) return r;
-    const double deadline = Now() + timeoutSeconds;
-    int status = 0;
-    for (;;) {
-        pid_t w = waitpid(pid, &status, WNOHANG);
-        if (w == pid) {
-            r.exitCode = DecodeStatus(status);
-            break;
-        }
-        if (Now() > deadline) {
-            kill(-pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            r.timedOut = true;
-            r.exitCode = DecodeStatus(status);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    r.exitCode = WaitExit(pid, timeoutSeconds, &r.timedOut);
+    if (r.timedOut) {
+        kill(-pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.exitCode = DecodeStatus(status);
     }
-    r.output = Slurp(log);
+    r.output = ReadText(log);
     unlink(log.c_str());
     return r;
 }
@@ -155,23 +179,12 @@ int Process::Stop(int sig, double timeoutSeconds, double* secondsTaken) {
     if (pid_ <= 0) return -1;
     const double start = Now();
     kill(pid_, sig);
-    int status = 0;
-    int result = -1;
-    for (;;) {
-        pid_t w = waitpid(pid_, &status, WNOHANG);
-        if (w == pid_) {
-            result = DecodeStatus(status);
-            break;
-        }
-        if (w < 0) break;
-        if (Now() - start > timeoutSeconds) {
-            kill(-pid_, SIGKILL);
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
-            result = -1;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    bool timedOut = false;
+    int result = WaitExit(pid_, timeoutSeconds, &timedOut);
+    if (timedOut) {
+        kill(-pid_, SIGKILL);
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
     }
     if (secondsTaken) *secondsTaken = Now() - start;
     kill(-pid_, SIGKILL);  // anything it left behind in its group
@@ -179,7 +192,7 @@ int Process::Stop(int sig, double timeoutSeconds, double* secondsTaken) {
     return result;
 }
 
-std::string Process::Output() const { return logPath_.empty() ? std::string() : Slurp(logPath_); }
+std::string Process::Output() const { return logPath_.empty() ? std::string() : ReadText(logPath_); }
 
 Xvfb::Xvfb(int width, int height, const std::string& extraArgs) {
     int fds[2];

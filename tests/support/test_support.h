@@ -29,10 +29,24 @@ private:
     std::string path_;
 };
 
+// Sets environment variables for its lifetime, then puts back what was there.
+class ScopedEnv {
+public:
+    explicit ScopedEnv(const std::map<std::string, std::string>& vars);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::map<std::string, std::pair<bool, std::string>> old_;  // name -> (was set, value)
+};
+
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 bool WriteFile(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFile(const std::string& path);
+std::string ReadText(const std::string& path);
 bool FileExists(const std::string& path);
+long FileSize(const std::string& path);  // -1 when absent
 
 struct RunResult {
     int exitCode = -1;       // exit status, or 128 + signal
