@@ -14,6 +14,7 @@
 
 #include "data/FishFile.h"
 #include "view/Paths.h"
+#include "view/Preferences.h"
 #include "test_support.h"
 
 namespace configtest {
@@ -35,6 +36,7 @@ inline std::vector<std::string> BundledArchives()
 
 inline std::string Bundled(const std::string& name) { return testsupport::ShareDir() + "/" + name; }
 
+// The archive's display name, or "" when it does not open.
 inline std::string DisplayNameOf(const std::string& path)
 {
     FISHFILE f;
@@ -44,6 +46,7 @@ inline std::string DisplayNameOf(const std::string& path)
     return name;
 }
 
+// 0 saltwater, 1 freshwater, -1 when the archive does not open.
 inline int WaterTypeOf(const std::string& path)
 {
     FISHFILE f;
@@ -72,47 +75,37 @@ inline std::vector<std::string> FolderEntries(const std::string& folder)
     return names;
 }
 
+inline bool StoreGet(PREFSTORE& p, const char* key, bool* v) { return p.GetBool(key, v); }
+inline bool StoreGet(PREFSTORE& p, const char* key, int64_t* v) { return p.GetInteger(key, v); }
+inline bool StoreGet(PREFSTORE& p, const char* key, std::string* v) { return p.GetString(key, v); }
+
 // Points XDG_CONFIG_HOME and XDG_DATA_HOME into a fresh folder for one test.
-class XdgHome {
-public:
-    XdgHome()
-    {
-        Save("XDG_CONFIG_HOME", &config_);
-        Save("XDG_DATA_HOME", &data_);
-        setenv("XDG_CONFIG_HOME", ConfigDir().c_str(), 1);
-        setenv("XDG_DATA_HOME", DataDir().c_str(), 1);
-    }
-    ~XdgHome()
-    {
-        Restore("XDG_CONFIG_HOME", config_);
-        Restore("XDG_DATA_HOME", data_);
-    }
+struct XdgHome {
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv env{{{"XDG_CONFIG_HOME", ConfigDir()}, {"XDG_DATA_HOME", DataDir()}}};
+
     std::string ConfigDir() const { return dir.path() + "/config"; }
     std::string DataDir() const { return dir.path() + "/data"; }
     std::string StorePath() const { return ConfigDir() + "/kpFishSS.plist"; }
     std::string FishDir() const { return DataDir() + "/reefmere/fish"; }
 
-    testsupport::TempDir dir;
-
-private:
-    struct Old {
-        bool had = false;
-        std::string value;
-    };
-    static void Save(const char* name, Old* o)
+    // A key of the store as written, read back independently of the record; the test
+    // fails when it is absent or of another type.
+    template <typename T>
+    T Stored(const char* key) const
     {
-        const char* v = getenv(name);
-        o->had = v != nullptr;
-        o->value = v ? v : "";
+        PREFSTORE p;
+        p.OpenFile(StorePath());
+        T v{};
+        EXPECT_TRUE(StoreGet(p, key, &v)) << key;
+        return v;
     }
-    static void Restore(const char* name, const Old& o)
+    bool StoreHas(const char* key) const
     {
-        if (o.had)
-            setenv(name, o.value.c_str(), 1);
-        else
-            unsetenv(name);
+        PREFSTORE p;
+        p.OpenFile(StorePath());
+        return p.Has(key);
     }
-    Old config_, data_;
 };
 
 }  // namespace configtest

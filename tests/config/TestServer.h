@@ -61,19 +61,8 @@ public:
     }
     int Requests() const { return requests_; }
 
-    // A port on which nothing listens (bound, then closed again).
-    static int DeadPort()
-    {
-        int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        close(fd);
-        return ntohs(a.sin_port);
-    }
+    // A port on which nothing listens (a server's, closed again).
+    static int DeadPort() { return TestServer().port_; }
 
 private:
     void Serve()

@@ -79,16 +79,8 @@ protected:
         }
         return testsupport::Run(argv, DialogEnv(), 120.0);
     }
-    PREFSTORE* Store()
-    {
-        store.reset(new PREFSTORE);
-        store->OpenFile(home.StorePath());
-        return store.get();
-    }
-
     XdgHome home;
     testsupport::Xvfb x{1024, 768};
-    std::unique_ptr<PREFSTORE> store;
 };
 
 TEST_F(DialogTest, OpensWithTheCatalogueAndSaves)
@@ -110,23 +102,13 @@ TEST_F(DialogTest, OpensWithTheCatalogueAndSaves)
     EXPECT_EQ(rep.value["oBGPath"], "/library/Desktop Pictures/");
     EXPECT_EQ(rep.value["oDirectory"], home.FishDir() + "/");
 
-    PREFSTORE* p = Store();
-    bool b = true;
-    int64_t n = 0;
-    std::string text;
-    ASSERT_TRUE(p->GetString("version", &text));
-    EXPECT_EQ(text, "1.7");
-    ASSERT_TRUE(p->GetBool("RandomWaterLevel", &b));
-    EXPECT_FALSE(b);
-    ASSERT_TRUE(p->GetInteger("WantedWaterLevel", &n));
-    EXPECT_EQ(n, 40);
-    ASSERT_TRUE(p->GetInteger("WaterRes", &n));
-    EXPECT_EQ(n, 5);
-    ASSERT_TRUE(p->GetBool("PlaySound", &b));
-    EXPECT_FALSE(b);
-    ASSERT_TRUE(p->GetInteger("BGType", &n));
-    EXPECT_EQ(n, 2);
-    ASSERT_TRUE(p->GetString("FishSelection", &text));
+    EXPECT_EQ(home.Stored<std::string>("version"), "1.7");
+    EXPECT_FALSE(home.Stored<bool>("RandomWaterLevel"));
+    EXPECT_EQ(home.Stored<int64_t>("WantedWaterLevel"), 40);
+    EXPECT_EQ(home.Stored<int64_t>("WaterRes"), 5);
+    EXPECT_FALSE(home.Stored<bool>("PlaySound"));
+    EXPECT_EQ(home.Stored<int64_t>("BGType"), 2);
+    std::string text = home.Stored<std::string>("FishSelection");
     // One file switched off: the archive whose display name is row 1's.
     ASSERT_GT(text.size(), 3u);
     EXPECT_EQ(text.substr(text.size() - 3), "###");
@@ -142,7 +124,7 @@ TEST_F(DialogTest, OpensWithTheCatalogueAndSaves)
 
     // Saltwater, then Save: exactly the freshwater files are named.
     r = RunDialog("select-salt,save");
-    ASSERT_TRUE(Store()->GetString("FishSelection", &text));
+    text = home.Stored<std::string>("FishSelection");
     for (const std::string& f : BundledArchives())
         EXPECT_EQ(text.find(f + "#") != std::string::npos, WaterTypeOf(Bundled(f)) == 1) << f;
 }

@@ -88,8 +88,6 @@ TEST(DownloadList, AddressesTextsAndFileNames)
     EXPECT_EQ(DownloadListUrl("http://h:1/"), "http://h:1/mac/zips/fish/fishTypes14.plist");
     EXPECT_EQ(WebsiteUrl("http://h:1"), "http://h:1/mac/fish/");
 
-    EXPECT_EQ(PercentText(25.0f), "Downloading, Please Wait: 25.00% Complete\n");
-    EXPECT_EQ(BytesReceivedText(1234567), "Downloading, Please Wait: 1234567 bytes received\n");
     EXPECT_EQ(FailureText("Timeout was reached", "http://h/a.fish"),
               "Download failed! Error - Timeout was reached http://h/a.fish");
 
@@ -144,12 +142,12 @@ protected:
         for (size_t i = 0; i < 2; i++) ASSERT_TRUE(CopyInto(Bundled(all[i]), home.dir.path() + "/bundled"));
         for (size_t i = 2; i < 5; i++) {
             ASSERT_TRUE(CopyInto(Bundled(all[i]), Served()));
-            server.Set("/mac/zips/fish/" + all[i], Reply{200, ReadText(Bundled(all[i]))});
+            server.Set("/mac/zips/fish/" + all[i], Reply{200, testsupport::ReadText(Bundled(all[i]))});
         }
         testsupport::RunResult r = testsupport::Run(
             {testsupport::BinDir() + "/reefpack", "list", Served(), server.Base() + "/mac/zips/fish", ListPath()});
         ASSERT_EQ(r.exitCode, 0) << r.output;
-        listText = ReadText(ListPath());
+        listText = testsupport::ReadText(ListPath());
         ASSERT_TRUE(ParseDownloadList(listText.data(), listText.size(), &offered));
         ASSERT_EQ(offered.size(), 3u);
         // Install the first offer in the download folder.
@@ -168,11 +166,6 @@ protected:
     }
     void TearDown() override { FreeFishSelection(&s); }
 
-    static std::string ReadText(const std::string& path)
-    {
-        std::vector<uint8_t> b = testsupport::ReadFile(path);
-        return std::string(b.begin(), b.end());
-    }
     std::string Served() const { return home.dir.path() + "/served"; }
     std::string ListPath() const { return home.dir.path() + "/fishTypes14.plist"; }
 
@@ -197,12 +190,7 @@ protected:
         sheet.downloads.menuChosen = item;
         std::string url, destination;
         if (!sheet.configureSheet_download(&url, &destination)) return false;
-        // While it runs, the controls that must wait are disabled.
-        EXPECT_FALSE(sheet.downloads.menuEnabled);
-        EXPECT_FALSE(sheet.downloads.downloadEnabled);
-        EXPECT_FALSE(sheet.downloads.checkEnabled);
-        EXPECT_FALSE(sheet.oDirectory.enabled);
-        EXPECT_FALSE(sheet.oSave.enabled);
+        ExpectControlsEnabled(false);  // while it runs, the controls that must wait
         CURLFETCH f;
         f.onResponse = [this](int64_t n) { sheet.download_didReceiveResponse(n); };
         f.onData = [this](int64_t n) { sheet.download_didReceiveDataOfLength(n); };
@@ -215,14 +203,16 @@ protected:
         return f.Succeeded();
     }
 
-    void ExpectControlsEnabled()
+    void ExpectControlsEnabled(bool on = true)
     {
-        EXPECT_TRUE(sheet.downloads.menuEnabled);
-        EXPECT_TRUE(sheet.downloads.downloadEnabled);
-        EXPECT_TRUE(sheet.downloads.checkEnabled);
-        EXPECT_TRUE(sheet.oDirectory.enabled);
-        EXPECT_TRUE(sheet.oSave.enabled);
-        EXPECT_FALSE(sheet.downloads.theDownload);
+        EXPECT_EQ(sheet.downloads.menuEnabled, on);
+        EXPECT_EQ(sheet.downloads.downloadEnabled, on);
+        EXPECT_EQ(sheet.downloads.checkEnabled, on);
+        EXPECT_EQ(sheet.oDirectory.enabled, on);
+        EXPECT_EQ(sheet.oSave.enabled, on);
+        if (on) {
+            EXPECT_FALSE(sheet.downloads.theDownload);
+        }
     }
 
     XdgHome home;
@@ -329,7 +319,7 @@ TEST_F(DownloadTest, CutShortOrCorruptDownloadsLeaveNoFile)
     std::vector<std::string> folderBefore = FolderEntries(home.FishDir());
     std::string path1 = offered[1].url;
     path1 = path1.substr(path1.find("/mac/"));
-    std::string body = ReadText(Served() + "/" + DownloadFileName(offered[1].url));
+    std::string body = testsupport::ReadText(Served() + "/" + DownloadFileName(offered[1].url));
 
     // The server announces the whole archive and sends half of it.
     server.Set(path1, Reply{200, body.substr(0, body.size() / 2), static_cast<int64_t>(body.size())});

@@ -44,38 +44,6 @@ protected:
 
     std::string FishDir1() const { return home.dir.path() + "/fish1"; }
 
-    // The store as written, read back independently of the record.
-    int64_t StoredInt(const char* key)
-    {
-        PREFSTORE p;
-        p.OpenFile(home.StorePath());
-        int64_t v = -12345;
-        EXPECT_TRUE(p.GetInteger(key, &v)) << key;
-        return v;
-    }
-    bool StoredBool(const char* key)
-    {
-        PREFSTORE p;
-        p.OpenFile(home.StorePath());
-        bool v = false;
-        EXPECT_TRUE(p.GetBool(key, &v)) << key;
-        return v;
-    }
-    std::string StoredString(const char* key)
-    {
-        PREFSTORE p;
-        p.OpenFile(home.StorePath());
-        std::string v;
-        EXPECT_TRUE(p.GetString(key, &v)) << key;
-        return v;
-    }
-    bool StoreHas(const char* key)
-    {
-        PREFSTORE p;
-        p.OpenFile(home.StorePath());
-        return p.Has(key);
-    }
-
     XdgHome home;
     SETTINGS s;
     bool mmo = false;
@@ -117,13 +85,13 @@ TEST_F(SheetTest, CheckBoxesShownTakenAndDefaulted)
         (sheet.*r.outlet).state = 1;
         ASSERT_TRUE(sheet.configureSheet_save());
         EXPECT_TRUE(field);
-        EXPECT_TRUE(StoredBool(r.key));
+        EXPECT_TRUE(home.Stored<bool>(r.key));
         // Only the on state counts: mixed is off.
         sheet.configureSheet();
         (sheet.*r.outlet).state = -1;
         ASSERT_TRUE(sheet.configureSheet_save());
         EXPECT_FALSE(field);
-        EXPECT_FALSE(StoredBool(r.key));
+        EXPECT_FALSE(home.Stored<bool>(r.key));
         (sheet.*r.outlet).state = 1 - r.defaultState;
         sheet.configureSheet_defaults();
         EXPECT_EQ((sheet.*r.outlet).state, r.defaultState);
@@ -132,36 +100,33 @@ TEST_F(SheetTest, CheckBoxesShownTakenAndDefaulted)
 
 TEST_F(SheetTest, IntegerControlsShownTakenAndDefaulted)
 {
-    s.LFISHSIZE = 150;
-    s.MAX_FISH = 2;
-    s.WWATERLEVEL = 40;
-    s.VOLUME = 30;
+    const struct {
+        const char* key;
+        INTOUTLET CONFIGSHEET::*outlet;
+        int64_t shown, taken, byDefault;
+    } rows[] = {{"FishSize", &CONFIGSHEET::oFishSize, 150, 60, 100},
+                {"MaxFish", &CONFIGSHEET::oMaxFish, 2, 1, 3},
+                {"WantedWaterLevel", &CONFIGSHEET::oWWaterLvl, 40, 95, 85},
+                {"Volume", &CONFIGSHEET::oVolume, 30, 7, 100}};
+    SettingValue v;
+    for (const auto& r : rows) {
+        v.integer = r.shown;
+        FindSettingKey(r.key)->set(&s, &mmo, v);
+    }
     sheet.configureSheet();
-    EXPECT_EQ(sheet.oFishSize.value, 150);
-    EXPECT_EQ(sheet.oMaxFish.value, 2);
-    EXPECT_EQ(sheet.oWWaterLvl.value, 40);
-    EXPECT_EQ(sheet.oVolume.value, 30);
-
-    sheet.oFishSize.value = 60;
-    sheet.oMaxFish.value = 1;
-    sheet.oWWaterLvl.value = 95;
-    sheet.oVolume.value = 7;
+    for (const auto& r : rows) {
+        EXPECT_EQ((sheet.*r.outlet).value, r.shown) << r.key;
+        (sheet.*r.outlet).value = r.taken;
+    }
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(s.LFISHSIZE, 60);
-    EXPECT_EQ(s.MAX_FISH, 1);
-    EXPECT_EQ(s.WWATERLEVEL, 95);
-    EXPECT_EQ(s.VOLUME, 7);
-    EXPECT_EQ(StoredInt("FishSize"), 60);
-    EXPECT_EQ(StoredInt("MaxFish"), 1);
-    EXPECT_EQ(StoredInt("WantedWaterLevel"), 95);
-    EXPECT_EQ(StoredInt("Volume"), 7);
-    EXPECT_FALSE(StoreHas("version"));  // Save never writes the version
-
+    for (const auto& r : rows) {
+        FindSettingKey(r.key)->get(s, mmo, &v);
+        EXPECT_EQ(v.integer, r.taken) << r.key;
+        EXPECT_EQ(home.Stored<int64_t>(r.key), r.taken);
+    }
+    EXPECT_FALSE(home.StoreHas("version"));  // Save never writes the version
     sheet.configureSheet_defaults();
-    EXPECT_EQ(sheet.oFishSize.value, 100);
-    EXPECT_EQ(sheet.oMaxFish.value, 3);
-    EXPECT_EQ(sheet.oWWaterLvl.value, 85);
-    EXPECT_EQ(sheet.oVolume.value, 100);
+    for (const auto& r : rows) EXPECT_EQ((sheet.*r.outlet).value, r.byDefault) << r.key;
 }
 
 TEST_F(SheetTest, MenusAndWaterResolution)
@@ -180,13 +145,13 @@ TEST_F(SheetTest, MenusAndWaterResolution)
     sheet.oBGRes.item = 2;
     ASSERT_TRUE(sheet.configureSheet_save());
     EXPECT_EQ(s.WATERSHIFT, 6);
-    EXPECT_EQ(StoredInt("WaterRes"), 6);
-    EXPECT_EQ(StoredInt("BGType"), 1);
-    EXPECT_EQ(StoredInt("BGRes"), 2);
+    EXPECT_EQ(home.Stored<int64_t>("WaterRes"), 6);
+    EXPECT_EQ(home.Stored<int64_t>("BGType"), 1);
+    EXPECT_EQ(home.Stored<int64_t>("BGRes"), 2);
     sheet.configureSheet();
     sheet.oWaterRes.item = 1;
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(StoredInt("WaterRes"), 5);
+    EXPECT_EQ(home.Stored<int64_t>("WaterRes"), 5);
 
     // Any stored shift but 6 shows item 1.
     for (int64_t shift : {5, 4, 7, 0}) EXPECT_EQ(WaterResItem(shift), 1) << shift;
@@ -203,7 +168,7 @@ TEST_F(SheetTest, MenusAndWaterResolution)
     EXPECT_EQ(sheet.oBGRes.item, -1);
     ASSERT_TRUE(sheet.configureSheet_save());
     EXPECT_EQ(s.BGTYPE, 7);
-    EXPECT_EQ(StoredInt("BGRes"), -3);
+    EXPECT_EQ(home.Stored<int64_t>("BGRes"), -3);
 
     sheet.configureSheet_defaults();
     EXPECT_EQ(sheet.oWaterRes.item, 0);
@@ -222,7 +187,7 @@ TEST_F(SheetTest, FolderButtons)
     EXPECT_STREQ(s.BGPath, "/home/u/Bilder");  // applied when chosen
     EXPECT_STREQ(sheet.oBGPath.title, "/home/u/Bilder");
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(StoredString("BGPath"), "/home/u/Bilder");
+    EXPECT_EQ(home.Stored<std::string>("BGPath"), "/home/u/Bilder");
 
     // Defaults keep the current folder as the title.
     sheet.configureSheet_defaults();
@@ -232,7 +197,7 @@ TEST_F(SheetTest, FolderButtons)
     EXPECT_STREQ(s.FishPath2, "/mnt/fish");
     EXPECT_STREQ(sheet.oDirectory.title, "/mnt/fish");
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_FALSE(StoreHas("FishPath2"));
+    EXPECT_FALSE(home.StoreHas("FishPath2"));
     sheet.configureSheet_defaults();
     EXPECT_STREQ(sheet.oDirectory.title, "/mnt/fish");
 
@@ -336,7 +301,7 @@ TEST_F(SheetTest, SpeciesTableAndSelectionText)
 
     // Every row selected: just "##".
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(StoredString("FishSelection"), "##");
+    EXPECT_EQ(home.Stored<std::string>("FishSelection"), "##");
 
     // Some off: their file names, in catalogue order, then "##".
     sheet.configureSheet();
@@ -345,7 +310,7 @@ TEST_F(SheetTest, SpeciesTableAndSelectionText)
     std::string expected = std::string(aquarium.fishInfo[0].fileName) + "#" + aquarium.fishInfo[2].fileName + "###";
     EXPECT_EQ(sheet.SelectionText(), expected);
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(StoredString("FishSelection"), expected);
+    EXPECT_EQ(home.Stored<std::string>("FishSelection"), expected);
     EXPECT_STREQ(s.fishSelection, expected.c_str());
     EXPECT_FALSE(aquarium.fishInfo[0].selected);
     EXPECT_TRUE(aquarium.fishInfo[1].selected);
@@ -366,7 +331,7 @@ TEST_F(SheetTest, SpeciesTableAndSelectionText)
     sheet.rowSelected.assign(4, false);
     EXPECT_EQ(sheet.SelectionText(), "##");
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(StoredString("FishSelection"), "##");
+    EXPECT_EQ(home.Stored<std::string>("FishSelection"), "##");
     EXPECT_FALSE(aquarium.fishInfo[0].selected);  // the walk is skipped entirely
     AQUARIUM tank2;
     tank2.SetFishPaths(s.FishPath, s.FishPath2);
@@ -383,7 +348,7 @@ TEST_F(SheetTest, SelectionButtons)
     sheet.configureSheet_selectFresh();
     for (int i = 0; i < 4; i++) EXPECT_EQ(sheet.rowSelected[i], aquarium.fishInfo[i].waterType == 1) << i;
     ASSERT_TRUE(sheet.configureSheet_save());
-    std::string text = StoredString("FishSelection");
+    std::string text = home.Stored<std::string>("FishSelection");
     for (int i = 0; i < 4; i++)
         EXPECT_EQ(text.find(aquarium.fishInfo[i].fileName) != std::string::npos, aquarium.fishInfo[i].waterType == 0);
     sheet.configureSheet();
@@ -405,8 +370,8 @@ TEST_F(SheetTest, WithoutCatalogueTheTableStaysEmpty)
     bare.configureSheet_selectSalt();
     EXPECT_TRUE(bare.rowSelected.empty());
     ASSERT_TRUE(bare.configureSheet_save());
-    EXPECT_FALSE(StoreHas("FishSelection"));  // the selection part does nothing
-    EXPECT_TRUE(StoreHas("MaxFish"));
+    EXPECT_FALSE(home.StoreHas("FishSelection"));  // the selection part does nothing
+    EXPECT_TRUE(home.StoreHas("MaxFish"));
 
     CONFIGSHEET unbound;
     EXPECT_FALSE(unbound.configureSheet());
