@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "image/Texture.h"
+#include "image_fixtures.h"
 #include "test_support.h"
 #include "view/BackgroundSource.h"
 
@@ -28,26 +29,11 @@ bool DesktopPicture(void* user, char* path, size_t size) {
 // Writes a solid w x h PNG of one colour.
 void Picture(const std::string& path, uint8_t r, uint8_t g, uint8_t b, int w = 8, int h = 4) {
     std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4);
-    for (size_t i = 0; i < px.size(); i += 4) {
-        px[i] = r;
-        px[i + 1] = g;
-        px[i + 2] = b;
-        px[i + 3] = 255;
-    }
+    for (size_t i = 0; i < px.size(); i += 4) px[i] = r, px[i + 1] = g, px[i + 2] = b, px[i + 3] = 255;
     ASSERT_TRUE(testsupport::WritePNG(path, px, w, h));
 }
 
-uint8_t RedOf(const Texture& t) {
-    uint8_t px[4] = {};
-    glBindTexture(GL_TEXTURE_2D, t.texID);
-    GLint w = 0, h = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-    std::vector<uint8_t> all(static_cast<size_t>(w) * h * 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, all.data());
-    std::memcpy(px, all.data(), 4);
-    return px[0];
-}
+uint8_t RedOf(const Texture& t) { return imagetest::ReadTexture(t.texID).at(0); }
 
 class BackgroundSourceTest : public testing::Test {
 protected:

@@ -10,11 +10,13 @@
 
 #include "image/Pics.h"
 #include "image/TextureSizing.h"
+#include "image_fixtures.h"
 #include "test_support.h"
 
 extern "C" unsigned char* stbi_zlib_compress(unsigned char* data, int data_len, int* out_len, int quality);
 extern "C" int stbi_write_png(const char* filename, int w, int h, int comp, const void* data, int stride_in_bytes);
 
+using imagetest::ReadTexture;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
@@ -60,19 +62,6 @@ std::vector<uint8_t> Grey16Png(int w, int h, const std::vector<uint16_t>& sample
     return png;
 }
 
-std::vector<uint8_t> ReadTexture(uint32_t name, int* w, int* h) {
-    glBindTexture(GL_TEXTURE_2D, name);
-    GLint tw = 0, th = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
-    *w = tw;
-    *h = th;
-    std::vector<uint8_t> out(static_cast<size_t>(tw) * th * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
-    return out;
-}
-
 }  // namespace
 
 TEST(Pics, SuffixesAreCaseSensitive) {
@@ -111,12 +100,9 @@ TEST(Pics, EveryPictureEquallyLikelyWhateverItsType) {
 }
 
 TEST(Pics, TextureSizes) {
-    EXPECT_EQ(NearestPowerOfTwo(800), 1024);
-    EXPECT_EQ(NearestPowerOfTwo(700), 512);
-    EXPECT_EQ(NearestPowerOfTwo(1448), 1024);
-    EXPECT_EQ(NearestPowerOfTwo(1449), 2048);
-    EXPECT_EQ(NearestPowerOfTwo(1), 1);
-    EXPECT_EQ(NearestPowerOfTwo(0), 1);
+    // Nearest power of two, rounding down up to x 1.414.
+    for (auto c : {std::pair<int, int>{800, 1024}, {700, 512}, {1448, 1024}, {1449, 2048}, {1, 1}, {0, 1}})
+        EXPECT_EQ(NearestPowerOfTwo(c.first), c.second) << c.first;
     // Pictures: 1440 x 900 in mode 2 is 1024 x 1024; modes 0 and 1 are fixed; the GL
     // maximum limits the rest.
     EXPECT_EQ(PictureTextureSide(1440, 2, 16384), 1024);
@@ -124,20 +110,18 @@ TEST(Pics, TextureSizes) {
     EXPECT_EQ(PictureTextureSide(5000, 2, 2048), 2048);
     EXPECT_EQ(PictureTextureSide(5000, 0, 2048), 512);
     EXPECT_EQ(PictureTextureSide(3, 1, 2048), 1024);
-    // Captures.
-    int tw = 0, th = 0;
-    CaptureTextureSize(1440, 900, 2, 2048, &tw, &th);
-    EXPECT_EQ(tw, 1024);
-    EXPECT_EQ(th, 1024);
-    CaptureTextureSize(1680, 1050, 2, 4096, &tw, &th);
-    EXPECT_EQ(tw, 2048);
-    EXPECT_EQ(th, 1024);
-    CaptureTextureSize(1680, 1050, 1, 4096, &tw, &th);
-    EXPECT_EQ(tw, 1024);
-    EXPECT_EQ(th, 1024);
-    CaptureTextureSize(1680, 1050, 0, 4096, &tw, &th);
-    EXPECT_EQ(tw, 512);
-    EXPECT_EQ(th, 512);
+    // Captures: {width, height, mode, GL maximum} -> texture width x height.
+    const struct {
+        int w, h, mode, max, tw, th;
+    } captures[] = {{1440, 900, 2, 2048, 1024, 1024},
+                    {1680, 1050, 2, 4096, 2048, 1024},
+                    {1680, 1050, 1, 4096, 1024, 1024},
+                    {1680, 1050, 0, 4096, 512, 512}};
+    for (const auto& c : captures) {
+        int tw = 0, th = 0;
+        CaptureTextureSize(c.w, c.h, c.mode, c.max, &tw, &th);
+        EXPECT_TRUE(tw == c.tw && th == c.th) << c.w << "x" << c.h << " mode " << c.mode << ": " << tw << "x" << th;
+    }
 }
 
 TEST(Pics, ResampleFlipsAndSamplesNearest) {

@@ -10,7 +10,10 @@
 #include "LumpWriter.h"
 #include "TgaWriter.h"
 #include "image/Texture.h"
+#include "image_fixtures.h"
 #include "test_support.h"
+
+using imagetest::ReadTexture;
 
 namespace {
 
@@ -22,14 +25,6 @@ void Fill(Texture* t, int w, int h, int bpp, const std::vector<uint8_t>& px) {
     t->height = h;
     t->bpp = bpp;
     t->type = bpp == 32 ? GL_RGBA : GL_RGB;
-}
-
-std::vector<uint8_t> ReadTexture(uint32_t name, int w, int h) {
-    std::vector<uint8_t> out(static_cast<size_t>(w) * h * 4);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
-    return out;
 }
 
 std::vector<uint8_t> Alphas(const std::vector<uint8_t>& rgba) {
@@ -53,27 +48,27 @@ TEST_F(TextureTest, ModesSetAlpha) {
     ASSERT_TRUE(BuildTexture(&key, 1));
     EXPECT_EQ(key.imageData, nullptr);
     ASSERT_NE(key.texID, 0u);
-    std::vector<uint8_t> got = ReadTexture(key.texID, 3, 1);
+    std::vector<uint8_t> got = ReadTexture(key.texID);
     EXPECT_EQ(got, (std::vector<uint8_t>{10, 20, 30, 0, 10, 20, 31, 255, 10, 20, 30, 0}));
 
     // Mode 2: the largest of red, green and blue.
     Texture bright;
     Fill(&bright, 2, 1, 24, {200, 50, 90, 3, 9, 4});
     ASSERT_TRUE(BuildTexture(&bright, 2));
-    EXPECT_EQ(Alphas(ReadTexture(bright.texID, 2, 1)), (std::vector<uint8_t>{200, 9}));
+    EXPECT_EQ(Alphas(ReadTexture(bright.texID)), (std::vector<uint8_t>{200, 9}));
 
     // Mode 0 (and any other value) on a 32-bit image whose alpha is 0: opaque.
     for (int mode : {0, 7}) {
         Texture rgba;
         Fill(&rgba, 2, 1, 32, {1, 2, 3, 0, 4, 5, 6, 0});
         ASSERT_TRUE(BuildTexture(&rgba, mode));
-        EXPECT_EQ(ReadTexture(rgba.texID, 2, 1), (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255}));
+        EXPECT_EQ(ReadTexture(rgba.texID), (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255}));
     }
     // Mode 1 on a 32-bit image reads the key from the first pixel, stride 4.
     Texture key32;
     Fill(&key32, 2, 1, 32, {7, 7, 7, 99, 7, 7, 7, 1});
     ASSERT_TRUE(BuildTexture(&key32, 1));
-    EXPECT_EQ(Alphas(ReadTexture(key32.texID, 2, 1)), (std::vector<uint8_t>{0, 0}));
+    EXPECT_EQ(Alphas(ReadTexture(key32.texID)), (std::vector<uint8_t>{0, 0}));
 
     // Nothing to build.
     Texture empty;
@@ -93,7 +88,7 @@ TEST_F(TextureTest, AlphaMask) {
     Fill(&skin, 2, 1, 24, {1, 2, 3, 4, 5, 6});
     Fill(&mask, 2, 1, 24, {128, 0, 0, 3, 200, 200});
     ASSERT_TRUE(BuildTGATextureWithAlpha(&skin, &mask));
-    EXPECT_EQ(ReadTexture(skin.texID, 2, 1), (std::vector<uint8_t>{1, 2, 3, 128, 4, 5, 6, 3}));
+    EXPECT_EQ(ReadTexture(skin.texID), (std::vector<uint8_t>{1, 2, 3, 128, 4, 5, 6, 3}));
     EXPECT_NE(mask.imageData, nullptr);  // the mask stays with its owner
     EXPECT_EQ(skin.imageData, nullptr);
 
@@ -116,7 +111,7 @@ TEST_F(TextureTest, AlphaMask) {
     Fill(&skin32, 2, 1, 32, {1, 2, 3, 0, 4, 5, 6, 0});
     Fill(&mask32, 2, 1, 32, {77, 0, 0, 0, 66, 0, 0, 0});
     ASSERT_TRUE(BuildTGATextureWithAlpha(&skin32, &mask32));
-    EXPECT_EQ(Alphas(ReadTexture(skin32.texID, 2, 1)), (std::vector<uint8_t>{77, 66}));
+    EXPECT_EQ(Alphas(ReadTexture(skin32.texID)), (std::vector<uint8_t>{77, 66}));
 }
 
 TEST_F(TextureTest, ResourceArchiveFillsSlotsByLumpNumber) {
@@ -139,7 +134,7 @@ TEST_F(TextureTest, ResourceArchiveFillsSlotsByLumpNumber) {
     for (int k : {0, 1, 3, 4}) {
         ASSERT_NE(textures[k].texID, 0u) << k;
         EXPECT_EQ(textures[k].imageData, nullptr);
-        std::vector<uint8_t> got = ReadTexture(textures[k].texID, 2, 1);
+        std::vector<uint8_t> got = ReadTexture(textures[k].texID);
         EXPECT_EQ(got[0], k * 10 + 5) << k;
         EXPECT_EQ(got[3], k == 4 ? 0 : 255) << k;  // lump 4 is colour-keyed
     }

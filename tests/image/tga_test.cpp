@@ -51,11 +51,8 @@ TEST(Tga, UncompressedSwapsToRgbInPixelOrder) {
     Decode(Cat(Header(2, 2, 2, 24), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), &d);
     ASSERT_TRUE(d.ok) << d.err;
     EXPECT_EQ(d.err, "");
-    EXPECT_EQ(d.tex.width, 2u);
-    EXPECT_EQ(d.tex.height, 2u);
-    EXPECT_EQ(d.tex.bpp, 24u);
+    EXPECT_TRUE(d.tex.width == 2 && d.tex.height == 2 && d.tex.bpp == 24);
     EXPECT_EQ(d.tex.type, static_cast<uint32_t>(GL_RGB));
-    EXPECT_EQ(d.tex.texID, 0u);
     EXPECT_EQ(Pixels(d.tex), (std::vector<uint8_t>{3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10}));
 
     // 32 bits keep alpha in fourth place; the descriptor byte is ignored (no flip).
