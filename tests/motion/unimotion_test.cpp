@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "motion/unimotion.h"
@@ -99,6 +100,12 @@ protected:
     std::string oldConfig_;
 };
 
+// One reading as a comparable, printable triple.
+template <typename T>
+std::tuple<T, T, T> XYZ(T x, T y, T z) {
+    return {x, y, z};
+}
+
 bool LittleEndianHost() {
     uint16_t one = 1;
     unsigned char b;
@@ -116,9 +123,7 @@ TEST_F(SensorTest, PlatformHasNoSensorAndSceneRunsWithoutTilt) {
         EXPECT_EQ(read_sms_raw(kind, &x, &y, &z), 0);
         EXPECT_EQ(read_sms(kind, &x, &y, &z), 0);
     }
-    EXPECT_EQ(x, 7);
-    EXPECT_EQ(y, 8);
-    EXPECT_EQ(z, 9);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(7, 8, 9));
     double dx = 1;
     EXPECT_EQ(read_sms_real(1, &dx, &dx, &dx), 0);
     EXPECT_EQ(dx, 1);
@@ -133,17 +138,13 @@ TEST_F(SensorTest, PlatformHasNoSensorAndSceneRunsWithoutTilt) {
 
 TEST_F(SensorTest, KindOneDecodesSignedBytes) {
     fake_.serviceClass = "IOI2CMotionSensor";
-    fake_.sample[0] = 0xFF;
-    fake_.sample[1] = 0x01;
-    fake_.sample[2] = 0x80;
-    fake_.sample[3] = 0x7F;  // beyond the three axes: ignored
+    const unsigned char sample[4] = {0xFF, 0x01, 0x80, 0x7F};  // the fourth byte is ignored
+    std::memcpy(fake_.sample, sample, 4);
     Install();
     EXPECT_EQ(detect_sms(), 1);
     int x = 0, y = 0, z = 0;
     ASSERT_EQ(read_sms_raw(1, &x, &y, &z), 1);
-    EXPECT_EQ(x, -1);
-    EXPECT_EQ(y, 1);
-    EXPECT_EQ(z, -128);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(-1, 1, -128));
     // Kind 2 reads the same service the same way.
     x = y = z = 0;
     ASSERT_EQ(read_sms_raw(2, &x, &y, &z), 1);
@@ -166,14 +167,11 @@ TEST_F(SensorTest, KindThreeAndFourLayouts) {
     fake_.serviceClass = "PMUMotionSensor";
     fake_.sample[0] = 0x10;
     fake_.sample[1] = 0xF0;
-    fake_.sample[2] = 0x00;
     Install();
     EXPECT_EQ(detect_sms(), 3);
     int x, y, z;
     ASSERT_EQ(read_sms_raw(3, &x, &y, &z), 1);
-    EXPECT_EQ(x, 16);
-    EXPECT_EQ(y, -16);
-    EXPECT_EQ(z, 0);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(16, -16, 0));
 
     fake_ = FakeSensor();
     fake_.serviceClass = "SMCMotionSensor";
@@ -183,9 +181,7 @@ TEST_F(SensorTest, KindThreeAndFourLayouts) {
     EXPECT_EQ(detect_sms(), 4);
     EXPECT_EQ(fake_.finds.size(), 4u);
     ASSERT_EQ(read_sms_raw(4, &x, &y, &z), 1);
-    EXPECT_EQ(x, -2);
-    EXPECT_EQ(y, 16);
-    EXPECT_EQ(z, -32768);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(-2, 16, -32768));
     EXPECT_EQ(fake_.selectors.back(), 5);
     EXPECT_EQ(fake_.sizes.back(), 40u);
     EXPECT_TRUE(fake_.inputAllZero);
@@ -217,9 +213,7 @@ TEST_F(SensorTest, FailuresWriteNothingAndCloseWhatTheyOpened) {
     EXPECT_EQ(read_sms_raw(1, &x, &y, &z), 0);
     EXPECT_EQ(read_sms(1, &x, &y, &z), 0);
     EXPECT_EQ(detect_sms(), 0);
-    EXPECT_EQ(x, 7);
-    EXPECT_EQ(y, 8);
-    EXPECT_EQ(z, 9);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(7, 8, 9));
     EXPECT_GT(fake_.opens, 0);
     EXPECT_EQ(fake_.opens, fake_.closes);
     // read_sms needs all three outputs.
@@ -235,22 +229,16 @@ TEST_F(SensorTest, OffsetsFromTheCalibrationStore) {
     int x, y, z;
     // Nothing stored: the raw values.
     ASSERT_EQ(read_sms(4, &x, &y, &z), 1);
-    EXPECT_EQ(x, 100);
-    EXPECT_EQ(y, -200);
-    EXPECT_EQ(z, 300);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(100, -200, 300));
 
     StoreCalibration({{"y_offset", 5}});
     ASSERT_EQ(read_sms(4, &x, &y, &z), 1);
-    EXPECT_EQ(x, 100);
-    EXPECT_EQ(y, -195);
-    EXPECT_EQ(z, 300);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(100, -195, 300));
 
     // A rewritten file is picked up on the next read.
     StoreCalibration({{"x_offset", -30}, {"y_offset", 7}, {"z_offset", 1}});
     ASSERT_EQ(read_sms(4, &x, &y, &z), 1);
-    EXPECT_EQ(x, 70);
-    EXPECT_EQ(y, -193);
-    EXPECT_EQ(z, 301);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(70, -193, 301));
     int64_t v = 0;
     EXPECT_TRUE(sms_calibration_value("x_offset", &v));
     EXPECT_EQ(v, -30);
@@ -259,9 +247,7 @@ TEST_F(SensorTest, OffsetsFromTheCalibrationStore) {
     // Absurd offsets saturate instead of overflowing.
     StoreCalibration({{"x_offset", INT64_MAX}, {"z_offset", -5000000000LL}});
     ASSERT_EQ(read_sms(4, &x, &y, &z), 1);
-    EXPECT_EQ(x, INT_MAX);
-    EXPECT_EQ(y, -200);
-    EXPECT_EQ(z, INT_MIN);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(INT_MAX, -200, INT_MIN));
 }
 
 TEST_F(SensorTest, ScalesFromTheCalibrationStore) {
@@ -275,15 +261,11 @@ TEST_F(SensorTest, ScalesFromTheCalibrationStore) {
     // Two of three scales: no reading, nothing stored.
     StoreCalibration({{"x_scale", 256}, {"y_scale", 64}});
     EXPECT_EQ(read_sms_real(4, &x, &y, &z), 0);
-    EXPECT_EQ(x, 9);
-    EXPECT_EQ(y, 9);
-    EXPECT_EQ(z, 9);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(9, 9, 9));
 
     StoreCalibration({{"x_scale", 256}, {"y_scale", 64}, {"z_scale", -32}});
     ASSERT_EQ(read_sms_real(4, &x, &y, &z), 1);
-    EXPECT_DOUBLE_EQ(x, 1.0);
-    EXPECT_DOUBLE_EQ(y, -2.0);
-    EXPECT_DOUBLE_EQ(z, -2.0);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(1.0, -2.0, -2.0));
 
     // A zero scale is no calibration rather than an infinite reading.
     StoreCalibration({{"x_scale", 0}, {"y_scale", 64}, {"z_scale", 1}});
@@ -294,18 +276,14 @@ TEST_F(SensorTest, ScalesFromTheCalibrationStore) {
 
 TEST_F(SensorTest, DamagedCalibrationFileIsReportedOnceAndIgnored) {
     fake_.serviceClass = "IOI2CMotionSensor";
-    fake_.sample[0] = 3;
-    fake_.sample[1] = 4;
-    fake_.sample[2] = 5;
+    fake_.sample[0] = 3, fake_.sample[1] = 4, fake_.sample[2] = 5;
     Install();
     ASSERT_TRUE(testsupport::WriteFile(CalibrationFile(), std::string("\x00\x01garbage<plist", 14)));
     testing::internal::CaptureStderr();
     int x, y, z;
     for (int i = 0; i < 20; ++i) ASSERT_EQ(read_sms(1, &x, &y, &z), 1);
     std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(x, 3);
-    EXPECT_EQ(y, 4);
-    EXPECT_EQ(z, 5);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(3, 4, 5));
     EXPECT_NE(err.find(SMS_CALIBRATION_DOMAIN ".plist"), std::string::npos);
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;  // one line for twenty polls
 
@@ -318,7 +296,5 @@ TEST_F(SensorTest, DamagedCalibrationFileIsReportedOnceAndIgnored) {
     testing::internal::CaptureStderr();
     ASSERT_EQ(read_sms(1, &x, &y, &z), 1);
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(x, 3);
-    EXPECT_EQ(y, 0);
-    EXPECT_EQ(z, 5);
+    EXPECT_EQ(XYZ(x, y, z), XYZ(3, 0, 5));
 }
