@@ -30,6 +30,13 @@ protected:
         return host.swaps != before;
     }
     void TearDown() override { view.reset(); }
+    // The desk texture's size at level 0.
+    void TexSize(GLint* w, GLint* h) {
+        host.gl.MakeCurrent();
+        glBindTexture(GL_TEXTURE_2D, view->DeskTex.texID);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, w);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, h);
+    }
 
     TestHost host;
     std::unique_ptr<ReefmereView> view;
@@ -140,7 +147,9 @@ TEST_F(FrameLoop, ResizeRerunsGlInitAndTheSceneAspectFollows) {
     EXPECT_TRUE(view->glReady);
     EXPECT_DOUBLE_EQ(view->Scrn.width, 640);
     EXPECT_DOUBLE_EQ(view->Scrn.height, 200);
-    if (view->ssMain) EXPECT_FLOAT_EQ(view->ssMain->aspect, 3.2f);
+    if (view->ssMain) {
+        EXPECT_FLOAT_EQ(view->ssMain->aspect, 3.2f);
+    }
     GLint vp[4] = {};
     view->glInit();
     glGetIntegerv(GL_VIEWPORT, vp);
@@ -174,22 +183,19 @@ TEST_F(FrameLoop, CaptureIsSizedToPowersOfTwoAndBlackCapturesFallBack) {
     Start(TestOptions({{"BGType", "0"}, {"BGRes", "1"}}));
     EXPECT_EQ(view->mySettings.BGTYPE, 0);
     ASSERT_NE(view->DeskTex.texID, 0u);
-    host.gl.MakeCurrent();
     GLint w = 0, h = 0;
-    glBindTexture(GL_TEXTURE_2D, view->DeskTex.texID);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    TexSize(&w, &h);
     EXPECT_EQ(w, 1024);
     EXPECT_EQ(h, 256);
     // The scene (when it could be built) was handed the picture.
-    if (view->ssMain) EXPECT_EQ(view->ssMain->backgroundTexture, view->DeskTex.texID);
+    if (view->ssMain) {
+        EXPECT_EQ(view->ssMain->backgroundTexture, view->DeskTex.texID);
+    }
     view.reset();
 
     // Preview: detail 0, at most 512.
     Start(TestOptions({{"BGType", "0"}, {"BGRes", "2"}}), /*preview=*/true);
-    host.gl.MakeCurrent();
-    glBindTexture(GL_TEXTURE_2D, view->DeskTex.texID);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    TexSize(&w, &h);
     EXPECT_EQ(w, 512);
     view.reset();
 
@@ -202,11 +208,12 @@ TEST_F(FrameLoop, CaptureIsSizedToPowersOfTwoAndBlackCapturesFallBack) {
 
 TEST_F(FrameLoop, SceneWhoseSetupFailedIsNeverSteppedOrDrawn) {
     testsupport::TempDir empty;  // no resource archive here
-    setenv("REEFMERE_SHARE_DIR", empty.path().c_str(), 1);
-    testing::internal::CaptureStderr();
-    Start(TestOptions({{"PlaySound", "no"}}));
-    testing::internal::GetCapturedStderr();
-    unsetenv("REEFMERE_SHARE_DIR");
+    {
+        testsupport::ScopedEnv share({{"REEFMERE_SHARE_DIR", empty.path()}});
+        testing::internal::CaptureStderr();
+        Start(TestOptions({{"PlaySound", "no"}}));
+        testing::internal::GetCapturedStderr();
+    }
     EXPECT_TRUE(view->initialized);
     EXPECT_EQ(view->ssMain, nullptr);
     // Frames still pace and swap (a black screen), nothing retries the setup.

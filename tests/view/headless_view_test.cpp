@@ -11,7 +11,7 @@
 TEST(HeadlessView, SceneIsBuiltDrawnAndReadBack) {
     ASSERT_TRUE(testsupport::FileExists(testsupport::ShareDir() + "/kelpish.tidewares"))
         << "resource folder not built";
-    setenv("REEFMERE_SHARE_DIR", testsupport::ShareDir().c_str(), 1);
+    testsupport::ScopedEnv share({{"REEFMERE_SHARE_DIR", testsupport::ShareDir()}});
     TestHost host;
     host.width = 256;
     host.height = 160;
@@ -55,5 +55,4 @@ TEST(HeadlessView, SceneIsBuiltDrawnAndReadBack) {
     host.gl.MakeCurrent();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    unsetenv("REEFMERE_SHARE_DIR");
 }

@@ -22,15 +22,7 @@ namespace {
 // Points XDG_CONFIG_HOME / XDG_DATA_HOME at a fresh folder for one test.
 class PrefsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    }
-    void TearDown() override {
-        FreeFishSelection(&s);
-        unsetenv("XDG_CONFIG_HOME");
-        unsetenv("XDG_DATA_HOME");
-    }
+    void TearDown() override { FreeFishSelection(&s); }
     std::string StorePath() const { return dir / "config/kpFishSS.plist"; }
     void WriteStore(const std::string& dictBody) {
         mkdir((dir / "config").c_str(), 0700);
@@ -50,6 +42,7 @@ protected:
     }
 
     TempDir dir;
+    testsupport::ScopedEnv env{{{"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_HOME", dir / "data"}}};
     SETTINGS s;
     bool mmo = true;
 };
@@ -149,15 +142,10 @@ TEST_F(PrefsTest, CurrentVersionLoadsStoredValuesAndClampsFishCount) {
     EXPECT_EQ(s.WWATERLEVEL, 0);
     EXPECT_STREQ(s.BGPath, "");
 
-    WriteStore(Str("version", "1.7") + Int("MaxFish", 2));
+    // An overlong path is cut to the field.
+    WriteStore(Str("version", "1.7") + Int("MaxFish", 2) + Str("BGPath", std::string(3000, 'a').c_str()));
     ASSERT_TRUE(LoadSettings(&s, &mmo));
     EXPECT_EQ(s.MAX_FISH, 2);
-}
-
-TEST_F(PrefsTest, OverlongPathIsCutToTheField) {
-    std::string longPath(3000, 'a');
-    WriteStore(Str("version", "1.7") + Str("BGPath", longPath.c_str()));
-    ASSERT_TRUE(LoadSettings(&s, &mmo));
     EXPECT_EQ(strlen(s.BGPath), 1023u);
 }
 
