@@ -3,8 +3,10 @@
 // interruptions, legs while leaving, and the eyes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "FishFixture.h"
 #include "math/GLStuff.h"
@@ -39,82 +41,60 @@ TEST(Steering, RelativeDestPointsFromTargetToFishInTheFishFrame)
     EXPECT_NEAR(std::fabs(rel.x), 100.0f, 1e-3);
 }
 
-TEST(Steering, TurnRulesAheadAndBehind)
+TEST(Steering, TurnRulesAheadBehindAndFineAiming)
 {
-    ONEFISH f;
-    f.target = VECTOR3D{0, 0, 50};  // straight ahead
-    f.TurnToTarget(60.0f, 0.0f);
-    EXPECT_EQ(f.turnWanted.x, 0.0f);
-    EXPECT_EQ(f.turnWanted.y, 0.0f);
-    EXPECT_EQ(f.turnWanted.z, 0.0f);
-
-    ONEFISH b;
-    b.target = VECTOR3D{0, 0, -50};  // straight behind: full pitch and yaw
-    b.TurnToTarget(60.0f, 0.0f);
-    EXPECT_EQ(b.turnWanted.x, 60.0f);
-    EXPECT_EQ(b.turnWanted.y, 60.0f);
-    EXPECT_EQ(b.turnWanted.z, 0.0f);
-}
-
-TEST(Steering, FineAimingAhead)
-{
-    // Target ahead and to the fish's left (+x): rx < 0, so yaw positive.
-    auto yawFor = [](double degrees) {
+    // Wanted pitch and yaw for a target at `degrees` off the nose (positive: to the
+    // fish's left, +x) and `up` above it, at turn rate 60.
+    auto wanted = [](double degrees, float up = 0.0f) {
         ONEFISH f;
-        double a = degrees * 3.141592653589793 / 180.0;
-        f.target = VECTOR3D{(float)(50 * std::sin(a)), 0, (float)(50 * std::cos(a))};
+        const double a = degrees * 3.141592653589793 / 180.0;
+        f.target = VECTOR3D{(float)(50 * std::sin(a)), up, (float)(50 * std::cos(a))};
         f.TurnToTarget(60.0f, 0.0f);
-        return f.turnWanted.y;
+        EXPECT_EQ(f.turnWanted.z, 0.0f);
+        return std::make_pair(f.turnWanted.x, f.turnWanted.y);
     };
-    EXPECT_EQ(yawFor(2.0), 0.0f);     // sine below 0.05
-    EXPECT_EQ(yawFor(6.0), 30.0f);    // below 0.15: half rate
-    EXPECT_EQ(yawFor(20.0), 60.0f);   // full rate
-    EXPECT_EQ(yawFor(-20.0), -60.0f); // to the right
-    // Behind and slightly off: no fine aiming, full rate.
-    EXPECT_EQ(yawFor(178.0), 60.0f);
-
-    ONEFISH up;
-    up.target = VECTOR3D{0, 10, 50};  // above, ahead: pitch positive, halved (sine ~0.196)
-    up.TurnToTarget(60.0f, 0.0f);
-    EXPECT_EQ(up.turnWanted.x, 60.0f);
-    up.target = VECTOR3D{0, 5, 50};   // ~0.0995: half rate
-    up.TurnToTarget(60.0f, 0.0f);
-    EXPECT_EQ(up.turnWanted.x, 30.0f);
+    struct Case {
+        double degrees;
+        float up, pitch, yaw;
+    } cases[] = {
+        {0, 0, 0, 0},        // straight ahead: no turn
+        {180, 0, 60, 60},    // straight behind: full pitch and yaw
+        {2, 0, 0, 0},        // sine below 0.05
+        {6, 0, 0, 30},       // below 0.15: half rate
+        {20, 0, 0, 60},      // full rate
+        {-20, 0, 0, -60},    // to the right
+        {178, 0, 60, 60},    // behind and slightly off: no fine aiming
+        {0, 10, 60, 0},      // above, sine ~0.196: full pitch
+        {0, 5, 30, 0},       // sine ~0.0995: half rate
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.degrees << " degrees, " << c.up << " up");
+        const auto w = wanted(c.degrees, c.up);
+        EXPECT_EQ(w.first, c.pitch);
+        EXPECT_EQ(w.second, c.yaw);
+    }
 }
 
 TEST(Steering, PitchLimitsAndClamp)
 {
-    ONEFISH f;
-    Aim(&f, VECTOR3D{42, 0, 0});
-    f.target = f.position + MatrixPointMultiply(f.orientation, VECTOR3D{0, 60, 10});  // well above
-    f.TurnToTarget(60.0f, 0.0f);
-    EXPECT_EQ(f.turnWanted.x, 0.0f);  // already pitched 42 the same way
-
-    ONEFISH g;
-    Aim(&g, VECTOR3D{-42, 0, 0});
-    g.target = g.position + MatrixPointMultiply(g.orientation, VECTOR3D{0, 60, 10});
-    g.TurnToTarget(60.0f, 0.0f);
-    EXPECT_EQ(g.turnWanted.x, 60.0f);  // turning back up keeps the full rate
-
-    for (float pitch : {33.0f, 37.0f}) {
+    // Already pitched towards a target well above: the closer to the limit, the slower.
+    const float cases[][2] = {{42, 0}, {-42, 60}, {33, 30}, {37, 15}};
+    for (const auto& c : cases) {
         ONEFISH h;
-        Aim(&h, VECTOR3D{pitch, 0, 0});
+        Aim(&h, VECTOR3D{c[0], 0, 0});
         h.target = h.position + MatrixPointMultiply(h.orientation, VECTOR3D{0, 60, 10});
         h.TurnToTarget(60.0f, 0.0f);
-        EXPECT_EQ(h.turnWanted.x, pitch < 35 ? 30.0f : 15.0f) << pitch;
+        EXPECT_EQ(h.turnWanted.x, c[1]) << "pitch " << c[0];
     }
-
     // Whatever the turning speed, the pitch stays within 45 degrees.
-    ONEFISH c;
-    Aim(&c, VECTOR3D{44, 0, 0});
-    c.turnVelocity.x = 500.0f;
-    c.target = VECTOR3D{0, 0, 50};
-    c.TurnToTarget(60.0f, 0.1f);
-    EXPECT_EQ(c.angles.x, 45.0f);
-    Aim(&c, VECTOR3D{-44, 0, 0});
-    c.turnVelocity.x = -500.0f;
-    c.TurnToTarget(60.0f, 0.1f);
-    EXPECT_EQ(c.angles.x, -45.0f);
+    for (float sign : {1.0f, -1.0f}) {
+        ONEFISH f;
+        Aim(&f, VECTOR3D{44 * sign, 0, 0});
+        f.turnVelocity.x = 500.0f * sign;
+        f.target = VECTOR3D{0, 0, 50};
+        f.TurnToTarget(60.0f, 0.1f);
+        EXPECT_EQ(f.angles.x, 45.0f * sign);
+    }
 }
 
 TEST(Steering, YawWrapsAtAFullTurn)
@@ -270,33 +250,30 @@ TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
     // The rightmost x at y = 0, z = 0 where the whole fish is still in view.
     float edge = 0;
     while (SphereInFrustum(VECTOR3D{edge + 0.01f, 0, 0}, -R)) edge += 0.01f;
-    Place(&f, VECTOR3D{edge - 0.005f, 0, 0});
-    f.direction = NormalizeVector(VECTOR3D{1, 0.2f, -0.1f});
-    f.currentSpeed = f.cruiseSpeed = 10.0f;
-    f.onScreen = true;
+    // At the edge, heading out at 10 units a second.
+    auto start = [&](VECTOR3D direction, bool onScreen) {
+        Place(&f, VECTOR3D{edge - 0.005f, 0, 0});
+        f.direction = direction;
+        f.currentSpeed = f.cruiseSpeed = 10.0f;
+        f.onScreen = onScreen;
+    };
+    start(NormalizeVector(VECTOR3D{1, 0.2f, -0.1f}), true);
     VECTOR3D before = f.position;
     f.Move(fish, 1, 1.0f, 0.1f, true);
     EXPECT_EQ(f.position.x, before.x);          // undone
     EXPECT_GT(f.position.y, before.y + 0.1f);   // kept
     EXPECT_LT(f.position.z, before.z - 0.05f);  // kept
-    EXPECT_LE(std::fabs(f.target.x), 20.0f);    // a central target
-    EXPECT_LE(std::fabs(f.target.y), 20.0f);
-    EXPECT_LE(std::fabs(f.target.z), 20.0f);
+    // A central target.
+    EXPECT_LE(std::max({std::fabs(f.target.x), std::fabs(f.target.y), std::fabs(f.target.z)}), 20.0f);
 
     // Not yet wholly in view since entering: not held back.
-    Place(&f, VECTOR3D{edge - 0.005f, 0, 0});
-    f.direction = VECTOR3D{1, 0, 0};
-    f.currentSpeed = f.cruiseSpeed = 10.0f;
-    f.onScreen = false;
+    start(VECTOR3D{1, 0, 0}, false);
     f.Move(fish, 1, 1.0f, 0.1f, true);
     EXPECT_GT(f.position.x, edge + 0.9f);
     EXPECT_FALSE(f.onScreen);
 
     // Without the setting, nothing holds the fish either.
-    Place(&f, VECTOR3D{edge - 0.005f, 0, 0});
-    f.direction = VECTOR3D{1, 0, 0};
-    f.currentSpeed = f.cruiseSpeed = 10.0f;
-    f.onScreen = true;
+    start(VECTOR3D{1, 0, 0}, true);
     f.Move(fish, 1, 1.0f, 0.1f, false);
     EXPECT_GT(f.position.x, edge + 0.9f);
 }
@@ -381,14 +358,9 @@ TEST_F(Behaviour, ResetAndSetAction)
     for (int i = 0; i < 20; i++) {
         f.Reset();
         EXPECT_EQ(f.position.y, -40.0f);
-        EXPECT_GE(f.position.x, -25.0f);
-        EXPECT_LT(f.position.x, 25.0f);
-        EXPECT_GE(f.position.z, -25.0f);
-        EXPECT_LT(f.position.z, 25.0f);
-        EXPECT_EQ(f.action, FISH_WAITING);
-        EXPECT_EQ(f.currentSpeed, 6.0f);
-        EXPECT_FALSE(f.onScreen);
-        EXPECT_FALSE(f.leaving);
+        EXPECT_TRUE(f.position.x >= -25.0f && f.position.x < 25.0f && f.position.z >= -25.0f && f.position.z < 25.0f)
+            << f.position.x << "," << f.position.z;
+        EXPECT_TRUE(f.action == FISH_WAITING && f.currentSpeed == 6.0f && !f.onScreen && !f.leaving);
     }
     f.SetAction(FISH_CRUISING);
     EXPECT_EQ(f.actionTimer, 20.0f);

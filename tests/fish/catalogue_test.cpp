@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,13 +25,6 @@ void WriteNamed(const std::string& path, const std::string& displayName, uint8_t
     spec.waterType = waterType;
     spec.flags = flags;
     ASSERT_TRUE(fishtest::WriteSpecies(path, spec));
-}
-
-std::vector<std::string> SelectedNames(const AQUARIUM& tank)
-{
-    std::vector<std::string> names;
-    for (int i = 0; i < tank.selectionCount; i++) names.push_back(tank.fishInfo[tank.selectionList[i]].fileName);
-    return names;
 }
 
 TEST(Catalogue, EmptyOrMissingFoldersGiveNoCatalogue)
@@ -126,71 +118,56 @@ protected:
     void SetUp() override
     {
         for (const char* name : {"Clown.fish", "Tetra.fish", "Guppy.fish"}) WriteNamed(d / name, name);
-        WriteNamed(d / (std::string(60, 'L') + ".fish"), "Long");
+        WriteNamed(d / (longName + ".fish"), "Long");
         tank.SetFishPaths(d.path().c_str(), "");
         ASSERT_TRUE(tank.BuildFishList());
         ASSERT_EQ(tank.fishInfoCount, 4);
     }
-    bool Apply(const std::string& text) { return tank.FindFishSelection(text.c_str(), (int)text.size() + 1); }
-    bool IsOn(const std::string& fileName) { return tank.fishInfo[tank.FindFish(fileName.c_str())].selected; }
+    // The species switched on, by first letter (C, T, G, L), after applying text to a
+    // freshly scanned catalogue (everything on).
+    std::string On(const std::string& text, int length = -1)
+    {
+        for (int i = 0; i < tank.fishInfoCount; i++) tank.fishInfo[i].selected = true;
+        EXPECT_TRUE(tank.FindFishSelection(text.c_str(), length < 0 ? (int)text.size() + 1 : length));
+        std::string on;
+        for (const char* name : {"Clown.fish", "Tetra.fish", "Guppy.fish"})
+            if (tank.fishInfo[tank.FindFish(name)].selected) on += name[0];
+        if (tank.fishInfo[tank.FindFish((longName + ".fish").c_str())].selected) on += 'L';
+        EXPECT_EQ((int)on.size(), tank.selectionCount) << text.substr(0, 80);
+        return on;
+    }
 
+    const std::string longName = std::string(60, 'L');
     testsupport::TempDir d;
     AQUARIUM tank;
 };
 
-TEST_F(Selection, TwoHashesSwitchNothingOff)
+TEST_F(Selection, TextSwitchesNamedSpeciesOff)
 {
-    ASSERT_TRUE(Apply("##"));
-    EXPECT_EQ(tank.selectionCount, 4);
-    for (int i = 0; i < 4; i++) EXPECT_EQ(tank.selectionList[i], i);
-}
-
-TEST_F(Selection, NamedSpeciesAreSwitchedOff)
-{
-    ASSERT_TRUE(Apply("Clown.fish#Tetra.fish###"));
-    EXPECT_FALSE(IsOn("Clown.fish"));
-    EXPECT_FALSE(IsOn("Tetra.fish"));
-    EXPECT_TRUE(IsOn("Guppy.fish"));
-    EXPECT_EQ(tank.selectionCount, 2);
-    std::vector<std::string> names = SelectedNames(tank);
-    EXPECT_NE(std::find(names.begin(), names.end(), "Guppy.fish"), names.end());
-}
-
-TEST_F(Selection, NameWithoutClosingHashAndEmptyFirstItem)
-{
-    ASSERT_TRUE(Apply("Clown.fish"));
-    EXPECT_EQ(tank.selectionCount, 4);
-    ASSERT_TRUE(Apply("#Clown.fish##"));  // an empty item ends the list at once
-    EXPECT_TRUE(IsOn("Clown.fish"));
+    const std::string huge(100000, 'y'), longest(SELECTION_ITEM_MAX, 'x');
+    struct Case {
+        std::string text;
+        std::string on;
+    } cases[] = {
+        {"##", "CTGL"},
+        {"Clown.fish#Tetra.fish###", "GL"},
+        {"Clown.fish", "CTGL"},     // no closing "#": nothing switched off
+        {"#Clown.fish##", "CTGL"},  // an empty item ends the list at once
+        // Unknown and over-long items are skipped whole (never cut to a shorter name);
+        // parsing goes on after them.
+        {"Gone.fish#" + longName + ".fish#Tetra.fish###", "CGL"},
+        {longest + "#Clown.fish###", "TGL"},  // an item of exactly the longest length is looked up
+        {huge + "#Guppy.fish###", "CTL"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(On(c.text), c.on) << c.text.substr(0, 80);
     // The length given bounds the walk: the closing "#" lies beyond it.
-    ASSERT_TRUE(tank.FindFishSelection("Clown.fish#", 10));
-    EXPECT_TRUE(IsOn("Clown.fish"));
-}
-
-TEST_F(Selection, UnknownAndOverlongItemsAreSkipped)
-{
-    std::string longName = std::string(60, 'L') + ".fish";
-    // The long item is skipped whole (never cut to a shorter name); parsing goes on.
-    ASSERT_TRUE(Apply("Gone.fish#" + longName + "#Tetra.fish###"));
-    EXPECT_TRUE(IsOn(longName));
-    EXPECT_FALSE(IsOn("Tetra.fish"));
-    EXPECT_TRUE(IsOn("Clown.fish"));
-    EXPECT_EQ(tank.selectionCount, 3);
-
-    // An item of exactly the longest length is looked up.
-    std::string item(SELECTION_ITEM_MAX, 'x');
-    ASSERT_TRUE(Apply(item + "#Clown.fish###"));
-    EXPECT_FALSE(IsOn("Clown.fish"));
-    // A huge item does not overrun anything.
-    ASSERT_TRUE(Apply(std::string(100000, 'y') + "#Guppy.fish###"));
-    EXPECT_FALSE(IsOn("Guppy.fish"));
+    EXPECT_EQ(On("Clown.fish#", 10), "CTGL");
+    for (int i = 0; i < 4; i++) EXPECT_EQ(tank.selectionList[i], i);
 }
 
 TEST_F(Selection, EverySpeciesOffMeansAllOn)
 {
-    std::string longName = std::string(60, 'L') + ".fish";
-    ASSERT_TRUE(Apply("Clown.fish#Tetra.fish#Guppy.fish###"));
-    EXPECT_EQ(tank.selectionCount, 1);
+    EXPECT_EQ(On("Clown.fish#Tetra.fish#Guppy.fish###"), "L");
     // The long one cannot be named, so switch it off by hand to reach "none on".
     for (int i = 0; i < tank.fishInfoCount; i++) tank.fishInfo[i].selected = false;
     ASSERT_TRUE(tank.FindFishSelection(nullptr, 0));
