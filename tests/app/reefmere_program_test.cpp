@@ -95,7 +95,8 @@ TEST(ReefmereProgram, BadArgumentsAreRefusedWithAReason) {
     EXPECT_FALSE(testsupport::FileExists(dir / "f"));
     testsupport::RunResult help = testsupport::Run({Reefmere(), "--help"}, IsolatedEnv(dir), 60.0);
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* word : {"--headless", "--window", "--snapshot", "--every", "max-fish", "low-cpu"})
+    for (const char* word : {"--headless", "--window", "--snapshot", "--every", "--max-fish N", "--low-cpu", "--no-caustic",
+                             "--bg-path TEXT", "-window-id", "--main-monitor-only"})
         EXPECT_NE(help.output.find(word), std::string::npos) << word;
 }
 

@@ -112,7 +112,9 @@ TEST(Hack, ShowsTheDaemonsScreenshotUnlessGrabsAreOff) {
     for (bool grabsOff : {false, true}) {
         SCOPED_TRACE(grabsOff ? "grabDesktopImages off" : "grabs allowed");
         // Off: the user keeps the desktop private and the picture never shows.
-        if (grabsOff) ASSERT_TRUE(WriteFile(home / ".xscreensaver", "mode: random\ngrabDesktopImages:\tFalse\n"));
+        if (grabsOff) {
+            ASSERT_TRUE(WriteFile(home / ".xscreensaver", "mode: random\ngrabDesktopImages:\tFalse\n"));
+        }
         XClearWindow(dpy, win);  // the last run's frame would count as drawn
         XSync(dpy, False);
         Process hack;
@@ -128,7 +130,7 @@ TEST(Hack, ShowsTheDaemonsScreenshotUnlessGrabsAreOff) {
             EXPECT_LT(Fraction(shot, Magenta), 0.01);
         }
         EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
-        if (grabsOff) EXPECT_NE(hack.Output().find("grabDesktopImages is off"), std::string::npos) << hack.Output();
+        EXPECT_EQ(hack.Output().find("grabDesktopImages is off") != std::string::npos, grabsOff) << hack.Output();
     }
 }
 

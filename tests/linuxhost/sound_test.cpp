@@ -43,16 +43,13 @@ std::vector<uint8_t> SawtoothWav(int n, std::vector<int16_t>* samples) {
 
 // Plays the file through the disk driver until the output holds `bytes`, then stops.
 std::vector<uint8_t> PlayToDisk(const std::string& wav, const std::string& out, float volume, long bytes) {
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    ScopedEnv env({{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", out}});
     SdlSound sound;
     EXPECT_TRUE(sound.Play(wav.c_str(), volume));
     // Polling the output with an upper bound; correctness does not hang on the timing.
     for (int i = 0; i < 1000 && FileSize(out) < bytes; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     sound.Stop();
     sound.Stop();  // repeatable
-    unsetenv("SDL_AUDIODRIVER");
-    unsetenv("SDL_DISKAUDIOFILE");
     return ReadFile(out);
 }
 
@@ -96,8 +93,7 @@ TEST(SdlSound, GainAndFailures) {
 
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir / "bad.wav", std::string("RIFF\x04\0\0\0WAVEjunk", 16)));
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", (dir / "x.raw").c_str(), 1);
+    ScopedEnv env({{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", dir / "x.raw"}});
     SdlSound s;
     EXPECT_FALSE(s.Play((dir / "bad.wav").c_str(), 100));
     EXPECT_FALSE(s.Play((dir / "absent.wav").c_str(), 100));
@@ -105,7 +101,6 @@ TEST(SdlSound, GainAndFailures) {
     // No audio device at all: silence, reported, not a crash.
     std::vector<int16_t> samples;
     ASSERT_TRUE(WriteFile(dir / "ok.wav", SawtoothWav(100, &samples)));
-    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    ScopedEnv noDevice({{"SDL_AUDIODRIVER", std::string("no-such-driver")}});
     EXPECT_FALSE(s.Play((dir / "ok.wav").c_str(), 100));
-    unsetenv("SDL_AUDIODRIVER");
 }

@@ -123,13 +123,10 @@ TEST(X11Pieces, GrabDesktopImagesPreference) {
     EXPECT_TRUE(ParseGrabDesktopImages("grabDesktopImages: False\ngrabDesktopImages: True\n"));
     EXPECT_TRUE(ParseGrabDesktopImages("grabVideoFrames: False\n"));
     TempDir home;
-    const char* old = std::getenv("HOME");
-    std::string saved = old ? old : "";
-    setenv("HOME", home.path().c_str(), 1);
+    ScopedEnv env({{"HOME", home.path()}});
     EXPECT_TRUE(GrabDesktopImagesAllowed());  // no file: the daemon's default
     ASSERT_TRUE(WriteFile(home / ".xscreensaver", "grabDesktopImages: False\n"));
     EXPECT_FALSE(GrabDesktopImagesAllowed());
-    setenv("HOME", saved.c_str(), 1);
 }
 
 TEST(X11Pieces, WindowIdsVirtualRootAndPreviewSize) {
