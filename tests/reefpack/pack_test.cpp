@@ -115,11 +115,6 @@ TEST(Pack, RefusesWhatWouldNotLoad) {
         EXPECT_NE(r.output.find(reason), std::string::npos) << r.output;
         EXPECT_FALSE(FileExists(out)) << reason;
     };
-    // Not a model: the engine's loader says no.
-    ASSERT_TRUE(WriteFile(in.dir / "junk.ms3d", std::string("MS3D000000\x05\0\0\0 nothing more", 26)));
-    std::vector<std::string> args = in.Args(out);
-    args[3] = in.dir / "junk.ms3d";
-    refused(args, "does not load the model");
     // A model the loader reads but whose corners, split by texture coordinate, overflow
     // the 16-bit vertex buffer of a drawable fish.
     Ms3dModelDesc huge;
@@ -132,30 +127,31 @@ TEST(Pack, RefusesWhatWouldNotLoad) {
     huge.animationFPS = 20;
     huge.totalFrames = 30;
     ASSERT_TRUE(WriteMs3dFile(huge, in.dir / "huge.ms3d"));
-    args = in.Args(out);
-    args[3] = in.dir / "huge.ms3d";
-    refused(args, "drawable fish");
-    // Cycles past the model's last frame.
-    args = in.Args(out);
-    args[args.size() - 3] = "40";
-    refused(args, "only 26 frames");
-    // A skin OpenGL 1.x cannot take, a skin that is not an image, and a mask of the
-    // wrong size.
-    args = in.Args(out);
-    args[7] = in.odd;
-    refused(args, "power-of-two");
+    ASSERT_TRUE(WriteFile(in.dir / "junk.ms3d", std::string("MS3D000000\x05\0\0\0 nothing more", 26)));
     ASSERT_TRUE(WriteFile(in.dir / "text.tga", std::string("hello, not a picture")));
-    args[7] = in.dir / "text.tga";
-    refused(args, "not a TGA image");
+    // Each row replaces one argument of a good command line (3 model, 7 second skin,
+    // 9 name, 19 rest frames).
+    const struct {
+        size_t arg;
+        std::string value;
+        const char* reason;
+    } rows[] = {
+        {3, in.dir / "junk.ms3d", "does not load the model"},
+        {3, in.dir / "huge.ms3d", "drawable fish"},
+        {19, "40", "only 26 frames"},  // cycles past the model's last frame
+        {7, in.odd, "power-of-two"},   // a skin OpenGL 1.x cannot take
+        {7, in.dir / "text.tga", "not a TGA image"},
+        {9, "A name far too long to fit in forty bytes of header", "1 to 39 bytes"},
+        {9, "Semi;colon", "';'"},  // the download list separates fields with ';'
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args = in.Args(out);
+        args.at(row.arg) = row.value;
+        refused(args, row.reason);
+    }
     std::vector<uint8_t> big(128 * 128 * 3, 9);
     ASSERT_TRUE(WriteTGA(in.dir / "big.tga", big.data(), 128, 128, 24, false));
     refused(With(in.Args(out), {"--mask", in.dir / "big.tga"}), "mask's size");
-    // Names the archive or the download list cannot hold.
-    args = in.Args(out);
-    args[9] = "A name far too long to fit in forty bytes of header";
-    refused(args, "1 to 39 bytes");
-    args[9] = "Semi;colon";
-    refused(args, "';'");
 
     RunResult r = Kit({Reefpack(), "pack", "--model", in.model, "--skin", in.skinA, "--name", "X", "--out", out});
     EXPECT_EQ(r.exitCode, 2) << r.output;
