@@ -24,22 +24,11 @@ void SetSceneCamera() {
     gluLookAt(0, 0, 60, 0, 0, 0, 0, 1, 0);
 }
 
-void SetPlane(int i, float a, float b, float c, float d) {
-    frustum[i][0] = a;
-    frustum[i][1] = b;
-    frustum[i][2] = c;
-    frustum[i][3] = d;
-}
-
 // An axis-aligned box |x| < 1, |y| < 2, -3 < z < 3 in the plane order right, left,
 // bottom, top, far, near.
 void SetBoxPlanes() {
-    SetPlane(0, -1, 0, 0, 1);
-    SetPlane(1, 1, 0, 0, 1);
-    SetPlane(2, 0, 1, 0, 2);
-    SetPlane(3, 0, -1, 0, 2);
-    SetPlane(4, 0, 0, 1, 3);
-    SetPlane(5, 0, 0, -1, 3);
+    const float box[6][4] = {{-1, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 2}, {0, -1, 0, 2}, {0, 0, 1, 3}, {0, 0, -1, 3}};
+    std::memcpy(frustum, box, sizeof box);
 }
 
 }  // namespace
@@ -163,15 +152,13 @@ TEST(Frustum, SphereBoundariesAndNegativeRadius) {
 TEST(Frustum, PointAtEdgeMovesAlongOneAxis) {
     SetBoxPlanes();
     VECTOR3D p = MakePoint(0.25f, 0.5f, -1);
-    VECTOR3D r = PointAtEdgeOfFrustum(0, p);
-    EXPECT_TRUE(CompareVectors(r, MakePoint(1, 0.5f, -1)));
-    EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(1, p), MakePoint(-1, 0.5f, -1)));
-    EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(2, p), MakePoint(0.25f, -2, -1)));
-    EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(3, p), MakePoint(0.25f, 2, -1)));
-    EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(4, p), MakePoint(0.25f, 0.5f, -3)));
-    EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(5, p), MakePoint(0.25f, 0.5f, 3)));
-    EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(6, p), MakePoint(0, 0, 0)));
-    EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(-1, p), MakePoint(0, 0, 0)));
+    // Planes 0..5, then indices outside the table give the origin.
+    const float want[8][3] = {{1, 0.5f, -1},    {-1, 0.5f, -1},   {0.25f, -2, -1}, {0.25f, 2, -1},
+                              {0.25f, 0.5f, -3}, {0.25f, 0.5f, 3}, {0, 0, 0},       {0, 0, 0}};
+    const int plane[8] = {0, 1, 2, 3, 4, 5, 6, -1};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(CompareVectors(PointAtEdgeOfFrustum(plane[i], p), MakePoint(want[i][0], want[i][1], want[i][2])))
+            << "plane " << plane[i];
 }
 
 // The matrix layout is OpenGL's own: products and transforms agree with the GL stack.

@@ -57,6 +57,9 @@ TEST(Vectors, ArithmeticLengthsAndNormalising) {
     VECTOR3D c = VectorCrossProduct(a, b);
     EXPECT_DOUBLE_EQ(VectorDotProduct(c, a), 0.0);
     EXPECT_DOUBLE_EQ(VectorDotProduct(c, b), 0.0);
+    // (a − b) × (b − c) for a counter-clockwise triangle in the xy plane points +z.
+    EXPECT_TRUE(CompareVectors(CalculateNormal(MakePoint(0, 0, 0), MakePoint(1, 0, 0), MakePoint(0, 1, 0)),
+                               MakePoint(0, 0, 1)));
 
     EXPECT_DOUBLE_EQ(VectorLength(MakePoint(3, 4, 0)), 5.0);
     EXPECT_DOUBLE_EQ(VectorLengthNOSQRT(MakePoint(3, 4, 0)), 25.0);
@@ -92,12 +95,9 @@ TEST(Matrices, LayoutIdentityAndProductOrder) {
     ExpectMatrixNear(z, id, 0);
 
     // Translation lives in elements 12..14 and nothing else changes.
-    MATRIX t = Translation(1, 2, 3);
-    EXPECT_EQ(t.m[12], 1.0);
-    EXPECT_EQ(t.m[13], 2.0);
-    EXPECT_EQ(t.m[14], 3.0);
-    EXPECT_EQ(t.m[3], 0.0);
-    EXPECT_EQ(t.m[15], 1.0);
+    MATRIX t = Translation(1, 2, 3), moved = id;
+    moved.m[12] = 1, moved.m[13] = 2, moved.m[14] = 3;
+    ExpectMatrixNear(t, moved, 0);
 
     MATRIX a;
     for (int i = 0; i < 16; ++i) a.m[i] = i * 0.5 - 3;
@@ -135,12 +135,7 @@ TEST(Matrices, TransposeAndPointTransforms) {
     m.m[7] = 0.5;
     m.m[11] = 0.75;
     MATRIX t = TransposeMatrix(m);
-    EXPECT_EQ(t.m[3], 5.0);
-    EXPECT_EQ(t.m[7], 6.0);
-    EXPECT_EQ(t.m[11], 7.0);
-    EXPECT_EQ(t.m[12], 0.25);
-    EXPECT_EQ(t.m[13], 0.5);
-    EXPECT_EQ(t.m[14], 0.75);
+    EXPECT_EQ(t.m[3], 5.0);  // the translation moves to the bottom row
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) EXPECT_EQ(t.m[4 * r + c], m.m[4 * c + r]);
     ExpectMatrixNear(TransposeMatrix(t), m, 0);
@@ -174,6 +169,10 @@ TEST(Matrices, EulerConventionsAndRoundTrip) {
     VECTOR3D rotated = p;
     Rotate(&rotated, 30, 45, 60);
     ExpectVecNear(rotated, viaQuat, 1e-5);
+    rotated = MakePoint(0.1f, -0.2f, 0.3f);
+    Rotate(&rotated, 0, 0, 0);
+    EXPECT_TRUE(CompareVectors(rotated, MakePoint(0.1f, -0.2f, 0.3f)));
+    Rotate(nullptr, 1, 2, 3);  // no crash
 
     // Round trip inside [0, 360) away from y = ±90; negatives come back + 360.
     const float cases[][3] = {{30, 45, 60}, {10, 300, 200}, {350, 0, 5}, {123, 80, 271}, {0, 0, 0}};
