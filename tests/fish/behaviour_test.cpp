@@ -26,21 +26,6 @@ void Aim(ONEFISH* f, VECTOR3D angles)
     f->direction = MatrixPointMultiply(f->orientation, VECTOR3D{0, 0, 1});
 }
 
-TEST(Steering, RelativeDestPointsFromTargetToFishInTheFishFrame)
-{
-    ONEFISH f;
-    f.position = VECTOR3D{1, 2, 3};
-    VECTOR3D rel = f.RelativeDest(VECTOR3D{1, 2, 13});  // 10 ahead on +z
-    EXPECT_NEAR(rel.x, 0.0f, 1e-4);
-    EXPECT_NEAR(rel.y, 0.0f, 1e-4);
-    EXPECT_NEAR(rel.z, -100.0f, 1e-4);
-    // Turned a quarter to the left, the same world point lies to the fish's right.
-    Aim(&f, VECTOR3D{0, 90, 0});
-    rel = f.RelativeDest(VECTOR3D{1, 2, 13});
-    EXPECT_NEAR(std::sqrt(rel.x * rel.x + rel.y * rel.y + rel.z * rel.z), 100.0, 1e-3);
-    EXPECT_NEAR(std::fabs(rel.x), 100.0f, 1e-3);
-}
-
 TEST(Steering, TurnRulesAheadBehindAndFineAiming)
 {
     // Wanted pitch and yaw for a target at `degrees` off the nose (positive: to the

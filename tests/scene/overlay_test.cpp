@@ -47,6 +47,17 @@ const uint8_t* Pixel(const std::vector<uint8_t>& px, int width, int height, int 
     return &px[(static_cast<size_t>(height - 1 - yFromBottom) * width + x) * 4];
 }
 
+// A scene of w x h pixels with the resource textures, its view cleared to black.
+void PrepareOverlay(SSMAIN* s, int w, int h, double frameTime) {
+    glViewport(0, 0, w, h);
+    s->viewWidth = w;
+    s->viewHeight = h;
+    s->frameTime = frameTime;
+    GiveResourceTextures(s);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
 class OverlayTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -147,17 +158,11 @@ TEST(OverlayPixels, CardCoversTheMiddleBandFullWidth) {
         const int w = 1024 * scale, h = 768 * scale;
         EglContext ctx;
         ASSERT_TRUE(ctx.Create(w, h));
-        glViewport(0, 0, w, h);
         SSMAIN s;
-        s.viewWidth = w;
-        s.viewHeight = h;
-        s.frameTime = 0.02;
-        GiveResourceTextures(&s);
+        PrepareOverlay(&s, w, h, 0.02);
         s.captionSlot = 6;
         s.fade = 1.0f;
         s.cardTimer = -1.0f;
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
         s.DoOverlay();
         const std::vector<uint8_t> px = ctx.ReadPixels();
         const int bottom = 352 * scale, top = 416 * scale;  // card rows [bottom, top)
@@ -180,19 +185,13 @@ TEST(OverlayPixels, BannerAndCaptionAtTheTop) {
     const int w = 800, h = 600;
     EglContext ctx;
     ASSERT_TRUE(ctx.Create(w, h));
-    glViewport(0, 0, w, h);
     SSMAIN s;
-    s.viewWidth = w;
-    s.viewHeight = h;
-    GiveResourceTextures(&s);
+    PrepareOverlay(&s, w, h, 0.0);
     s.bannerShown = true;
     s.bannerAtTop = true;
     s.bannerPos.x = 0.0f;
     s.bannerPos.y = static_cast<float>(h - 40);  // at rest
     s.captionSlot = 5;
-    s.frameTime = 0.0;
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
     s.DoOverlay();
     const std::vector<uint8_t> px = ctx.ReadPixels();
     // Banner (slot 1) at x 0..255, caption (slot 5) centred over x 144..655; the caption
