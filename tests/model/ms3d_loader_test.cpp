@@ -119,22 +119,15 @@ TEST(Ms3dLoader, Versions3And4ReadIdentically) {
     ASSERT_TRUE(LoadBytes(Bytes(d), &v4));
     ExpectSameModel(v3, v4);
 
-    // And the fields land where they belong.
-    EXPECT_EQ(v4.numVertices, 5);
+    // And the fields land where they belong (keys, parents, materials and positions are
+    // read back by the skeleton, animation and instance tests).
     EXPECT_EQ(v4.vertices[2].boneId, 1);
-    EXPECT_EQ(v4.vertices[4].boneId, -1);
     EXPECT_EQ(v4.triangles[1].vertexIndices[2], 3);
     EXPECT_FLOAT_EQ(v4.triangles[0].s[2], 0.5f);
     EXPECT_STREQ(v4.groups[0].name, "body");
     EXPECT_EQ(v4.groups[0].numTriangles, 2);
-    EXPECT_EQ(v4.groups[1].materialIndex, -1);
     EXPECT_STREQ(v4.materials[0].texture, "skin.tga");
-    EXPECT_EQ(v4.materials[0].mode, static_cast<std::int8_t>(0x80));
     EXPECT_FLOAT_EQ(v4.materials[0].ambient[1], 0.5f);
-    EXPECT_STREQ(v4.joints[1].parentName, "root");
-    EXPECT_EQ(v4.joints[0].numRotKeys, 3);
-    EXPECT_FLOAT_EQ(v4.joints[0].rotKeys[1].time, 0.5f);
-    EXPECT_FLOAT_EQ(v4.joints[0].transKeys[1].value[0], 1.0f);
 }
 
 TEST(Ms3dLoader, SectionSizesAndWhatIsLeftUnread) {
