@@ -64,6 +64,7 @@ TEST_F(Tank, SetupFillsTheTankWithWaitingFish)
     EXPECT_EQ(settings.fishSelection, nullptr);  // taken over
     EXPECT_EQ(tank.numFish, 3);
     EXPECT_FLOAT_EQ(tank.sizeFactor, 0.5f);
+    EXPECT_EQ(std::string(tank.fishPath), dir.path() + "/");
     EXPECT_GE(tank.leaveTimer, 60.0f);
     EXPECT_LT(tank.leaveTimer, 660.0f);
     ASSERT_NE(tank.fish, nullptr);
