@@ -300,6 +300,8 @@ TEST(Ms3dAnimation, EqualKeyTimesNeverDivideByZero) {
         const SKELETON_JOINT& j = m.skeleton[0];
         ASSERT_TRUE(std::isfinite(j.currentTranslation.x)) << step;
         ASSERT_TRUE(std::isfinite(j.currentQuat.w)) << step;
-        if (m.currentTime == 500.0f) EXPECT_EQ(j.currentTranslation.x, 1.0f);
+        if (m.currentTime == 500.0f) {
+            EXPECT_EQ(j.currentTranslation.x, 1.0f);
+        }
     }
 }
