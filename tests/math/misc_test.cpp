@@ -74,9 +74,7 @@ TEST(Misc, HooksAreQuietUnlessAskedAndAlertNeverBlocks) {
 TEST(Misc, DiagnosticWritersAppendUnderTheStateFolder) {
     testsupport::TempDir dir;
     std::string state = dir.path() + "/state";
-    const char* oldState = std::getenv("XDG_STATE_HOME");
-    std::string saved = oldState ? oldState : "";
-    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    testsupport::ScopedEnv env({{"XDG_STATE_HOME", state}});
 
     DEBUGp3d(MakePoint(1, 2.5f, -3));
     DEBUGstr("hello");
@@ -90,9 +88,6 @@ TEST(Misc, DiagnosticWritersAppendUnderTheStateFolder) {
     EXPECT_FALSE(DiagnosticsPath("../escape", path, sizeof path));
     char tiny[8];
     EXPECT_FALSE(DiagnosticsPath("debug.txt", tiny, sizeof tiny));
-
-    if (oldState) setenv("XDG_STATE_HOME", saved.c_str(), 1);
-    else unsetenv("XDG_STATE_HOME");
 
     auto text = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
     EXPECT_EQ(text(testsupport::ReadFile(state + "/reefmere/debug.txt")),

@@ -71,17 +71,7 @@ protected:
         table_ = {&fake_, FakeFind, FakeOpen, FakeCall, FakeClose};
         sms_set_service(&table_);
     }
-    void SetUp() override {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        hadConfig_ = old != nullptr;
-        if (old) oldConfig_ = old;
-        setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
-    }
-    void TearDown() override {
-        sms_set_service(nullptr);
-        if (hadConfig_) setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
-        else unsetenv("XDG_CONFIG_HOME");
-    }
+    void TearDown() override { sms_set_service(nullptr); }
     std::string CalibrationFile() const {
         return config_.path() + "/" SMS_CALIBRATION_DOMAIN ".plist";
     }
@@ -96,8 +86,7 @@ protected:
     FakeSensor fake_;
     SMSSERVICE table_{};
     testsupport::TempDir config_;
-    bool hadConfig_ = false;
-    std::string oldConfig_;
+    testsupport::ScopedEnv env_{{{"XDG_CONFIG_HOME", config_.path()}}};
 };
 
 // One reading as a comparable, printable triple.
