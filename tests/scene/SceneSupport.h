@@ -3,9 +3,7 @@
 // of a test.
 #pragma once
 
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "motion/unimotion.h"
 #include "test_support.h"
@@ -39,25 +37,16 @@ inline const SMSSERVICE kFakeService = {nullptr, FakeFind, FakeOpen, FakeCall, F
 // Installs the fake sensor and an empty config folder; restores both when it goes.
 class SensorEnvironment {
 public:
-    SensorEnvironment() {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved_ = old, had_ = true;
-        setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
+    SensorEnvironment() : env_({{"XDG_CONFIG_HOME", config_.path()}}) {
         gSensor = FakeSensor{};
         sms_set_service(&kFakeService);
     }
-    ~SensorEnvironment() {
-        sms_set_service(nullptr);
-        if (had_)
-            setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-    }
+    ~SensorEnvironment() { sms_set_service(nullptr); }
     const testsupport::TempDir& config() const { return config_; }
 
 private:
     testsupport::TempDir config_;
-    std::string saved_;
-    bool had_ = false;
+    testsupport::ScopedEnv env_;
 };
 
 }  // namespace scenetest
