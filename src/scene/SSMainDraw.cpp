@@ -23,6 +23,16 @@ constexpr double kTiltRate = 5.0;
 
 float SurfaceY(float level) { return static_cast<float>(level * 80.0 - 40.0); }
 
+// Whether the bound texture already holds a 128 x 128 RGBA level 0 (as EmptyTexture and
+// every earlier copy leave it).
+bool IsCausticTarget() {
+    GLint w = 0, h = 0, format = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    return w == kCausticSide && h == kCausticSide && (format == 4 || format == GL_RGBA || format == GL_RGBA8);
+}
+
 }  // namespace
 
 void SSMAIN::Draw() {
@@ -111,6 +121,13 @@ void SSMAIN::Draw() {
 
 void SSMAIN::RenderToTexture(uint32_t texture) {
     glViewport(0, 0, kCausticSide, kCausticSide);
+    // The pattern blends onto the target: start it from clear, whatever the buffer held.
+    // Only the target is cleared, so the whole frame is cleared once per frame, after this.
+    glScissor(0, 0, kCausticSide, kCausticSide);
+    glEnable(GL_SCISSOR_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
     ViewOrtho();
     if (water) {
         glPushMatrix();
@@ -132,7 +149,12 @@ void SSMAIN::RenderToTexture(uint32_t texture) {
     }
     ViewPerspective();
     glBindTexture(GL_TEXTURE_2D, texture);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, kCausticSide, kCausticSide, 0);
+    if (IsCausticTarget()) {
+        // Same size and format: copy into the storage in place rather than reallocate it.
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, kCausticSide, kCausticSide);
+    } else {
+        glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, kCausticSide, kCausticSide, 0);
+    }
     // The frame has not been drawn yet: leave clean buffers behind.
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

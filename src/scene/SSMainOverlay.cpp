@@ -30,6 +30,10 @@ const float kCardY = 352.0f;
 const float kCardWidth = 1024.0f;
 const float kCardHeight = 64.0f;
 
+// The wobbling picture reaches this far (pixels) above the water line, under the plain
+// one, so that no pixel along the line is left uncovered by both.
+const double kUnderlayOverlap = 2.0;
+
 const int kBannerSlot = 1;
 const int kFirstCaptionSlot = 4;
 const int kCaptionCount = 5;
@@ -71,21 +75,31 @@ void SSMAIN::DoUnderlay() {
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, backgroundTexture);
 
-    // Below the water: the wobbling picture at three quarters brightness.
-    float c = static_cast<float>(fade * -0.75 + 0.75);
-    glColor4f(c, c, c, 1.0f);
-    if (background) background->Draw(viewWidth, viewHeight, waterLevel, frameTime);
-
-    // Above the water: the plain picture, cut by a plane through the water line that
-    // tilts with the tank.
+    // The water line as a plane in pixels about the screen centre, tilting with the tank:
+    // n . p + d >= 0 above it.
     const float w = static_cast<float>(viewWidth), h = static_cast<float>(viewHeight);
-    glTranslatef(w * 0.5f, h * 0.5f, 0.0f);
-    c = 1.0f - fade;
-    glColor4f(c, c, c, 1.0f);
     VECTOR3D n = MakePoint(0.0f, 1.0f, 0.0f);
     if (smsActive) Rotate(&n, 0.0f, 0.0f, -(tiltCurrent.z - restRoll));
     const double d = static_cast<double>(-static_cast<float>(viewHeight) * waterLevel) + viewHeight * 0.5;
     const GLdouble plane[4] = {n.x, n.y, 0.0, d};
+
+    // Below the water: the wobbling picture at three quarters brightness. Only up to
+    // kUnderlayOverlap pixels above the line: the plain picture covers the rest, and on a
+    // software rasteriser every full-screen textured pass costs milliseconds.
+    const GLdouble below[4] = {-n.x, -n.y, 0.0, -d + kUnderlayOverlap};
+    glPushMatrix();
+    glTranslatef(w * 0.5f, h * 0.5f, 0.0f);
+    glClipPlane(GL_CLIP_PLANE0, below);
+    glPopMatrix();
+    glEnable(GL_CLIP_PLANE0);
+    float c = static_cast<float>(fade * -0.75 + 0.75);
+    glColor4f(c, c, c, 1.0f);
+    if (background) background->Draw(viewWidth, viewHeight, waterLevel, frameTime);
+
+    // Above the water: the plain picture, cut by the water line.
+    glTranslatef(w * 0.5f, h * 0.5f, 0.0f);
+    c = 1.0f - fade;
+    glColor4f(c, c, c, 1.0f);
     glClipPlane(GL_CLIP_PLANE0, plane);
     glEnable(GL_CLIP_PLANE0);
     glBegin(GL_QUADS);

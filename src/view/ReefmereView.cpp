@@ -140,11 +140,11 @@ void ReefmereView::animateOneFrame() {
     }
     if (dt > MinimumStep()) {
         animtime = now;
+        // Cleared after the update: its caustic render clears only its own corner first, and
+        // the buffers once after its copy, which this clear joins (one clear a frame, not two).
+        if (ssMain) ssMain->Update(dt);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        if (ssMain) {
-            ssMain->Update(dt);
-            ssMain->DoUnderlay();
-        }
+        if (ssMain) ssMain->DoUnderlay();
         glReshape();
         if (ssMain) ssMain->Draw();
         if (host.swapBuffers) host.swapBuffers(host.user);
