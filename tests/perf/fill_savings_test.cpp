@@ -2,6 +2,8 @@
 // (the wobbling picture over the whole screen, the frame cleared before the update, the
 // caustic target copied with a fresh allocation) and the way the scene now draws it, in
 // the headless context, and the frames must agree to within rounding.
+// Set FILL_DUMP=<prefix> to also write the whole-frame pairs as <prefix>-plain.png and
+// <prefix>-saved.png.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
