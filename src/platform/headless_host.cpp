@@ -44,8 +44,19 @@ double HeadlessStep(const ReefmereView& view) {
 }
 
 bool WriteFramePNG(const std::string& path, const unsigned char* rgba, int width, int height) {
-    if (!rgba || width <= 0 || height <= 0 ||
-        !stbi_write_png(path.c_str(), width, height, 4, rgba, width * 4)) {
+    if (!rgba || width <= 0 || height <= 0) {
+        fprintf(stderr, "reefmere: cannot write %s\n", path.c_str());
+        return false;
+    }
+    // A screen shows colour only; the buffer's alpha (lowered wherever translucent fins
+    // blended) would turn into holes in the picture, so the frame is written as RGB.
+    std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+    for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) {
+        rgb[i * 3] = rgba[i * 4];
+        rgb[i * 3 + 1] = rgba[i * 4 + 1];
+        rgb[i * 3 + 2] = rgba[i * 4 + 2];
+    }
+    if (!stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3)) {
         fprintf(stderr, "reefmere: cannot write %s\n", path.c_str());
         return false;
     }

@@ -1,6 +1,7 @@
 // reefmere run as a program: headless frames and snapshot, the command line's errors
 // and help, a broken preference store, and the window under a private Xvfb.
 #include <gtest/gtest.h>
+#include <stb_image.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +30,10 @@ int DecodeAndCountLit(const std::string& path, int w, int h) {
     EXPECT_FALSE(px.empty()) << path;
     EXPECT_EQ(pw, w) << path;
     EXPECT_EQ(ph, h) << path;
+    // Frames are what a screen shows: opaque RGB, no alpha holes under translucent fins.
+    int iw = 0, ih = 0, channels = 0;
+    EXPECT_TRUE(stbi_info(path.c_str(), &iw, &ih, &channels)) << path;
+    EXPECT_EQ(channels, 3) << path;
     int lit = 0;
     for (size_t i = 0; i + 3 < px.size(); i += 4) lit += (px[i] | px[i + 1] | px[i + 2]) ? 1 : 0;
     return lit;
