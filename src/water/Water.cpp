@@ -42,7 +42,9 @@ void WATERCLASS::FillTable() {
     for (uint32_t k = 0; k < 8; ++k) Table[k] = (64u / (k + 1)) * 0x010101u;
 }
 
-WATERCLASS::~WATERCLASS() {
+WATERCLASS::~WATERCLASS() { FreeArrays(); }
+
+void WATERCLASS::FreeArrays() {
     delete[] indices;
     indices = nullptr;
     delete[] vertices;
@@ -61,18 +63,7 @@ bool WATERCLASS::Initialize(unsigned short resolution, float newSize, bool newRe
     invSize = 1.0f / newSize;
     const uint16_t newShift = resolution < 4 ? 4 : (resolution > 8 ? 8 : resolution);
     // Arrays kept from an earlier Initialize must match the grid they will be read as.
-    if (newShift != shift && (cells || indices || vertices || causticVerts)) {
-        delete[] indices;
-        indices = nullptr;
-        delete[] vertices;
-        vertices = nullptr;
-        delete[] causticVerts;
-        causticVerts = nullptr;
-        delete[] cells;
-        cells = nullptr;
-        delete[] scratch;
-        scratch = nullptr;
-    }
+    if (newShift != shift && (cells || indices || vertices || causticVerts)) FreeArrays();
     shift = newShift;
     refraction = newRefraction;
     waveSpeed = newWaveSpeed;

@@ -83,6 +83,7 @@ public:
     static void FillTable();
 
 private:
+    void FreeArrays();
     void VelocityPass();
     // Point-by-point passes, for targets without SSE2.
     void SurfacePass(const VECTOR3D& eye, float level);

@@ -28,25 +28,6 @@ constexpr int kH = 200;
 const float kMagenta[4] = {1.0f, 0.0f, 1.0f, 1.0f};
 const float kBlank[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
-// Coloured gradient with a fine checker: any shift of coverage or texture coordinates shows.
-GLuint PatternTexture() {
-    const int side = 256;
-    std::vector<uint8_t> px(side * side * 4);
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x) {
-            const uint8_t texel[4] = {uint8_t(x), uint8_t(y), uint8_t((x / 8 + y / 8) % 2 ? 30 : 240), 255};
-            std::memcpy(&px[(y * side + x) * 4], texel, 4);
-        }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    return name;
-}
 
 // A tank without fish: water with ripples, the wobble grid, the pattern as background.
 struct Tank {
@@ -72,7 +53,7 @@ struct Tank {
         main.background = new BACKGROUND;
         main.background->InitWobble();
         for (int i = 0; i < 40; ++i) main.background->RelaxWobble(0.0166);
-        main.backgroundTexture = PatternTexture();
+        main.backgroundTexture = testsupport::PatternTexture(8);
         if (caustics) main.causticTexture = EmptyTexture();
         main.waterLevel = main.wantedLevel = level;
         main.dropTimer = 1e9f;  // no random drops

@@ -25,25 +25,6 @@ constexpr int kW = 256;
 constexpr int kH = 192;
 const uint8_t kClear[3] = {26, 51, 77};
 
-// Coloured gradient with a checker, so any bend of the texture coordinates shows.
-GLuint PatternTexture() {
-    const int side = 256;
-    std::vector<uint8_t> px(side * side * 4);
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x) {
-            const uint8_t texel[4] = {uint8_t(x), uint8_t(y), uint8_t((x / 16 + y / 16) % 2 ? 40 : 255), 255};
-            std::memcpy(&px[(y * side + x) * 4], texel, 4);
-        }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    return name;
-}
 
 void BeginFrame(const SSMAIN& m) {
     glClearColor(kClear[0] / 255.0f, kClear[1] / 255.0f, kClear[2] / 255.0f, 1.0f);
@@ -72,7 +53,7 @@ struct Scene {
         main.wantCaustic = caustics;
         main.water = new WATERCLASS;
         main.water->Initialize(shift, 64.0f, true, 1.0f);
-        main.backgroundTexture = PatternTexture();
+        main.backgroundTexture = testsupport::PatternTexture(16);
         if (caustics) main.causticTexture = EmptyTexture();
         main.waterLevel = level;
         main.wantedLevel = level;
@@ -360,5 +341,7 @@ TEST(Passes, SnapshotOfWaterOverAPattern) {
     size_t black = 0;
     for (size_t i = 0; i < px.size(); i += 4) black += (px[i] | px[i + 1] | px[i + 2]) == 0;
     EXPECT_LT(black, px.size() / 4 / 10) << "the picture fills the frame";
-    if (const char* out = std::getenv("REEFMERE_WATER_SNAPSHOT")) EXPECT_TRUE(testsupport::WritePNG(out, px, kW, kH));
+    if (const char* out = std::getenv("REEFMERE_WATER_SNAPSHOT")) {
+        EXPECT_TRUE(testsupport::WritePNG(out, px, kW, kH));
+    }
 }

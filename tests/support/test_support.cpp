@@ -15,6 +15,7 @@
 #include <fstream>
 #include <thread>
 
+#include <GL/gl.h>
 #include <stb_image.h>
 #include <stb_image_write.h>
 
@@ -256,6 +257,29 @@ std::vector<uint8_t> LoadImageRGBA(const std::string& path, int* width, int* hei
     if (width) *width = w;
     if (height) *height = h;
     return out;
+}
+
+unsigned PatternTexture(int checker) {
+    const int side = 256;
+    if (checker < 1) checker = 1;
+    std::vector<uint8_t> px(side * side * 4);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            uint8_t* t = &px[(y * side + x) * 4];
+            t[0] = uint8_t(x);
+            t[1] = uint8_t(y);
+            t[2] = (x / checker + y / checker) % 2 ? 30 : 240;
+            t[3] = 255;
+        }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    return name;
 }
 
 bool WritePNG(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height) {

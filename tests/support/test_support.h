@@ -94,6 +94,11 @@ private:
 
 // Decodes a PNG (or any stb_image format) to RGBA8; empty on failure.
 std::vector<uint8_t> LoadImageRGBA(const std::string& path, int* width, int* height);
+// A 256 x 256 RGBA texture: red and green gradients across and up, blue in a checker of
+// checker-texel squares, so any shift or bend of texture coordinates shows. Needs a
+// current GL context; returns the GL name (linear filter, repeat).
+unsigned PatternTexture(int checker);
+
 bool WritePNG(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height);
 
 }  // namespace testsupport
