@@ -63,15 +63,7 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
 
 ReefmereView::~ReefmereView() {
     bool current = MakeCurrent();
-    if (ssMain) {
-        ssMain->Cleanup();
-        ssMain->Cleanup();
-        delete ssMain;
-        ssMain = nullptr;
-    }
-    // The scene deleted the background name it was given; never delete a name twice
-    // (it may already belong to someone else).
-    if (deskTexGiven) DeskTex.texID = 0;
+    DropScene();
     if (bgSound && host.soundStop) host.soundStop(host.user);
     bgSound = false;
     FreeFishSelection(&mySettings);
@@ -81,6 +73,17 @@ ReefmereView::~ReefmereView() {
         DeskTex.texID = 0;  // no context: the name dies with the context
         DeskTex.Destroy();
     }
+}
+
+void ReefmereView::DropScene() {
+    if (!ssMain) return;
+    ssMain->Cleanup();
+    delete ssMain;
+    ssMain = nullptr;
+    // The scene deleted the background name it was given; never delete a name twice (it
+    // may already belong to someone else).
+    if (deskTexGiven) DeskTex.texID = 0;
+    deskTexGiven = false;
 }
 
 bool ReefmereView::MakeCurrent() { return host.makeCurrent ? host.makeCurrent(host.user) : true; }
@@ -118,16 +121,8 @@ void ReefmereView::animateOneFrame() {
         glReady = true;
     }
     if (!initialized) {
-        if (!mainSetup() && ssMain) {
-            // A scene that failed half-way is never stepped or drawn.
-            ssMain->Cleanup();
-            delete ssMain;
-            ssMain = nullptr;
-            if (deskTexGiven) {
-                DeskTex.texID = 0;
-                deskTexGiven = false;
-            }
-        }
+        // A scene that failed half-way is never stepped or drawn.
+        if (!mainSetup()) DropScene();
         initialized = true;
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
@@ -170,15 +165,7 @@ bool ReefmereView::mainSetup() {
     int h = static_cast<int>(Scrn.height);
     srand(options.fixedSeed ? options.seed : static_cast<unsigned>(time(nullptr)));
 
-    if (ssMain) {
-        ssMain->Cleanup();
-        delete ssMain;
-        ssMain = nullptr;
-        if (deskTexGiven) {
-            DeskTex.texID = 0;
-            deskTexGiven = false;
-        }
-    }
+    DropScene();
     ssMain = new (std::nothrow) SSMAIN();
     if (!ssMain) {
         fprintf(stderr, "reefmere: out of memory for the scene\n");

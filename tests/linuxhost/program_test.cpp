@@ -84,11 +84,13 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     // One saver window per monitor, as the daemon makes them; a hack on each.
     Window left = MakeSaverWindow(dpy, 0, 0, 640, 480);
     Window right = MakeSaverWindow(dpy, 640, 0, 640, 480);
-    Window small = MakeSaverWindow(dpy, 700, 20, 320, 240);  // a settings preview on the primary
+    // xscreensaver-settings' preview pane on the primary: larger than 640 x 360, yet a preview.
+    Window small = MakeSaverWindow(dpy, 700, 20, 665, 373);
     TempDir home;
     auto envLeft = HackEnv(home, xs.display());
     envLeft["SDL_AUDIODRIVER"] = "disk";
     envLeft["SDL_DISKAUDIOFILE"] = home / "left.raw";
+    envLeft["REEFMERE_DEBUG"] = "1";
     auto envRight = envLeft;
     envRight["SDL_DISKAUDIOFILE"] = home / "right.raw";
     auto envSmall = envLeft;
@@ -105,11 +107,13 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     // The disk driver writes in real time, so the loop itself is covered by the SdlSound
     // test; here: it plays.
     EXPECT_TRUE(WaitForFileBytes(home / "right.raw", 64 * 1024, 20.0)) << b.Output();
-    EXPECT_TRUE(WaitFor(dpy, small, 0, 0, 320, 240, Lit)) << c.Output();
+    EXPECT_TRUE(WaitFor(dpy, small, 0, 0, 665, 373, Lit)) << c.Output();
     EXPECT_EQ(a.Stop(SIGTERM, 5.0), 0);
     EXPECT_EQ(b.Stop(SIGTERM, 5.0), 0);
     EXPECT_EQ(c.Stop(SIGTERM, 5.0), 0);
     EXPECT_LE(FileSize(home / "small.raw"), 0) << "the preview opened a sound device";
+    EXPECT_NE(c.Output().find("665x373: preview"), std::string::npos) << c.Output();
+    EXPECT_NE(b.Output().find("640x480: full view"), std::string::npos) << b.Output();
     EXPECT_TRUE(NotSilent(ReadFile(home / "right.raw")));
     EXPECT_LE(FileSize(home / "left.raw"), 0) << "the secondary monitor's hack opened a sound device";
 }
