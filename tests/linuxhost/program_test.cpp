@@ -77,15 +77,16 @@ TEST(Program, FullScreenMakesAViewPerMonitorAndHonoursMainMonitorOnly) {
 
 TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     ASSERT_TRUE(FileExists(ShareDir() + "/kelpish.wav"));
-    XServer xs(1280, 480);
+    XServer xs(1280, 860);
     ASSERT_TRUE(xs.ok());
     Display* dpy = xs.dpy;
     ASSERT_TRUE(SplitIntoTwoMonitors(dpy, 1280, 480));
     // One saver window per monitor, as the daemon makes them; a hack on each.
     Window left = MakeSaverWindow(dpy, 0, 0, 640, 480);
     Window right = MakeSaverWindow(dpy, 640, 0, 640, 480);
-    // xscreensaver-settings' preview pane on the primary: larger than 640 x 360, yet a preview.
-    Window small = MakeSaverWindow(dpy, 700, 20, 665, 373);
+    // xscreensaver-settings' preview pane (below the monitors, so that no window hides
+    // another): larger than 640 x 360, yet a preview.
+    Window small = MakeSaverWindow(dpy, 615, 485, 665, 373);
     TempDir home;
     auto envLeft = HackEnv(home, xs.display());
     envLeft["SDL_AUDIODRIVER"] = "disk";
