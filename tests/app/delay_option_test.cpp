@@ -19,7 +19,9 @@ TEST(DelayOption, RangeEdgesAreAcceptedAndValuesBeyondRefusedWithTheRange) {
         testsupport::RunResult r =
             testsupport::Run({testsupport::BinDir() + "/reefmere", "-delay", c.value, "--help"}, env, 30.0);
         EXPECT_EQ(r.exitCode, c.status) << c.value << ": " << r.output;
-        if (c.status == 2) EXPECT_NE(r.output.find("0 to 1000000 microseconds"), std::string::npos) << r.output;
+        if (c.status == 2) {
+            EXPECT_NE(r.output.find("0 to 1000000 microseconds"), std::string::npos) << r.output;
+        }
     }
     // The dialog's slider: low and high inside what the command line takes.
     std::string xml = testsupport::ReadText(testsupport::SourceDir() + "/packaging/reefmere.xml");
