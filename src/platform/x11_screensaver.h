@@ -23,7 +23,6 @@ Window VirtualRoot(Display* dpy, int screen);
 Window ResolveHackWindow(Display* dpy, int screen, bool rootFlag, const char* windowIdArg, std::string* why,
                          bool* fromVariable = nullptr);
 
-
 // The daemon gives each monitor a window that covers it; any other window it or its
 // settings dialog hands over (the dialog's preview pane, whatever its size) is a preview.
 // False also when the window is gone.
