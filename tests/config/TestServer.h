@@ -1,6 +1,7 @@
 // A small HTTP/1.0 server on 127.0.0.1 for the download tests: fixed replies per path,
 // one connection at a time on a thread of the test. A reply can announce more bytes
-// than it sends (a transfer cut short) or be a status other than 200.
+// than it sends (a transfer cut short), announce no length at all, or be a status
+// other than 200.
 #pragma once
 
 #include <arpa/inet.h>
@@ -21,7 +22,7 @@ namespace configtest {
 struct Reply {
     int status = 200;
     std::string body;
-    int64_t announced = -1;  // Content-Length sent; -1: the body's size
+    int64_t announced = -1;  // Content-Length sent; -1: the body's size; -2: none
 };
 
 class TestServer {
@@ -105,8 +106,9 @@ private:
         }
         int64_t length = r.announced >= 0 ? r.announced : static_cast<int64_t>(r.body.size());
         std::string head = "HTTP/1.0 " + std::to_string(r.status) + (r.status == 200 ? " OK" : " Error") +
-                           "\r\nContent-Type: application/octet-stream\r\nContent-Length: " + std::to_string(length) +
-                           "\r\nConnection: close\r\n\r\n";
+                           "\r\nContent-Type: application/octet-stream\r\n" +
+                           (r.announced == -2 ? "" : "Content-Length: " + std::to_string(length) + "\r\n") +
+                           "Connection: close\r\n\r\n";
         std::string all = head + r.body;
         size_t off = 0;
         while (off < all.size()) {

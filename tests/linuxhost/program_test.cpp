@@ -1,5 +1,5 @@
-// reefmere on several monitors, its sound on the main one only, the command-line
-// overrides, and a staged install run headless.
+// reefmere on several monitors, its sound on the main one only, the options the
+// screen saver's settings pass, and a staged install run headless.
 #include "hack_support.h"
 
 #include <regex>
@@ -38,8 +38,8 @@ TEST(Program, FullScreenMakesAViewPerMonitorAndHonoursMainMonitorOnly) {
     // The desktop: orange, read from the root before the windows cover it (--bg-type 0).
     PaintRoot(dpy, 0xff8c00);
     Window root = DefaultRootWindow(dpy);
-    TempDir home;
-    auto env = HackEnv(home, xs.display());
+    PrivateHome home;
+    auto env = home.Env(xs.display());
     {
         Process run;
         ASSERT_TRUE(run.Start(
@@ -85,8 +85,8 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     Window left = MakeSaverWindow(dpy, 0, 0, 640, 480);
     Window right = MakeSaverWindow(dpy, 640, 0, 640, 480);
     Window small = MakeSaverWindow(dpy, 700, 20, 320, 240);  // a settings preview on the primary
-    TempDir home;
-    auto envLeft = HackEnv(home, xs.display());
+    PrivateHome home;
+    auto envLeft = home.Env(xs.display());
     envLeft["SDL_AUDIODRIVER"] = "disk";
     envLeft["SDL_DISKAUDIOFILE"] = home / "left.raw";
     auto envRight = envLeft;
@@ -115,8 +115,8 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
 }
 
 TEST(Program, TheConfigXmlUsesOnlyAcceptedOverridesWhichApplyForTheRunOnly) {
-    TempDir home;
-    std::map<std::string, std::string> env = {{"HOME", home.path()}, {"XDG_CONFIG_HOME", home / "config"}};
+    PrivateHome home;
+    std::map<std::string, std::string> env = home.Env();
     // Every option the settings dialog can pass parses (--help after them exits 0).
     std::string xml = ReadText(SourceDir() + "/packaging/reefmere.xml");
     ASSERT_FALSE(xml.empty());
@@ -139,7 +139,7 @@ TEST(Program, TheConfigXmlUsesOnlyAcceptedOverridesWhichApplyForTheRunOnly) {
              home / "x.png"},
             env, 120);
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    std::string plist = ReadText(home / "config/kpFishSS.plist");
+    std::string plist = ReadText(home.StorePath());
     ASSERT_FALSE(plist.empty());
     EXPECT_TRUE(std::regex_search(plist, std::regex("<key>MaxFish</key>\\s*<integer>3</integer>"))) << plist;
     EXPECT_TRUE(std::regex_search(plist, std::regex("<key>WantCaustic</key>\\s*<true/>"))) << plist;
@@ -159,12 +159,9 @@ TEST(Program, StagedInstallRunsHeadlessAndHoldsTheHackFiles) {
     std::string desktop = ReadText(usr + "/share/applications/screensavers/reefmere.desktop");
     EXPECT_NE(desktop.find("Exec=reefmere -root"), std::string::npos);
 
-    TempDir home;
-    std::map<std::string, std::string> env = {{"HOME", home.path()},
-                                              {"XDG_CONFIG_HOME", home / "config"},
-                                              {"XDG_DATA_HOME", home / "data"},
-                                              {"REEFMERE_SHARE_DIR", ""},
-                                              {"DISPLAY", ""}};
+    PrivateHome home;
+    std::map<std::string, std::string> env = home.Env();
+    env["REEFMERE_SHARE_DIR"] = "";
     // The build tree must not be what it finds: run the staged copy from a new place.
     r = testsupport::Run({usr + "/libexec/xscreensaver/reefmere", "--headless", "--defaults", "--size", "320x200", "--seconds",
              "1", "--snapshot", home / "shot.png"},
