@@ -251,24 +251,24 @@ TEST_F(SheetTest, SpeciesSelectionIsSavedAndReadBack)
 
 TEST_F(SheetTest, SelectionItemsLongerThanTheLimitNameNoSpecies)
 {
-    // Species whose file names are 55 characters (the longest item read) and 56, and a
-    // 55-character prefix of the latter: an item of 56 must not be cut down to it.
-    const std::string name55 = std::string(50, 'a') + ".fish", name56 = std::string(51, 'b') + ".fish";
-    const std::string cut56 = name56.substr(0, 55);
+    // File names of 55 characters (the longest item read) and of 56: only the item that
+    // fits switches its species off; one of 56 is skipped, neither read whole nor cut
+    // down to the 55-character name it starts with.
+    const std::string fits = std::string(50, 'c') + ".fish", prefix = std::string(50, 'a') + ".fish",
+                      name56 = std::string(51, 'b') + ".fish";
     MakeFolders(home / "fish2");
-    for (const std::string& n : {name55, name56, cut56}) {
+    for (const std::string& n : {fits, prefix, name56}) {
         testsupport::SpeciesSpec spec;
-        spec.displayName = "Species " + std::to_string(n.size()) + n[0];
+        spec.displayName = n.substr(0, 3);
         ASSERT_TRUE(testsupport::WriteSpecies(home / "fish2/" + n, spec));
     }
-    FreeFishSelection(&s);
-    SetFishSelection(&s, (name55 + "#" + name56 + "###").c_str());
+    const std::string text = fits + "#" + prefix + "x#" + name56 + "###";
     AQUARIUM tank;
     tank.SetFishPaths(s.FishPath, s.FishPath2);
     ASSERT_TRUE(tank.BuildFishList());
-    ASSERT_TRUE(tank.FindFishSelection(s.fishSelection, static_cast<int>(s.selectionSize)));
+    ASSERT_TRUE(tank.FindFishSelection(text.c_str(), static_cast<int>(text.size() + 1)));
     for (int i = 0; i < tank.fishInfoCount; i++)
-        EXPECT_EQ(tank.fishInfo[i].selected, tank.fishInfo[i].fileName != name55) << tank.fishInfo[i].fileName;
+        EXPECT_EQ(tank.fishInfo[i].selected, tank.fishInfo[i].fileName != fits) << tank.fishInfo[i].fileName;
 }
 
 TEST_F(SheetTest, ReloadKeepsUnsavedChoicesAndNewSpeciesStartOn)
