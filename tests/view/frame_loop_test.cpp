@@ -26,37 +26,32 @@ struct TestHost {
     std::vector<uint8_t> capture;  // the screen capture offered (empty: none)
     int captureW = 0, captureH = 0;
 
+    static TestHost* Of(void* u) { return static_cast<TestHost*>(u); }
     REEFHOST Table(bool preview) {
         REEFHOST h;
         h.user = this;
         h.preview = preview;
-        h.makeCurrent = [](void* u) { return static_cast<TestHost*>(u)->gl.MakeCurrent(); };
-        h.now = [](void* u) { return static_cast<TestHost*>(u)->clock; };
-        h.swapBuffers = [](void* u) { static_cast<TestHost*>(u)->swaps++; };
-        h.viewSize = [](void* u, int* w, int* hh) {
-            *w = static_cast<TestHost*>(u)->width;
-            *hh = static_cast<TestHost*>(u)->height;
-        };
-        h.isMainScreen = [](void* u) { return static_cast<TestHost*>(u)->mainScreen; };
+        h.makeCurrent = [](void* u) { return Of(u)->gl.MakeCurrent(); };
+        h.now = [](void* u) { return Of(u)->clock; };
+        h.swapBuffers = [](void* u) { Of(u)->swaps++; };
+        h.viewSize = [](void* u, int* w, int* hh) { *w = Of(u)->width, *hh = Of(u)->height; };
+        h.isMainScreen = [](void* u) { return Of(u)->mainScreen; };
         h.captureScreen = [](void* u, int* w, int* hh) -> uint8_t* {
-            auto* t = static_cast<TestHost*>(u);
-            *w = *hh = 0;
-            if (t->capture.empty()) return nullptr;
-            auto* p = static_cast<uint8_t*>(malloc(t->capture.size()));
-            memcpy(p, t->capture.data(), t->capture.size());
-            *w = t->captureW;
-            *hh = t->captureH;
+            TestHost* t = Of(u);
+            *w = t->capture.empty() ? 0 : t->captureW;
+            *hh = t->capture.empty() ? 0 : t->captureH;
+            auto* p = t->capture.empty() ? nullptr : static_cast<uint8_t*>(malloc(t->capture.size()));
+            if (p) memcpy(p, t->capture.data(), t->capture.size());
             return p;
         };
         h.soundPlay = [](void* u, const char* path, float volume) {
-            auto* t = static_cast<TestHost*>(u);
-            t->soundStarts++;
-            t->soundPath = path;
-            t->soundVolume = volume;
+            Of(u)->soundStarts++;
+            Of(u)->soundPath = path;
+            Of(u)->soundVolume = volume;
             return true;
         };
-        h.soundStop = [](void* u) { static_cast<TestHost*>(u)->soundStops++; };
-        h.stopAnimation = [](void* u) { static_cast<TestHost*>(u)->stopRequests++; };
+        h.soundStop = [](void* u) { Of(u)->soundStops++; };
+        h.stopAnimation = [](void* u) { Of(u)->stopRequests++; };
         return h;
     }
 };
