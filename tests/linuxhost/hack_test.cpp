@@ -95,7 +95,9 @@ TEST(Hack, ShowsTheDaemonsScreenshotUnlessGrabsAreOff) {
     PrivateHome home;
     for (bool grabsOff : {false, true}) {
         SCOPED_TRACE(grabsOff ? "grabDesktopImages off" : "grabs allowed");
-        if (grabsOff) ASSERT_TRUE(WriteFile(home / ".xscreensaver", "mode: random\ngrabDesktopImages:\tFalse\n"));
+        if (grabsOff) {
+            ASSERT_TRUE(WriteFile(home / ".xscreensaver", "mode: random\ngrabDesktopImages:\tFalse\n"));
+        }
         XClearWindow(dpy, win);  // the last run's frame would count as drawn
         XSync(dpy, False);
         Process hack;
@@ -104,7 +106,9 @@ TEST(Hack, ShowsTheDaemonsScreenshotUnlessGrabsAreOff) {
         EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, [&](const Shot& s) {
             return grabsOff ? Lit(s) : Fraction(s, Magenta) > 0.2;
         }, 40.0, &shot)) << hack.Output();
-        if (grabsOff) EXPECT_LT(Fraction(shot, Magenta), 0.01);
+        if (grabsOff) {
+            EXPECT_LT(Fraction(shot, Magenta), 0.01);
+        }
         EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
         EXPECT_EQ(hack.Output().find("grabDesktopImages is off") != std::string::npos, grabsOff) << hack.Output();
     }
