@@ -123,9 +123,8 @@ TEST(X11Pieces, WindowIdsAndTheVirtualRoot) {
                     reinterpret_cast<unsigned char*>(&id), 1);
     XSync(dpy, False);
     EXPECT_EQ(ResolveHackWindow(dpy, 0, true, nullptr, &why), vroot);
-    EXPECT_FALSE(HackModeRequested(false, nullptr));
+    EXPECT_EQ(ResolveHackWindow(dpy, 0, false, Hex(desk).c_str(), &why), desk);
     setenv("XSCREENSAVER_WINDOW", Hex(desk).c_str(), 1);
-    EXPECT_TRUE(HackModeRequested(false, nullptr));
     bool fromVar = false;
     EXPECT_EQ(ResolveHackWindow(dpy, 0, true, nullptr, &why, &fromVar), desk);  // -root means the variable
     EXPECT_TRUE(fromVar);
