@@ -54,18 +54,7 @@ TEST(SettingOverrides, ParsedAndAppliedOnTopOfTheRecord) {
     EXPECT_TRUE(s.LOWCPU);
     EXPECT_FALSE(s.WANTBUBBLES);
     EXPECT_EQ(s.WATERSHIFT, 5);
-<<<<<<< HEAD
     EXPECT_FALSE(s.GRADUALFILL);  // untouched keys keep what was loaded
-=======
-    EXPECT_TRUE(s.GRADUALFILL);  // untouched keys keep what was loaded
-
-    // Over the tank's limit: clamped as loading clamps.
-    ov.clear();
-    rest.clear();
-    ASSERT_EQ(ParseAll({"--max-fish", "10"}, &ov, &rest), 1);
-    ApplySettingOverrides(ov, &s, &mmo);
-    EXPECT_EQ(s.MAX_FISH, 3);
->>>>>>> main
     FreeFishSelection(&s);
 
     for (std::vector<std::string> bad : {std::vector<std::string>{"--max-fish"}, {"--max-fish", "many"},
