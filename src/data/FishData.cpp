@@ -92,10 +92,10 @@ bool FISHDATA::Load(FISHFILE* archive, float sizeFactor)
 
     if (masked) {
         Texture mask;
-        if (!archive->SeekLump(1) || !LoadTGA2(&mask, &archive->stream)) return false;
+        if (!archive->SeekLump(1) || !LoadTGA2(&mask, &archive->stream, kSkinMaxSide)) return false;
         for (int k = 0; k < count; k++) {
             if (archive->lumps[k + 2].kind != kLumpKindTGA) continue;  // that skin stays empty
-            if (!archive->SeekLump(k + 2) || !LoadTGA2(&textures[k], &archive->stream) ||
+            if (!archive->SeekLump(k + 2) || !LoadTGA2(&textures[k], &archive->stream, kSkinMaxSide) ||
                 !BuildTGATextureWithAlpha(&textures[k], &mask))
                 return false;
         }
@@ -103,7 +103,7 @@ bool FISHDATA::Load(FISHFILE* archive, float sizeFactor)
         for (int k = 0; k < count; k++) {
             if (archive->lumps[k + 1].kind != kLumpKindTGA) continue;
             // Skin k's texture mode sits in directory entry k, one ahead of its own lump.
-            if (!archive->SeekLump(k + 1) || !LoadTGA2(&textures[k], &archive->stream) ||
+            if (!archive->SeekLump(k + 1) || !LoadTGA2(&textures[k], &archive->stream, kSkinMaxSide) ||
                 !BuildTexture(&textures[k], (int)archive->lumps[k].mode))
                 return false;
         }

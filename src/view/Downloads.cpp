@@ -12,6 +12,7 @@
 #include "fish/Aquarium.h"
 #include "view/ConfigSheet.h"
 #include "view/Paths.h"
+#include "view/PlistShape.h"
 
 namespace {
 
@@ -42,6 +43,13 @@ bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA
     size_t skip = 0;
     while (skip < length && (text[skip] == ' ' || text[skip] == '\t' || text[skip] == '\r' || text[skip] == '\n'))
         skip++;
+    // The shape first: libplist recurses once per nesting level, so a deep list from a
+    // server would overflow the stack.
+    std::string why;
+    if (!PlistShapeOk(text, length, PlistTop::Array, &why)) {
+        fprintf(stderr, "reefmere-config: download list refused: %s\n", why.c_str());
+        return false;
+    }
     plist_t root = nullptr;
     if (StartsWith(text, length, "bplist00"))
         plist_from_bin(text, static_cast<uint32_t>(length), &root);
