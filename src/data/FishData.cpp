@@ -66,13 +66,11 @@ bool FISHDATA::Load(FISHFILE* archive, float sizeFactor)
 
     // The radius of the species: measured on the scaled model in its own (model) space,
     // before the skeleton setup takes the vertices into joint space.
-    extent = 0.0f;
-    for (int i = 0; i < model.numVertices; i++)
-        for (int c = 0; c < 3; c++) {
-            float a = std::fabs(model.vertices[i].position[c]);
-            if (!(a <= extent)) extent = a;  // a NaN makes the species unusable below
-        }
-    if (!std::isfinite(extent)) return false;
+    extent = ModelExtent(model);
+    if (!std::isfinite(extent)) {
+        ERRORCLOSE("Model has a coordinate that is not a finite number");
+        return false;
+    }
 
     model.InitialSetup();
 

@@ -201,8 +201,10 @@ void CONFIGSHEET::SetDownloadLocks(bool enabled)
     downloads.menuEnabled = enabled && downloads.numDownloads > 0;
     downloads.downloadEnabled = enabled;
     downloads.checkEnabled = enabled;
+    downloads.cancelEnabled = !enabled;
     oDirectory.enabled = enabled;
-    oSave.enabled = enabled;
+    // Save stays usable: the preferences have nothing to do with a transfer, and a
+    // server that never finishes must not lock the user's settings.
 }
 
 std::string CONFIGSHEET::configureSheet_checkdownloads_begin()
@@ -210,6 +212,7 @@ std::string CONFIGSHEET::configureSheet_checkdownloads_begin()
     if (downloads.theDownload || downloads.checking) return "";
     downloads.checking = true;
     downloads.checkEnabled = false;
+    downloads.cancelEnabled = true;
     checkStatusBefore_ = downloads.statusText;
     downloads.statusText = STATUS_CHECKING;
     return DownloadListUrl(contentBase_);
@@ -219,6 +222,7 @@ void CONFIGSHEET::configureSheet_checkdownloads_end(const std::string* text)
 {
     downloads.checking = false;
     downloads.checkEnabled = !downloads.theDownload;
+    downloads.cancelEnabled = downloads.theDownload;
     if (!text) {
         downloads.statusText = STATUS_NO_SERVER;
         return;
@@ -237,6 +241,14 @@ void CONFIGSHEET::FilterOffers()
     std::vector<DOWNLOADDATA> kept;
     for (const DOWNLOADDATA& d : downloads.downloadData)
         if (!(HasCatalogue() && aquarium_->FishFileExists(d.name))) kept.push_back(d);
+    downloads.offersLeftOut = 0;
+    if (kept.size() > DOWNLOAD_OFFERS_SHOWN) {
+        downloads.offersLeftOut = static_cast<uint32_t>(kept.size() - DOWNLOAD_OFFERS_SHOWN);
+        kept.resize(DOWNLOAD_OFFERS_SHOWN);
+        downloads.statusText = "The server offers " + std::to_string(kept.size() + downloads.offersLeftOut) +
+                               " species; the first " + std::to_string(DOWNLOAD_OFFERS_SHOWN) + " are listed, " +
+                               std::to_string(downloads.offersLeftOut) + " left out.";
+    }
     downloads.downloadData = kept;
     downloads.numDownloads = static_cast<uint32_t>(kept.size());
     downloads.menuItems.clear();
@@ -299,6 +311,7 @@ void CONFIGSHEET::downloadDidFinish()
     // the server (which the dialog starts next) refreshes the list itself.
     ReloadCatalogue();
     FilterOffers();
+    downloads.statusText = STATUS_COMPLETE;
 }
 
 void CONFIGSHEET::download_didFailWithError(const std::string& description, const std::string& failingUrl)

@@ -110,7 +110,7 @@ bool XmlShapeOk(const char* d, size_t size, PlistTop top, std::string* why) {
             if (next <= size && memchr(d + i, '[', next - i)) return Fail(why, "XML with a document type subset");
         } else {
             next = Past(d, size, i + 1, ">");
-            if (next > size) break;
+            if (next > size) return Fail(why, "XML property list cut short");
             const bool closing = d[i + 1] == '/';
             size_t nameStart = i + (closing ? 2 : 1), nameEnd = nameStart;
             while (nameEnd < next - 1 && d[nameEnd] != ' ' && d[nameEnd] != '/' && d[nameEnd] != '>' &&

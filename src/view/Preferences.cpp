@@ -40,7 +40,7 @@ ReadResult ReadWholeFile(const std::string& path, std::vector<char>* out, int* e
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         *err = errno;
-        return errno == ENOENT ? ReadResult::Missing : ReadResult::Untouchable;
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Untouchable;
     }
     struct stat st;
     *err = fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;

@@ -112,12 +112,13 @@ TEST(PlistShape, RefusesNestingAndWrongTopsInBothForms) {
     } cases[] = {
         {kGoodStore, PlistTop::Dictionary, true},
         {kGoodStore, PlistTop::Array, false},
-        {"<plist><array><string>a;b</string><array/></array></plist>", PlistTop::Array, true},
+        {"<plist><array><string>a;b</string><integer>1</integer></array></plist>", PlistTop::Array, true},
+        {"<plist><array><string>a;b</string><array/></array></plist>", PlistTop::Array, false},
         {"<plist><array><array><string>a</string></array></array></plist>", PlistTop::Array, false},
         {"<plist><!-- <array><array> --><array><string><![CDATA[<dict>]]></string></array></plist>",
          PlistTop::Array, true},
         {"<!DOCTYPE plist [<!ENTITY a \"b\">]><plist><array/></plist>", PlistTop::Array, false},
-        {"<plist><array><string>cut", PlistTop::Array, false},
+        {"<plist><array><string", PlistTop::Array, false},
         {DeepXml("dict", 3), PlistTop::Dictionary, false},
         {std::string(reinterpret_cast<const char*>(DeepBinary(true, 0).data()), DeepBinary(true, 0).size()),
          PlistTop::Dictionary, false},  // {"x": []}: an array inside
@@ -143,10 +144,8 @@ TEST_F(HostileStore, DeepStoresAreKeptAsideAndReplacedByDefaults) {
         SCOPED_TRACE(binary ? "binary" : "XML");
         std::vector<uint8_t> deep = DeepBinary(true, 110000);
         ASSERT_LT(deep.size(), 1u << 20);
-        if (binary)
-            ASSERT_TRUE(testsupport::WriteFile(Store(), deep));
-        else
-            ASSERT_TRUE(testsupport::WriteFile(Store(), DeepXml("dict", 65000)));
+        ASSERT_TRUE(binary ? testsupport::WriteFile(Store(), deep)
+                           : testsupport::WriteFile(Store(), DeepXml("dict", 65000)));
         const std::vector<uint8_t> before = testsupport::ReadFile(Store());
         LoadSettings(&s, &mmo);
         EXPECT_EQ(s.MAX_FISH, 3);

@@ -53,7 +53,7 @@ struct CONFIGDIALOG {
     GtkWidget* fishView = nullptr;
 
     // Download page.
-    GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr;
+    GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr, *wCancel = nullptr;
     GtkWidget *wProgress = nullptr, *wStatus = nullptr;
     CURLFETCH listFetch;
     CURLFETCH download;
@@ -80,6 +80,7 @@ std::string StoredSnapshot(const CONFIGDIALOG* d);
 // DownloadPage.cpp
 GtkWidget* BuildDownloadPage(CONFIGDIALOG* d);
 void StartCheck(CONFIGDIALOG* d);
+void CancelTransfers(CONFIGDIALOG* d);
 void StartDownload(CONFIGDIALOG* d);
 bool TransfersRunning(const CONFIGDIALOG* d);
 
