@@ -209,7 +209,7 @@ protected:
         EXPECT_EQ(sheet.downloads.downloadEnabled, on);
         EXPECT_EQ(sheet.downloads.checkEnabled, on);
         EXPECT_EQ(sheet.oDirectory.enabled, on);
-        EXPECT_EQ(sheet.oSave.enabled, on);
+        EXPECT_TRUE(sheet.oSave.enabled);  // never locked by a transfer
         if (on) {
             EXPECT_FALSE(sheet.downloads.theDownload);
         }
