@@ -114,11 +114,13 @@ TEST(HostileProgram, FifoPicturesNeitherHangNorLockTheFullScreenWindow) {
         ASSERT_TRUE(p.Start({Reefmere(), "--window", "--fullscreen", "--defaults", "--no-play-sound", "--bg-type", type,
                              "--bg-path", dir / "pics"},
                             env));
-        // The window is up and drawing once it is viewable; then Esc, as a person would.
+        // Once the full-screen window (no name, 640x480 at 0,0) is viewable: Esc, as a
+        // person would press it.
         testsupport::RunResult key = testsupport::Run(
             {"/bin/sh", "-c",
-             "for i in $(seq 300); do xwininfo -name Reefmere 2>/dev/null | grep -q IsViewable && break; sleep 0.1; "
-             "done; sleep 1; xdotool key Escape"},
+             "for i in $(seq 300); do id=$(xwininfo -root -children | awk '/640x480\\+0\\+0/{print $1; exit}'); "
+             "[ -n \"$id\" ] && xwininfo -id $id | grep -q IsViewable && break; sleep 0.1; done; "
+             "sleep 1; xdotool key Escape"},
             {{"DISPLAY", xvfb.display()}}, 60.0);
         EXPECT_EQ(key.exitCode, 0) << key.output;
         // Esc ends it; a kill after the wait (-1) means the keyboard was dead.

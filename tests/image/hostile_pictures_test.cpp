@@ -10,6 +10,7 @@
 
 #include "image/Pics.h"
 #include "image/TGALoader.h"
+#include "image/TextureSizing.h"
 #include "math/RegularFile.h"
 #include "test_support.h"
 
@@ -77,6 +78,7 @@ TEST(HostilePictures, PictureSizeLimitAndShortFolderPaths) {
     EXPECT_FALSE(PicturePixelsAccepted(16384, 16384));
     EXPECT_FALSE(PicturePixelsAccepted(65535, 1 << 20));
     EXPECT_FALSE(PicturePixelsAccepted(0, 10));
+    EXPECT_EQ(PictureTextureSide(7680, 2, 16384), 4096);  // an 8K picture: a 4K texture at most
 
     // "--bg-path p" means the folder p: the picture inside it, never "p" + its name.
     TempDir dir;
