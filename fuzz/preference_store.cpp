@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "view/Preferences.h"
-#include "view/Settings.h"
+#include "settings/Preferences.h"
+#include "settings/Settings.h"
 
 namespace {
 

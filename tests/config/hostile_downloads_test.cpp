@@ -11,8 +11,8 @@
 #include "data/LumpFormat.h"
 #include "fish/Aquarium.h"
 #include "platform/curl_fetch.h"
-#include "view/ConfigSheet.h"
-#include "view/Downloads.h"
+#include "config/ConfigSheet.h"
+#include "config/Downloads.h"
 
 using namespace configtest;
 

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "test_support.h"
-#include "view/Downloads.h"
-#include "view/PlistShape.h"
-#include "view/Preferences.h"
-#include "view/Settings.h"
+#include "config/Downloads.h"
+#include "settings/PlistShape.h"
+#include "settings/Preferences.h"
+#include "settings/Settings.h"
 
 using testsupport::TempDir;
 

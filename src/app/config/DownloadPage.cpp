@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "ArchiveTools.h"
-#include "view/Downloads.h"
+#include "config/Downloads.h"
 
 namespace {
 

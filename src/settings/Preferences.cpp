@@ -1,5 +1,5 @@
 // The property-list store (libplist) and LoadSettings / SaveSettings over the key table.
-#include "view/Preferences.h"
+#include "settings/Preferences.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,9 +16,9 @@
 #include <ctime>
 #include <vector>
 
-#include "view/Paths.h"
-#include "view/PlistShape.h"
-#include "view/Settings.h"
+#include "settings/Paths.h"
+#include "settings/PlistShape.h"
+#include "settings/Settings.h"
 
 namespace {
 

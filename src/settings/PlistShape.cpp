@@ -1,6 +1,6 @@
 // Binary property lists: trailer, offset table and the top object's references, each
 // checked against the file. XML: a linear scan of the tags with a depth count.
-#include "view/PlistShape.h"
+#include "settings/PlistShape.h"
 
 #include <cstdint>
 #include <cstring>
