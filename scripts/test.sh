@@ -28,7 +28,7 @@ for f in build-fuzz/bin/fuzz_* ; do
   work=$(mktemp -d)
   [ -d "fuzz/corpus/$name" ] && cp fuzz/corpus/"$name"/* "$work"/ 2>/dev/null || true
   case "$name" in lump_archive|fish_species) cp build/share/reefmere/*.fish "$work"/ ;; esac
-  ( cd "$work" && ASAN_OPTIONS=detect_leaks=1 "$OLDPWD/$f" -max_total_time="$FUZZ_SECONDS" -max_len=65536 \
+  ( cd "$work" && ASAN_OPTIONS=detect_leaks=0 "$OLDPWD/$f" -max_total_time="$FUZZ_SECONDS" -max_len=65536 \
       -close_fd_mask=2 -print_final_stats=1 . >log 2>&1 ) || { tail -50 "$work/log"; exit 1; }
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log")
   echo "fuzz_$name: $runs executions in $FUZZ_SECONDS s"
