@@ -60,7 +60,8 @@ struct DOWNLOADPAGE {
 // Parses the list: the top level must be an array; each string element holds
 // "name;url[;...]". Elements that are not strings, have fewer than two fields, or have an
 // empty name or address are skipped; over-long fields are cut to the record's size.
-// False (one line on stderr) when the text is not a property list with an array on top.
+// False (one line on stderr) when the text is not a property list with an array of
+// scalars on top: a list holding arrays or dictionaries is refused whole, before libplist.
 bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA>* out);
 
 // The content server's base address: option (when non-empty), else $REEFMERE_CONTENT_URL,

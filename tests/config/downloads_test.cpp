@@ -44,7 +44,6 @@ TEST(DownloadList, ParsesAndSkipsMalformedEntries)
         "<string>;http://x/nameless.fish</string>\n"
         "<string>Beta;</string>\n"
         "<string>Gamma;http://x/c.fish;more;fields</string>\n"
-        "<dict><key>a</key><string>b</string></dict>\n"
         "<string>" + longName + ";http://x/long.fish</string>\n"
         "<string>TooLong;" + longUrl + "</string>\n");
     std::vector<DOWNLOADDATA> out;
