@@ -217,8 +217,9 @@ TEST_F(HostileStore, VersionResetKeepsTheOldStoreOnceAndLinksStay) {
     EXPECT_NE(testsupport::ReadText(real).find("<string>1.7</string>"), std::string::npos);
     EXPECT_FALSE(testsupport::FileExists(stale));
     ASSERT_EQ(CountWithPrefix(dir / "dotfiles", "kp.plist.old-"), 1);
-    for (const std::string& e : Entries(dir / "dotfiles"))
+    for (const std::string& e : Entries(dir / "dotfiles")) {
         if (e.rfind("kp.plist.old-", 0) == 0) EXPECT_EQ(testsupport::ReadText(dir / "dotfiles/" + e), old);
+    }
 
     // A damaged store whose copy already exists gains no second copy.
     ASSERT_TRUE(testsupport::WriteFile(real, "garbage"));
