@@ -39,7 +39,7 @@ std::string BrokenModel(const std::string& good)
 
 TEST(HostileDownloads, ABrokenSpeciesNeverReplacesAWorkingOne)
 {
-    XdgHome home;
+    testsupport::PrivateHome home;
     TestServer server;
     ASSERT_TRUE(server.ok());
     const std::vector<std::string> all = BundledArchives();
@@ -60,7 +60,7 @@ TEST(HostileDownloads, ABrokenSpeciesNeverReplacesAWorkingOne)
     EXPECT_FALSE(Fetch(&f));
     EXPECT_NE(f.Error().find("not a valid fish archive"), std::string::npos) << f.Error();
     EXPECT_EQ(testsupport::ReadFile(installed), before);
-    EXPECT_EQ(FolderEntries(home.FishDir()), std::vector<std::string>{"tang.fish"});
+    EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{"tang.fish"});
 
     // A sound archive of the same file name is kept beside it, not over it.
     const std::vector<uint8_t> other = testsupport::ReadFile(Bundled(all[1]));
@@ -74,7 +74,7 @@ TEST(HostileDownloads, ABrokenSpeciesNeverReplacesAWorkingOne)
 
 TEST(HostileDownloads, AStalledTransferEndsAtItsTimeLimit)
 {
-    XdgHome home;
+    testsupport::PrivateHome home;
     TestServer server;
     ASSERT_TRUE(server.ok());
     // Announces 1000 bytes, sends 10, then keeps the connection open.
@@ -84,12 +84,12 @@ TEST(HostileDownloads, AStalledTransferEndsAtItsTimeLimit)
     ASSERT_TRUE(f.StartDownload(server.Base() + "/slow.fish", home.FishDir() + "/slow.fish"));
     EXPECT_FALSE(Fetch(&f));
     EXPECT_NE(f.Error().find("took too long"), std::string::npos) << f.Error();
-    EXPECT_EQ(FolderEntries(home.FishDir()), std::vector<std::string>{});
+    EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{});
 }
 
 TEST(HostileDownloads, ThousandsOfOffersAreCappedAndSaveStaysEnabled)
 {
-    XdgHome home;
+    testsupport::PrivateHome home;
     SETTINGS s;
     bool mmo = false;
     DefaultSettings(&s, &mmo);
