@@ -42,7 +42,7 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
     }
     ApplyProcessSettingOverrides(&mySettings, &MainMonitorOnly);
     ApplySettingOverrides(options.overrides, &mySettings, &MainMonitorOnly);
-    if (mySettings.MAX_FISH > 3) mySettings.MAX_FISH = 3;
+    LimitSettings(&mySettings, nullptr);  // overrides are checked when parsed; this is the backstop
 
     int w = 0, hgt = 0;
     if (host.viewSize) host.viewSize(host.user, &w, &hgt);

@@ -63,18 +63,11 @@ TEST(SettingOverrides, ParseAndApplyOnTopOfTheRecord) {
     EXPECT_EQ(s.WATERSHIFT, 5);
     EXPECT_TRUE(s.GRADUALFILL);  // untouched keys keep what was loaded
 
-    // Over the tank's limit: clamped as loading clamps.
-    ov.clear();
-    rest.clear();
-    ASSERT_EQ(ParseAll({"--max-fish", "10"}, &ov, &rest), 1);
-    ApplySettingOverrides(ov, &s, &mmo);
-    EXPECT_EQ(s.MAX_FISH, 3);
-
     // The process-wide list is what views apply after loading.
     SetProcessSettingOverrides({ov});
     s.MAX_FISH = 1;
     ApplyProcessSettingOverrides(&s, &mmo);
-    EXPECT_EQ(s.MAX_FISH, 3);
+    EXPECT_EQ(s.MAX_FISH, 2);
     SetProcessSettingOverrides({});
     FreeFishSelection(&s);
 }

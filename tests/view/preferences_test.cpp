@@ -133,13 +133,13 @@ TEST_F(PrefsTest, CurrentVersionLoadsStoredValuesAndClampsFishCount) {
     EXPECT_EQ(s.MAX_FISH, 3);
     EXPECT_EQ(s.WATERSHIFT, 5);
     EXPECT_TRUE(s.LOWCPU);
-    EXPECT_EQ(s.VOLUME, static_cast<int16_t>(70000 & 0xFFFF));  // kept in 16 bits
+    EXPECT_EQ(s.VOLUME, 100);  // 70000 kept in 16 bits is 4464, then limited
     EXPECT_EQ(s.BGTYPE, 2);
     EXPECT_TRUE(mmo);
-    EXPECT_EQ(s.LFISHSIZE, -20);  // negative integers survive
-    // Keys that are absent read as NO, 0 or "".
+    EXPECT_EQ(s.LFISHSIZE, 50);  // negative integers survive reading, then are limited
+    // Keys that are absent read as NO, 0 or "" (an integer then limited to its range).
     EXPECT_FALSE(s.WANTCAUSTIC);
-    EXPECT_EQ(s.WWATERLEVEL, 0);
+    EXPECT_EQ(s.WWATERLEVEL, 20);
     EXPECT_STREQ(s.BGPath, "");
 
     // An overlong path is cut to the field.
