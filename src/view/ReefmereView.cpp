@@ -34,6 +34,9 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
 
     if (options.useStore) {
         LoadSettings(&mySettings, &MainMonitorOnly);
+        // So the hack does what XScreenSaver's dialog shows: it passes only what differs
+        // from the defaults it shows.
+        if (options.optionsOnly) DefaultSettings(&mySettings, &MainMonitorOnly);
     } else {
         DefaultSettings(&mySettings, &MainMonitorOnly);
         CopyToField(mySettings.FishPath, sizeof mySettings.FishPath, ResourceFolder().c_str());

@@ -160,15 +160,15 @@ TEST_F(SheetTest, MenusAndWaterResolution)
     EXPECT_EQ(WaterResShift(1), 5);
     EXPECT_EQ(WaterResShift(-1), 6);
 
-    // A value the menu has no item for shows no item and survives Save.
+    // A value the menu has no item for shows no item; Save stores it limited to the range.
     s.BGTYPE = 7;
     s.BGRES = -3;
     sheet.configureSheet();
     EXPECT_EQ(sheet.oBGType.item, -1);
     EXPECT_EQ(sheet.oBGRes.item, -1);
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(s.BGTYPE, 7);
-    EXPECT_EQ(home.Stored<int64_t>("BGRes"), -3);
+    EXPECT_EQ(s.BGTYPE, 2);
+    EXPECT_EQ(home.Stored<int64_t>("BGRes"), 0);
 
     sheet.configureSheet_defaults();
     EXPECT_EQ(sheet.oWaterRes.item, 0);
@@ -253,7 +253,7 @@ TEST_F(SheetTest, EnablingRules)
 
 TEST_F(SheetTest, DefaultsThenCancelChangeNothing)
 {
-    s.LFISHSIZE = 170;
+    s.LFISHSIZE = 140;
     s.WATERSHIFT = 5;
     s.PLAYSOUND = false;
     s.BGTYPE = 2;
@@ -274,7 +274,7 @@ TEST_F(SheetTest, DefaultsThenCancelChangeNothing)
 
     EXPECT_EQ(testsupport::ReadFile(home.StorePath()), before);
     EXPECT_TRUE(mmo);
-    EXPECT_EQ(s.LFISHSIZE, 170);
+    EXPECT_EQ(s.LFISHSIZE, 140);
     EXPECT_EQ(s.WATERSHIFT, 5);
     EXPECT_FALSE(s.PLAYSOUND);
     EXPECT_EQ(s.BGTYPE, 2);
@@ -282,7 +282,7 @@ TEST_F(SheetTest, DefaultsThenCancelChangeNothing)
     EXPECT_FALSE(aquarium.fishInfo[1].selected);  // the catalogue keeps the saved choice
     // Shown again, the sheet holds the saved values, not the defaults.
     sheet.configureSheet();
-    EXPECT_EQ(sheet.oFishSize.value, 170);
+    EXPECT_EQ(sheet.oFishSize.value, 140);
     EXPECT_FALSE(sheet.rowSelected[1]);
 }
 
