@@ -12,21 +12,6 @@
 using namespace testsupport;
 using namespace hacktest;
 
-namespace {
-
-// The command prefix that drops root (empty when not root).
-std::vector<std::string> Unprivileged() {
-    if (geteuid() != 0) return {};
-    return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-}
-
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-}  // namespace
-
 TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     ASSERT_TRUE(geteuid() != 0 || getpwnam("nobody"));
     XServer xs(1280, 480);
@@ -35,39 +20,13 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     // The user's desktop: orange, so the daemon's copy of it is recognisable.
     PaintRoot(xs.dpy, 0xff8c00);
 
-    // A copy of the program and its resources that the unprivileged user can read.
     TempDir dir;
-    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-    ASSERT_EQ(testsupport::Run({"mkdir", "-p", dir / "inst/bin", dir / "inst/share", dir / "home"}).exitCode, 0);
-    ASSERT_EQ(testsupport::Run({"cp", Reefmere(), dir / "inst/bin/reefmere"}).exitCode, 0);
-    ASSERT_EQ(testsupport::Run({"cp", "-r", ShareDir(), dir / "inst/share/reefmere"}).exitCode, 0);
-    ASSERT_EQ(testsupport::Run({"chmod", "-R", "a+rX", dir / "inst"}).exitCode, 0);
-    ASSERT_EQ(chmod((dir / "home").c_str(), 0777), 0);
-    ASSERT_TRUE(WriteFile(dir / "home/.xscreensaver",
-                          "mode:\t\tone\nselected:\t0\nlock:\t\tFalse\nfade:\t\tFalse\nunfade:\t\tFalse\n"
-                          "splash:\t\tFalse\ntimeout:\t0:30:00\ncycle:\t\t0:30:00\ngrabDesktopImages:\tTrue\n"
-                          "programs:\tGL: " + dir.path() + "/inst/bin/reefmere -root --defaults\t\\n\n"));
-    ASSERT_EQ(chmod((dir / "home/.xscreensaver").c_str(), 0666), 0);
-
-    std::map<std::string, std::string> env = {{"HOME", dir / "home"},
-                                              {"DISPLAY", xs.display()},
-                                              {"XDG_CONFIG_HOME", dir / "home/.config"},
-                                              {"XDG_DATA_HOME", dir / "home/.local/share"},
-                                              {"XDG_RUNTIME_DIR", ""},
-                                              {"SDL_AUDIODRIVER", "dummy"},
-                                              {"REEFMERE_SHARE_DIR", ""},
-                                              {"XSCREENSAVER_WINDOW", ""}};
-    if (kChildAsanOptions[0]) env["ASAN_OPTIONS"] = kChildAsanOptions;
+    std::map<std::string, std::string> env =
+        DaemonHome(dir, xs.display(), dir.path() + "/inst/bin/reefmere -root --defaults");
+    ASSERT_FALSE(env.empty());
     Process daemon;
-    ASSERT_TRUE(daemon.Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env));
-    // The daemon answers commands once it is up; -activate until it says it blanks.
-    bool activated = false;
-    for (int i = 0; i < 50 && !activated; ++i) {
-        RunResult r = testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-activate"}), env, 10);
-        activated = r.exitCode == 0;
-        if (!activated) std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    ASSERT_TRUE(activated) << daemon.Output();
+    std::string why;
+    ASSERT_TRUE(StartDaemonAndActivate(&daemon, env, &why)) << why;
 
     // Both monitors: the tank drawn over the orange desktop copy.
     for (int half = 0; half < 2; ++half) {
@@ -83,6 +42,5 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     for (size_t at = log.find(forked); at != std::string::npos; at = log.find(forked, at + 1)) forks++;
     EXPECT_GE(forks, 2u) << log;
     EXPECT_EQ(log.find("not launching hacks"), std::string::npos) << log;
-    testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-exit"}), env, 10);
-    daemon.Stop(SIGTERM, 5.0);
+    StopDaemon(&daemon, env);
 }
