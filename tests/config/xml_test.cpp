@@ -10,9 +10,9 @@
 #include <string>
 
 #include "test_support.h"
-#include "view/ConfigSheet.h"
-#include "view/SettingOverrides.h"
-#include "view/Settings.h"
+#include "config/ConfigSheet.h"
+#include "settings/SettingOverrides.h"
+#include "settings/Settings.h"
 
 namespace {
 

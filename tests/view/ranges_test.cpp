@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "test_support.h"
-#include "view/SettingOverrides.h"
-#include "view/Settings.h"
+#include "settings/SettingOverrides.h"
+#include "settings/Settings.h"
 
 namespace {
 
