@@ -7,8 +7,6 @@
 
 namespace {
 
-std::vector<SettingOverride> gProcessOverrides;
-
 // "BGType" -> "bg-type", "LowCPU" -> "low-cpu", "SMSReverse" -> "sms-reverse".
 std::string Kebab(const char* key) {
     std::string out;
@@ -100,12 +98,6 @@ int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverr
 void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTINGS* s, bool* mainMonitorOnly) {
     for (const SettingOverride& o : overrides)
         if (o.key && o.key->set) o.key->set(s, mainMonitorOnly, o.value);
-}
-
-void SetProcessSettingOverrides(const std::vector<SettingOverride>& overrides) { gProcessOverrides = overrides; }
-
-void ApplyProcessSettingOverrides(SETTINGS* s, bool* mainMonitorOnly) {
-    ApplySettingOverrides(gProcessOverrides, s, mainMonitorOnly);
 }
 
 std::string SettingOverridesHelp() {

@@ -43,7 +43,6 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
         CopyToField(mySettings.FishPath2, sizeof mySettings.FishPath2, UserFishFolder().c_str());
         SetFishSelection(&mySettings, "");
     }
-    ApplyProcessSettingOverrides(&mySettings, &MainMonitorOnly);
     ApplySettingOverrides(options.overrides, &mySettings, &MainMonitorOnly);
     LimitSettings(&mySettings, nullptr);  // overrides are checked when parsed; this is the backstop
 

@@ -20,7 +20,7 @@ struct VIEWOPTIONS {
     // XScreenSaver's dialog drives this run (--xscreensaver-options): every preference the
     // options leave out takes its default; the store supplies only the species selection.
     bool optionsOnly = false;
-    std::vector<SettingOverride> overrides;  // after the process-wide ones; never saved
+    std::vector<SettingOverride> overrides;  // applied after loading; never saved
     bool fixedSeed = false;                  // seed rand with `seed` instead of the time
     unsigned seed = 0;
 };

@@ -63,12 +63,6 @@ TEST(SettingOverrides, ParseAndApplyOnTopOfTheRecord) {
     EXPECT_EQ(s.WATERSHIFT, 5);
     EXPECT_TRUE(s.GRADUALFILL);  // untouched keys keep what was loaded
 
-    // The process-wide list is what views apply after loading.
-    SetProcessSettingOverrides({ov});
-    s.MAX_FISH = 1;
-    ApplyProcessSettingOverrides(&s, &mmo);
-    EXPECT_EQ(s.MAX_FISH, 2);
-    SetProcessSettingOverrides({});
     FreeFishSelection(&s);
 }
 
