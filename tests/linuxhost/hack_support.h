@@ -167,7 +167,6 @@ inline std::map<std::string, std::string> DaemonHome(const testsupport::TempDir&
                                               {"SDL_AUDIODRIVER", "dummy"},
                                               {"REEFMERE_SHARE_DIR", ""},
                                               {"XSCREENSAVER_WINDOW", ""}};
-    if (kChildAsanOptions[0]) env["ASAN_OPTIONS"] = kChildAsanOptions;
     return env;
 }
 

@@ -12,6 +12,7 @@
 using namespace testsupport;
 using namespace hacktest;
 
+
 TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     ASSERT_TRUE(geteuid() != 0 || getpwnam("nobody"));
     XServer xs(1280, 480);
@@ -20,12 +21,6 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     // The user's desktop: orange, so the daemon's copy of it is recognisable.
     PaintRoot(xs.dpy, 0xff8c00);
 
-<<<<<<< HEAD
-    TempDir dir;
-    std::map<std::string, std::string> env =
-        DaemonHome(dir, xs.display(), dir.path() + "/inst/bin/reefmere -root --defaults");
-    ASSERT_FALSE(env.empty());
-=======
     // A home and a copy of the program and its resources the unprivileged user can use.
     PrivateHome home;
     ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
@@ -41,10 +36,16 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     std::map<std::string, std::string> env = home.Env(xs.display());
     env["XDG_RUNTIME_DIR"] = "";
     env["REEFMERE_SHARE_DIR"] = "";
->>>>>>> main
     Process daemon;
-    std::string why;
-    ASSERT_TRUE(StartDaemonAndActivate(&daemon, env, &why)) << why;
+    ASSERT_TRUE(daemon.Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env));
+    // The daemon answers commands once it is up; -activate until it says it blanks.
+    bool activated = false;
+    for (int i = 0; i < 50 && !activated; ++i) {
+        RunResult r = testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-activate"}), env, 10);
+        activated = r.exitCode == 0;
+        if (!activated) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ASSERT_TRUE(activated) << daemon.Output();
 
     // Both monitors: the tank drawn over the orange desktop copy.
     for (int half = 0; half < 2; ++half) {
@@ -60,5 +61,6 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     for (size_t at = log.find(forked); at != std::string::npos; at = log.find(forked, at + 1)) forks++;
     EXPECT_GE(forks, 2u) << log;
     EXPECT_EQ(log.find("not launching hacks"), std::string::npos) << log;
-    StopDaemon(&daemon, env);
+    testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-exit"}), env, 10);
+    daemon.Stop(SIGTERM, 5.0);
 }
