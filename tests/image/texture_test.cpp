@@ -148,17 +148,3 @@ TEST_F(TextureTest, ResourceArchiveFillsSlotsByLumpNumber) {
     EXPECT_NE(testing::internal::GetCapturedStderr().find("not a readable resource archive"), std::string::npos);
     EXPECT_EQ(textures, nullptr);
 }
-
-TEST(TextureRecord, DestroyWithoutUploadFreesPixelsOnly) {
-    // No GL context here: only name 0 may be "deleted".
-    Texture t;
-    t.imageData = static_cast<uint8_t*>(malloc(12));
-    t.Destroy();
-    EXPECT_EQ(t.imageData, nullptr);
-    EXPECT_EQ(t.texID, 0u);
-    Texture moved;
-    moved.imageData = static_cast<uint8_t*>(malloc(4));
-    Texture into(std::move(moved));
-    EXPECT_EQ(moved.imageData, nullptr);
-    EXPECT_NE(into.imageData, nullptr);
-}

@@ -61,7 +61,7 @@ TEST(ModelInstance, AddVertToBufferSharesOnlyEqualRecords) {
 
 TEST(ModelInstance, SetupBuildsTemplateGroupsIndicesAndMaterials) {
     // A quad (4 distinct corners) drawn by two groups of 2 and 3 triangles, the second
-    // group with a corner that differs only by joint.
+    // group with a corner that differs from corner 3 only by its joint (at the origin).
     reefpack::Ms3dModelDesc d;
     d.animationFPS = 10;
     reefpack::Ms3dMaterialDesc mat;
@@ -71,7 +71,7 @@ TEST(ModelInstance, SetupBuildsTemplateGroupsIndicesAndMaterials) {
     d.materials = {mat, mat};
     d.AddGroup("a", 1);
     d.AddGroup("b", -1);
-    for (int i = 0; i < 4; i++) d.AddVertex(static_cast<float>(i & 1), static_cast<float>(i >> 1), 0, i == 3 ? 0 : -1);
+    for (int i = 0; i < 4; i++) d.AddVertex(static_cast<float>(i & 1), static_cast<float>(i >> 1), 0, i == 3 ? 1 : -1);
     d.AddVertex(1, 1, 0, -1);  // 4: vertex 3 without its joint
     for (auto t : {std::array<int, 4>{0, 1, 2, 0}, {1, 3, 2, 0}, {0, 1, 2, 1}, {1, 3, 2, 1}, {2, 1, 4, 1}}) {
         int i = d.AddTriangle(t[0], t[1], t[2], t[3]);
@@ -80,6 +80,7 @@ TEST(ModelInstance, SetupBuildsTemplateGroupsIndicesAndMaterials) {
     int j = d.AddJoint("j", "", 0, 0, 0, 1, 2, 3);
     d.joints[j].rotKeys = {Key(0.5f, 0.3f, 0.2f, 0.1f)};
     d.joints[j].transKeys = {Key(0, 0, 0, 0), Key(0.5f, 1.5f, 0, 0)};
+    d.AddJoint("origin", "");
     Species s;
     ASSERT_TRUE(s.Build(d, 2.0f));
     const ONEMODEL& m = s.proto;
@@ -97,7 +98,7 @@ TEST(ModelInstance, SetupBuildsTemplateGroupsIndicesAndMaterials) {
     // The template: bind translation and key values scaled with the model, key times in
     // milliseconds, key quaternions computed once.
     const ANIMJOINT& tj = s.tmpl.joints[0];
-    EXPECT_TRUE(s.tmpl.numJoints == 1 && tj.parent == -1);
+    EXPECT_TRUE(s.tmpl.numJoints == 2 && tj.parent == -1);
     EXPECT_TRUE(tj.bindMatrix.m[12] == 2 && tj.bindMatrix.m[13] == 4 && tj.bindMatrix.m[14] == 6);
     EXPECT_TRUE(tj.transKeys[1].time == 500.0f && tj.transKeys[1].value[0] == 3.0f && tj.rotKeys[0].value[0] == 0.3f);
     EXPECT_TRUE(tj.rotQuats[0].IsEqualTo(RotationToQuat(VECTOR3D{0.3f * 57.29578f, 0.2f * 57.29578f, 0.1f * 57.29578f})));

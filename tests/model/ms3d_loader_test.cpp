@@ -26,32 +26,21 @@ bool Empty(const MS3D& m) {
            !m.groups && m.numMaterials == 0 && !m.materials && m.numJoints == 0 && !m.joints && !m.skeleton;
 }
 
-// Everything the loader fills in, as text.
+// What the loader fills in, as text.
 std::string Dump(const MS3D& m) {
     std::ostringstream o;
-    for (unsigned i = 0; i < m.numVertices; i++) {
-        const MS3DVERTEX& v = m.vertices[i];
-        o << "v" << int(v.flags) << int(v.boneId) << int(v.refCount) << v.position[0] << v.position[1] << v.position[2];
-    }
-    for (unsigned i = 0; i < m.numTriangles; i++) {
-        const MS3DTRIANGLE& t = m.triangles[i];
-        o << "t" << t.flags << int(t.smoothingGroup) << int(t.groupIndex);
+    for (unsigned i = 0; i < m.numVertices; i++)
+        o << int(m.vertices[i].boneId) << m.vertices[i].position[0] << m.vertices[i].position[2] << ";";
+    for (unsigned i = 0; i < m.numTriangles; i++)
         for (int k = 0; k < 3; k++)
-            o << t.vertexIndices[k] << t.s[k] << t.t[k] << t.vertexNormals[k][0] << t.vertexNormals[k][1] << t.vertexNormals[k][2];
-    }
-    for (unsigned i = 0; i < m.numGroups; i++) {
-        o << "g" << m.groups[i].name << int(m.groups[i].materialIndex);
-        for (unsigned k = 0; k < m.groups[i].numTriangles; k++) o << "," << m.groups[i].triangleIndices[k];
-    }
-    for (unsigned i = 0; i < m.numMaterials; i++)
-        o << "m" << m.materials[i].name << m.materials[i].texture << int(m.materials[i].mode) << m.materials[i].transparency;
-    o << "a" << m.totalFrames << m.animationFPS << m.totalTime;
-    for (int i = 0; i < m.numJoints; i++) {
-        const MS3DJOINT& j = m.joints[i];
-        o << "j" << j.name << "/" << j.parentName << j.rotation[2] << j.position[2];
-        for (int k = 0; k < j.numRotKeys; k++) o << "r" << j.rotKeys[k].time << j.rotKeys[k].value[1];
-        for (int k = 0; k < j.numTransKeys; k++) o << "p" << j.transKeys[k].time << j.transKeys[k].value[0];
-    }
+            o << m.triangles[i].vertexIndices[k] << m.triangles[i].s[k] << m.triangles[i].vertexNormals[k][2] << ";";
+    for (unsigned i = 0; i < m.numGroups; i++)
+        o << m.groups[i].name << int(m.groups[i].materialIndex) << m.groups[i].numTriangles << ";";
+    for (unsigned i = 0; i < m.numMaterials; i++) o << m.materials[i].texture << m.materials[i].transparency << ";";
+    o << m.totalFrames << m.animationFPS << ";";
+    for (int i = 0; i < m.numJoints; i++)
+        for (int k = 0; k < m.joints[i].numRotKeys; k++)
+            o << m.joints[i].name << m.joints[i].parentName << m.joints[i].rotKeys[k].value[1] << m.joints[i].transKeys[k].value[0];
     return o.str();
 }
 
@@ -215,4 +204,19 @@ TEST(Ms3dLoader, BadHeadersCountsAndIndicesAreRefused) {
     d.groups[1].triangleIndices.assign(25535, 2);
     MS3D m;
     EXPECT_TRUE(LoadBytes(Bytes(d), &m));
+}
+
+TEST(Ms3dWriter, CutsLongNamesAndRefusesWhatTheFormatCannotHold) {
+    auto d = TwoJointModel();
+    d.joints[0].name = std::string(40, 'j');
+    d.materials[0].texture = std::string(200, 't');
+    MS3D m;
+    ASSERT_TRUE(LoadBytes(Bytes(d), &m));
+    EXPECT_EQ(std::string(m.joints[0].name), std::string(31, 'j'));
+    EXPECT_EQ(std::string(m.materials[0].texture), std::string(127, 't'));
+    std::vector<std::uint8_t> out;
+    std::string error;
+    d.vertices.resize(65536);
+    EXPECT_FALSE(reefpack::WriteMs3d(d, &out, &error));
+    EXPECT_NE(error.find("vertices"), std::string::npos);
 }
