@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Fish.h"
 #include "image/Texture.h"
 #include "model/AnimTemplate.h"

@@ -9,7 +9,7 @@
 #include "LumpWriter.h"
 #include "Ms3dWriter.h"
 #include "TgaWriter.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "test_support.h"
 
 using namespace testsupport;

@@ -11,7 +11,7 @@
 #include <map>
 
 #include "Species.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Fish.h"
 #include "test_support.h"
 
