@@ -152,6 +152,8 @@ TEST(Ms3dAnimation, KeysOfOneKindAndEqualKeyTimes) {
     for (int step = 0; step < 20; step++) {
         same.Animate(0.05);
         ASSERT_TRUE(std::isfinite(same.skeleton[0].currentTranslation.x) && std::isfinite(same.skeleton[0].currentQuat.w));
-        if (same.currentTime == 500.0f) EXPECT_EQ(same.skeleton[0].currentTranslation.x, 1.0f);
+        if (same.currentTime == 500.0f) {
+            EXPECT_EQ(same.skeleton[0].currentTranslation.x, 1.0f);
+        }
     }
 }
