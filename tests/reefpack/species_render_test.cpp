@@ -121,8 +121,9 @@ TEST(SpeciesRender, EngineDrawsEverySpeciesItsOwnShapeAndSwims) {
 
     const std::map<std::string, std::pair<float, float>> shapes = {
         {"barracuda", {3.0f, 99}}, {"tetra", {2.0f, 99}}, {"discus", {0, 1.6f}}, {"angelfish", {0, 1.0f}}};
-    for (int c = 0; c < cols; ++c)
-        if (shapes.count(all[c].key))
-            EXPECT_TRUE(aspect[c] > shapes.at(all[c].key).first && aspect[c] < shapes.at(all[c].key).second)
-                << all[c].key << " is " << aspect[c] << " times as long as it is tall";
+    for (int c = 0; c < cols; ++c) {
+        const auto range = shapes.count(all[c].key) ? shapes.at(all[c].key) : std::make_pair(0.0f, 99.0f);
+        EXPECT_TRUE(aspect[c] > range.first && aspect[c] < range.second)
+            << all[c].key << " is " << aspect[c] << " times as long as it is tall";
+    }
 }
