@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite twice: once plain, once under
 # AddressSanitizer + UndefinedBehaviorSanitizer (any report fails the run). Then a short
-# benchmark smoke run.
+# benchmark smoke run. Both builds treat warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 JOBS=${JOBS:-$(nproc)}
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREEFMERE_WERROR=ON >/dev/null
 cmake --build build -j "$JOBS"
 ctest --test-dir build --output-on-failure -j "$JOBS"
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DREEFMERE_SANITIZE=ON -DREEFMERE_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DREEFMERE_SANITIZE=ON -DREEFMERE_BENCH=OFF -DREEFMERE_WERROR=ON >/dev/null
 cmake --build build-asan -j "$JOBS"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
