@@ -76,6 +76,8 @@ public:
 private:
     bool MakeCurrent();
     int Detail() const;
+    // Deletes the scene (and forgets the background name it owned); safe without one.
+    void DropScene();
 
     REEFHOST host;
     VIEWOPTIONS options;
