@@ -33,6 +33,14 @@ inline void SetTankFrustum(float aspect = 4.0f / 3.0f)
     ExtractFrustumFromMatrices(p, m);
 }
 
+// The same view as a value, for the movement calls.
+inline FRUSTUM TankFrustum(float aspect = 4.0f / 3.0f)
+{
+    float p[16], m[16];
+    TankMatrices(aspect, p, m);
+    return FRUSTUM::FromMatrices(p, m);
+}
+
 // Loads the same view into the current GL context.
 inline void LoadTankView(int width, int height)
 {

@@ -138,7 +138,7 @@ TEST_F(Tank, RandomSizesAndNoFish)
     AQUARIUM empty;
     ASSERT_TRUE(empty.Setup(&settings));
     EXPECT_EQ(empty.numFish, 0);
-    empty.Move(1.0f, 0.1f);
+    empty.Move(1.0f, 0.1f, fishtest::TankFrustum());
     empty.Draw(false);
 }
 
@@ -150,7 +150,7 @@ TEST_F(Tank, FishEnterOneByOne)
     ASSERT_TRUE(tank.Setup(&settings));
     int frames = 0;
     while (Active(tank) < 3 && frames < 1000) {
-        tank.Move(1.0f, 1.0f / 60.0f);
+        tank.Move(1.0f, 1.0f / 60.0f, fishtest::TankFrustum());
         frames++;
     }
     EXPECT_EQ(Active(tank), 3);
@@ -192,7 +192,7 @@ TEST_F(Tank, SchoolLeavesForTargetsOutOfView)
     tank.fish[1].position = VECTOR3D{0, -10, 0};
     for (int i : {0, 2}) tank.fish[i].position = VECTOR3D{0, 0, (float)i};
     tank.leaveTimer = 0.001f;
-    tank.Move(1.0f, 0.01f);
+    tank.Move(1.0f, 0.01f, fishtest::TankFrustum());
     EXPECT_GE(tank.leaveTimer, 60.0f);
     EXPECT_LT(tank.leaveTimer, 1260.0f);
     for (int i = 0; i < 3; i++) {
@@ -216,7 +216,7 @@ TEST_F(Tank, StayOnScreenKeepsTheSchool)
     AQUARIUM tank;
     ASSERT_TRUE(tank.Setup(&settings));
     tank.leaveTimer = 0.001f;
-    for (int i = 0; i < 100; i++) tank.Move(1.0f, 0.1f);
+    for (int i = 0; i < 100; i++) tank.Move(1.0f, 0.1f, fishtest::TankFrustum());
     EXPECT_EQ(tank.leaveTimer, 0.001f);
     for (int i = 0; i < tank.numFish; i++) EXPECT_FALSE(tank.fish[i].leaving);
 }
@@ -230,7 +230,7 @@ TEST_F(Tank, EntryTargetsAndEmptyTankHeights)
         AQUARIUM tank;
         ASSERT_TRUE(tank.Setup(&settings));
         int frames = 0;
-        while (tank.fish[0].action == FISH_WAITING && frames++ < 1000) tank.Move(0.0f, 1e-4f);
+        while (tank.fish[0].action == FISH_WAITING && frames++ < 1000) tank.Move(0.0f, 1e-4f, fishtest::TankFrustum());
         const ONEFISH& f = tank.fish[0];
         ASSERT_EQ(f.action, FISH_CRUISING);
         EXPECT_EQ(f.position.y, -40.0f);

@@ -193,7 +193,7 @@ TEST_F(Behaviour, CeilingHoldsTheFishUnderTheWaterLine)
     for (float level : {0.0f, 1.0f}) {
         ONEFISH& f = fish[0];
         Place(&f, VECTOR3D{0, 30, 0});
-        f.Move(fish, 1, level, kDt, false);
+        f.Move(fish, 1, level, kDt, false, fishtest::TankFrustum());
         EXPECT_NEAR(f.position.y, ONEFISH::Ceiling(level, data->extent, f.position.z), 1e-4) << level;
     }
 }
@@ -204,7 +204,7 @@ TEST_F(Behaviour, WallsStopTheFishAndRetarget)
     Place(&f, VECTOR3D{0, -10, 31.9f}, 30.0f);
     VECTOR3D old = VECTOR3D{0, -10, 200};
     f.target = old;
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, fishtest::TankFrustum());
     EXPECT_EQ(f.position.z, 32.0f);
     EXPECT_NE(f.target.z, old.z);
     EXPECT_LE(std::fabs(f.target.z), 20.0f);
@@ -213,7 +213,7 @@ TEST_F(Behaviour, WallsStopTheFishAndRetarget)
     Aim(&f, VECTOR3D{0, 180, 0});
     f.leaving = true;
     f.target = VECTOR3D{0, -10, -300};
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, fishtest::TankFrustum());
     EXPECT_EQ(f.position.z, -32.0f);
     EXPECT_EQ(f.target.z, -300.0f);  // a leaving fish keeps its target
 
@@ -222,7 +222,7 @@ TEST_F(Behaviour, WallsStopTheFishAndRetarget)
     f.leaving = false;
     f.SetAction(FISH_RESTING);
     f.actionTimer = 8.0f;
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, fishtest::TankFrustum());
     EXPECT_EQ(f.position.z, 32.0f);
     EXPECT_EQ(f.action, FISH_CRUISING);
     EXPECT_EQ(f.actionTimer, 20.0f);
@@ -244,7 +244,7 @@ TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
     };
     start(NormalizeVector(VECTOR3D{1, 0.2f, -0.1f}), true);
     VECTOR3D before = f.position;
-    f.Move(fish, 1, 1.0f, 0.1f, true);
+    f.Move(fish, 1, 1.0f, 0.1f, true, fishtest::TankFrustum());
     EXPECT_EQ(f.position.x, before.x);          // undone
     EXPECT_GT(f.position.y, before.y + 0.1f);   // kept
     EXPECT_LT(f.position.z, before.z - 0.05f);  // kept
@@ -253,13 +253,13 @@ TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
 
     // Not yet wholly in view since entering: not held back.
     start(VECTOR3D{1, 0, 0}, false);
-    f.Move(fish, 1, 1.0f, 0.1f, true);
+    f.Move(fish, 1, 1.0f, 0.1f, true, fishtest::TankFrustum());
     EXPECT_GT(f.position.x, edge + 0.9f);
     EXPECT_FALSE(f.onScreen);
 
     // Without the setting, nothing holds the fish either.
     start(VECTOR3D{1, 0, 0}, true);
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, fishtest::TankFrustum());
     EXPECT_GT(f.position.x, edge + 0.9f);
 }
 
@@ -272,20 +272,20 @@ TEST_F(Behaviour, RestingCoastsAndEnds)
     EXPECT_LE(f.actionTimer, 10.91f);
     f.actionTimer = 5.0f;
     f.cruiseSpeed = 0.3f;
-    f.Move(fish, 1, 1.0f, 0.5f, false);
+    f.Move(fish, 1, 1.0f, 0.5f, false, fishtest::TankFrustum());
     EXPECT_FLOAT_EQ(f.cruiseSpeed, -0.2f);
-    f.Move(fish, 1, 1.0f, 0.5f, false);
+    f.Move(fish, 1, 1.0f, 0.5f, false, fishtest::TankFrustum());
     EXPECT_EQ(f.cruiseSpeed, 0.0f);
     EXPECT_EQ(f.action, FISH_RESTING);
     // Resting fish do not turn.
     VECTOR3D angles = f.angles;
     f.target = VECTOR3D{30, 0, -30};
-    f.Move(fish, 1, 1.0f, 0.5f, false);
+    f.Move(fish, 1, 1.0f, 0.5f, false, fishtest::TankFrustum());
     EXPECT_EQ(f.angles.x, angles.x);
     EXPECT_EQ(f.angles.y, angles.y);
     // The timer runs out: cruising again with a fresh leg.
     f.actionTimer = 0.01f;
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, fishtest::TankFrustum());
     EXPECT_EQ(f.action, FISH_CRUISING);
     EXPECT_EQ(f.actionTimer, 20.0f);
 }
@@ -297,14 +297,14 @@ TEST_F(Behaviour, RestIsInterruptedByANearFish)
     fish[0].actionTimer = 8.0f;
     const float reach = 2 * data->extent;
     Place(&fish[1], VECTOR3D{1.2f * reach, -10, 0});
-    fish[0].Move(fish, 2, 1.0f, kDt, false);
+    fish[0].Move(fish, 2, 1.0f, kDt, false, fishtest::TankFrustum());
     EXPECT_EQ(fish[0].action, FISH_CRUISING);
 
     // Far away, the rest goes on.
     fish[0].SetAction(FISH_RESTING);
     fish[0].actionTimer = 8.0f;
     fish[1].position.x = 3 * reach;
-    fish[0].Move(fish, 2, 1.0f, kDt, false);
+    fish[0].Move(fish, 2, 1.0f, kDt, false, fishtest::TankFrustum());
     EXPECT_EQ(fish[0].action, FISH_RESTING);
 }
 
@@ -315,12 +315,12 @@ TEST_F(Behaviour, LegsWhileLeavingAndAfter)
     f.leaving = true;
     f.target = VECTOR3D{0, -10, 1};  // practically reached
     f.actionTimer = 5.0f;
-    f.Move(fish, 1, 1.0f, kDt, false);
+    f.Move(fish, 1, 1.0f, kDt, false, fishtest::TankFrustum());
     EXPECT_TRUE(f.leaving);  // reaching the target does not end a leaving leg
     EXPECT_EQ(f.target.z, 1.0f);
 
     f.actionTimer = 0.001f;
-    f.Move(fish, 1, 1.0f, kDt, false);
+    f.Move(fish, 1, 1.0f, kDt, false, fishtest::TankFrustum());
     EXPECT_FALSE(f.leaving);
     EXPECT_TRUE(f.action == FISH_CRUISING || f.action == FISH_RESTING);
     if (f.action == FISH_CRUISING) {
@@ -333,7 +333,7 @@ TEST_F(Behaviour, LegsWhileLeavingAndAfter)
     Place(&f, VECTOR3D{0, -10, 0}, 5.0f);
     f.target = VECTOR3D{0, -10, 5.05f};  // off the 0.1 grid of random targets
     f.actionTimer = 10.0f;
-    f.Move(fish, 1, 1.0f, kDt, false);
+    f.Move(fish, 1, 1.0f, kDt, false, fishtest::TankFrustum());
     EXPECT_NE(f.target.z, 5.05f);
 }
 
@@ -365,7 +365,7 @@ TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
     Place(&f, VECTOR3D{0, -10, 0});
     f.eyeTimer = 0.1f;
     f.eyeTarget = VECTOR3D{0, 20, -20};
-    f.Move(fish, 1, 1.0f, 0.15f, false);  // timer at -0.05: eyes turn
+    f.Move(fish, 1, 1.0f, 0.15f, false, fishtest::TankFrustum());  // timer at -0.05: eyes turn
     EXPECT_NEAR(f.eyeTimer, -0.05f, 1e-6);
     EXPECT_NEAR(f.eyeAngles.y, 20.0f * 1.5f, 1e-4);
     const int left = data->eyeLeftJoint, right = data->eyeRightJoint;
@@ -377,7 +377,7 @@ TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
         EXPECT_NEAR(f.joints[right].animMatrix.m[i], TransposeMatrix(expected).m[i], 1e-12);
     }
     // Past -0.2: a new timer and target, the matrix holds.
-    f.Move(fish, 1, 1.0f, 0.2f, false);
+    f.Move(fish, 1, 1.0f, 0.2f, false, fishtest::TankFrustum());
     EXPECT_GE(f.eyeTimer, 0.1f);
     EXPECT_LE(f.eyeTimer, 5.01f);
     EXPECT_EQ(f.eyeTarget.x, 0.0f);
@@ -395,7 +395,7 @@ TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
     ONEFISH g;
     ASSERT_TRUE(g.SetupFromFishData(d));
     Place(&g, VECTOR3D{0, -10, 0});
-    g.Move(&g, 1, 1.0f, 0.5f, false);
+    g.Move(&g, 1, 1.0f, 0.5f, false, fishtest::TankFrustum());
     EXPECT_EQ(g.eyeTimer, 1.0f);
     EXPECT_EQ(g.eyeAngles.y, 0.0f);
 }

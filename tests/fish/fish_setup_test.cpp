@@ -40,7 +40,7 @@ TEST_F(FishSetup, SharesGeometryCopiesVerticesAndDeformsIndependently)
     std::vector<MODELVERTEX> before(b.vertexBuffer, b.vertexBuffer + b.numVertices);
     a.SetAction(FISH_CRUISING);
     a.position = VECTOR3D{0, -10, 0};
-    for (int i = 0; i < 30; i++) a.Move(&a, 1, 1.0f, 0.05f, false);
+    for (int i = 0; i < 30; i++) a.Move(&a, 1, 1.0f, 0.05f, false, fishtest::TankFrustum());
     EXPECT_NE(memcmp(a.vertexBuffer, before.data(), sizeof(MODELVERTEX) * a.numVertices), 0);
     EXPECT_EQ(memcmp(b.vertexBuffer, before.data(), sizeof(MODELVERTEX) * b.numVertices), 0);
 
@@ -93,7 +93,7 @@ TEST_F(FishSetup, IncompleteDataIsRefused)
     EXPECT_EQ(f.fishData, nullptr);
     EXPECT_EQ(f.vertexBuffer, nullptr);
     // A fish without data neither moves nor breaks anything.
-    f.Move(&f, 1, 1.0f, 0.1f, false);
+    f.Move(&f, 1, 1.0f, 0.1f, false, fishtest::TankFrustum());
     f.Draw(false);
 }
 

@@ -53,7 +53,7 @@ TEST(Soak, AnHourOfSceneTime)
         if (frame % (60 * 60 * 10) == 0 && frame > 0) wanted = 0.65f + (rand() % 45) / 100.0f;
         level += (wanted - level) * dt * 0.05f;
         if (level > 1.0f) level = 1.0f;
-        tank.Move(level, dt);
+        tank.Move(level, dt, fishtest::TankFrustum());
 
         bool anyLeaving = false;
         for (int i = 0; i < tank.numFish; i++) {

@@ -78,15 +78,15 @@ void PlainUnderlay(SSMAIN& m) {
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, m.backgroundTexture);
-    float c = static_cast<float>(m.fade * -0.75 + 0.75);
+    float c = static_cast<float>(m.sceneFade * -0.75 + 0.75);
     glColor4f(c, c, c, 1.0f);
     m.background->Draw(m.viewWidth, m.viewHeight, m.waterLevel, m.frameTime);
     const float w = static_cast<float>(m.viewWidth), h = static_cast<float>(m.viewHeight);
     glTranslatef(w * 0.5f, h * 0.5f, 0.0f);
-    c = 1.0f - m.fade;
+    c = 1.0f - m.sceneFade;
     glColor4f(c, c, c, 1.0f);
     VECTOR3D n{0.0f, 1.0f, 0.0f};
-    if (m.smsActive) Rotate(&n, 0.0f, 0.0f, -(m.tiltCurrent.z - m.restRoll));
+    if (m.smsActive) Rotate(&n, 0.0f, 0.0f, -m.underlayRoll);
     const double d = static_cast<double>(-static_cast<float>(m.viewHeight) * m.waterLevel) + m.viewHeight * 0.5;
     const GLdouble plane[4] = {n.x, n.y, 0.0, d};
     glClipPlane(GL_CLIP_PLANE0, plane);
@@ -178,9 +178,8 @@ TEST(FillSavings, UnderlayMatchesTheWholeScreenPictureAtEveryLevelTiltAndFade) {
                 SCOPED_TRACE(testing::Message() << "level " << level << " tilt " << tilt << " fade " << fade);
                 m.waterLevel = level;
                 m.smsActive = tilt != 0.0f;
-                m.tiltCurrent.z = tilt;
-                m.restRoll = 0.0f;
-                m.fade = fade;
+                m.underlayRoll = tilt;
+                m.sceneFade = fade;
                 ClearTo(kMagenta);
                 PlainUnderlay(m);
                 const std::vector<uint8_t> plain = gl.ReadPixels();
@@ -216,6 +215,7 @@ TEST(FillSavings, CausticTargetIsTheSameWhateverTheBufferHeldAndAnyTextureSize) 
         // The back buffer holds an old frame when the update renders the caustics.
         ClearTo(garbage);
         m.Update(1.0 / 60.0 + 1e-6);
+        if (m.causticDue) m.RenderToTexture(m.causticTexture);
         if (tick % 4 != 3) continue;
         const std::vector<uint8_t> saved = ReadTexture(m.causticTexture);
         PlainCausticCopy(m, plainTexture);
@@ -224,6 +224,7 @@ TEST(FillSavings, CausticTargetIsTheSameWhateverTheBufferHeldAndAnyTextureSize) 
     // The whole buffer is clean after the render, as the frame expects.
     ClearTo(garbage);
     m.Update(1.0 / 60.0 + 1e-6);
+    if (m.causticDue) m.RenderToTexture(m.causticTexture);
     const std::vector<uint8_t> frame = gl.ReadPixels();
     for (size_t i = 0; i < frame.size(); i += 4) ASSERT_EQ(frame[i], 0) << i / 4;
 
@@ -232,6 +233,7 @@ TEST(FillSavings, CausticTargetIsTheSameWhateverTheBufferHeldAndAnyTextureSize) 
     std::vector<uint8_t> small(64 * 64 * 4, 9);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, small.data());
     m.Update(1.0 / 60.0 + 1e-6);
+    if (m.causticDue) m.RenderToTexture(m.causticTexture);
     int width = 0;
     const std::vector<uint8_t> resized = ReadTexture(m.causticTexture, &width);
     EXPECT_EQ(width, 128);
@@ -256,6 +258,7 @@ TEST(FillSavings, WholeFramesMatchTheClearBeforeUpdateOrder) {
         for (int f = 0; f < 20; ++f) {
             ClearTo(kBlank);
             before.main.Update(step);
+            if (before.main.causticDue) before.main.RenderToTexture(before.main.causticTexture);
             PlainUnderlay(before.main);
             Perspective(before.main);
             before.main.Draw();
@@ -265,6 +268,7 @@ TEST(FillSavings, WholeFramesMatchTheClearBeforeUpdateOrder) {
         // picture, the 3D passes.
         for (int f = 0; f < 20; ++f) {
             now.main.Update(step);
+            if (now.main.causticDue) now.main.RenderToTexture(now.main.causticTexture);
             ClearTo(kBlank);
             now.main.DoUnderlay();
             Perspective(now.main);

@@ -78,7 +78,7 @@ protected:
 TEST_F(OverlayTest, BannerEasesInFromTheEdgeWithARandomCaptionAndSide) {
     SSMAIN& s = *scene;
     s.bannerTimer = 0.01f;
-    s.DoOverlay();
+    s.StepOverlay();
     ASSERT_TRUE(s.bannerShown && s.bannerAtTop);
     EXPECT_EQ(s.bannerTimer, 20.0f);
     // Starts just above the top edge and moves 2 % of the way to its rest in this call.
@@ -87,14 +87,14 @@ TEST_F(OverlayTest, BannerEasesInFromTheEdgeWithARandomCaptionAndSide) {
     const uint32_t caption = s.captionSlot;
     const float y = s.bannerPos.y;
     s.bannerTimer = 0.01f;
-    s.DoOverlay();
+    s.StepOverlay();
     ASSERT_FALSE(s.bannerShown);
     EXPECT_EQ(s.bannerTimer, 30.0f);
     EXPECT_EQ(s.captionSlot, caption);
     EXPECT_NEAR(s.bannerPos.y, y + (808.0f - y) * 0.02f, 1e-3);
     // The next showing uses the bottom edge, from just below it, towards 5.
     s.bannerTimer = 0.01f;
-    s.DoOverlay();
+    s.StepOverlay();
     ASSERT_TRUE(s.bannerShown && !s.bannerAtTop);
     EXPECT_NEAR(s.bannerPos.y, -40.0f + 45.0f * 0.02f, 1e-3);
 
@@ -103,7 +103,7 @@ TEST_F(OverlayTest, BannerEasesInFromTheEdgeWithARandomCaptionAndSide) {
     for (int i = 0; i < 400; ++i) {
         s.bannerShown = false;
         s.bannerTimer = 0.0f;
-        s.DoOverlay();
+        s.StepOverlay();
         ASSERT_LT(s.captionSlot, 16u);
         slots[s.captionSlot] = true;
         ASSERT_TRUE(s.bannerPos.x == 0.0f || s.bannerPos.x == 1024.0f - 256.0f) << s.bannerPos.x;
@@ -124,7 +124,7 @@ TEST_F(OverlayTest, ScheduleOverTwoAndAHalfMinutes) {
     for (int frame = 1; frame <= 7500; ++frame) {
         const double t = frame * 0.02;
         const float before = s.fade;
-        s.DoOverlay();
+        s.StepOverlay();
         if (s.bannerShown != wasShown) {
             (s.bannerShown ? showings : hidings).push_back(t);
             if (s.bannerShown) showingsAtTop.push_back(s.bannerAtTop);
@@ -163,6 +163,7 @@ TEST(OverlayPixels, CardCoversTheMiddleBandFullWidth) {
         s.captionSlot = 6;
         s.fade = 1.0f;
         s.cardTimer = -1.0f;
+        s.StepOverlay();
         s.DoOverlay();
         const std::vector<uint8_t> px = ctx.ReadPixels();
         const int bottom = 352 * scale, top = 416 * scale;  // card rows [bottom, top)
@@ -192,6 +193,7 @@ TEST(OverlayPixels, BannerAndCaptionAtTheTop) {
     s.bannerPos.x = 0.0f;
     s.bannerPos.y = static_cast<float>(h - 40);  // at rest
     s.captionSlot = 5;
+    s.StepOverlay();
     s.DoOverlay();
     const std::vector<uint8_t> px = ctx.ReadPixels();
     // Banner (slot 1) at x 0..255, caption (slot 5) centred over x 144..655; the caption
@@ -251,16 +253,15 @@ TEST(Underlay, PictureFillsTheScreenAndDimsBelowTheWater) {
     s.waterLevel = 1.0f;
     px = draw();
     EXPECT_NEAR(Pixel(px, w, h, 140, 100)[1], 150, 2);
-    s.fade = 1.0f;
+    s.sceneFade = 1.0f;
     px = draw();
     for (size_t i = 0; i < px.size(); i += 4) ASSERT_EQ(px[i] | px[i + 1] | px[i + 2], 0);
-    s.fade = 0.0f;
+    s.sceneFade = 0.0f;
 
     // Tilted tank: the water line turns with it (30 degrees of roll).
     s.waterLevel = 0.5f;
     s.smsActive = true;
-    s.tiltCurrent.z = 40.0f;
-    s.restRoll = 10.0f;
+    s.underlayRoll = 30.0f;
     px = draw();
     EXPECT_NEAR(Pixel(px, w, h, 150, 55)[0], 120, 1);   // right of centre, below the mid line: above the water
     EXPECT_NEAR(Pixel(px, w, h, 150, 50)[0], 120, 1);

@@ -70,6 +70,7 @@ struct Scene {
             glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             main.Update(0.02);
+            if (main.causticDue) main.RenderToTexture(main.causticTexture);
             main.waterLevel = main.wantedLevel;
         }
     }
@@ -293,17 +294,14 @@ TEST(Passes, TiltEasesTowardsItsTargetOnlyWithASensor) {
     EglContext gl;
     ASSERT_TRUE(gl.Create(kW, kH));
     Scene s(5, false, 1.0f);
-    s.main.frameTime = 0.02;
     s.main.tiltTarget.z = 10.0f;
-    BeginFrame(s.main);
-    s.main.Draw();
+    s.main.smsPollTimer = 1e9f;  // no polling: the target stays
+    s.main.Update(0.02);
     EXPECT_EQ(s.main.tiltCurrent.z, 0.0f);
     s.main.smsActive = true;
-    BeginFrame(s.main);
-    s.main.Draw();
+    s.main.Update(0.02);
     EXPECT_FLOAT_EQ(s.main.tiltCurrent.z, 1.0f);
-    BeginFrame(s.main);
-    s.main.Draw();
+    s.main.Update(0.02);
     EXPECT_FLOAT_EQ(s.main.tiltCurrent.z, 1.9f);
 }
 
