@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "../fish/FishArchives.h"
+#include "SpeciesBuilder.h"
 #include "data/FishData.h"
 #include "data/FishFile.h"
 #include "fish/Fish.h"

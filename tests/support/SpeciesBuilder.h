@@ -1,15 +1,17 @@
-// Small fish archives for the tank's tests, built with the content kit's writers: a
-// lozenge-shaped body on a root joint, optional eye joints with a triangle each, one
-// swim and one rest key range, and solid-colour skins.
+// Small fish archives for tests, built with the content kit's writers: a lozenge-shaped
+// body on a root joint, optional eye joints with a triangle each, one swim and one rest
+// key range, and solid-colour skins. LoadSpecies fills a catalogue entry from one.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "LumpWriter.h"
 #include "Ms3dWriter.h"
 #include "TgaWriter.h"
+#include "data/FishData.h"
 
 namespace fishtest {
 
@@ -141,6 +143,16 @@ inline std::vector<uint8_t> BuildSpecies(const SpeciesSpec& spec,
 inline bool WriteSpecies(const std::string& path, const SpeciesSpec& spec)
 {
     return reefpack::WriteBytes(path, BuildSpecies(spec));
+}
+
+// Writes spec as folder/fileName and loads it into *entry; the species, or null.
+inline FISHDATA* LoadSpecies(const std::string& folder, const SpeciesSpec& spec, FISHINFO* entry,
+                             const char* fileName = "test.fish")
+{
+    if (!WriteSpecies(folder + "/" + fileName, spec)) return nullptr;
+    snprintf(entry->fileName, sizeof entry->fileName, "%s", fileName);
+    snprintf(entry->folder, sizeof entry->folder, "%s/", folder.c_str());
+    return entry->LoadData(entry->folder, 1.0f) ? entry->data : nullptr;
 }
 
 }  // namespace fishtest
