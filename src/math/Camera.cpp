@@ -73,9 +73,10 @@ void CAMERA::View(float out[16]) const {
         for (int i = 0; i < 16; ++i) out[i] = look[i];
         return;
     }
-    const double radians = static_cast<double>(-roll) * (3.14159265358979323846 / 180.0);
-    const float s = static_cast<float>(std::sin(radians));
-    const float c = static_cast<float>(std::cos(radians));
+    // Sine and cosine in single precision of the angle rounded to float, as glRotatef.
+    const float radians = static_cast<float>(static_cast<double>(-roll) * (3.14159265358979323846 / 180.0));
+    const float s = std::sin(radians);
+    const float c = std::cos(radians);
     float turn[16];
     Identity(turn);
     turn[0] = c;

@@ -88,6 +88,14 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glCullFace(GL_BACK);  // culling itself is switched on only while fish are drawn
+    // What every pass relies on, whoever made the context: depth by LEQUAL, and colours
+    // that set the lit material (the fade darkens fish and surface through them).
+    glShadeModel(GL_SMOOTH);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
 
     // An allocation failure leaves a grid the water update and draws skip safely.
     water->Initialize(static_cast<unsigned short>(waterShift & 0xFFFF), 64.0f, true, 1.0f);

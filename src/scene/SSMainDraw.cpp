@@ -42,6 +42,7 @@ void SSMAIN::DrawFrame() {
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
+    glViewport(0, 0, viewWidth, viewHeight);
     DoUnderlay();
     Draw();
 }

@@ -385,6 +385,7 @@ TEST_F(Tank, EntryTargetsAndEmptyTankHeights)
         EXPECT_LE(std::fabs(f.target.x), 20.0f);
         EXPECT_LE(std::fabs(f.target.z), 20.0f);
     }
+}
 
 TEST_F(Tank, FishSharesGeometryCopiesVerticesAndDeformsIndependently)
 {
