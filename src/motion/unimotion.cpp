@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "view/Paths.h"
-#include "view/Preferences.h"
+#include "settings/Paths.h"
+#include "settings/Preferences.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The view's lifecycle and frame loop: creation (settings, capture), pacing with the
 // 2 s skip, the sound countdown, the scene's setup, GL state and projection, teardown.
-// Leans on scene/SSMain, view/Settings and the host table.
+// Leans on scene/SSMain, settings/Settings and the host table.
 #include "view/ReefmereView.h"
 
 #include <GL/gl.h>
@@ -14,7 +14,7 @@
 
 #include "scene/SSMain.h"
 #include "view/BackgroundSource.h"
-#include "view/Paths.h"
+#include "settings/Paths.h"
 
 namespace {
 

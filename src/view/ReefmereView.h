@@ -9,8 +9,8 @@
 
 #include "image/Texture.h"
 #include "view/HostInterface.h"
-#include "view/SettingOverrides.h"
-#include "view/Settings.h"
+#include "settings/SettingOverrides.h"
+#include "settings/Settings.h"
 
 class SSMAIN;
 

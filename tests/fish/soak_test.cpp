@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "SceneRig.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Aquarium.h"
 #include "fish/Fish.h"
 

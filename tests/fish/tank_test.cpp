@@ -16,7 +16,7 @@
 #include "image/Texture.h"
 #include "math/Camera.h"
 #include "test_support.h"
-#include "view/Settings.h"
+#include "settings/Settings.h"
 
 using fishtest::SpeciesSpec;
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <set>
 
-#include "view/SettingOverrides.h"
+#include "settings/SettingOverrides.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "motion/unimotion.h"
 #include "test_support.h"
-#include "view/Preferences.h"
+#include "settings/Preferences.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "LumpWriter.h"
 #include "Ms3dWriter.h"
 #include "TgaWriter.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 
 namespace fishtest {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "view/Settings.h"
+#include "settings/Settings.h"
 
 // The option name of a key, without dashes ("bg-type", "caustic"); empty for keys that
 // take no override ("version").

@@ -1,5 +1,5 @@
 // Command-line overrides generated from the settings table; see SettingOverrides.h.
-#include "view/SettingOverrides.h"
+#include "settings/SettingOverrides.h"
 
 #include <cctype>
 #include <cstdio>
