@@ -44,7 +44,7 @@ public:
     // and title-card timers. Makes no GL call.
     void Update(double elapsed);
     // The whole frame into the current buffers: the caustic texture when the water ticked,
-    // clear, underlay, 3D passes, overlay. Only reads the scene.
+    // clear, underlay, 3D passes, overlay (the overlay alone behind a full title card).
     void DrawFrame();
     // Its parts, each setting the GL state it depends on.
     void Draw();                             // camera, surface, fish, caustic pass, overlay

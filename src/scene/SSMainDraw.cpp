@@ -43,6 +43,13 @@ void SSMAIN::DrawFrame() {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
     glViewport(0, 0, viewWidth, viewHeight);
+    // Behind the title card at full strength every scene pass draws black over the black
+    // clear: only the overlay shows. The caustic texture above stays current for the
+    // first frame after the card.
+    if (sceneFade >= 1.0f) {
+        DoOverlay();
+        return;
+    }
     DoUnderlay();
     Draw();
 }
