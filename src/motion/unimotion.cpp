@@ -83,8 +83,6 @@ PREFSTORE* CalibrationStore() {
 
 }  // namespace
 
-const SMSSERVICE* sms_service() { return gService; }
-
 void sms_set_service(const SMSSERVICE* service) {
     gService = service ? service : &kPlatformService;
 }

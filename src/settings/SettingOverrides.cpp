@@ -7,8 +7,6 @@
 
 namespace {
 
-std::vector<SettingOverride> gProcessOverrides;
-
 // "BGType" -> "bg-type", "LowCPU" -> "low-cpu", "SMSReverse" -> "sms-reverse".
 std::string Kebab(const char* key) {
     std::string out;
@@ -97,12 +95,6 @@ void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTIN
         if (o.key && o.key->set) o.key->set(s, mainMonitorOnly, o.value);
     // The same ceiling as loading: the tank holds at most three fish.
     if (s->MAX_FISH > 3) s->MAX_FISH = 3;
-}
-
-void SetProcessSettingOverrides(const std::vector<SettingOverride>& overrides) { gProcessOverrides = overrides; }
-
-void ApplyProcessSettingOverrides(SETTINGS* s, bool* mainMonitorOnly) {
-    ApplySettingOverrides(gProcessOverrides, s, mainMonitorOnly);
 }
 
 std::string SettingOverridesHelp() {

@@ -40,7 +40,6 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
         CopyToField(mySettings.FishPath2, sizeof mySettings.FishPath2, UserFishFolder().c_str());
         SetFishSelection(&mySettings, "");
     }
-    ApplyProcessSettingOverrides(&mySettings, &MainMonitorOnly);
     ApplySettingOverrides(options.overrides, &mySettings, &MainMonitorOnly);
     if (mySettings.MAX_FISH > 3) mySettings.MAX_FISH = 3;
 

@@ -17,7 +17,7 @@ class SSMAIN;
 // How the view is created beyond the host table.
 struct VIEWOPTIONS {
     bool useStore = true;                    // false: defaults only, the store is not touched
-    std::vector<SettingOverride> overrides;  // after the process-wide ones; never saved
+    std::vector<SettingOverride> overrides;  // applied after loading; never saved
     bool fixedSeed = false;                  // seed rand with `seed` instead of the time
     unsigned seed = 0;
 };
