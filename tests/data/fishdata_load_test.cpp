@@ -203,7 +203,7 @@ TEST_F(FishDataLoad, LoadDataOnceAndDropIncompleteSpecies)
 
     // A model lump that is not a model: the archive opens, the species does not load.
     std::vector<uint8_t> junk(64, 0x5a);
-    ASSERT_TRUE(reefpack::WriteBytes(dir / "junk.fish", fishtest::BuildSpecies(spec, junk)));
+    ASSERT_TRUE(testsupport::WriteFile(dir / "junk.fish", fishtest::BuildSpecies(spec, junk)));
     FISHINFO bad;
     snprintf(bad.fileName, sizeof bad.fileName, "junk.fish");
     EXPECT_FALSE(bad.LoadData(folder.c_str(), 1.0f));

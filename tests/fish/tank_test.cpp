@@ -204,7 +204,7 @@ protected:
     void WriteBroken(const std::string& name)
     {
         std::vector<uint8_t> junk(64, 0x33);
-        ASSERT_TRUE(reefpack::WriteBytes(dir / name, fishtest::BuildSpecies(SpeciesSpec(), junk)));
+        ASSERT_TRUE(testsupport::WriteFile(dir / name, fishtest::BuildSpecies(SpeciesSpec(), junk)));
     }
     int Active(const AQUARIUM& tank)
     {
@@ -256,7 +256,7 @@ TEST_F(Tank, FailedSpeciesAreReplacedOrSetupFails)
     for (int i = 0; i < 3; i++) EXPECT_EQ(tank.fish[i].fishData, tank.fishInfo[good].data);
 
     testsupport::TempDir onlyBroken;
-    ASSERT_TRUE(reefpack::WriteBytes(onlyBroken / "x.fish",
+    ASSERT_TRUE(testsupport::WriteFile(onlyBroken / "x.fish",
                                      fishtest::BuildSpecies(SpeciesSpec(), std::vector<uint8_t>(64, 1))));
     snprintf(settings.FishPath, sizeof settings.FishPath, "%s", onlyBroken.path().c_str());
     Select("##");
