@@ -60,6 +60,15 @@ bool FISHDATA::Load(FISHFILE* archive, float sizeFactor)
     MS3D model;
     if (!archive->SeekLump(0) || !model.LoadFromFStream(&archive->stream)) return false;
 
+    // Both cycles must lie within the model's frames: past the last one a fish would
+    // freeze for part of every stroke. Summed in 64 bits: the header fields are untrusted.
+    const long long lastFrame = (long long)header.swimFrames + 3 + header.secondFrames;
+    if (lastFrame > model.totalFrames) {
+        fprintf(stderr, "reefmere: species \"%.39s\": its rest cycle ends at frame %lld but the model has %d\n",
+                header.name, lastFrame, (int)model.totalFrames);
+        return false;
+    }
+
     size = sizeFactor;
     // modelScale 100 is the model's own size at size 1; smaller fish shrink to 2/3 at 0.5.
     model.Scale((float)(header.modelScale / ((1.0 - sizeFactor) * 100.0 + 100.0)));

@@ -311,7 +311,8 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
         ok = store.Synchronize();
         DefaultSettings(s, mainMonitorOnly);
     }
-    if (s->MAX_FISH > 3) s->MAX_FISH = 3;
+    // Last, apart from reading: whatever the file held, the record leaves here in range.
+    LimitSettings(s, store.Path().c_str());
     return ok;
 }
 

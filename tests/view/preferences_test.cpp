@@ -112,10 +112,10 @@ TEST_F(PrefsTest, CurrentVersionLoadsClampsAndReadsAbsentKeysAsZero) {
     EXPECT_TRUE(s.LOWCPU);
     EXPECT_EQ(s.BGTYPE, 2);
     EXPECT_TRUE(mmo);
-    EXPECT_EQ(s.LFISHSIZE, -20);
+    EXPECT_EQ(s.LFISHSIZE, 50);  // read whole, then limited to its range
     EXPECT_EQ(s.selectionSize, 3001);  // a long selection is not cut
     EXPECT_FALSE(s.WANTCAUSTIC);
-    EXPECT_EQ(s.WWATERLEVEL, 0);
+    EXPECT_EQ(s.WWATERLEVEL, 20);  // absent reads 0, limited to 20
     EXPECT_STREQ(s.BGPath, "");
 
     WriteStore(Str("version", SETTINGS_VERSION) + Str("BGPath", std::string(3000, 'a')));

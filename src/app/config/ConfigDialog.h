@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,7 @@ struct CONFIGDIALOG {
     GtkWidget *wDirectory = nullptr, *wSave = nullptr, *wDefaults = nullptr, *wClose = nullptr;
     GtkWidget *wSelectAll = nullptr, *wSelectSalt = nullptr, *wSelectFresh = nullptr;
     GtkWidget *wWebsite = nullptr, *wSavedNote = nullptr;
+    std::map<std::string, GtkWidget*> controls;  // preference key -> its widget
     GtkListStore* fishStore = nullptr;
     GtkWidget* fishView = nullptr;
 
