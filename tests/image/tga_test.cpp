@@ -113,10 +113,12 @@ TEST(Tga, RejectionsCarryTheirMessages) {
         {Cat(Header(10, 2, 2, 24), {0x84, 1, 2, 3, 0, 0, 0, 0}), "reefmere: ERROR: Too many pixels read\n"},
         {Cat(Header(10, 2, 2, 32), {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
          "reefmere: ERROR: Too many pixels read\n"},
-        // A header claiming 65535 x 65535 pixels with a few bytes behind it is refused
-        // before anything is allocated.
-        {Cat(Header(2, 65535, 65535, 32), {1, 2, 3, 4}), "reefmere: ERROR: Could not read image data\n"},
-        {Cat(Header(10, 65535, 65535, 32), {0xFF, 1, 2, 3, 4}), "reefmere: ERROR: Could not read image data\n"},
+        // A header claiming more pixels than the bytes behind it can hold, or more than
+        // the limit, is refused before anything is allocated.
+        {Cat(Header(2, 4096, 4096, 32), {1, 2, 3, 4}), "reefmere: ERROR: Could not read image data\n"},
+        {Cat(Header(10, 4096, 4096, 32), {0xFF, 1, 2, 3, 4}), "reefmere: ERROR: Could not read image data\n"},
+        {Cat(Header(10, 65535, 65535, 32), {0xFF, 1, 2, 3, 4}),
+         "reefmere: ERROR: Texture of 65535 x 65535 pixels is larger than 4096 a side\n"},
     };
     for (const Case& c : cases) {
         Decoded d;

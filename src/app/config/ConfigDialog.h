@@ -55,7 +55,7 @@ struct CONFIGDIALOG {
     GtkWidget* fishView = nullptr;
 
     // Download page.
-    GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr;
+    GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr, *wCancel = nullptr;
     GtkWidget *wProgress = nullptr, *wStatus = nullptr;
     CURLFETCH listFetch;
     CURLFETCH download;
@@ -82,6 +82,7 @@ std::string StoredSnapshot(const CONFIGDIALOG* d);
 // DownloadPage.cpp
 GtkWidget* BuildDownloadPage(CONFIGDIALOG* d);
 void StartCheck(CONFIGDIALOG* d);
+void CancelTransfers(CONFIGDIALOG* d);
 void StartDownload(CONFIGDIALOG* d);
 bool TransfersRunning(const CONFIGDIALOG* d);
 
