@@ -79,7 +79,7 @@ public:
 private:
     bool MakeCurrent();
     int Detail() const;
-    // Deletes the scene (and forgets the background name it owned); safe without one.
+    // Tears the scene down, if any, with the context current; safe to repeat.
     void DropScene();
 
     REEFHOST host;
