@@ -78,14 +78,14 @@ ReefmereView::~ReefmereView() {
 }
 
 void ReefmereView::DropScene() {
-    if (!ssMain) return;
-    ssMain->Cleanup();
-    delete ssMain;
+    delete ssMain;  // its destructor runs Cleanup
     ssMain = nullptr;
-    // The scene deleted the background name it was given; never delete a name twice (it
-    // may already belong to someone else).
-    if (deskTexGiven) DeskTex.texID = 0;
-    deskTexGiven = false;
+    // The scene deleted the background name it was given; never delete a name twice
+    // (it may already belong to someone else).
+    if (deskTexGiven) {
+        DeskTex.texID = 0;
+        deskTexGiven = false;
+    }
 }
 
 bool ReefmereView::MakeCurrent() { return host.makeCurrent ? host.makeCurrent(host.user) : true; }
@@ -137,13 +137,12 @@ void ReefmereView::animateOneFrame() {
     }
     if (dt > MinimumStep()) {
         animtime = now;
-        // Cleared after the update: its caustic render clears only its own corner first, and
-        // the buffers once after its copy, which this clear joins (one clear a frame, not two).
-        if (ssMain) ssMain->Update(dt);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        if (ssMain) ssMain->DoUnderlay();
-        glReshape();
-        if (ssMain) ssMain->Draw();
+        if (ssMain) {
+            ssMain->Update(dt);
+            ssMain->DrawFrame();
+        } else {
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        }
         if (host.swapBuffers) host.swapBuffers(host.user);
         framesDrawn++;
     }
