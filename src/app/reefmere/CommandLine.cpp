@@ -45,7 +45,7 @@ bool ParseGeometry(const char* text, X11RUNOPTIONS* w) {
         w->width = static_cast<int>(width);
         w->height = static_cast<int>(height);
     }
-    if ((got & XValue) != 0 != ((got & YValue) != 0)) return false;
+    if (((got & XValue) != 0) != ((got & YValue) != 0)) return false;
     if (got & XValue) {
         if (x < -16384 || x > 16384 || y < -16384 || y > 16384) return false;
         w->positioned = true;
