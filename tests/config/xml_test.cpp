@@ -44,7 +44,9 @@ TEST(XScreenSaverXml, EveryPreferenceWithTheTablesRangeAndDefault) {
         std::string e = it->str(), kind = (*it)[1].str();
         SCOPED_TRACE(e);
         if (kind == "select" || kind == "/select") {
-            if (kind == "/select") EXPECT_EQ(silentOptions, 1) << "a select needs one default option";
+            if (kind == "/select") {
+                EXPECT_EQ(silentOptions, 1) << "a select needs one default option";
+            }
             silentOptions = 0;
             continue;
         }

@@ -218,7 +218,9 @@ TEST_F(HostileStore, VersionResetKeepsTheOldStoreOnceAndLinksStay) {
     EXPECT_FALSE(testsupport::FileExists(stale));
     ASSERT_EQ(CountWithPrefix(dir / "dotfiles", "kp.plist.old-"), 1);
     for (const std::string& e : Entries(dir / "dotfiles")) {
-        if (e.rfind("kp.plist.old-", 0) == 0) EXPECT_EQ(testsupport::ReadText(dir / "dotfiles/" + e), old);
+        if (e.rfind("kp.plist.old-", 0) == 0) {
+            EXPECT_EQ(testsupport::ReadText(dir / "dotfiles/" + e), old);
+        }
     }
 
     // A damaged store whose copy already exists gains no second copy.
