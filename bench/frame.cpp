@@ -16,9 +16,9 @@
 #include "math/GLStuff.h"
 #include "platform/egl_context.h"
 #include "scene/SSMain.h"
-#include "view/Paths.h"
+#include "settings/Paths.h"
 #include "view/ReefmereView.h"
-#include "view/Settings.h"
+#include "settings/Settings.h"
 
 namespace {
 

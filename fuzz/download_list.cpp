@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "view/Downloads.h"
+#include "config/Downloads.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Aquarium.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -13,7 +13,7 @@
 #include "LumpWriter.h"
 #include "Ms3dWriter.h"
 #include "TgaWriter.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "data/FishFile.h"
 #include "fish/Fish.h"
 

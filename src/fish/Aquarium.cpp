@@ -9,11 +9,11 @@
 #include <new>
 #include <vector>
 
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Fish.h"
 #include "math/GLStuff.h"
 #include "math/Misc.h"
-#include "view/Settings.h"
+#include "settings/Settings.h"
 
 AQUARIUM::AQUARIUM()
 {

@@ -1,6 +1,6 @@
 // The species catalogue: every valid fish archive in the two fish folders, in the order
 // the folders list them, and the user's selection of species. Leans on FISHFILE for the
-// validity test and on FISHINFO (data/FishData.h) for the entries.
+// validity test and on FISHINFO (fish/FishData.h) for the entries.
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "data/FishFile.h"
 #include "fish/Aquarium.h"
 #include "math/Misc.h"

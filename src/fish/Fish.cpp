@@ -1,5 +1,5 @@
 // ONEFISH construction, filling from the species' data, drawing, Reset and SetAction.
-// Leans on ONEMODEL (model/ModelMain.h) and FISHDATA (data/FishData.h).
+// Leans on ONEMODEL (model/ModelMain.h) and FISHDATA (fish/FishData.h).
 #include "fish/Fish.h"
 
 #include <GL/gl.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "image/Texture.h"
 #include "math/Misc.h"
 

@@ -1,7 +1,7 @@
 // ONEFISH: one fish in the tank, a model instance (ONEMODEL) of its species plus its
 // steering state. Fish.cpp: construction, filling from the species, drawing, Reset and
 // SetAction; FishMove.cpp: the per-frame behaviour (speed, collisions, ceiling, walls,
-// staying in view, targets, resting, eyes). Leans on model/ModelMain.h, data/FishData.h
+// staying in view, targets, resting, eyes). Leans on model/ModelMain.h, fish/FishData.h
 // and the frustum tests of math/GLStuff.h.
 #pragma once
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Fish.h"
 #include "math/GLStuff.h"
 

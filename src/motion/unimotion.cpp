@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "view/Paths.h"
-#include "view/Preferences.h"
+#include "settings/Paths.h"
+#include "settings/Preferences.h"
 
 namespace {
 
@@ -82,8 +82,6 @@ PREFSTORE* CalibrationStore() {
 }
 
 }  // namespace
-
-const SMSSERVICE* sms_service() { return gService; }
 
 void sms_set_service(const SMSSERVICE* service) {
     gService = service ? service : &kPlatformService;

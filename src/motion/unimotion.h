@@ -41,8 +41,6 @@ struct SMSSERVICE {
     void (*close)(void* context, SMSHANDLE connection);
 };
 
-// The table in use; never null.
-const SMSSERVICE* sms_service();
 // Installs a table (kept by pointer, not copied); null restores the platform's own.
 void sms_set_service(const SMSSERVICE* service);
 

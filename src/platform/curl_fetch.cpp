@@ -12,7 +12,7 @@
 #include <mutex>
 
 #include "data/FishFile.h"
-#include "view/Paths.h"
+#include "settings/Paths.h"
 
 namespace {
 

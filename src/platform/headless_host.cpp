@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/egl_context.h"
-#include "view/Paths.h"
+#include "settings/Paths.h"
 
 namespace {
 

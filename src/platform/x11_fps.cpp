@@ -133,7 +133,6 @@ void X11FpsDraw(X11FPS* f, int width, int height) {
     glPopAttrib();
 }
 
-const char* X11FpsText(const X11FPS* f) { return f ? f->text : ""; }
 
 void X11FpsDestroy(X11FPS* f) {
     if (!f) return;

@@ -10,7 +10,5 @@ X11FPS* X11FpsCreate(Display* dpy);
 // Counts one frame and draws the overlay over the current frame (before the swap). GL
 // state is saved and restored around it.
 void X11FpsDraw(X11FPS* fps, int width, int height);
-// The last text shown ("FPS: 59.9\nLoad: 12.0%"); for tests.
-const char* X11FpsText(const X11FPS* fps);
 // Needs the context the overlay drew with current. Null is fine.
 void X11FpsDestroy(X11FPS* fps);

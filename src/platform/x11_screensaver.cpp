@@ -72,11 +72,6 @@ Window VirtualRoot(Display* dpy, int screen) {
     return found;
 }
 
-bool HackModeRequested(bool rootFlag, const char* windowIdArg) {
-    const char* env = std::getenv("XSCREENSAVER_WINDOW");
-    return rootFlag || (windowIdArg && *windowIdArg) || (env && *env);
-}
-
 Window ResolveHackWindow(Display* dpy, int screen, bool rootFlag, const char* windowIdArg, std::string* why,
                          bool* fromVariable) {
     if (fromVariable) *fromVariable = false;

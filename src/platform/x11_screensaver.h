@@ -23,8 +23,6 @@ Window VirtualRoot(Display* dpy, int screen);
 Window ResolveHackWindow(Display* dpy, int screen, bool rootFlag, const char* windowIdArg, std::string* why,
                          bool* fromVariable = nullptr);
 
-// True when hack mode applies: -root, -window-id, or $XSCREENSAVER_WINDOW set.
-bool HackModeRequested(bool rootFlag, const char* windowIdArg);
 
 // The settings dialog's preview pane is a small window: smaller than this in either
 // direction, a window-id window is shown as a preview (pixels).

@@ -13,7 +13,7 @@
 #include "fish/Aquarium.h"
 #include "image/Texture.h"
 #include "motion/unimotion.h"
-#include "view/Settings.h"
+#include "settings/Settings.h"
 #include "water/Background.h"
 #include "water/Water.h"
 

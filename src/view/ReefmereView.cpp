@@ -1,6 +1,6 @@
 // The view's lifecycle and frame loop: creation (settings, capture), pacing with the
 // 2 s skip, the sound countdown, the scene's setup, GL state and projection, teardown.
-// Leans on scene/SSMain, view/Settings and the host table.
+// Leans on scene/SSMain, settings/Settings and the host table.
 #include "view/ReefmereView.h"
 
 #include <GL/gl.h>
@@ -14,7 +14,7 @@
 
 #include "scene/SSMain.h"
 #include "view/BackgroundSource.h"
-#include "view/Paths.h"
+#include "settings/Paths.h"
 
 namespace {
 
@@ -40,7 +40,6 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
         CopyToField(mySettings.FishPath2, sizeof mySettings.FishPath2, UserFishFolder().c_str());
         SetFishSelection(&mySettings, "");
     }
-    ApplyProcessSettingOverrides(&mySettings, &MainMonitorOnly);
     ApplySettingOverrides(options.overrides, &mySettings, &MainMonitorOnly);
     if (mySettings.MAX_FISH > 3) mySettings.MAX_FISH = 3;
 

@@ -9,15 +9,15 @@
 
 #include "image/Texture.h"
 #include "view/HostInterface.h"
-#include "view/SettingOverrides.h"
-#include "view/Settings.h"
+#include "settings/SettingOverrides.h"
+#include "settings/Settings.h"
 
 class SSMAIN;
 
 // How the view is created beyond the host table.
 struct VIEWOPTIONS {
     bool useStore = true;                    // false: defaults only, the store is not touched
-    std::vector<SettingOverride> overrides;  // after the process-wide ones; never saved
+    std::vector<SettingOverride> overrides;  // applied after loading; never saved
     bool fixedSeed = false;                  // seed rand with `seed` instead of the time
     unsigned seed = 0;
 };

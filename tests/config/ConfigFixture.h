@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "data/FishFile.h"
-#include "view/Paths.h"
-#include "view/Preferences.h"
+#include "settings/Paths.h"
+#include "settings/Preferences.h"
 #include "test_support.h"
 
 namespace configtest {

@@ -12,8 +12,8 @@
 
 #include "ConfigFixture.h"
 #include "TestServer.h"
-#include "view/Downloads.h"
-#include "view/Preferences.h"
+#include "config/Downloads.h"
+#include "settings/Preferences.h"
 
 using namespace configtest;
 

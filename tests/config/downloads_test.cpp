@@ -12,9 +12,9 @@
 #include "TestServer.h"
 #include "fish/Aquarium.h"
 #include "platform/curl_fetch.h"
-#include "view/ConfigSheet.h"
-#include "view/Downloads.h"
-#include "view/Paths.h"
+#include "config/ConfigSheet.h"
+#include "config/Downloads.h"
+#include "settings/Paths.h"
 
 using namespace configtest;
 

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "ConfigFixture.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Aquarium.h"
-#include "view/ConfigSheet.h"
-#include "view/Paths.h"
-#include "view/Preferences.h"
+#include "config/ConfigSheet.h"
+#include "settings/Paths.h"
+#include "settings/Preferences.h"
 
 using namespace configtest;
 

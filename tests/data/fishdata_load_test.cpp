@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../fish/FishArchives.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "data/FishFile.h"
 #include "fish/Fish.h"
 #include "image/Texture.h"

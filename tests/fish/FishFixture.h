@@ -9,7 +9,7 @@
 
 #include "FishArchives.h"
 #include "TankView.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "image/Texture.h"
 #include "fish/Fish.h"
 #include "test_support.h"

@@ -10,7 +10,7 @@
 #include "FishFixture.h"
 #include "fish/Aquarium.h"
 #include "math/GLStuff.h"
-#include "view/Settings.h"
+#include "settings/Settings.h"
 
 using fishtest::SpeciesSpec;
 

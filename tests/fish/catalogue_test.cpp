@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FishArchives.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Aquarium.h"
 #include "test_support.h"
 

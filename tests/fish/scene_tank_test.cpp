@@ -11,7 +11,7 @@
 #include "fish/Aquarium.h"
 #include "image/Texture.h"
 #include "scene/SSMain.h"
-#include "view/Settings.h"
+#include "settings/Settings.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "FishFixture.h"
 #include "fish/Aquarium.h"
-#include "view/Settings.h"
+#include "settings/Settings.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <set>
 
-#include "view/SettingOverrides.h"
+#include "settings/SettingOverrides.h"
 
 namespace {
 
@@ -69,13 +69,6 @@ TEST(SettingOverrides, ParseAndApplyOnTopOfTheRecord) {
     ASSERT_EQ(ParseAll({"--max-fish", "10"}, &ov, &rest), 1);
     ApplySettingOverrides(ov, &s, &mmo);
     EXPECT_EQ(s.MAX_FISH, 3);
-
-    // The process-wide list is what views apply after loading.
-    SetProcessSettingOverrides({ov});
-    s.MAX_FISH = 1;
-    ApplyProcessSettingOverrides(&s, &mmo);
-    EXPECT_EQ(s.MAX_FISH, 3);
-    SetProcessSettingOverrides({});
     FreeFishSelection(&s);
 }
 

@@ -163,13 +163,11 @@ TEST(X11Pieces, WindowIdsVirtualRootAndPreviewSize) {
     EXPECT_EQ(ResolveHackWindow(dpy, 0, false, hex, &why), given);
     setenv("XSCREENSAVER_WINDOW", hex, 1);
     bool fromVar = false;
-    EXPECT_TRUE(HackModeRequested(false, nullptr));
     EXPECT_EQ(ResolveHackWindow(dpy, 0, true, nullptr, &why, &fromVar), given);  // -root means the variable
     EXPECT_TRUE(fromVar);
     setenv("XSCREENSAVER_WINDOW", "0x7fffff0", 1);
     EXPECT_EQ(ResolveHackWindow(dpy, 0, true, nullptr, &why), None);
     EXPECT_NE(why.find("names no window"), std::string::npos);
     unsetenv("XSCREENSAVER_WINDOW");
-    EXPECT_FALSE(HackModeRequested(false, nullptr));
     EXPECT_EQ(ResolveHackWindow(dpy, 0, false, "junk", &why), None);
 }

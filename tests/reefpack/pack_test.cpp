@@ -12,7 +12,7 @@
 #include "Ms3dWriter.h"
 #include "Species.h"
 #include "TgaWriter.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "test_support.h"
 
 using namespace testsupport;

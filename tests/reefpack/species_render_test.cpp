@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "Species.h"
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Fish.h"
 #include "test_support.h"
 

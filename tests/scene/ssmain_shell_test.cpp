@@ -9,8 +9,8 @@
 
 #include "scene/SSMain.h"
 #include "test_support.h"
-#include "view/Paths.h"
-#include "view/Settings.h"
+#include "settings/Paths.h"
+#include "settings/Settings.h"
 
 namespace {
 

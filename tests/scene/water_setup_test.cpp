@@ -7,8 +7,8 @@
 
 #include "SceneSupport.h"
 #include "scene/SSMain.h"
-#include "view/Paths.h"
-#include "view/Settings.h"
+#include "settings/Paths.h"
+#include "settings/Settings.h"
 #include "water/Background.h"
 #include "water/Water.h"
 

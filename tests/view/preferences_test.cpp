@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "test_support.h"
-#include "view/Paths.h"
-#include "view/Preferences.h"
-#include "view/Settings.h"
+#include "settings/Paths.h"
+#include "settings/Preferences.h"
+#include "settings/Settings.h"
 
 using testsupport::TempDir;
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "data/FishData.h"
+#include "fish/FishData.h"
 
 namespace {
 

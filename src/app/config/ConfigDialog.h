@@ -1,4 +1,4 @@
-// reefmere-config: the GTK 3 dialog over the configuration sheet's model (view/ConfigSheet.h).
+// reefmere-config: the GTK 3 dialog over the configuration sheet's model (config/ConfigSheet.h).
 // ConfigDialog.cpp builds the pages and moves values between widgets and model;
 // DownloadPage.cpp runs the download page's transfers; Preview.cpp the live preview
 // (reefmere --preview in a drawing area's X window); SelfTest.cpp the scripted runs
@@ -13,8 +13,8 @@
 
 #include "fish/Aquarium.h"
 #include "platform/curl_fetch.h"
-#include "view/ConfigSheet.h"
-#include "view/Settings.h"
+#include "config/ConfigSheet.h"
+#include "settings/Settings.h"
 
 // The running screen saver in preview mode, drawing into a widget's X window.
 struct PREVIEW {

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "view/Downloads.h"
+#include "config/Downloads.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // reefmere-config: the settings dialog of the Reefmere screen saver (GTK 3).
 //   reefmere-config [--content-url URL] [--no-preview] [--self-test ACTIONS]
 // The content server's address: --content-url, else $REEFMERE_CONTENT_URL, else
-// DEFAULT_CONTENT_URL (view/Downloads.h).
+// DEFAULT_CONTENT_URL (config/Downloads.h).
 #include <glib-unix.h>
 #include <unistd.h>
 
@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "ConfigDialog.h"
-#include "view/Paths.h"
+#include "settings/Paths.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The preference key table and the record operations built on it: defaults, the
 // selection buffer and parsing of typed values. Loading and saving: Preferences.cpp.
-#include "view/Settings.h"
+#include "settings/Settings.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
-#include "view/Paths.h"
+#include "settings/Paths.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // without a shared alpha mask), the animation template, the prototype fish and the
 // behaviour parameters of the header. Leans on FISHFILE, MS3D, ANIMATIONTEMPLATE,
 // ONEFISH, LoadTGA2 and the texture builders.
-#include "data/FishData.h"
+#include "fish/FishData.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,14 +1,14 @@
 // The configuration sheet's controls, enabling rules, Save / Cancel / Defaults, the
 // species table and the folder choosers. The download page: Downloads.cpp.
-#include "view/ConfigSheet.h"
+#include "config/ConfigSheet.h"
 
 #include <cstdio>
 #include <cstring>
 #include <map>
 
-#include "data/FishData.h"
+#include "fish/FishData.h"
 #include "fish/Aquarium.h"
-#include "view/Paths.h"
+#include "settings/Paths.h"
 
 namespace {
 

@@ -1,13 +1,11 @@
 // Command-line overrides generated from the settings table; see SettingOverrides.h.
-#include "view/SettingOverrides.h"
+#include "settings/SettingOverrides.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-std::vector<SettingOverride> gProcessOverrides;
 
 // "BGType" -> "bg-type", "LowCPU" -> "low-cpu", "SMSReverse" -> "sms-reverse".
 std::string Kebab(const char* key) {
@@ -97,12 +95,6 @@ void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTIN
         if (o.key && o.key->set) o.key->set(s, mainMonitorOnly, o.value);
     // The same ceiling as loading: the tank holds at most three fish.
     if (s->MAX_FISH > 3) s->MAX_FISH = 3;
-}
-
-void SetProcessSettingOverrides(const std::vector<SettingOverride>& overrides) { gProcessOverrides = overrides; }
-
-void ApplyProcessSettingOverrides(SETTINGS* s, bool* mainMonitorOnly) {
-    ApplySettingOverrides(gProcessOverrides, s, mainMonitorOnly);
 }
 
 std::string SettingOverridesHelp() {

@@ -1,5 +1,5 @@
 // Folder lookups for the view and the settings store. POSIX only.
-#include "view/Paths.h"
+#include "settings/Paths.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "view/Settings.h"
+#include "settings/Settings.h"
 
 // The option name of a key, without dashes ("bg-type", "caustic"); empty for keys that
 // take no override ("version").
@@ -24,10 +24,6 @@ struct SettingOverride {
 // -1 (one line on stderr) when it is one but its value is missing or malformed.
 int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverride>* out);
 
-// The overrides of this process, set once by main before any view exists; every view
-// applies them right after loading the store.
-void SetProcessSettingOverrides(const std::vector<SettingOverride>& overrides);
-void ApplyProcessSettingOverrides(SETTINGS* s, bool* mainMonitorOnly);
 void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTINGS* s, bool* mainMonitorOnly);
 
 // The options as --help lines, generated from the table.

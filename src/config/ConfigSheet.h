@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "view/Downloads.h"
-#include "view/Settings.h"
+#include "config/Downloads.h"
+#include "settings/Settings.h"
 
 class AQUARIUM;
 

@@ -7,15 +7,16 @@
 #include <cstdint>
 #include <string>
 
-// Every user choice; the view owns one by value. Field order is fixed (shared with the
-// scene, the aquarium and the configuration sheet).
+// Every user choice; the view owns one by value and lends it to the scene, the aquarium
+// and the configuration sheet. Four fields are declared only: nothing reads or writes
+// them, and the store has no key for them.
 struct SETTINGS {
     bool WANTCAUSTIC = true;
     int64_t WATERSHIFT = 6;         // log2 of water grid points per side (6 or 5)
     bool GRADUALFILL = true;
     int64_t LFISHSIZE = 100;        // percent
-    float fishSize = 0.0f;          // unused
-    int32_t MIXFISH = 0;            // unused
+    float fishSize = 0.0f;          // declared only
+    int32_t MIXFISH = 0;            // declared only
     int64_t MAX_FISH = 3;
     bool WANTBUBBLES = true;
     int32_t BGTYPE = 0;             // 0 capture, 1 desktop picture, 2 random from BGPath
@@ -27,10 +28,10 @@ struct SETTINGS {
     int64_t WWATERLEVEL = 85;       // percent of the tank height
     bool STAYONSCREEN = false;
     bool RANDOMSIZES = false;
-    int32_t SelectedFish = 0;       // unused
+    int32_t SelectedFish = 0;       // declared only
     char FishPath[1024] = {};       // resource folder (bundled species)
     char FishPath2[1024] = {};      // per-user fish folder (downloads)
-    char SelectedFishName[1024] = {};  // unused
+    char SelectedFishName[1024] = {};  // declared only
     char* fishSelection = nullptr;  // owned (malloc) until the aquarium setup takes it
     int64_t selectionSize = 0;      // bytes of fishSelection, NUL included
     bool LOWCPU = false;

@@ -1,7 +1,7 @@
 // The download page: the list from the content server (libplist), the offers not yet
 // installed, the menu, and the texts and control states around a running download.
 // The transfers themselves run in platform/curl_fetch; they report here.
-#include "view/Downloads.h"
+#include "config/Downloads.h"
 
 #include <plist/plist.h>
 
@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "fish/Aquarium.h"
-#include "view/ConfigSheet.h"
-#include "view/Paths.h"
+#include "config/ConfigSheet.h"
+#include "settings/Paths.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The property-list store (libplist) and LoadSettings / SaveSettings over the key table.
-#include "view/Preferences.h"
+#include "settings/Preferences.h"
 
 #include <fcntl.h>
 #include <plist/plist.h>
@@ -13,8 +13,8 @@
 #include <ctime>
 #include <vector>
 
-#include "view/Paths.h"
-#include "view/Settings.h"
+#include "settings/Paths.h"
+#include "settings/Settings.h"
 
 namespace {
 
