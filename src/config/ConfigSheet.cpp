@@ -129,10 +129,9 @@ bool CONFIGSHEET::configureSheet_save()
         selection = SelectionText();
         bool any = false;
         for (bool b : rowSelected) any = any || b;
-        if (any) {
-            for (int i = 0; i < aquarium_->fishInfoCount && i < static_cast<int>(rowSelected.size()); i++)
-                aquarium_->fishInfo[i].selected = rowSelected[i];
-        }
+        // No row ticked is saved as "##", every species on: the catalogue agrees.
+        for (int i = 0; i < aquarium_->fishInfoCount && i < static_cast<int>(rowSelected.size()); i++)
+            aquarium_->fishInfo[i].selected = !any || rowSelected[i];
         // The record keeps what the store now holds, for a later catalogue rebuild.
         SetFishSelection(&s, selection.c_str());
     }

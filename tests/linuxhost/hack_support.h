@@ -75,21 +75,15 @@ inline Shot Grab(Display* dpy, Window w, int x, int y, int width, int height) {
     return s;
 }
 
-// Fraction of pixels that are not black.
-inline double LitFraction(const Shot& s) {
-    if (s.width == 0) return 0;
-    size_t lit = 0;
-    for (size_t i = 0; i < s.rgba.size(); i += 4) lit += (s.rgba[i] | s.rgba[i + 1] | s.rgba[i + 2]) > 8;
-    return static_cast<double>(lit) / (s.rgba.size() / 4);
-}
-
-// Fraction of pixels a predicate accepts.
+// Fraction of pixels a predicate accepts; of those not black.
 template <typename F>
 double Fraction(const Shot& s, F pred) {
-    if (s.width == 0) return 0;
     size_t n = 0;
     for (size_t i = 0; i < s.rgba.size(); i += 4) n += pred(&s.rgba[i]);
-    return static_cast<double>(n) / (s.rgba.size() / 4);
+    return s.width ? static_cast<double>(n) / (s.rgba.size() / 4) : 0.0;
+}
+inline double LitFraction(const Shot& s) {
+    return Fraction(s, [](const uint8_t* p) { return (p[0] | p[1] | p[2]) > 8; });
 }
 
 // Drawn: most of the grab is not black.
@@ -125,32 +119,13 @@ bool WaitFor(Display* dpy, Window w, int x, int y, int width, int height, F ok, 
     return false;
 }
 
-// The environment for a hack under test: its own home (preferences, ~/.xscreensaver),
-// no sound device unless asked.
-// Under the sanitizers the GL stack (Mesa's driver, unloaded before the leak check, so its
-// frames cannot be suppressed by name) and SDL's D-Bus probe leak small blocks at exit;
-// the spawned programs check memory errors but not leaks. Our own code's leaks are caught
-// in-process by the unit tests.
 #if defined(__SANITIZE_ADDRESS__)
-const char kChildAsanOptions[] = "detect_leaks=0:abort_on_error=1:halt_on_error=1";
 const double kTermSeconds = 5.0;  // sanitized teardown of the GL stack is slow
 #else
-const char kChildAsanOptions[] = "";
 const double kTermSeconds = 1.0;  // SIGTERM ends a hack within a second
 #endif
 
-inline std::map<std::string, std::string> HackEnv(const testsupport::TempDir& home, const std::string& display) {
-    std::map<std::string, std::string> env = {{"HOME", home.path()},
-                                              {"XDG_CONFIG_HOME", home / "config"},
-                                              {"XDG_DATA_HOME", home / "data"},
-                                              {"DISPLAY", display},
-                                              {"SDL_AUDIODRIVER", "dummy"},
-                                              {"XSCREENSAVER_WINDOW", ""}};
-    if (kChildAsanOptions[0]) env["ASAN_OPTIONS"] = kChildAsanOptions;
-    return env;
-}
-
-inline std::string Reefmere() { return testsupport::BinDir() + "/reefmere"; }
+inline std::string Reefmere() { return testsupport::Program("reefmere"); }
 
 // Two RandR monitors side by side on the Xvfb screen; the right one primary.
 inline bool SplitIntoTwoMonitors(Display* dpy, int width, int height) {
