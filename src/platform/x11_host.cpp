@@ -128,6 +128,11 @@ int RunWindow(const X11RUNOPTIONS& o, const VIEWOPTIONS& viewOptions) {
             s.height = DisplayHeight(dpy, vi->screen);
         }
         s.win = X11CreateWindow(dpy, vi, s.width, s.height, o.fullscreen, "Reefmere");
+        if (s.win && o.positioned && !o.fullscreen) {
+            int x = o.xFromRight ? DisplayWidth(dpy, vi->screen) - s.width - o.x : o.x;
+            int y = o.yFromBottom ? DisplayHeight(dpy, vi->screen) - s.height - o.y : o.y;
+            X11PlaceWindow(dpy, s.win, x, y, s.width, s.height);
+        }
         if (s.win) s.ctx = GlxCreateContext(dpy, vi);
     }
     // Desktop services; the capture reads the main monitor before our window covers it.

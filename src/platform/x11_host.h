@@ -16,6 +16,11 @@ struct X11RUNOPTIONS {
     bool preview = false;
     bool handleKeys = true;    // Esc / q quit (standalone); a hack leaves keys to the daemon
     bool fps = false;          // -fps: frames per second and load in a corner
+    // -geometry +X+Y: where the standalone window goes (pixels; negative: from the right
+    // or bottom edge of the screen). Unset: wherever the window manager puts it.
+    bool positioned = false;
+    int x = 0, y = 0;
+    bool xFromRight = false, yFromBottom = false;
 };
 
 // A window with its GLX context, as the host table sees it.

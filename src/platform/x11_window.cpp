@@ -38,6 +38,20 @@ Window X11CreateWindow(Display* dpy, XVisualInfo* vi, int width, int height, boo
     return win;
 }
 
+void X11PlaceWindow(Display* dpy, Window win, int x, int y, int width, int height) {
+    if (!dpy || !win) return;
+    XMoveWindow(dpy, win, x, y);
+    XSizeHints* hints = XAllocSizeHints();
+    if (!hints) return;
+    hints->flags = USPosition | USSize;
+    hints->x = x;
+    hints->y = y;
+    hints->width = width;
+    hints->height = height;
+    XSetWMNormalHints(dpy, win, hints);
+    XFree(hints);
+}
+
 void X11PumpEvents(Display* dpy, Window win, X11WINDOWEVENTS* ev) {
     Atom wmDelete = XInternAtom(dpy, "WM_DELETE_WINDOW", True);
     while (XPending(dpy) > 0) {

@@ -19,5 +19,9 @@ struct X11WINDOWEVENTS {
 Window X11CreateWindow(Display* dpy, XVisualInfo* visual, int width, int height, bool fullscreen,
                        const char* title);
 
+// Places an unmapped window at x, y (pixels on its screen) and tells the window manager
+// the user asked for that place and size (-geometry).
+void X11PlaceWindow(Display* dpy, Window win, int x, int y, int width, int height);
+
 // Drains pending events of win into ev (sizes from the last ConfigureNotify).
 void X11PumpEvents(Display* dpy, Window win, X11WINDOWEVENTS* ev);

@@ -34,6 +34,9 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
 
     if (options.useStore) {
         LoadSettings(&mySettings, &MainMonitorOnly);
+        // So the hack does what XScreenSaver's dialog shows: it passes only what differs
+        // from the defaults it shows.
+        if (options.optionsOnly) DefaultSettings(&mySettings, &MainMonitorOnly);
     } else {
         DefaultSettings(&mySettings, &MainMonitorOnly);
         CopyToField(mySettings.FishPath, sizeof mySettings.FishPath, ResourceFolder().c_str());
@@ -41,7 +44,7 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
         SetFishSelection(&mySettings, "");
     }
     ApplySettingOverrides(options.overrides, &mySettings, &MainMonitorOnly);
-    if (mySettings.MAX_FISH > 3) mySettings.MAX_FISH = 3;
+    LimitSettings(&mySettings, nullptr);  // overrides are checked when parsed; this is the backstop
 
     int w = 0, hgt = 0;
     if (host.viewSize) host.viewSize(host.user, &w, &hgt);

@@ -21,6 +21,7 @@ struct Reply {
     int status = 200;
     std::string body;
     int64_t announced = -1;  // Content-Length sent; -1: the body's size; -2: none
+    int holdMs = 0;          // keeps the connection open this long after the body (a stalled server)
 };
 
 class TestServer {
@@ -96,6 +97,7 @@ private:
             if (n <= 0) return;
             off += static_cast<size_t>(n);
         }
+        for (int waited = 0; waited < r.holdMs && !stop_; waited += 20) usleep(20000);
     }
 
     int fd_ = -1;

@@ -152,15 +152,15 @@ TEST_F(SheetTest, MenusKeepWhatTheyCannotShow)
     ASSERT_TRUE(sheet.configureSheet_save());
     EXPECT_EQ(Stored<int64_t>(home, "BGType"), 1);
     EXPECT_EQ(Stored<int64_t>(home, "BGRes"), 2);
-    // A value the menu has no item for shows no item and survives Save.
+    // A value the menu has no item for shows no item; Save stores it limited to the range.
     s.BGTYPE = 7;
     s.BGRES = -3;
     sheet.configureSheet();
     EXPECT_EQ(sheet.oBGType.item, -1);
     EXPECT_EQ(sheet.oBGRes.item, -1);
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(Stored<int64_t>(home, "BGType"), 7);
-    EXPECT_EQ(Stored<int64_t>(home, "BGRes"), -3);
+    EXPECT_EQ(Stored<int64_t>(home, "BGType"), 2);
+    EXPECT_EQ(Stored<int64_t>(home, "BGRes"), 0);
 }
 
 TEST_F(SheetTest, FolderChoosers)

@@ -7,6 +7,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -126,6 +129,65 @@ const double kTermSeconds = 1.0;  // SIGTERM ends a hack within a second
 #endif
 
 inline std::string Reefmere() { return testsupport::Program("reefmere"); }
+
+// The command prefix that drops root (empty when not root): the XScreenSaver daemon
+// refuses to launch hacks as root.
+inline std::vector<std::string> Unprivileged() {
+    if (geteuid() != 0) return {};
+    return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+}
+
+inline std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A home for the daemon's user under dir (home/, with ~/.xscreensaver naming `programs`)
+// and a copy of the program and its resources there that this user can read
+// (inst/bin/reefmere). Returns the daemon's environment; empty on failure.
+inline std::map<std::string, std::string> DaemonHome(const testsupport::TempDir& dir, const std::string& display,
+                                                     const std::string& programs) {
+    using testsupport::Run;
+    if (chmod(dir.path().c_str(), 0755) != 0 ||
+        Run({"mkdir", "-p", dir / "inst/bin", dir / "inst/share", dir / "home/.config"}).exitCode != 0 ||
+        Run({"cp", Reefmere(), dir / "inst/bin/reefmere"}).exitCode != 0 ||
+        Run({"cp", "-r", testsupport::ShareDir(), dir / "inst/share/reefmere"}).exitCode != 0 ||
+        !testsupport::WriteFile(dir / "home/.xscreensaver",
+                                "mode:\t\tone\nselected:\t0\nlock:\t\tFalse\nfade:\t\tFalse\nunfade:\t\tFalse\n"
+                                "splash:\t\tFalse\ntimeout:\t0:30:00\ncycle:\t\t0:30:00\ngrabDesktopImages:\tTrue\n"
+                                "programs:\tGL: " + programs + "\t\\n\n") ||
+        Run({"chmod", "-R", "a+rwX", dir / "home"}).exitCode != 0 ||
+        Run({"chmod", "-R", "a+rX", dir / "inst"}).exitCode != 0)
+        return {};
+    std::map<std::string, std::string> env = {{"HOME", dir / "home"},
+                                              {"DISPLAY", display},
+                                              {"XDG_CONFIG_HOME", dir / "home/.config"},
+                                              {"XDG_DATA_HOME", dir / "home/.local/share"},
+                                              {"XDG_RUNTIME_DIR", ""},
+                                              {"SDL_AUDIODRIVER", "dummy"},
+                                              {"REEFMERE_SHARE_DIR", ""},
+                                              {"XSCREENSAVER_WINDOW", ""}};
+    return env;
+}
+
+// Starts the daemon and has it blank the screen; false (the daemon's log in *why) when
+// it never answers.
+inline bool StartDaemonAndActivate(testsupport::Process* daemon, const std::map<std::string, std::string>& env,
+                                   std::string* why) {
+    if (!daemon->Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env)) return false;
+    for (int i = 0; i < 50; ++i) {
+        if (testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-activate"}), env, 10).exitCode == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    *why = daemon->Output();
+    return false;
+}
+
+inline void StopDaemon(testsupport::Process* daemon, const std::map<std::string, std::string>& env) {
+    testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-exit"}), env, 10);
+    daemon->Stop(SIGTERM, 5.0);
+}
 
 // Two RandR monitors side by side on the Xvfb screen; the right one primary.
 inline bool SplitIntoTwoMonitors(Display* dpy, int width, int height) {

@@ -108,9 +108,14 @@ TEST(Program, TheConfigXmlUsesOnlyAcceptedOverridesWhichApplyForTheRunOnly) {
     std::vector<std::string> args = {Reefmere()};
     std::regex attr("arg(-set|-unset)?=\"([^\"]*)\"");
     for (auto it = std::sregex_iterator(xml.begin(), xml.end(), attr); it != std::sregex_iterator(); ++it) {
+        // A slider's "%" takes its low end (the ranges themselves: tests/config/xml_test.cpp).
+        size_t open = xml.rfind('<', static_cast<size_t>(it->position()));
+        std::smatch low;
+        std::string element = xml.substr(open, xml.find('>', open) - open);
+        std::string fill = std::regex_search(element, low, std::regex("low=\"(-?[0-9]+)\"")) ? low[1].str() : "2";
         std::istringstream words((*it)[2].str());
         std::string w;
-        while (words >> w) args.push_back(w == "%" ? "2" : w);
+        while (words >> w) args.push_back(w == "%" ? fill : w);
     }
     ASSERT_GT(args.size(), 20u);
     // Standard hack options from the screen saver's side are accepted too.

@@ -12,20 +12,6 @@
 using namespace testsupport;
 using namespace hacktest;
 
-namespace {
-
-// The command prefix that drops root (empty when not root).
-std::vector<std::string> Unprivileged() {
-    if (geteuid() != 0) return {};
-    return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-}
-
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-}  // namespace
 
 TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     ASSERT_TRUE(geteuid() != 0 || getpwnam("nobody"));

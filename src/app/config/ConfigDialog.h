@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,11 +50,12 @@ struct CONFIGDIALOG {
     GtkWidget *wDirectory = nullptr, *wSave = nullptr, *wDefaults = nullptr, *wClose = nullptr;
     GtkWidget *wSelectAll = nullptr, *wSelectSalt = nullptr, *wSelectFresh = nullptr;
     GtkWidget *wWebsite = nullptr, *wSavedNote = nullptr;
+    std::map<std::string, GtkWidget*> controls;  // preference key -> its widget
     GtkListStore* fishStore = nullptr;
     GtkWidget* fishView = nullptr;
 
     // Download page.
-    GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr;
+    GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr, *wCancel = nullptr;
     GtkWidget *wProgress = nullptr, *wStatus = nullptr;
     CURLFETCH listFetch;
     CURLFETCH download;
@@ -80,6 +82,7 @@ std::string StoredSnapshot(const CONFIGDIALOG* d);
 // DownloadPage.cpp
 GtkWidget* BuildDownloadPage(CONFIGDIALOG* d);
 void StartCheck(CONFIGDIALOG* d);
+void CancelTransfers(CONFIGDIALOG* d);
 void StartDownload(CONFIGDIALOG* d);
 bool TransfersRunning(const CONFIGDIALOG* d);
 

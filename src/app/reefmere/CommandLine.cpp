@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <X11/Xutil.h>
+
 namespace {
 
 bool ParseSize(const char* text, int* w, int* h) {
@@ -26,6 +28,32 @@ bool ParseSeconds(const char* text, double* out) {
     double v = strtod(text, &end);
     if (errno || !end || *end || !(v > 0.0) || v > 1e7) return false;
     *out = v;
+    return true;
+}
+
+// X11 geometry: "WxH", "+X+Y", "WxH+X+Y"; a "-" offset counts from the right or bottom.
+bool ParseGeometry(const char* text, X11RUNOPTIONS* w) {
+    if (!text || !*text) return false;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0;
+    int got = XParseGeometry(text, &x, &y, &width, &height);
+    if (!got) return false;
+    if ((got & (WidthValue | HeightValue)) && (got & (WidthValue | HeightValue)) != (WidthValue | HeightValue))
+        return false;
+    if (got & WidthValue) {
+        if (width < 1 || height < 1 || width > 16384 || height > 16384) return false;
+        w->width = static_cast<int>(width);
+        w->height = static_cast<int>(height);
+    }
+    if ((got & XValue) != 0 != ((got & YValue) != 0)) return false;
+    if (got & XValue) {
+        if (x < -16384 || x > 16384 || y < -16384 || y > 16384) return false;
+        w->positioned = true;
+        w->x = x;
+        w->y = y;
+        w->xFromRight = (got & XNegative) != 0;
+        w->yFromBottom = (got & YNegative) != 0;
+    }
     return true;
 }
 
@@ -130,7 +158,20 @@ const FLAG kFlags[] = {
          cl->view.seed = static_cast<unsigned>(v);
          return true;
      }},
-    {"--help", nullptr, "this text",
+    {"--geometry", "WxH+X+Y", "window: its size and place (X11 geometry; either part may be left out)",
+     [](COMMANDLINE* cl, const char* a) { return ParseGeometry(a, &cl->window); }},
+    {"--xscreensaver-options", nullptr,
+     "hack: the options are XScreenSaver's settings: what they leave out takes its default, not the stored value",
+     [](COMMANDLINE* cl, const char*) {
+         cl->view.optionsOnly = true;
+         return true;
+     }},
+    {"--version", nullptr, "print the version",
+     [](COMMANDLINE* cl, const char*) {
+         cl->version = true;
+         return true;
+     }},
+    {"--help", nullptr, "this text (also -h)",
      [](COMMANDLINE* cl, const char*) {
          cl->help = true;
          return true;
@@ -147,6 +188,7 @@ bool LooksLikeSize(const char* s) {
 bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
     for (int i = 1; i < argc; i++) {
         const char* a = argv[i];
+        if (!strcmp(a, "-h")) a = "--help";
         const FLAG* flag = nullptr;
         for (const FLAG& f : kFlags)
             if (!strcmp(a, f.name) || (a[0] == '-' && a[1] != '-' && !strcmp(a + 1, f.name + 2))) flag = &f;
@@ -182,7 +224,7 @@ bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
 
 std::string UsageText() {
     std::string s =
-        "usage: reefmere --window [WxH] [--fullscreen] [--seconds S]\n"
+        "usage: reefmere --window [WxH] [-geometry WxH+X+Y] [--fullscreen] [--seconds S]\n"
         "       reefmere -root | -window-id ID [-fps]   (an XScreenSaver hack; also $XSCREENSAVER_WINDOW)\n"
         "       reefmere --headless [--size WxH] [--seconds S] [--out DIR] [--every S] [--snapshot FILE]\n\n";
     char line[512];
