@@ -52,12 +52,15 @@ void X11PlaceWindow(Display* dpy, Window win, int x, int y, int width, int heigh
     XFree(hints);
 }
 
-void X11PumpEvents(Display* dpy, Window win, X11WINDOWEVENTS* ev) {
+void X11PumpEvents(Display* dpy, const Window* windows, X11WINDOWEVENTS* events, int count) {
     Atom wmDelete = XInternAtom(dpy, "WM_DELETE_WINDOW", True);
     while (XPending(dpy) > 0) {
         XEvent e;
         XNextEvent(dpy, &e);
-        if (e.xany.window != win) continue;
+        int i = 0;
+        while (i < count && windows[i] != e.xany.window) ++i;
+        if (i == count) continue;
+        X11WINDOWEVENTS* ev = &events[i];
         switch (e.type) {
         case KeyPress: {
             KeySym sym = XLookupKeysym(&e.xkey, 0);

@@ -23,5 +23,6 @@ Window X11CreateWindow(Display* dpy, XVisualInfo* visual, int width, int height,
 // the user asked for that place and size (-geometry).
 void X11PlaceWindow(Display* dpy, Window win, int x, int y, int width, int height);
 
-// Drains pending events of win into ev (sizes from the last ConfigureNotify).
-void X11PumpEvents(Display* dpy, Window win, X11WINDOWEVENTS* ev);
+// Drains pending events, those of windows[i] into ev[i] (sizes from the last
+// ConfigureNotify); events of other windows are dropped.
+void X11PumpEvents(Display* dpy, const Window* windows, X11WINDOWEVENTS* ev, int count);

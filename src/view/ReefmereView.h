@@ -79,6 +79,8 @@ public:
 private:
     bool MakeCurrent();
     int Detail() const;
+    // Tears the scene down, if any, with the context current; safe to repeat.
+    void DropScene();
 
     REEFHOST host;
     VIEWOPTIONS options;

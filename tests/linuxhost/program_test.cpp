@@ -57,18 +57,21 @@ TEST(Program, FullScreenMakesAViewPerMonitorAndHonoursMainMonitorOnly) {
 
 TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     ASSERT_TRUE(FileExists(ShareDir() + "/kelpish.wav"));
-    XServer xs(1280, 480);
+    XServer xs(1280, 860);
     ASSERT_TRUE(xs.ok());
     Display* dpy = xs.dpy;
     ASSERT_TRUE(SplitIntoTwoMonitors(dpy, 1280, 480));
     // One saver window per monitor, as the daemon makes them; a hack on each.
     Window left = MakeSaverWindow(dpy, 0, 0, 640, 480);
     Window right = MakeSaverWindow(dpy, 640, 0, 640, 480);
-    Window small = MakeSaverWindow(dpy, 700, 20, 320, 240);  // a settings preview on the primary
+    // xscreensaver-settings' preview pane (below the monitors, so that no window hides
+    // another): larger than 640 x 360, yet a preview.
+    Window small = MakeSaverWindow(dpy, 615, 485, 665, 373);
     PrivateHome home;
     auto envLeft = home.Env(xs.display());
     envLeft["SDL_AUDIODRIVER"] = "disk";
     envLeft["SDL_DISKAUDIOFILE"] = home / "left.raw";
+    envLeft["REEFMERE_DEBUG"] = "1";
     auto envRight = envLeft;
     envRight["SDL_DISKAUDIOFILE"] = home / "right.raw";
     auto envSmall = envLeft;
@@ -86,11 +89,13 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     // test; here: it plays.
     for (int i = 0; i < 400 && FileSize(home / "right.raw") < 64 * 1024; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(WaitFor(dpy, small, 0, 0, 320, 240, Lit)) << c.Output();
+    EXPECT_TRUE(WaitFor(dpy, small, 0, 0, 665, 373, Lit)) << c.Output();
     EXPECT_EQ(a.Stop(SIGTERM, 5.0), 0);
     EXPECT_EQ(b.Stop(SIGTERM, 5.0), 0);
     EXPECT_EQ(c.Stop(SIGTERM, 5.0), 0);
     EXPECT_LE(FileSize(home / "small.raw"), 0) << "the preview opened a sound device";
+    EXPECT_NE(c.Output().find("665x373: preview"), std::string::npos) << c.Output();
+    EXPECT_NE(b.Output().find("640x480: full view"), std::string::npos) << b.Output();
     std::vector<uint8_t> raw = ReadFile(home / "right.raw");
     ASSERT_GE(raw.size(), 64u * 1024) << b.Output();
     size_t loud = 0;

@@ -62,6 +62,7 @@ struct FLAG {
     const char* arg;   // null: no argument; "[WxH]": optional
     const char* help;
     bool (*apply)(COMMANDLINE* cl, const char* arg);
+    const char* range = nullptr;  // named in the message for a refused value
 };
 
 const FLAG kFlags[] = {
@@ -119,7 +120,7 @@ const FLAG kFlags[] = {
          cl->hack.root = true;
          return true;
      }},
-    {"--window-id", "ID", "hack: draw on the window ID (decimal or 0x hex); small windows are previews",
+    {"--window-id", "ID", "hack: draw on the window ID (decimal or 0x hex); one not covering a monitor is a preview",
      [](COMMANDLINE* cl, const char* a) {
          cl->mode = RunMode::Hack;
          cl->hack.windowId = a;
@@ -143,6 +144,19 @@ const FLAG kFlags[] = {
      [](COMMANDLINE*, const char*) { return true; }},
     {"--install", nullptr, "hack: accepted and ignored (no private colormap is needed)",
      [](COMMANDLINE*, const char*) { return true; }},
+    {"--delay", "USEC", "at least USEC microseconds between frames, 0 to 1000000 (0: up to 60 a second)",
+     [](COMMANDLINE* cl, const char* a) {
+         char* end = nullptr;
+         errno = 0;
+         long v = strtol(a, &end, 10);
+         if (errno || !end || *end || !*a || v < 0 || v > kMaxFrameDelayMicros) return false;
+         double seconds = static_cast<double>(v) * 1e-6;
+         cl->window.delay = seconds;
+         cl->hack.delay = seconds;
+         cl->headless.delay = seconds;
+         return true;
+     },
+     "0 to 1000000 microseconds"},
     {"--defaults", nullptr, "ignore the stored preferences (and do not write them)",
      [](COMMANDLINE* cl, const char*) {
          cl->view.useStore = false;
@@ -204,7 +218,11 @@ bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
                 arg = argv[++i];
             }
             if (!flag->apply(cl, arg)) {
-                fprintf(stderr, "reefmere: bad value for %s: %s\n", flag->name, arg ? arg : "");
+                if (flag->range)
+                    fprintf(stderr, "reefmere: bad value for %s: %s (allowed: %s)\n", flag->name, arg ? arg : "",
+                            flag->range);
+                else
+                    fprintf(stderr, "reefmere: bad value for %s: %s\n", flag->name, arg ? arg : "");
                 return false;
             }
             continue;
@@ -225,7 +243,7 @@ bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
 std::string UsageText() {
     std::string s =
         "usage: reefmere --window [WxH] [-geometry WxH+X+Y] [--fullscreen] [--seconds S]\n"
-        "       reefmere -root | -window-id ID [-fps]   (an XScreenSaver hack; also $XSCREENSAVER_WINDOW)\n"
+        "       reefmere -root | -window-id ID [-fps] [-delay USEC]   (an XScreenSaver hack; also $XSCREENSAVER_WINDOW)\n"
         "       reefmere --headless [--size WxH] [--seconds S] [--out DIR] [--every S] [--snapshot FILE]\n\n";
     char line[512];
     for (const FLAG& f : kFlags) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/frame_loop.h"
 #include "platform/headless_host.h"
 #include "platform/x11_host.h"
 #include "platform/x11_screensaver_host.h"

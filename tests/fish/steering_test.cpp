@@ -1,6 +1,6 @@
-// One fish's behaviour: turning towards targets (ahead, behind, aiming), pitch limits and
-// angle wrap, the ceiling, the walls, staying in view, collisions, resting and its
-// interruptions, legs while leaving, and the eyes.
+// One fish's behaviour, with no GL context: turning towards targets (ahead, behind,
+// aiming), pitch limits and angle wrap, the ceiling, the walls, staying in view,
+// collisions, resting and its interruptions, legs while leaving, and the eyes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,15 +8,17 @@
 #include <cstdlib>
 #include <utility>
 
-#include "FishFixture.h"
-#include "math/GLStuff.h"
+#include "SpeciesBuilder.h"
+#include "fish/Fish.h"
+#include "math/Camera.h"
+#include "test_support.h"
 
-using fishtest::SpeciesFixture;
 using fishtest::SpeciesSpec;
 
 namespace {
 
 const float kDt = 1.0f / 60.0f;
+const FRUSTUM kView = CAMERA().Frustum();  // the scene's camera at 4:3
 
 // A bare fish for the pure steering arithmetic.
 void Aim(ONEFISH* f, VECTOR3D angles)
@@ -101,22 +103,6 @@ TEST(Steering, YawWrapsAtAFullTurn)
     EXPECT_NEAR(g.direction.x, std::sin(-1.0 * 3.141592653589793 / 180.0), 1e-4);
 }
 
-TEST(Steering, CeilingNumbers)
-{
-    const float R = 3.0f;
-    EXPECT_NEAR(ONEFISH::Ceiling(0.0f, R, -32.0f), -(R + 41), 1e-9);
-    EXPECT_NEAR(ONEFISH::Ceiling(0.0f, R, 32.0f), -(R + 41) + 22.0, 1e-9);
-    EXPECT_NEAR(ONEFISH::Ceiling(1.0f, R, -32.0f), 39.0 - R, 1e-9);
-    EXPECT_NEAR(ONEFISH::Ceiling(1.0f, R, 32.0f), 17.0 - R, 1e-9);
-    // Level 0 puts every target at -35.
-    for (int i = 0; i < 50; i++) EXPECT_EQ(ONEFISH::TargetHeight(0.0f), -35.0f);
-    for (int i = 0; i < 200; i++) {
-        float h = ONEFISH::TargetHeight(1.0f);
-        EXPECT_GE(h, -35.0f);
-        EXPECT_LE(h, 25.0f);
-    }
-}
-
 TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
 {
     FISHDATA species;  // only the radius matters here
@@ -175,15 +161,28 @@ TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
         for (int i = 0; i < 2; i++) group[i].fishData = nullptr;
 }
 
-class Behaviour : public SpeciesFixture {
+class Behaviour : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SpeciesFixture::SetUp();
-        data = Load(SpeciesSpec(), &species);
+        data = fishtest::LoadSpecies(dir.path(), SpeciesSpec(), &species);
         ASSERT_NE(data, nullptr);
         for (ONEFISH& f : fish) ASSERT_TRUE(f.SetupFromFishData(data));
     }
+    // A cruising fish at p heading along +z (angles zero), steady at speed.
+    static void Place(ONEFISH* f, VECTOR3D p, float speed = 0.0f)
+    {
+        f->action = FISH_CRUISING;
+        f->position = p;
+        Aim(f, VECTOR3D{});
+        f->currentSpeed = f->cruiseSpeed = speed;
+        f->speedFactor = f->wantedFactor = 1.0f;
+        f->turnVelocity = f->turnWanted = VECTOR3D{};
+        f->actionTimer = 10.0f;
+        f->target = VECTOR3D{p.x, p.y, p.z + 30.0f};
+    }
+    testsupport::TempDir dir;
+    FISHINFO species;
     ONEFISH fish[3];
     FISHDATA* data = nullptr;
 };
@@ -193,7 +192,7 @@ TEST_F(Behaviour, CeilingHoldsTheFishUnderTheWaterLine)
     for (float level : {0.0f, 1.0f}) {
         ONEFISH& f = fish[0];
         Place(&f, VECTOR3D{0, 30, 0});
-        f.Move(fish, 1, level, kDt, false);
+        f.Move(fish, 1, level, kDt, false, kView);
         EXPECT_NEAR(f.position.y, ONEFISH::Ceiling(level, data->extent, f.position.z), 1e-4) << level;
     }
 }
@@ -204,7 +203,7 @@ TEST_F(Behaviour, WallsStopTheFishAndRetarget)
     Place(&f, VECTOR3D{0, -10, 31.9f}, 30.0f);
     VECTOR3D old = VECTOR3D{0, -10, 200};
     f.target = old;
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
     EXPECT_EQ(f.position.z, 32.0f);
     EXPECT_NE(f.target.z, old.z);
     EXPECT_LE(std::fabs(f.target.z), 20.0f);
@@ -213,7 +212,7 @@ TEST_F(Behaviour, WallsStopTheFishAndRetarget)
     Aim(&f, VECTOR3D{0, 180, 0});
     f.leaving = true;
     f.target = VECTOR3D{0, -10, -300};
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
     EXPECT_EQ(f.position.z, -32.0f);
     EXPECT_EQ(f.target.z, -300.0f);  // a leaving fish keeps its target
 
@@ -222,7 +221,7 @@ TEST_F(Behaviour, WallsStopTheFishAndRetarget)
     f.leaving = false;
     f.SetAction(FISH_RESTING);
     f.actionTimer = 8.0f;
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
     EXPECT_EQ(f.position.z, 32.0f);
     EXPECT_EQ(f.action, FISH_CRUISING);
     EXPECT_EQ(f.actionTimer, 20.0f);
@@ -234,7 +233,7 @@ TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
     const float R = data->extent;
     // The rightmost x at y = 0, z = 0 where the whole fish is still in view.
     float edge = 0;
-    while (SphereInFrustum(VECTOR3D{edge + 0.01f, 0, 0}, -R)) edge += 0.01f;
+    while (kView.SphereIn(VECTOR3D{edge + 0.01f, 0, 0}, -R)) edge += 0.01f;
     // At the edge, heading out at 10 units a second.
     auto start = [&](VECTOR3D direction, bool onScreen) {
         Place(&f, VECTOR3D{edge - 0.005f, 0, 0});
@@ -244,7 +243,7 @@ TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
     };
     start(NormalizeVector(VECTOR3D{1, 0.2f, -0.1f}), true);
     VECTOR3D before = f.position;
-    f.Move(fish, 1, 1.0f, 0.1f, true);
+    f.Move(fish, 1, 1.0f, 0.1f, true, kView);
     EXPECT_EQ(f.position.x, before.x);          // undone
     EXPECT_GT(f.position.y, before.y + 0.1f);   // kept
     EXPECT_LT(f.position.z, before.z - 0.05f);  // kept
@@ -253,13 +252,13 @@ TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
 
     // Not yet wholly in view since entering: not held back.
     start(VECTOR3D{1, 0, 0}, false);
-    f.Move(fish, 1, 1.0f, 0.1f, true);
+    f.Move(fish, 1, 1.0f, 0.1f, true, kView);
     EXPECT_GT(f.position.x, edge + 0.9f);
     EXPECT_FALSE(f.onScreen);
 
     // Without the setting, nothing holds the fish either.
     start(VECTOR3D{1, 0, 0}, true);
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
     EXPECT_GT(f.position.x, edge + 0.9f);
 }
 
@@ -272,20 +271,20 @@ TEST_F(Behaviour, RestingCoastsAndEnds)
     EXPECT_LE(f.actionTimer, 10.91f);
     f.actionTimer = 5.0f;
     f.cruiseSpeed = 0.3f;
-    f.Move(fish, 1, 1.0f, 0.5f, false);
+    f.Move(fish, 1, 1.0f, 0.5f, false, kView);
     EXPECT_FLOAT_EQ(f.cruiseSpeed, -0.2f);
-    f.Move(fish, 1, 1.0f, 0.5f, false);
+    f.Move(fish, 1, 1.0f, 0.5f, false, kView);
     EXPECT_EQ(f.cruiseSpeed, 0.0f);
     EXPECT_EQ(f.action, FISH_RESTING);
     // Resting fish do not turn.
     VECTOR3D angles = f.angles;
     f.target = VECTOR3D{30, 0, -30};
-    f.Move(fish, 1, 1.0f, 0.5f, false);
+    f.Move(fish, 1, 1.0f, 0.5f, false, kView);
     EXPECT_EQ(f.angles.x, angles.x);
     EXPECT_EQ(f.angles.y, angles.y);
     // The timer runs out: cruising again with a fresh leg.
     f.actionTimer = 0.01f;
-    f.Move(fish, 1, 1.0f, 0.1f, false);
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
     EXPECT_EQ(f.action, FISH_CRUISING);
     EXPECT_EQ(f.actionTimer, 20.0f);
 }
@@ -297,14 +296,14 @@ TEST_F(Behaviour, RestIsInterruptedByANearFish)
     fish[0].actionTimer = 8.0f;
     const float reach = 2 * data->extent;
     Place(&fish[1], VECTOR3D{1.2f * reach, -10, 0});
-    fish[0].Move(fish, 2, 1.0f, kDt, false);
+    fish[0].Move(fish, 2, 1.0f, kDt, false, kView);
     EXPECT_EQ(fish[0].action, FISH_CRUISING);
 
     // Far away, the rest goes on.
     fish[0].SetAction(FISH_RESTING);
     fish[0].actionTimer = 8.0f;
     fish[1].position.x = 3 * reach;
-    fish[0].Move(fish, 2, 1.0f, kDt, false);
+    fish[0].Move(fish, 2, 1.0f, kDt, false, kView);
     EXPECT_EQ(fish[0].action, FISH_RESTING);
 }
 
@@ -315,12 +314,12 @@ TEST_F(Behaviour, LegsWhileLeavingAndAfter)
     f.leaving = true;
     f.target = VECTOR3D{0, -10, 1};  // practically reached
     f.actionTimer = 5.0f;
-    f.Move(fish, 1, 1.0f, kDt, false);
+    f.Move(fish, 1, 1.0f, kDt, false, kView);
     EXPECT_TRUE(f.leaving);  // reaching the target does not end a leaving leg
     EXPECT_EQ(f.target.z, 1.0f);
 
     f.actionTimer = 0.001f;
-    f.Move(fish, 1, 1.0f, kDt, false);
+    f.Move(fish, 1, 1.0f, kDt, false, kView);
     EXPECT_FALSE(f.leaving);
     EXPECT_TRUE(f.action == FISH_CRUISING || f.action == FISH_RESTING);
     if (f.action == FISH_CRUISING) {
@@ -333,24 +332,15 @@ TEST_F(Behaviour, LegsWhileLeavingAndAfter)
     Place(&f, VECTOR3D{0, -10, 0}, 5.0f);
     f.target = VECTOR3D{0, -10, 5.05f};  // off the 0.1 grid of random targets
     f.actionTimer = 10.0f;
-    f.Move(fish, 1, 1.0f, kDt, false);
+    f.Move(fish, 1, 1.0f, kDt, false, kView);
     EXPECT_NE(f.target.z, 5.05f);
 }
 
-TEST_F(Behaviour, ResetAndSetAction)
+TEST_F(Behaviour, ActionsPlayTheirKeyRanges)
 {
+    // The swim and rest key ranges of the species, in milliseconds of its animation.
     ONEFISH& f = fish[0];
-    for (int i = 0; i < 20; i++) {
-        f.Reset();
-        EXPECT_EQ(f.position.y, -40.0f);
-        EXPECT_TRUE(f.position.x >= -25.0f && f.position.x < 25.0f && f.position.z >= -25.0f && f.position.z < 25.0f)
-            << f.position.x << "," << f.position.z;
-        EXPECT_TRUE(f.action == FISH_WAITING && f.currentSpeed == 6.0f && !f.onScreen && !f.leaving);
-    }
     f.SetAction(FISH_CRUISING);
-    EXPECT_EQ(f.actionTimer, 20.0f);
-    EXPECT_GE(f.wantedFactor, 0.5f);
-    EXPECT_LT(f.wantedFactor, 2.0f);
     EXPECT_TRUE(f.loop);
     EXPECT_FLOAT_EQ(f.endTime, (data->swimFrames + 2) * 1000.0f / data->animTemplate->animationFPS);
     EXPECT_FLOAT_EQ(f.speed, 1000.0f);  // the species' animation speed
@@ -365,7 +355,7 @@ TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
     Place(&f, VECTOR3D{0, -10, 0});
     f.eyeTimer = 0.1f;
     f.eyeTarget = VECTOR3D{0, 20, -20};
-    f.Move(fish, 1, 1.0f, 0.15f, false);  // timer at -0.05: eyes turn
+    f.Move(fish, 1, 1.0f, 0.15f, false, kView);  // timer at -0.05: eyes turn
     EXPECT_NEAR(f.eyeTimer, -0.05f, 1e-6);
     EXPECT_NEAR(f.eyeAngles.y, 20.0f * 1.5f, 1e-4);
     const int left = data->eyeLeftJoint, right = data->eyeRightJoint;
@@ -377,7 +367,7 @@ TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
         EXPECT_NEAR(f.joints[right].animMatrix.m[i], TransposeMatrix(expected).m[i], 1e-12);
     }
     // Past -0.2: a new timer and target, the matrix holds.
-    f.Move(fish, 1, 1.0f, 0.2f, false);
+    f.Move(fish, 1, 1.0f, 0.2f, false, kView);
     EXPECT_GE(f.eyeTimer, 0.1f);
     EXPECT_LE(f.eyeTimer, 5.01f);
     EXPECT_EQ(f.eyeTarget.x, 0.0f);
@@ -388,14 +378,14 @@ TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
     FISHINFO oneEyed;
     SpeciesSpec spec;
     spec.extraJoints = {"eyel", "mouth"};
-    FISHDATA* d = Load(spec, &oneEyed, "oneeyed.fish");
+    FISHDATA* d = fishtest::LoadSpecies(dir.path(), spec, &oneEyed, "oneeyed.fish");
     ASSERT_NE(d, nullptr);
     EXPECT_GT(d->eyeLeftJoint, 0);
     EXPECT_EQ(d->eyeRightJoint, 0);
     ONEFISH g;
     ASSERT_TRUE(g.SetupFromFishData(d));
     Place(&g, VECTOR3D{0, -10, 0});
-    g.Move(&g, 1, 1.0f, 0.5f, false);
+    g.Move(&g, 1, 1.0f, 0.5f, false, kView);
     EXPECT_EQ(g.eyeTimer, 1.0f);
     EXPECT_EQ(g.eyeAngles.y, 0.0f);
 }
