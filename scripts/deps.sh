@@ -11,6 +11,7 @@ PKGS=(
   librsvg2-dev libwebp-dev libglib2.0-dev libglib2.0-bin
   fonts-dejavu-core libfreetype-dev
   xvfb xauth x11-utils xdotool imagemagick xscreensaver xscreensaver-gl xscreensaver-gl-extra python3
+  lintian
 )
 missing=()
 for p in "${PKGS[@]}"; do

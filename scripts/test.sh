@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite twice: once plain, once under
-# AddressSanitizer + UndefinedBehaviorSanitizer (any report fails the run). Then a short
-# benchmark smoke run. Both builds treat warnings as errors.
+# AddressSanitizer + UndefinedBehaviorSanitizer (any report fails the run), with the
+# Debian package checked by lintian in between; then the fuzz targets for a few seconds
+# each and a short benchmark smoke run. Both builds treat warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -10,6 +11,12 @@ JOBS=${JOBS:-$(nproc)}
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREEFMERE_WERROR=ON >/dev/null
 cmake --build build -j "$JOBS"
 ctest --test-dir build --output-on-failure -j "$JOBS"
+
+# The Debian package, made from this build (Debian's compiler flags; cpack strips the
+# programs): lintian must find no error and no warning in it.
+rm -f build/package/reefmere_*.deb
+cpack --config build/CPackConfig.cmake -B build/package >/dev/null
+lintian --fail-on error,warning build/package/reefmere_*.deb
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DREEFMERE_SANITIZE=ON -DREEFMERE_BENCH=OFF -DREEFMERE_WERROR=ON >/dev/null
 cmake --build build-asan -j "$JOBS"

@@ -2,6 +2,8 @@
 // screen saver's settings pass, and a staged install run headless.
 #include "hack_support.h"
 
+#include <sys/stat.h>
+
 #include <regex>
 #include <sstream>
 
@@ -144,11 +146,18 @@ TEST(Program, StagedInstallRunsHeadlessAndHoldsTheHackFiles) {
                       {{"DESTDIR", stage.path()}}, 120);
     ASSERT_EQ(r.exitCode, 0) << r.output;
     const std::string usr = stage / "usr";
-    for (const char* f : {"/libexec/xscreensaver/reefmere", "/bin/reefmere", "/share/reefmere/kelpish.tidewares",
-                          "/share/reefmere/kelpish.wav",
+    for (const char* f : {"/libexec/xscreensaver/reefmere", "/bin/reefmere", "/bin/reefpack", "/bin/reefmere-config",
+                          "/share/reefmere/kelpish.tidewares", "/share/reefmere/kelpish.wav",
                           "/share/xscreensaver/config/reefmere.xml",
-                          "/share/applications/screensavers/reefmere.desktop", "/share/man/man6/reefmere.6"})
+                          "/share/applications/screensavers/reefmere.desktop", "/share/man/man6/reefmere.6.gz",
+                          "/share/man/man1/reefmere-config.1.gz", "/share/man/man1/reefpack.1.gz",
+                          "/share/doc/reefmere/copyright", "/share/doc/reefmere/changelog.gz"})
         EXPECT_TRUE(FileExists(usr + f)) << f;
+    // bin/reefmere is a link the manifest lists, so packages and uninstalls see it.
+    struct stat link;
+    EXPECT_TRUE(lstat((usr + "/bin/reefmere").c_str(), &link) == 0 && S_ISLNK(link.st_mode));
+    EXPECT_NE(ReadText(std::string(REEFMERE_BUILD_DIR) + "/install_manifest.txt").find("/usr/bin/reefmere\n"),
+              std::string::npos);
     std::string desktop = ReadText(usr + "/share/applications/screensavers/reefmere.desktop");
     EXPECT_NE(desktop.find("Exec=reefmere -root"), std::string::npos);
 
