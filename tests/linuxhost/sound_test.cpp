@@ -48,7 +48,7 @@ std::vector<int16_t> PlayToDisk(const std::string& wav, const std::string& out, 
     for (int i = 0; i < 1000; ++i) {
         std::vector<uint8_t> raw = ReadFile(out);
         got.resize(raw.size() / 2);
-        std::memcpy(got.data(), raw.data(), got.size() * 2);
+        if (!got.empty()) std::memcpy(got.data(), raw.data(), got.size() * 2);
         size_t first = 0;
         while (volume > 0 && first < got.size() && got[first] == 0) first++;
         if (got.size() - first >= count) {
