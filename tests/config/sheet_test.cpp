@@ -260,9 +260,9 @@ TEST_F(SheetTest, SelectionItemsLongerThanTheLimitNameNoSpecies)
                       name56 = std::string(51, 'b') + ".fish";
     MakeFolders(home / "fish2");
     for (const std::string& n : {fits, prefix, name56}) {
-        testsupport::SpeciesSpec spec;
-        spec.displayName = n.substr(0, 3);
-        ASSERT_TRUE(testsupport::WriteSpecies(home / "fish2/" + n, spec));
+        testsupport::SpeciesRecipe recipe;
+        recipe.displayName = n.substr(0, 3);
+        ASSERT_TRUE(testsupport::WriteSpecies(home / "fish2/" + n, recipe));
     }
     const std::string text = fits + "#" + prefix + "x#" + name56 + "###";
     AQUARIUM tank;

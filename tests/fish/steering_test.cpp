@@ -13,7 +13,7 @@
 #include "math/Camera.h"
 #include "test_support.h"
 
-using fishtest::SpeciesSpec;
+using fishtest::SpeciesRecipe;
 
 namespace {
 
@@ -165,7 +165,7 @@ class Behaviour : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        data = fishtest::LoadSpecies(dir.path(), SpeciesSpec(), &species);
+        data = fishtest::LoadSpecies(dir.path(), SpeciesRecipe(), &species);
         ASSERT_NE(data, nullptr);
         for (ONEFISH& f : fish) ASSERT_TRUE(f.SetupFromFishData(data));
     }
@@ -376,9 +376,9 @@ TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
 
     // A species with only one eye joint never touches the eyes.
     FISHINFO oneEyed;
-    SpeciesSpec spec;
-    spec.extraJoints = {"eyel", "mouth"};
-    FISHDATA* d = fishtest::LoadSpecies(dir.path(), spec, &oneEyed, "oneeyed.fish");
+    SpeciesRecipe recipe;
+    recipe.extraJoints = {"eyel", "mouth"};
+    FISHDATA* d = fishtest::LoadSpecies(dir.path(), recipe, &oneEyed, "oneeyed.fish");
     ASSERT_NE(d, nullptr);
     EXPECT_GT(d->eyeLeftJoint, 0);
     EXPECT_EQ(d->eyeRightJoint, 0);

@@ -18,7 +18,7 @@
 #include "test_support.h"
 #include "settings/Settings.h"
 
-using fishtest::SpeciesSpec;
+using fishtest::SpeciesRecipe;
 
 namespace {
 
@@ -29,11 +29,11 @@ std::string Folder(const testsupport::TempDir& d) { return d.path() + "/"; }
 void WriteNamed(const std::string& path, const std::string& displayName, uint8_t waterType = 0,
                 uint32_t flags = 0)
 {
-    SpeciesSpec spec;
-    spec.displayName = displayName;
-    spec.waterType = waterType;
-    spec.flags = flags;
-    ASSERT_TRUE(fishtest::WriteSpecies(path, spec));
+    SpeciesRecipe recipe;
+    recipe.displayName = displayName;
+    recipe.waterType = waterType;
+    recipe.flags = flags;
+    ASSERT_TRUE(fishtest::WriteSpecies(path, recipe));
 }
 
 TEST(Catalogue, EmptyOrMissingFoldersGiveNoCatalogue)
@@ -52,8 +52,8 @@ TEST(Catalogue, OnlyValidArchivesCount)
     testsupport::TempDir d;
     WriteNamed(d / "a.fish", "Angel", 1, 2);
     // b.fish: one byte appended, so its size check no longer matches.
-    SpeciesSpec spec;
-    std::vector<uint8_t> b = fishtest::BuildSpecies(spec);
+    SpeciesRecipe recipe;
+    std::vector<uint8_t> b = fishtest::BuildSpecies(recipe);
     b.push_back(0);
     ASSERT_TRUE(testsupport::WriteFile(d / "b.fish", b));
     WriteNamed(d / "c.txt", "Text");
@@ -197,14 +197,14 @@ protected:
         FreeFishSelection(&settings);
         ASSERT_TRUE(SetFishSelection(&settings, text));
     }
-    void Write(const std::string& name, SpeciesSpec spec = SpeciesSpec())
+    void Write(const std::string& name, SpeciesRecipe recipe = SpeciesRecipe())
     {
-        ASSERT_TRUE(fishtest::WriteSpecies(dir / name, spec));
+        ASSERT_TRUE(fishtest::WriteSpecies(dir / name, recipe));
     }
     void WriteBroken(const std::string& name)
     {
         std::vector<uint8_t> junk(64, 0x33);
-        ASSERT_TRUE(testsupport::WriteFile(dir / name, fishtest::BuildSpecies(SpeciesSpec(), junk)));
+        ASSERT_TRUE(testsupport::WriteFile(dir / name, fishtest::BuildSpecies(SpeciesRecipe(), junk)));
     }
     int Active(const AQUARIUM& tank)
     {
@@ -257,7 +257,7 @@ TEST_F(Tank, FailedSpeciesAreReplacedOrSetupFails)
 
     testsupport::TempDir onlyBroken;
     ASSERT_TRUE(testsupport::WriteFile(onlyBroken / "x.fish",
-                                     fishtest::BuildSpecies(SpeciesSpec(), std::vector<uint8_t>(64, 1))));
+                                     fishtest::BuildSpecies(SpeciesRecipe(), std::vector<uint8_t>(64, 1))));
     snprintf(settings.FishPath, sizeof settings.FishPath, "%s", onlyBroken.path().c_str());
     Select("##");
     AQUARIUM none;
@@ -266,7 +266,7 @@ TEST_F(Tank, FailedSpeciesAreReplacedOrSetupFails)
 
 TEST_F(Tank, SelectionChoosesTheSpecies)
 {
-    SpeciesSpec red, blue;
+    SpeciesRecipe red, blue;
     red.displayName = "Red";
     blue.displayName = "Blue";
     Write("red.fish", red);
@@ -389,7 +389,7 @@ TEST_F(Tank, EntryTargetsAndEmptyTankHeights)
 
 TEST_F(Tank, FishSharesGeometryCopiesVerticesAndDeformsIndependently)
 {
-    FISHDATA* data = fishtest::LoadSpecies(dir.path(), SpeciesSpec(), &species);
+    FISHDATA* data = fishtest::LoadSpecies(dir.path(), SpeciesRecipe(), &species);
     ASSERT_NE(data, nullptr);
     const ONEFISH* proto = data->prototype;
     ONEFISH a, b;
@@ -415,7 +415,7 @@ TEST_F(Tank, FishSharesGeometryCopiesVerticesAndDeformsIndependently)
 
 TEST_F(Tank, FishTeardownLeavesTheSpeciesIntact)
 {
-    FISHDATA* data = fishtest::LoadSpecies(dir.path(), SpeciesSpec(), &species);
+    FISHDATA* data = fishtest::LoadSpecies(dir.path(), SpeciesRecipe(), &species);
     ASSERT_NE(data, nullptr);
     const ONEFISH* proto = data->prototype;
     MODELGROUP* groups = proto->groups;

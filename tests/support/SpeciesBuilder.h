@@ -11,13 +11,13 @@
 namespace fishtest {
 
 using testsupport::BuildSpecies;
-using testsupport::SpeciesSpec;
+using testsupport::SpeciesRecipe;
 using testsupport::WriteSpecies;
 
-// Writes spec as folder/fileName and loads it into *entry; the species, or null.
-inline FISHDATA* LoadSpecies(const std::string& folder, const SpeciesSpec& spec, FISHINFO* entry,
+// Writes the recipe as folder/fileName and loads it into *entry; the species, or null.
+inline FISHDATA* LoadSpecies(const std::string& folder, const SpeciesRecipe& recipe, FISHINFO* entry,
                              const char* fileName = "test.fish") {
-    if (!WriteSpecies(folder + "/" + fileName, spec)) return nullptr;
+    if (!WriteSpecies(folder + "/" + fileName, recipe)) return nullptr;
     snprintf(entry->fileName, sizeof entry->fileName, "%s", fileName);
     snprintf(entry->folder, sizeof entry->folder, "%s/", folder.c_str());
     return entry->LoadData(entry->folder, 1.0f) ? entry->data : nullptr;

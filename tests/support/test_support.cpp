@@ -390,13 +390,13 @@ bool MatchesReference(const std::vector<uint8_t>& rgba, int width, int height, c
 }
 
 namespace {
-reefpack::Ms3dModelDesc BuildModel(const SpeciesSpec& spec) {
+reefpack::Ms3dModelDesc BuildModel(const SpeciesRecipe& recipe) {
     reefpack::Ms3dModelDesc m;
     m.animationFPS = 10.0f;
-    m.totalFrames = 2 + spec.swimFrames + 1 + spec.secondFrames + 1;
+    m.totalFrames = 2 + recipe.swimFrames + 1 + recipe.secondFrames + 1;
     const float endTime = m.totalFrames / m.animationFPS;  // seconds
     int body = m.AddJoint("body", "");
-    for (const std::string& name : spec.extraJoints) m.AddJoint(name, "body", 0, 0, 0, 0, 0.5f, 2.5f);
+    for (const std::string& name : recipe.extraJoints) m.AddJoint(name, "body", 0, 0, 0, 0, 0.5f, 2.5f);
     for (auto& j : m.joints) {
         reefpack::Ms3dKey a, b;
         a.time = 0;
@@ -408,11 +408,11 @@ reefpack::Ms3dModelDesc BuildModel(const SpeciesSpec& spec) {
     m.joints[body].rotKeys.insert(m.joints[body].rotKeys.begin() + 1, reefpack::Ms3dKey{0.6f, {0.0f, 0.2f, 0.0f}});
     m.materials.resize(1);
     m.materials[0].name = "skin";
-    m.materials[0].mode = spec.sphereMapped ? static_cast<int8_t>(0x80) : static_cast<int8_t>(0);
+    m.materials[0].mode = recipe.sphereMapped ? static_cast<int8_t>(0x80) : static_cast<int8_t>(0);
     int g = m.AddGroup("body", 0);
-    const float x = spec.reach[0], y = spec.reach[1], z = spec.reach[2];
+    const float x = recipe.reach[0], y = recipe.reach[1], z = recipe.reach[2];
     int nose = m.AddVertex(0, 0, z, body);
-    int tail = m.AddVertex(0, 0, spec.tail, body);
+    int tail = m.AddVertex(0, 0, recipe.tail, body);
     const int ring[4] = {m.AddVertex(0, y, 0, body), m.AddVertex(x, 0, 0, body), m.AddVertex(0, -y, 0, body),
                          m.AddVertex(-x, 0, 0, body)};
     for (int i = 0; i < 4; i++) {
@@ -423,7 +423,7 @@ reefpack::Ms3dModelDesc BuildModel(const SpeciesSpec& spec) {
                 m.triangles[t].t[c] = 0.5f;
             }
     }
-    for (size_t k = 0; k < spec.extraJoints.size(); k++) {
+    for (size_t k = 0; k < recipe.extraJoints.size(); k++) {
         int joint = static_cast<int>(k) + 1;
         m.AddTriangle(m.AddVertex(0.2f, 0.6f, 2.4f, joint), m.AddVertex(0.3f, 0.7f, 2.5f, joint),
                       m.AddVertex(0.2f, 0.8f, 2.4f, joint), g);
@@ -438,37 +438,37 @@ std::vector<uint8_t> SolidTGA(int size, const uint8_t rgb[3]) {
 }
 }  // namespace
 
-std::vector<uint8_t> BuildSpecies(const SpeciesSpec& spec, const std::vector<uint8_t>& modelOverride) {
+std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector<uint8_t>& modelOverride) {
     reefpack::LumpWriter writer;
     std::vector<uint8_t> model = modelOverride;
-    if (model.empty()) reefpack::WriteMs3d(BuildModel(spec), &model);
-    auto modeOf = [&spec](size_t lump) { return lump < spec.modes.size() ? spec.modes[lump] : 0u; };
+    if (model.empty()) reefpack::WriteMs3d(BuildModel(recipe), &model);
+    auto modeOf = [&recipe](size_t lump) { return lump < recipe.modes.size() ? recipe.modes[lump] : 0u; };
     writer.AddLump(model, kLumpKindModel, modeOf(0));
-    if (spec.mask) {
+    if (recipe.mask) {
         const uint8_t grey[3] = {128, 128, 128};
-        writer.AddLump(SolidTGA(spec.skinSize, grey), kLumpKindTGA, modeOf(1));
+        writer.AddLump(SolidTGA(recipe.skinSize, grey), kLumpKindTGA, modeOf(1));
     }
-    for (int k = 0; k < spec.skins; k++) {
-        uint32_t kind = k < static_cast<int>(spec.skinKinds.size()) ? spec.skinKinds[k] : kLumpKindTGA;
-        uint8_t rgb[3] = {spec.colour[0], static_cast<uint8_t>(spec.colour[1] + 20 * k), spec.colour[2]};
-        writer.AddLump(SolidTGA(spec.skinSize, rgb), kind, modeOf(writer.Count()));
+    for (int k = 0; k < recipe.skins; k++) {
+        uint32_t kind = k < static_cast<int>(recipe.skinKinds.size()) ? recipe.skinKinds[k] : kLumpKindTGA;
+        uint8_t rgb[3] = {recipe.colour[0], static_cast<uint8_t>(recipe.colour[1] + 20 * k), recipe.colour[2]};
+        writer.AddLump(SolidTGA(recipe.skinSize, rgb), kind, modeOf(writer.Count()));
     }
     reefpack::FishInfo info;
-    info.displayName = spec.displayName;
-    info.flags = spec.flags;
-    info.waterType = spec.waterType;
-    info.modelScale = spec.modelScale;
-    info.alphaMask = spec.mask ? 1 : 0;
-    info.swimSpeed = spec.swimSpeed;
-    info.turnRate = spec.turnRate;
-    info.animSpeed = spec.animSpeed;
-    info.swimFrames = spec.swimFrames;
-    info.secondFrames = spec.secondFrames;
+    info.displayName = recipe.displayName;
+    info.flags = recipe.flags;
+    info.waterType = recipe.waterType;
+    info.modelScale = recipe.modelScale;
+    info.alphaMask = recipe.mask ? 1 : 0;
+    info.swimSpeed = recipe.swimSpeed;
+    info.turnRate = recipe.turnRate;
+    info.animSpeed = recipe.animSpeed;
+    info.swimFrames = recipe.swimFrames;
+    info.secondFrames = recipe.secondFrames;
     return writer.BuildFish(info);
 }
 
-bool WriteSpecies(const std::string& path, const SpeciesSpec& spec) {
-    return reefpack::WriteBytes(path, BuildSpecies(spec));
+bool WriteSpecies(const std::string& path, const SpeciesRecipe& recipe) {
+    return reefpack::WriteBytes(path, BuildSpecies(recipe));
 }
 
 }  // namespace testsupport

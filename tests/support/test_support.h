@@ -154,7 +154,7 @@ bool MatchesReference(const std::vector<uint8_t>& rgba, int width, int height, c
 
 // A small fish archive built with the content kit's writers: a lozenge body on a root
 // joint, extra joints with a triangle each, one swim and one rest key range, solid skins.
-struct SpeciesSpec {
+struct SpeciesRecipe {
     std::string displayName = "Test Fish";
     int skins = 2;
     bool mask = false;
@@ -176,7 +176,7 @@ struct SpeciesSpec {
     bool sphereMapped = false;            // material mode bit 7
 };
 // The whole archive; modelOverride replaces lump 0 when not empty.
-std::vector<uint8_t> BuildSpecies(const SpeciesSpec& spec, const std::vector<uint8_t>& modelOverride = {});
-bool WriteSpecies(const std::string& path, const SpeciesSpec& spec);
+std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector<uint8_t>& modelOverride = {});
+bool WriteSpecies(const std::string& path, const SpeciesRecipe& recipe);
 
 }  // namespace testsupport
