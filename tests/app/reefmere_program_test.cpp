@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,16 @@ TEST(ReefmereProgram, BadArgumentsAreRefusedWithAReason) {
         {{"--frobnicate"}, "unknown"},
         {{"--max-fish", "many", "--headless", "--out", out}, "max-fish"},
         {{}, "no display"},
+        // Values out of range name the range.
+        {{"--volume", "500", "--headless", "--out", out}, "(0 to 100)"},
+        {{"--bg-type", "9", "--headless", "--out", out}, "(0 to 2)"},
+        {{"--max-fish", "0", "--headless", "--out", out}, "(1 to 3)"},
+        {{"--water-res=30", "--headless", "--out", out}, "(5 to 6)"},
+        {{"--fish-size", "200", "--headless", "--out", out}, "(50 to 150)"},
+        {{"-geometry", "640x", "--headless", "--out", out}, "bad value"},
+        {{"-delay", "-1", "--help"}, "0 to 1000000 microseconds"},
+        {{"-delay", "1000001", "--help"}, "0 to 1000000 microseconds"},
+        {{"-delay", "20ms", "--help"}, "0 to 1000000 microseconds"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> argv = {Program("reefmere")};
@@ -84,31 +95,41 @@ TEST(ReefmereProgram, BadArgumentsAreRefusedWithAReason) {
         EXPECT_NE(r.output.find(c.says), std::string::npos) << r.output;
     }
     EXPECT_FALSE(testsupport::FileExists(out));
-    testsupport::RunResult help = testsupport::Run({Program("reefmere"), "--help"}, home.Env(), 60.0);
+    testsupport::RunResult help =
+        testsupport::Run({Program("reefmere"), "-delay", "0", "-delay", "1000000", "-h"}, home.Env(), 60.0);
     EXPECT_EQ(help.exitCode, 0);
     for (const char* word : {"--headless", "--window", "--snapshot", "--every", "--max-fish N", "--no-caustic",
-                             "--bg-path TEXT", "-window-id", "--main-monitor-only"})
+                             "--bg-path TEXT", "-window-id", "--main-monitor-only", "--fish-size N", "-geometry"})
         EXPECT_NE(help.output.find(word), std::string::npos) << word;
+    testsupport::RunResult version = testsupport::Run({Program("reefmere"), "--version"}, home.Env(), 60.0);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output.rfind("reefmere 1.", 0), 0u) << version.output;
 }
 
-TEST(ReefmereProgram, CorruptOrUnwritableStoreStillRenders) {
+TEST(ReefmereProgram, CorruptUnwritableOrOutOfRangeStoreStillRenders) {
     const struct {
-        bool folderIsAFile;
+        const char* store;  // null: a file where the folder should be
         const char* says;
-    } cases[] = {{true, "cannot write preferences"}, {false, "kept a copy"}};
+    } cases[] = {{nullptr, "cannot write preferences"},
+                 {"\x00\x01garbage", "kept a copy"},
+                 // Stored by an older dialog: 200 divided the species scale by zero. Now limited.
+                 {"<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key><string>1.7</string>"
+                  "<key>FishSize</key><integer>200</integer><key>MaxFish</key><integer>3</integer></dict></plist>",
+                  "\"FishSize\" 200 is outside 50 to 150; using 150"}};
     for (const auto& c : cases) {
         PrivateHome home;
-        if (c.folderIsAFile) {
+        if (!c.store) {
             testsupport::WriteFile(home.ConfigDir(), std::string("a file where the folder should be"));
         } else {
             testsupport::Run({"mkdir", "-p", home.ConfigDir()});
-            testsupport::WriteFile(home.StorePath(), std::string("\x00\x01garbage", 9));
+            testsupport::WriteFile(home.StorePath(), std::string(c.store, c.store[0] ? std::strlen(c.store) : 9));
         }
         testsupport::RunResult r = testsupport::Run(
             {Program("reefmere"), "--headless", "--size", "64x48", "--seconds", "0.6", "--out", home / "f"}, home.Env(),
             120.0);
         EXPECT_EQ(r.exitCode, 0) << r.output;
         EXPECT_NE(r.output.find(c.says), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find("no fish species"), std::string::npos) << r.output;
         EXPECT_TRUE(testsupport::FileExists(home / "f/frame-0001.png"));
     }
 }

@@ -12,10 +12,9 @@
 #include "fish/Fish.h"
 #include "image/Texture.h"
 #include "model/AnimTemplate.h"
-#include "species_archive.h"
 #include "test_support.h"
 
-using testsupport::SpeciesArchive;
+using testsupport::SpeciesRecipe;
 
 namespace {
 
@@ -24,8 +23,9 @@ protected:
     void SetUp() override { ASSERT_TRUE(gl.Create(16, 16)); }
 
     // The species as loaded from the folder; its data is null when it was left out.
-    std::unique_ptr<FISHINFO> Load(const SpeciesArchive& a, float size = 1.0f, const char* file = "s.fish") {
-        EXPECT_TRUE(a.Write(dir / file));
+    std::unique_ptr<FISHINFO> Load(const SpeciesRecipe& a, float size = 1.0f, const char* file = "s.fish",
+                                   const std::vector<uint8_t>& model = {}) {
+        EXPECT_TRUE(testsupport::WriteFile(dir / file, testsupport::BuildSpecies(a, model)));
         auto info = std::make_unique<FISHINFO>();
         std::snprintf(info->fileName, sizeof info->fileName, "%s", file);
         testing::internal::CaptureStderr();
@@ -53,10 +53,10 @@ protected:
 TEST_F(FishDataLoad, SkinsMasksAndTooFewLumps) {
     // Without a mask skin k takes the mode of directory entry k, one ahead of its own:
     // entry 0 says colour key (every texel of a solid skin clear), skin 0's own says opaque.
-    SpeciesArchive a;
+    SpeciesRecipe a;
     a.skins = 3;
     a.modes = {1, 0, 0, 0};
-    a.kinds = {1, 0, 1};  // a skin lump that is no image stays an empty slot
+    a.skinKinds = {1, 0, 1};  // a skin lump that is no image stays an empty slot
     auto plain = Load(a);
     ASSERT_NE(plain->data, nullptr) << err;
     const FISHDATA& d = *plain->data;
@@ -66,7 +66,7 @@ TEST_F(FishDataLoad, SkinsMasksAndTooFewLumps) {
     EXPECT_EQ(FirstAlpha(d.textures[2]), 255);
     EXPECT_NE(d.textures[0].texID, d.textures[2].texID);
 
-    a.info.alphaMask = 1;  // the mask's grey becomes every skin's alpha
+    a.mask = true;  // the mask's grey becomes every skin's alpha
     auto masked = Load(a);
     ASSERT_NE(masked->data, nullptr) << err;
     ASSERT_EQ(masked->data->numTextures, 3);
@@ -75,25 +75,24 @@ TEST_F(FishDataLoad, SkinsMasksAndTooFewLumps) {
 
     a.skins = 0;  // model and mask only
     EXPECT_EQ(Load(a)->data, nullptr);
-    a.info.alphaMask = 0;  // the model alone
+    a.mask = false;  // the model alone
     EXPECT_EQ(Load(a)->data, nullptr);
     EXPECT_NE(err.find("left out"), std::string::npos) << err;
 }
 
 TEST_F(FishDataLoad, ParametersSizeExtentAndJoints) {
-    SpeciesArchive a;
-    a.info.modelScale = 100;
-    a.info.swimSpeed = 10;
-    a.info.turnRate = 75;
-    a.info.animSpeed = 1500;
+    SpeciesRecipe a;
+    a.model = testsupport::SpeciesModel(a);
+    a.turnRate = 75;
+    a.animSpeed = 1500;
     auto full = Load(a, 1.0f, "full.fish");
     ASSERT_NE(full->data, nullptr) << err;
     const FISHDATA& d = *full->data;
     EXPECT_FLOAT_EQ(d.swimSpeed, 10.0f);
-    EXPECT_TRUE(d.turnRate == 75 && d.animSpeed == 1500 && d.swimFrames == int(a.info.swimFrames) &&
-                d.secondFrames == int(a.info.secondFrames));
+    EXPECT_TRUE(d.turnRate == 75 && d.animSpeed == 1500 && d.swimFrames == int(a.swimFrames) &&
+                d.secondFrames == int(a.secondFrames));
     float far = 0;
-    for (const auto& v : a.model.vertices)
+    for (const auto& v : a.model->vertices)
         for (float c : v.position) far = std::max(far, std::fabs(c));
     EXPECT_FLOAT_EQ(d.extent, far);
 
@@ -102,13 +101,13 @@ TEST_F(FishDataLoad, ParametersSizeExtentAndJoints) {
     auto half = Load(a, 0.5f, "half.fish");
     EXPECT_FLOAT_EQ(half->data->swimSpeed, 7.5f);
     EXPECT_NEAR(half->data->extent, far * 2 / 3, 1e-4);
-    a.info.modelScale = 50;
+    a.modelScale = 50;
     EXPECT_NEAR(Load(a, 1.0f, "small.fish")->data->extent, far / 2, 1e-4);
 
     // Joint names match exactly, a later match winning.
     auto index = [&](const char* name) {
-        for (size_t j = 0; j < a.model.joints.size(); ++j)
-            if (a.model.joints[j].name == name) return int(j);
+        for (size_t j = 0; j < a.model->joints.size(); ++j)
+            if (a.model->joints[j].name == name) return int(j);
         return -1;
     };
     const int eyel = index("eyel"), eyer = index("eyer"), mouth = index("mouth");
@@ -116,36 +115,37 @@ TEST_F(FishDataLoad, ParametersSizeExtentAndJoints) {
     EXPECT_EQ(d.eyeLeftJoint, eyel);
     EXPECT_EQ(d.eyeRightJoint, eyer);
     EXPECT_EQ(d.mouthJoint, mouth);
-    a.model.joints[eyel].name = "EyeL";
-    a.model.joints[eyer].name = "eyer2";
-    a.model.AddJoint("mouth", "");
+    a.model->joints[eyel].name = "EyeL";
+    a.model->joints[eyer].name = "eyer2";
+    a.model->AddJoint("mouth", "");
     auto renamed = Load(a, 1.0f, "renamed.fish");
     ASSERT_NE(renamed->data, nullptr) << err;
     EXPECT_EQ(renamed->data->eyeLeftJoint, 0);
     EXPECT_EQ(renamed->data->eyeRightJoint, 0);
-    EXPECT_EQ(renamed->data->mouthJoint, int(a.model.joints.size()) - 1);
+    EXPECT_EQ(renamed->data->mouthJoint, int(a.model->joints.size()) - 1);
 }
 
 TEST_F(FishDataLoad, CyclesPastTheModelsLastFrameLeaveTheSpeciesOut) {
-    SpeciesArchive a;
-    const uint32_t fit = static_cast<uint32_t>(a.model.totalFrames) - 3 - a.info.swimFrames;
+    SpeciesRecipe a;
+    a.model = testsupport::SpeciesModel(a);
+    const uint32_t fit = static_cast<uint32_t>(a.model->totalFrames) - 3 - a.swimFrames;
     const struct {
         uint32_t swim, rest;
         bool loads;
-    } cases[] = {{a.info.swimFrames, fit, true},
-                 {a.info.swimFrames, fit + 1, false},  // one frame short
-                 {a.info.swimFrames + 1, fit, false},
+    } cases[] = {{a.swimFrames, fit, true},
+                 {a.swimFrames, fit + 1, false},  // one frame short
+                 {a.swimFrames + 1, fit, false},
                  {0xFFFFFFFF, fit, false},
-                 {a.info.swimFrames, 0xFFFFFFFD, false}};
+                 {a.swimFrames, 0xFFFFFFFD, false}};
     for (const auto& c : cases) {
-        a.info.swimFrames = c.swim;
-        a.info.secondFrames = c.rest;
+        a.swimFrames = c.swim;
+        a.secondFrames = c.rest;
         EXPECT_EQ(Load(a)->data != nullptr, c.loads) << c.swim << " + " << c.rest << ": " << err;
     }
 }
 
 TEST_F(FishDataLoad, LoadedOnceAndFailuresLeftOut) {
-    SpeciesArchive a;
+    SpeciesRecipe a;
     auto good = Load(a, 1.0f, "good.fish");
     ASSERT_NE(good->data, nullptr) << err;
     const unsigned skin = good->data->prototype->materials[0].texture;
@@ -157,8 +157,7 @@ TEST_F(FishDataLoad, LoadedOnceAndFailuresLeftOut) {
 
     // A model lump that is not a model: the archive opens, the species does not load,
     // and later calls do not try again.
-    a.modelBytes.assign(64, 0x5a);
-    auto junk = Load(a, 1.0f, "junk.fish");
+    auto junk = Load(a, 1.0f, "junk.fish", std::vector<uint8_t>(64, 0x5a));
     EXPECT_TRUE(junk->data == nullptr && junk->loaded);
     EXPECT_FALSE(junk->LoadData((dir.path() + "/").c_str(), 1.0f));
 

@@ -5,7 +5,6 @@
 #include <GL/gl.h>
 
 #include "image/Texture.h"
-#include "image_fixtures.h"
 #include "test_support.h"
 #include "view/BackgroundSource.h"
 
@@ -74,7 +73,7 @@ TEST(BackgroundSource, EachTypeThenTheFallback) {
             EXPECT_EQ(t.texID, captured);
             t.texID = 0;  // the caller's name
         } else {
-            EXPECT_EQ(imagetest::ReadTexture(t.texID).at(0), c.red);
+            EXPECT_EQ(testsupport::ReadTexture(t.texID).at(0), c.red);
         }
     }
     REEFHOST bare;  // no desktop lookup at all

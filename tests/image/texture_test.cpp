@@ -10,10 +10,9 @@
 #include "LumpWriter.h"
 #include "TgaWriter.h"
 #include "image/Texture.h"
-#include "image_fixtures.h"
 #include "test_support.h"
 
-using imagetest::ReadTexture;
+using testsupport::ReadTexture;
 
 namespace {
 

@@ -128,17 +128,9 @@ TEST_F(DesktopPicture, MissingSchemasAndFilesGiveNothingAndDoNotAbort) {
     EXPECT_EQ(KdeWallpaperImage("[Other]\nImage=/x.png\n"), "");
 }
 
-TEST_F(DesktopPicture, DecodesSvgWebpAndFollowsSlideshowToLargest) {
-    // SVG: a red rectangle, 200 x 100 user units; rendered no larger than maxSide.
-    ASSERT_TRUE(WriteFile(dir / "pic.svg",
-                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">"
-                          "<rect width=\"200\" height=\"100\" fill=\"#ff0000\"/></svg>"));
+TEST_F(DesktopPicture, DecodesWebpAndFollowsSlideshowToLargest) {
+    // SVG (rendered no larger than maxSide): the hack tests; WebP and slideshows here.
     PictureRGBA pic;
-    ASSERT_TRUE(LoadPictureRGBA(dir / "pic.svg", 512, &pic));
-    EXPECT_EQ(std::vector<int>({pic.width, pic.height, pic.pixels[0], pic.pixels[1], pic.pixels[3]}),
-              (std::vector<int>{200, 100, 255, 0, 255}));
-    ASSERT_TRUE(LoadPictureRGBA(dir / "pic.svg", 100, &pic));
-    EXPECT_EQ(std::vector<int>({pic.width, pic.height}), (std::vector<int>{100, 50}));
     ASSERT_TRUE(WriteWebp(dir / "pic.webp", 64, 32, 10, 200, 30));
     ASSERT_TRUE(LoadPictureRGBA(dir / "pic.webp", 1024, &pic));
     EXPECT_EQ(std::vector<int>({pic.width, pic.height, pic.pixels[(31 * 64 + 63) * 4 + 1]}),
@@ -157,11 +149,6 @@ TEST_F(DesktopPicture, DecodesSvgWebpAndFollowsSlideshowToLargest) {
     ASSERT_TRUE(LoadPictureRGBA(dir / "show.xml", 1024, &pic));
     EXPECT_EQ(pic.width, 48);
     EXPECT_EQ(pic.pixels[0], 9);
-    // Without sizes the picture headers decide.
-    ASSERT_TRUE(WriteFile(dir / "show2.xml", "<background><static><file>small.png</file></static>"
-                                             "<static><file>big.png</file></static></background>"));
-    ASSERT_TRUE(LoadPictureRGBA(dir / "show2.xml", 1024, &pic));
-    EXPECT_EQ(pic.width, 48);
     // A slideshow naming itself ends with a diagnostic, not a loop.
     ASSERT_TRUE(WriteFile(dir / "loop.xml", "<background><static><file>loop.xml</file></static></background>"));
     EXPECT_FALSE(LoadPictureRGBA(dir / "loop.xml", 1024, &pic));

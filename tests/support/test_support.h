@@ -1,12 +1,14 @@
 // Shared test helpers: temporary folders, a private home, running programs, a private
-// Xvfb, a headless GL context with the tank's camera, reference frames, small fish
-// archives, paths into the build tree.
+// Xvfb, pictures, small fish archives, paths into the build tree.
 #pragma once
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Ms3dWriter.h"
+#include "fish/FishData.h"
 #include "platform/egl_context.h"
 
 namespace testsupport {
@@ -122,6 +124,10 @@ private:
     bool hadDisplay_ = false;
 };
 
+// A binary property list whose top container (a dictionary {"x": ...} or an array)
+// holds `depth` arrays nested one in the next.
+std::vector<uint8_t> DeepBinaryPlist(bool dictTop, int depth);
+
 // Decodes a PNG (or any stb_image format) to RGBA8; empty on failure.
 std::vector<uint8_t> LoadImageRGBA(const std::string& path, int* width, int* height);
 // A 256 x 256 RGBA texture: red and green gradients across and up, blue in a checker of
@@ -130,27 +136,8 @@ std::vector<uint8_t> LoadImageRGBA(const std::string& path, int* width, int* hei
 unsigned PatternTexture(int checker);
 
 bool WritePNG(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height);
-
-// A headless GL context with the tank's camera: perspective 45 degrees, near 1, far 120,
-// the eye at (0, 0, 60) looking at the origin; LoadTankView() sets it in GL and in the
-// shared frustum table.
-class TankGL {
-public:
-    bool Create(int width, int height);
-    void LoadTankView();
-    std::vector<uint8_t> Pixels() const { return gl.ReadPixels(); }  // RGBA, top row first
-    int width() const { return gl.Width(); }
-    int height() const { return gl.Height(); }
-    EglContext gl;
-};
-// Loads the tank camera's planes (at this aspect) into the shared frustum table; no GL.
-void SetTankFrustum(float aspect = 4.0f / 3.0f);
-
-// Compares a frame with a stored PNG: it matches when at most maxFraction of its pixels
-// differ by more than tolerance in some channel (rasterisers differ a little at edges).
-// With REEFMERE_UPDATE_REFERENCES set, the frame is written as the new reference instead.
-bool MatchesReference(const std::vector<uint8_t>& rgba, int width, int height, const std::string& pngPath,
-                      int tolerance, double maxFraction, std::string* why);
+// The uploaded level 0 of a texture as RGBA bytes, bottom row first; its size in *w, *h.
+std::vector<uint8_t> ReadTexture(uint32_t name, int* w = nullptr, int* h = nullptr);
 
 // A small fish archive built with the content kit's writers: a lozenge body on a root
 // joint, extra joints with a triangle each, one swim and one rest key range, solid skins.
@@ -174,9 +161,16 @@ struct SpeciesRecipe {
     int skinSize = 8;                     // pixels a side
     uint8_t colour[3] = {230, 120, 40};
     bool sphereMapped = false;            // material mode bit 7
+    std::optional<reefpack::Ms3dModelDesc> model;  // replaces the lozenge when set
 };
+// The lozenge model the recipe describes (its frames fit the swim and rest ranges).
+reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe);
 // The whole archive; modelOverride replaces lump 0 when not empty.
 std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector<uint8_t>& modelOverride = {});
 bool WriteSpecies(const std::string& path, const SpeciesRecipe& recipe);
+// Writes the recipe as folder/fileName and loads it into *entry as the tank does; the
+// species, or null.
+FISHDATA* LoadSpecies(const std::string& folder, const SpeciesRecipe& recipe, FISHINFO* entry,
+                      const char* fileName = "test.fish");
 
 }  // namespace testsupport

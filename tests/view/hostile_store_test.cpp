@@ -1,7 +1,6 @@
 // Preference stores and download lists that try to hurt: nesting deep enough to
 // overflow libplist's recursion, a store the user cannot read, a version reset, a store
 // behind a symbolic link, stale temporaries of killed saves.
-#include <dirent.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -22,44 +21,7 @@ using testsupport::TempDir;
 
 namespace {
 
-void Put(std::vector<uint8_t>* b, uint64_t v, int n) {
-    for (int i = n - 1; i >= 0; i--) b->push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-// A binary property list: the top container (a dictionary {"x": ...} or an array)
-// holding `depth` arrays nested one in the next.
-std::vector<uint8_t> DeepBinary(bool dictTop, int depth) {
-    std::vector<uint8_t> b = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
-    std::vector<uint64_t> offsets;
-    const uint64_t first = dictTop ? 2 : 1;  // index of the outermost nested array
-    offsets.push_back(b.size());
-    if (dictTop) {
-        b.push_back(0xD1);
-        Put(&b, 1, 4);
-        Put(&b, first, 4);
-        offsets.push_back(b.size());
-        b.insert(b.end(), {0x51, 'x'});
-    } else {
-        b.push_back(0xA1);
-        Put(&b, first, 4);
-    }
-    for (int i = 0; i < depth; i++) {
-        offsets.push_back(b.size());
-        if (i + 1 < depth) {
-            b.push_back(0xA1);
-            Put(&b, first + i + 1, 4);
-        } else {
-            b.push_back(0xA0);
-        }
-    }
-    const uint64_t table = b.size();
-    for (uint64_t o : offsets) Put(&b, o, 4);
-    b.insert(b.end(), {0, 0, 0, 0, 0, 0, 4, 4});
-    Put(&b, offsets.size(), 8);
-    Put(&b, 0, 8);
-    Put(&b, table, 8);
-    return b;
-}
+using testsupport::DeepBinaryPlist;
 
 std::string DeepXml(const char* top, int depth) {
     std::string x = "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><";
@@ -70,19 +32,9 @@ std::string DeepXml(const char* top, int depth) {
     return x + "</" + top + "></plist>";
 }
 
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) names.push_back(e->d_name);
-        closedir(d);
-    }
-    return names;
-}
-
 int CountWithPrefix(const std::string& folder, const std::string& prefix) {
     int n = 0;
-    for (const std::string& e : Entries(folder)) n += e.compare(0, prefix.size(), prefix) == 0;
+    for (const std::string& e : testsupport::ListFolder(folder)) n += e.compare(0, prefix.size(), prefix) == 0;
     return n;
 }
 
@@ -120,9 +72,9 @@ TEST(PlistShape, RefusesNestingAndWrongTopsInBothForms) {
         {"<!DOCTYPE plist [<!ENTITY a \"b\">]><plist><array/></plist>", PlistTop::Array, false},
         {"<plist><array><string", PlistTop::Array, false},
         {DeepXml("dict", 3), PlistTop::Dictionary, false},
-        {std::string(reinterpret_cast<const char*>(DeepBinary(true, 0).data()), DeepBinary(true, 0).size()),
+        {std::string(reinterpret_cast<const char*>(DeepBinaryPlist(true, 0).data()), DeepBinaryPlist(true, 0).size()),
          PlistTop::Dictionary, false},  // {"x": []}: an array inside
-        {std::string(reinterpret_cast<const char*>(DeepBinary(false, 2).data()), DeepBinary(false, 2).size()),
+        {std::string(reinterpret_cast<const char*>(DeepBinaryPlist(false, 2).data()), DeepBinaryPlist(false, 2).size()),
          PlistTop::Array, false},
         {"bplist00", PlistTop::Array, false},
     };
@@ -131,7 +83,7 @@ TEST(PlistShape, RefusesNestingAndWrongTopsInBothForms) {
 }
 
 TEST(HostileDownloadList, DeepListsAreRefusedNotParsed) {
-    std::vector<uint8_t> bin = DeepBinary(false, 110000);
+    std::vector<uint8_t> bin = DeepBinaryPlist(false, 110000);
     std::string xml = DeepXml("array", 65000);
     std::vector<DOWNLOADDATA> offers;
     EXPECT_FALSE(ParseDownloadList(reinterpret_cast<const char*>(bin.data()), bin.size(), &offers));
@@ -142,7 +94,7 @@ TEST(HostileDownloadList, DeepListsAreRefusedNotParsed) {
 TEST_F(HostileStore, DeepStoresAreKeptAsideAndReplacedByDefaults) {
     for (bool binary : {true, false}) {
         SCOPED_TRACE(binary ? "binary" : "XML");
-        std::vector<uint8_t> deep = DeepBinary(true, 110000);
+        std::vector<uint8_t> deep = DeepBinaryPlist(true, 110000);
         ASSERT_LT(deep.size(), 1u << 20);
         ASSERT_TRUE(binary ? testsupport::WriteFile(Store(), deep)
                            : testsupport::WriteFile(Store(), DeepXml("dict", 65000)));
@@ -152,14 +104,14 @@ TEST_F(HostileStore, DeepStoresAreKeptAsideAndReplacedByDefaults) {
         // The sheet's save over the same file must not crash in the XML writer either.
         EXPECT_TRUE(SaveSettings(s, mmo, "##"));
         int copies = 0;
-        for (const std::string& e : Entries(Config()))
+        for (const std::string& e : testsupport::ListFolder(Config()))
             if (e.rfind("kpFishSS.plist.unreadable-", 0) == 0 && testsupport::ReadFile(Config() + "/" + e) == before)
                 copies++;
         EXPECT_EQ(copies, 1);
         PREFSTORE store;
         store.OpenFile(Store());
         EXPECT_FALSE(store.Damaged());
-        for (const std::string& e : Entries(Config())) unlink((Config() + "/" + e).c_str());
+        for (const std::string& e : testsupport::ListFolder(Config())) unlink((Config() + "/" + e).c_str());
     }
 }
 
@@ -192,7 +144,7 @@ TEST_F(HostileStore, AnUnreadableStoreIsLeftExactlyAsItWas) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     chmod(Store().c_str(), 0600);
     EXPECT_EQ(testsupport::ReadText(Store()), kGoodStore);
-    EXPECT_EQ(Entries(Config()), std::vector<std::string>{"kpFishSS.plist"});
+    EXPECT_EQ(testsupport::ListFolder(Config()), std::vector<std::string>{"kpFishSS.plist"});
 }
 
 TEST_F(HostileStore, VersionResetKeepsTheOldStoreOnceAndLinksStay) {
@@ -217,7 +169,7 @@ TEST_F(HostileStore, VersionResetKeepsTheOldStoreOnceAndLinksStay) {
     EXPECT_NE(testsupport::ReadText(real).find("<string>1.7</string>"), std::string::npos);
     EXPECT_FALSE(testsupport::FileExists(stale));
     ASSERT_EQ(CountWithPrefix(dir / "dotfiles", "kp.plist.old-"), 1);
-    for (const std::string& e : Entries(dir / "dotfiles")) {
+    for (const std::string& e : testsupport::ListFolder(dir / "dotfiles")) {
         if (e.rfind("kp.plist.old-", 0) == 0) {
             EXPECT_EQ(testsupport::ReadText(dir / "dotfiles/" + e), old);
         }
