@@ -74,33 +74,6 @@ TEST(DownloadList, SavedFileNameStaysInTheFishFolder)
     EXPECT_EQ(DownloadDestination("", "http://h/tang.fish"), "");
 }
 
-TEST(DownloadList, ContentAddressChoice)
-{
-    EXPECT_EQ(ContentBaseUrl("http://h:1/base//"), "http://h:1/base");
-    testsupport::ScopedEnv env({{"REEFMERE_CONTENT_URL", std::string("http://env:2/")}});
-    EXPECT_EQ(ContentBaseUrl(nullptr), "http://env:2");
-    EXPECT_EQ(ContentBaseUrl("http://opt:3"), "http://opt:3");
-}
-
-TEST(DownloadPage, ProgressWithAndWithoutALength)
-{
-    SETTINGS s;
-    bool mmo = false;
-    CONFIGSHEET sheet;
-    sheet.Bind(&s, &mmo, nullptr, "http://127.0.0.1:1");
-    sheet.download_didReceiveResponse(1000);
-    sheet.download_didReceiveDataOfLength(250);
-    EXPECT_EQ(sheet.downloads.statusText, "Downloading, Please Wait: 25.00% Complete\n");
-    sheet.download_didReceiveDataOfLength(750);
-    EXPECT_DOUBLE_EQ(sheet.downloads.progress, 100.0);
-    // No length from the server: bytes, and the bar stays where it was.
-    sheet.download_didReceiveResponse(-1);
-    sheet.download_didReceiveDataOfLength(300);
-    sheet.download_didReceiveDataOfLength(12);
-    EXPECT_EQ(sheet.downloads.statusText, "Downloading, Please Wait: 312 bytes received\n");
-    EXPECT_DOUBLE_EQ(sheet.downloads.progress, 100.0);
-}
-
 TEST(CurlFetch, ABodyWithoutALengthStopsAtTheLimit)
 {
     TestServer server;

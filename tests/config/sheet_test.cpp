@@ -251,28 +251,6 @@ TEST_F(SheetTest, SpeciesSelectionIsSavedAndReadBack)
     EXPECT_EQ(sheet.rowSelected, std::vector<bool>(4, true));
 }
 
-TEST_F(SheetTest, SelectionItemsLongerThanTheLimitNameNoSpecies)
-{
-    // File names of 55 characters (the longest item read) and of 56: only the item that
-    // fits switches its species off; one of 56 is skipped, neither read whole nor cut
-    // down to the 55-character name it starts with.
-    const std::string fits = std::string(50, 'c') + ".fish", prefix = std::string(50, 'a') + ".fish",
-                      name56 = std::string(51, 'b') + ".fish";
-    MakeFolders(home / "fish2");
-    for (const std::string& n : {fits, prefix, name56}) {
-        testsupport::SpeciesRecipe recipe;
-        recipe.displayName = n.substr(0, 3);
-        ASSERT_TRUE(testsupport::WriteSpecies(home / "fish2/" + n, recipe));
-    }
-    const std::string text = fits + "#" + prefix + "x#" + name56 + "###";
-    AQUARIUM tank;
-    tank.SetFishPaths(s.FishPath, s.FishPath2);
-    ASSERT_TRUE(tank.BuildFishList());
-    ASSERT_TRUE(tank.FindFishSelection(text.c_str(), static_cast<int>(text.size() + 1)));
-    for (int i = 0; i < tank.fishInfoCount; i++)
-        EXPECT_EQ(tank.fishInfo[i].selected, tank.fishInfo[i].fileName != fits) << tank.fishInfo[i].fileName;
-}
-
 TEST_F(SheetTest, ReloadKeepsUnsavedChoicesAndNewSpeciesStartOn)
 {
     sheet.rowSelected[1] = false;

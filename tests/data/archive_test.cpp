@@ -35,25 +35,11 @@ bool Opens(const Bytes& bytes) {
 
 TEST(Archive, HeaderAndLumpsReadBackAndSeeksRecover) {
     testsupport::TempDir dir;
-    reefpack::FishInfo info;
-    info.displayName = "Clown Loach";
-    info.waterType = info.alphaMask = 1;
-    info.modelScale = 80;
-    info.swimSpeed = 12;
-    info.turnRate = 7;
-    info.animSpeed = 30;
-    info.swimFrames = 20;
-    info.secondFrames = 11;
+    reefpack::FishInfo info;  // (the header fields: the fish data and pack tests)
     info.flags = 0x2;
     ASSERT_TRUE(ThreeLumps().WriteFish(dir / "a.fish", info));
     FISHFILE f;
     ASSERT_TRUE(f.Open((dir / "a.fish").c_str()));
-    const FISHHEADER& h = f.header;
-    EXPECT_STREQ(h.name, "Clown Loach");
-    const uint32_t got[] = {h.waterType, h.modelScale, h.alphaMask,  h.swimSpeed,   h.turnRate,
-                            h.animSpeed, h.swimFrames, h.secondFrames, h.flags};
-    const uint32_t want[] = {1, 80, 1, 12, 7, 30, 20, 11, 2};
-    for (size_t k = 0; k < 9; ++k) EXPECT_EQ(got[k], want[k]) << "header field " << k;
     ASSERT_EQ(f.LumpCount(), 3);
     EXPECT_TRUE(f.lumps[1].kind == 1u && f.lumps[1].mode == 2u && f.lumps[2].mode == 1u);
     void* data = nullptr;

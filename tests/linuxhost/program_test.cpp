@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <regex>
-#include <sstream>
 
 using namespace testsupport;
 using namespace hacktest;
@@ -104,38 +103,14 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     EXPECT_LE(FileSize(home / "left.raw"), 0) << "the secondary monitor's hack opened a sound device";
 }
 
-TEST(Program, TheConfigXmlUsesOnlyAcceptedOverridesWhichApplyForTheRunOnly) {
+// (That every option of the XScreenSaver dialog is an override: tests/config/xml_test.cpp.)
+TEST(Program, HackOptionsAreTakenAndOverridesApplyForTheRunOnly) {
     PrivateHome home;
-    std::map<std::string, std::string> env = home.Env();
-    // Every option the settings dialog can pass parses (--help after them exits 0).
-    std::string xml = ReadText(SourceDir() + "/packaging/reefmere.xml");
-    ASSERT_FALSE(xml.empty());
-    std::vector<std::string> args = {Reefmere()};
-    std::regex attr("arg(-set|-unset)?=\"([^\"]*)\"");
-    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), attr); it != std::sregex_iterator(); ++it) {
-        // A slider's "%" takes its low end (the ranges themselves: tests/config/xml_test.cpp).
-        size_t open = xml.rfind('<', static_cast<size_t>(it->position()));
-        std::smatch low;
-        std::string element = xml.substr(open, xml.find('>', open) - open);
-        std::string fill = std::regex_search(element, low, std::regex("low=\"(-?[0-9]+)\"")) ? low[1].str() : "2";
-        std::istringstream words((*it)[2].str());
-        std::string w;
-        while (words >> w) args.push_back(w == "%" ? fill : w);
-    }
-    ASSERT_GT(args.size(), 20u);
-    // Standard hack options from the screen saver's side are accepted too.
-    for (const char* a : {"-install", "-visual", "default", "-no-fps", "-fps"}) args.push_back(a);
-    args.push_back("--help");
-    RunResult r = testsupport::Run(args, env, 30);
-    EXPECT_EQ(r.exitCode, 0) << r.output;
-
-    // Overrides apply for the run only: the store keeps its values.
-    r = testsupport::Run({Reefmere(), "--headless", "--seconds", "0.2", "--max-fish", "1", "--no-caustic", "--snapshot",
-             home / "x.png"},
-            env, 120);
+    RunResult r = testsupport::Run({Reefmere(), "-install", "-visual", "default", "-no-fps", "--headless", "--seconds",
+                                    "0.2", "--max-fish", "1", "--no-caustic", "--snapshot", home / "x.png"},
+                                   home.Env(), 120);
     EXPECT_EQ(r.exitCode, 0) << r.output;
     std::string plist = ReadText(home.StorePath());
-    ASSERT_FALSE(plist.empty());
     EXPECT_TRUE(std::regex_search(plist, std::regex("<key>MaxFish</key>\\s*<integer>3</integer>"))) << plist;
     EXPECT_TRUE(std::regex_search(plist, std::regex("<key>WantCaustic</key>\\s*<true/>"))) << plist;
 }

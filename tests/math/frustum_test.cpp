@@ -80,17 +80,6 @@ TEST(Frustum, ExtractedPlanesAgreeWithRasterisedPoints) {
         for (float v : pl) EXPECT_EQ(v, 0.0f);
     EXPECT_FALSE(PointInFrustum(MakePoint(0, 0, 0)));
 
-    // Matrices are laid out as GL's: a product and a turn agree with the GL stack.
-    MATRIX a = MatrixFromAngle(MakePoint(15, 25, 35)), b = QuatToRotationMatrix(RotationToQuat(MakePoint(-40, 10, 70)));
-    a.SetTranslation(MakePoint(1, 2, 3));
-    b.SetTranslation(MakePoint(-4, 5, 0.5f));
-    glLoadMatrixd(a.m);
-    glMultMatrixd(b.m);
-    glRotated(30, 0, 0, 1);  // Rz(30) = MatrixFromAngle(0, 0, -30)
-    float gl[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, gl);
-    MATRIX ab = MultiplyMatrix(MultiplyMatrix(a, b), MatrixFromAngle(MakePoint(0, 0, -30)));
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(gl[i], ab.m[i], 1e-5) << i;
 }
 
 TEST(Frustum, SpherePointAndEdgeBoundaries) {

@@ -123,12 +123,7 @@ TEST(Ms3dLoader, ReadsEverySectionFromAnyStream) {
     j.AddJoint("lonely", "");
     EXPECT_EQ(Bytes(j).size() - noJoints.size(), 93u);
 
-    // Scale moves positions only; a failed reload keeps the model, a good one replaces it.
-    v4.Scale(2.0f);
-    EXPECT_TRUE(v4.vertices[2].position[2] == -4.0f && v4.joints[1].position[2] == -2.0f &&
-                v4.joints[0].transKeys[1].value[0] == 2.0f);
-    EXPECT_TRUE(v4.joints[0].transKeys[1].time == 0.5f && v4.joints[0].rotKeys[1].value[1] == 0.5f &&
-                v4.triangles[0].vertexNormals[0][2] == 1.0f && v4.triangles[0].s[1] == 0.25f);
+    // A failed reload keeps the model, a good one replaces it.
     auto cut = model;
     cut.resize(cut.size() - 3);
     testing::internal::CaptureStderr();

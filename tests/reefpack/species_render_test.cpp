@@ -1,7 +1,6 @@
 // Every bundled species through the engine itself: species loading, a fish filled from
 // the species, its side view at rest (each species its own silhouette) and two moments
-// of its swim cycle from above (the tail must move). Set REEFPACK_SHEET=path.png to keep
-// the picture (top row from above, head up, mid-stroke; bottom row the side at rest).
+// of its swim cycle from above (the tail must move).
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -109,16 +108,8 @@ TEST(SpeciesRender, EngineDrawsEverySpeciesItsOwnShapeAndSwims) {
         for (size_t i = 0; i < tops[0].size(); i += 4) changed += tops[0][i + 2] != tops[1][i + 2];
         EXPECT_GT(changed, 150u) << "the swim cycle does not move the fish";
 
-        // The side view again into the lower row, for the picture.
-        fish.SetAnimation(data->swimFrames + 3, data->swimFrames + 3 + data->secondFrames, data->animSpeed, true, false);
-        fish.Update(0);
-        ViewCell(c, 0, half, side, yUp);
-        fish.Draw(false);
         fish.Release();
     }
-    if (const char* out = std::getenv("REEFPACK_SHEET"))
-        testsupport::WritePNG(out, ctx.ReadPixels(), kCell * cols, kCell * 2);
-
     const std::map<std::string, std::pair<float, float>> shapes = {
         {"barracuda", {3.0f, 99}}, {"tetra", {2.0f, 99}}, {"discus", {0, 1.6f}}, {"angelfish", {0, 1.0f}}};
     for (int c = 0; c < cols; ++c) {

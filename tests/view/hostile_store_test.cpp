@@ -151,8 +151,8 @@ TEST_F(HostileStore, VersionResetKeepsTheOldStoreOnceAndLinksStay) {
     // A store kept elsewhere behind a link, with an older version and a stale temporary.
     mkdir((dir / "dotfiles").c_str(), 0700);
     const std::string real = dir / "dotfiles/kp.plist";
-    const std::string old = "<plist><dict><key>version</key><string>1.6</string>"
-                            "<key>MaxFish</key><integer>1</integer></dict></plist>";
+    const std::string old = "<plist><dict><key>version</key><string>1.6</string><key>MaxFish</key><integer>1</integer>"
+                            "<key>FishSelection</key><string>a.fish###</string></dict></plist>";
     ASSERT_TRUE(testsupport::WriteFile(real, old));
     ASSERT_EQ(symlink("../dotfiles/kp.plist", Store().c_str()), 0);
     pid_t gone = fork();
@@ -163,6 +163,7 @@ TEST_F(HostileStore, VersionResetKeepsTheOldStoreOnceAndLinksStay) {
 
     ASSERT_TRUE(LoadSettings(&s, &mmo));
     EXPECT_EQ(s.MAX_FISH, 3);
+    EXPECT_STREQ(s.fishSelection, "a.fish###");  // every key reset but the selection
     struct stat st;
     ASSERT_EQ(lstat(Store().c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";

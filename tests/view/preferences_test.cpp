@@ -1,6 +1,6 @@
-// The preference store: first run, version reset, clamp, absent and wrongly typed keys,
-// unreadable files kept aside, FIFOs and oversized files, an unwritable store, save and
-// reload.
+// The preference store: first run, clamp, absent and wrongly typed keys, FIFOs and
+// oversized files, an unwritable store, save and reload. (Version resets and damaged
+// stores kept aside: hostile_store_test.cpp.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -72,34 +72,13 @@ TEST_F(PrefsTest, FirstRunWritesEveryDefaultTyped) {
 
     PREFSTORE store;
     store.OpenFile(home.StorePath());
-    EXPECT_FALSE(store.Damaged());
     std::string t;
-    int64_t i = 0;
     bool b = true;
     EXPECT_TRUE(store.GetString("version", &t) && t == SETTINGS_VERSION);
     EXPECT_TRUE(store.GetBool("MainMonitorOnly", &b) && !b);
-    EXPECT_TRUE(store.GetInteger("MaxFish", &i) && i == s.MAX_FISH);
-    EXPECT_TRUE(store.GetString("BGPath", &t) && t == s.BGPath);
     EXPECT_FALSE(store.GetString("MaxFish", &t));  // types are kept
     EXPECT_FALSE(store.Has("FishSelection"));
     EXPECT_EQ(ConfigEntries(), std::vector<std::string>{"kpFishSS.plist"});  // no temporary left
-}
-
-TEST_F(PrefsTest, OtherVersionResetsEveryKeyButTheSelection) {
-    for (const std::string& version : {Str("version", "1.6"), Int("version", 17)}) {  // a wrong type counts as absent
-        WriteStore(version + Int("MaxFish", 1) + Bool("WantCaustic", false) + Int("WaterRes", 5) + Str("BGPath", "/pics") +
-                   Bool("MainMonitorOnly", true) + Str("FishSelection", "clown.fish###"));
-        Load();
-        ExpectDefaults();
-        EXPECT_STREQ(s.fishSelection, "clown.fish###");
-        PREFSTORE store;
-        store.OpenFile(home.StorePath());
-        std::string t;
-        int64_t i = 0;
-        EXPECT_TRUE(store.GetString("version", &t) && t == SETTINGS_VERSION);
-        EXPECT_TRUE(store.GetInteger("MaxFish", &i) && i == s.MAX_FISH);
-        EXPECT_TRUE(store.GetString("FishSelection", &t) && t == "clown.fish###");
-    }
 }
 
 TEST_F(PrefsTest, CurrentVersionLoadsClampsAndReadsAbsentKeysAsZero) {
@@ -139,28 +118,6 @@ TEST_F(PrefsTest, WronglyTypedKeysReadTheirDefaultsAndTheFileIsKeptOnSave) {
     EXPECT_EQ(ConfigEntries().size(), 1u);  // nothing written yet
     ASSERT_TRUE(SaveSettings(s, mmo, "##"));
     EXPECT_EQ(ConfigEntries().size(), 2u);  // the original kept aside first
-}
-
-TEST_F(PrefsTest, EachUnreadableStoreIsKeptAsItsOwnCopy) {
-    const std::string bad[] = {"this is not a property list \x01\x02\xff",
-                               "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>",
-                               "", std::string("bplist00\xff\xff\xff\xff", 12), "<plist><dict><key>"};
-    MakeFolders(home.ConfigDir());
-    for (const std::string& text : bad) {
-        ASSERT_TRUE(testsupport::WriteFile(home.StorePath(), text));
-        Load();
-        ExpectDefaults();
-        PREFSTORE store;
-        store.OpenFile(home.StorePath());
-        EXPECT_FALSE(store.Damaged());  // rewritten as a good store
-    }
-    std::vector<std::string> kept;
-    for (const std::string& n : ConfigEntries())
-        if (n.rfind("kpFishSS.plist.unreadable-", 0) == 0) kept.push_back(testsupport::ReadText(home.ConfigDir() + "/" + n));
-    for (const std::string& text : bad)
-        if (!text.empty()) {
-            EXPECT_EQ(std::count(kept.begin(), kept.end(), text), 1) << text;
-        }
 }
 
 TEST_F(PrefsTest, FifoOrOversizedStoreIsUnreadableNotAHang) {

@@ -1,4 +1,4 @@
-// Water height field: grid sizing, the still state, drops, damping, mean removal, the
+// Water height field: grid sizing, the still state, drops, mean removal, the
 // strip, caustic buckets, and the packed rows against the point-by-point passes.
 #include <gtest/gtest.h>
 
@@ -60,8 +60,8 @@ TEST(Water, GridIsClampedAndReinitialisedAndItsStripCoversEveryCell) {
 
 TEST(Water, StillWaterIsFlatAndItsCausticsFollowTheCellArea) {
     // A flat surface maps the picture straight (without refraction) and sends the light
-    // straight down: each
-    // caustic cell keeps the lattice area (64 / (N - 1))^2, x 0.3 for grids up to 32.
+    // straight down: each caustic cell keeps the lattice area (64 / (N - 1))^2, x 0.3 for
+    // grids up to 32.
     const struct {
         unsigned short res;
         uint32_t intensity;
@@ -76,8 +76,6 @@ TEST(Water, StillWaterIsFlatAndItsCausticsFollowTheCellArea) {
             const WATERVERTEX& v = w.vertices[k];
             ASSERT_TRUE(w.cells[k].height == 0.0f && w.cells[k].velocity == 0.0f);
             ASSERT_TRUE(v.y == 0.0f && v.nx == 0.0f && v.ny == 1.0f && v.nz == 0.0f) << k;
-            ASSERT_NEAR(v.x, -32.0f + (k % n) * 64.0f / (n - 1), 1e-4f);
-            ASSERT_NEAR(v.z, -32.0f + (k / n) * 64.0f / (n - 1), 1e-4f);
             ASSERT_TRUE(w.refraction || (v.s == v.x * w.invSize + 0.5f && v.t == v.z * w.invSize + 0.75f)) << k;
             ASSERT_EQ(w.causticVerts[k].intensity, c.intensity) << "res " << c.res;
             ASSERT_NEAR(w.causticVerts[k].x, v.x, 1e-4f);
@@ -100,21 +98,6 @@ TEST(Water, DropsWrapCarryTheirImpulseAndFadeAwayUnderDamping) {
                 const float want = std::max(dr, dc) > 1 ? 0.0f : 1.25f * (dr + dc == 0 ? -0.25f : dr + dc == 1 ? -0.125f : -0.0625f);
                 ASSERT_EQ(w.cells[r * n + c].velocity, want) << spot.first << "," << spot.second << ": " << r << "," << c;
             }
-    }
-    // Drop: column from the first rand() call, row from the second.
-    std::memset(w.cells, 0, sizeof(WATERCELL) * w.numVerts);
-    std::srand(4242);
-    const int column = std::rand() & (n - 1), row = std::rand() & (n - 1);
-    std::srand(4242);
-    EXPECT_TRUE(w.Drop(2.0f));
-    EXPECT_EQ(w.cells[row * n + column].velocity, -0.5f);
-
-    // Velocities beyond +-0.01 are damped by 0.99 each step, smaller ones are not.
-    for (float v0 : {0.01f, -0.01f, 0.0100001f, -0.0100001f, 0.5f}) {
-        std::memset(w.cells, 0, sizeof(WATERCELL) * w.numVerts);
-        w.cells[5 * 16 + 5].velocity = v0;
-        Step(w, false);
-        EXPECT_EQ(w.cells[5 * 16 + 5].velocity, std::fabs(v0) > 0.01f ? v0 * 0.99f : v0) << v0;
     }
     // The mean height is taken out every step, and the ripples stay.
     ASSERT_TRUE(w.Initialize(5, 64.0f, true, 1.0f));
