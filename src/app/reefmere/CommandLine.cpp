@@ -130,6 +130,11 @@ const FLAG kFlags[] = {
          cl->view.seed = static_cast<unsigned>(v);
          return true;
      }},
+    {"--add-to-xscreensaver", nullptr, "add this program to the programs: list in ~/.xscreensaver, then exit",
+     [](COMMANDLINE* cl, const char*) {
+         cl->addToXScreenSaver = true;
+         return true;
+     }},
     {"--help", nullptr, "this text",
      [](COMMANDLINE* cl, const char*) {
          cl->help = true;
