@@ -99,5 +99,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver | mate-screensaver")
+# The -fps overlay draws with DejaVu Sans Mono, read at run time.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver | mate-screensaver, fonts-dejavu-core")
 include(CPack)

@@ -16,6 +16,7 @@
 #include "fish/FishData.h"
 #include "data/FishFile.h"
 #include "fish/Fish.h"
+#include "math/Camera.h"
 
 namespace {
 
@@ -134,9 +135,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         f.position = VECTOR3D{0, -10, 0};
     }
     fish[1].position.x = 0.5f;
+    const FRUSTUM view = CAMERA{}.Frustum();
     for (int frame = 0; frame < 12; frame++) {
         if (frame == 6) fish[0].SetAction(FISH_RESTING);
-        for (ONEFISH& f : fish) f.Move(fish, 2, 1.0f, 0.1f + 0.05f * (frame % 3), frame & 1);
+        for (ONEFISH& f : fish) f.Move(fish, 2, 1.0f, 0.1f + 0.05f * (frame % 3), frame & 1, view);
     }
     return 0;
 }

@@ -16,14 +16,51 @@ int CheckState(bool on) { return on ? 1 : 0; }
 
 void SetTitle(PATHOUTLET* o, const char* text) { CopyToField(o->title, sizeof o->title, text); }
 
-// Menu item for an index-valued setting; -1 when the menu has no such item.
-int MenuItem(int64_t value, int items) { return value >= 0 && value < items ? static_cast<int>(value) : -1; }
+#define CHECK(key, outlet) {key, &CONFIGSHEET::outlet, nullptr, nullptr, nullptr, nullptr}
+#define NUMBER(key, outlet) {key, nullptr, &CONFIGSHEET::outlet, nullptr, nullptr, nullptr}
+#define MENU(key, outlet) {key, nullptr, nullptr, &CONFIGSHEET::outlet, nullptr, nullptr}
 
 }  // namespace
 
 int WaterResItem(int64_t waterShift) { return waterShift == 6 ? 0 : 1; }
 
 int64_t WaterResShift(int item) { return item == 1 ? 5 : 6; }
+
+const SHEETCONTROL kSheetControls[] = {
+    CHECK("MainMonitorOnly", oMainMonitorOnly),
+    NUMBER("FishSize", oFishSize),
+    NUMBER("MaxFish", oMaxFish),
+    CHECK("WantCaustic", oWantCaustic),
+    {"WaterRes", nullptr, nullptr, &CONFIGSHEET::oWaterRes, WaterResItem, WaterResShift},
+    CHECK("WantBubbles", oWantBubbles),
+    CHECK("GradualFill", oGradualFill),
+    MENU("BGType", oBGType),
+    MENU("BGRes", oBGRes),
+    CHECK("PlaySound", oPlaySound),
+    CHECK("RandomWaterLevel", oRWaterLvl),
+    NUMBER("WantedWaterLevel", oWWaterLvl),
+    CHECK("StayOnScreen", oDontLeave),
+    CHECK("RandomSizes", oRandomSizes),
+    NUMBER("Volume", oVolume),
+    CHECK("LowCPU", oLowCPU),
+    CHECK("WantSMS", oWantSMS),
+    CHECK("SMSReverse", oSMSReverse),
+};
+const size_t kSheetControlCount = sizeof kSheetControls / sizeof kSheetControls[0];
+
+int SheetMenuItem(const SHEETCONTROL& c, int64_t value)
+{
+    if (c.toItem) return c.toItem(value);
+    const SettingKey* k = FindSettingKey(c.key);
+    return k && value >= k->low && value <= k->high ? static_cast<int>(value - k->low) : -1;
+}
+
+int64_t SheetMenuValue(const SHEETCONTROL& c, int item)
+{
+    if (c.fromItem) return c.fromItem(item);
+    const SettingKey* k = FindSettingKey(c.key);
+    return k ? k->low + item : item;
+}
 
 void CONFIGSHEET::Bind(SETTINGS* settings, bool* mainMonitorOnly, AQUARIUM* aquarium, const std::string& contentBase)
 {
@@ -44,26 +81,15 @@ uint8_t CONFIGSHEET::RowWaterType(int row) const
 bool CONFIGSHEET::configureSheet()
 {
     if (!settings_) return false;
-    const SETTINGS& s = *settings_;
-    oMainMonitorOnly.state = CheckState(mainMonitorOnly_ && *mainMonitorOnly_);
-    oFishSize.value = s.LFISHSIZE;
-    oMaxFish.value = s.MAX_FISH;
-    oWantCaustic.state = CheckState(s.WANTCAUSTIC);
-    oWaterRes.item = WaterResItem(s.WATERSHIFT);
-    oWantBubbles.state = CheckState(s.WANTBUBBLES);
-    oGradualFill.state = CheckState(s.GRADUALFILL);
-    oBGType.item = MenuItem(s.BGTYPE, SHEET_BGTYPE_ITEMS);
-    oBGRes.item = MenuItem(s.BGRES, SHEET_BGRES_ITEMS);
-    SetTitle(&oBGPath, s.BGPath);
-    oPlaySound.state = CheckState(s.PLAYSOUND);
-    oRWaterLvl.state = CheckState(s.RWATERLEVEL);
-    oWWaterLvl.value = s.WWATERLEVEL;
-    oDontLeave.state = CheckState(s.STAYONSCREEN);
-    oRandomSizes.state = CheckState(s.RANDOMSIZES);
-    oVolume.value = s.VOLUME;
-    oLowCPU.state = CheckState(s.LOWCPU);
-    oWantSMS.state = CheckState(s.WANTSMS);
-    oSMSReverse.state = CheckState(s.SMSREVERSE);
+    for (size_t i = 0; i < kSheetControlCount; i++) {
+        const SHEETCONTROL& c = kSheetControls[i];
+        SettingValue v;
+        FindSettingKey(c.key)->get(*settings_, mainMonitorOnly_ && *mainMonitorOnly_, &v);
+        if (c.check) (this->*c.check).state = CheckState(v.integer != 0);
+        if (c.number) (this->*c.number).value = v.integer;
+        if (c.menu) (this->*c.menu).item = SheetMenuItem(c, v.integer);
+    }
+    SetTitle(&oBGPath, settings_->BGPath);
 
     if (HasCatalogue()) {
         fishList.clear();
@@ -102,37 +128,31 @@ bool CONFIGSHEET::configureSheet_save()
 {
     if (!settings_) return false;
     SETTINGS& s = *settings_;
-    if (mainMonitorOnly_) *mainMonitorOnly_ = oMainMonitorOnly.on();
-    s.LFISHSIZE = oFishSize.value;
-    s.MAX_FISH = oMaxFish.value;
-    s.WANTCAUSTIC = oWantCaustic.on();
-    s.WATERSHIFT = WaterResShift(oWaterRes.item);
-    s.WANTBUBBLES = oWantBubbles.on();
-    s.GRADUALFILL = oGradualFill.on();
-    // A menu with no item chosen keeps the stored value it could not show.
-    if (oBGType.item >= 0) s.BGTYPE = oBGType.item;
-    if (oBGRes.item >= 0) s.BGRES = oBGRes.item;
+    bool mmo = mainMonitorOnly_ && *mainMonitorOnly_;
+    for (size_t i = 0; i < kSheetControlCount; i++) {
+        const SHEETCONTROL& c = kSheetControls[i];
+        SettingValue v;
+        if (c.check) v.integer = (this->*c.check).on() ? 1 : 0;
+        if (c.number) v.integer = (this->*c.number).value;
+        if (c.menu) {
+            // A menu with no item chosen keeps the stored value it could not show.
+            if ((this->*c.menu).item < 0 && !c.fromItem) continue;
+            v.integer = SheetMenuValue(c, (this->*c.menu).item);
+        }
+        FindSettingKey(c.key)->set(&s, &mmo, v);
+    }
+    if (mainMonitorOnly_) *mainMonitorOnly_ = mmo;
     CopyToField(s.BGPath, sizeof s.BGPath, oBGPath.title);
-    s.PLAYSOUND = oPlaySound.on();
-    s.RWATERLEVEL = oRWaterLvl.on();
-    s.WWATERLEVEL = oWWaterLvl.value;
-    s.STAYONSCREEN = oDontLeave.on();
-    s.RANDOMSIZES = oRandomSizes.on();
-    s.VOLUME = static_cast<int16_t>(oVolume.value);
-    s.LOWCPU = oLowCPU.on();
-    s.WANTSMS = oWantSMS.on();
-    s.SMSREVERSE = oSMSReverse.on();
-
+    LimitSettings(&s, nullptr);  // what is stored is always in range
     std::string selection;
     bool haveSelection = HasCatalogue();
     if (haveSelection) {
         selection = SelectionText();
         bool any = false;
         for (bool b : rowSelected) any = any || b;
-        if (any) {
-            for (int i = 0; i < aquarium_->fishInfoCount && i < static_cast<int>(rowSelected.size()); i++)
-                aquarium_->fishInfo[i].selected = rowSelected[i];
-        }
+        // No row ticked is saved as "##", every species on: the catalogue agrees.
+        for (int i = 0; i < aquarium_->fishInfoCount && i < static_cast<int>(rowSelected.size()); i++)
+            aquarium_->fishInfo[i].selected = !any || rowSelected[i];
         // The record keeps what the store now holds, for a later catalogue rebuild.
         SetFishSelection(&s, selection.c_str());
     }
@@ -145,25 +165,15 @@ void CONFIGSHEET::configureSheet_cancel() { open = false; }
 
 void CONFIGSHEET::configureSheet_defaults()
 {
-    oMainMonitorOnly.state = 0;
-    oFishSize.value = 100;
-    oMaxFish.value = 3;
-    oWantCaustic.state = 1;
-    oWaterRes.item = 0;
-    oWantBubbles.state = 1;
-    oGradualFill.state = 1;
-    oBGType.item = 0;
-    oBGRes.item = 1;
+    for (size_t i = 0; i < kSheetControlCount; i++) {
+        const SHEETCONTROL& c = kSheetControls[i];
+        int64_t v = FindSettingKey(c.key)->defaultInteger;
+        if (c.check) (this->*c.check).state = CheckState(v != 0);
+        if (c.number) (this->*c.number).value = v;
+        if (c.menu) (this->*c.menu).item = SheetMenuItem(c, v);
+    }
+    // The folder is not reset: the default names a macOS folder.
     if (settings_) SetTitle(&oBGPath, settings_->BGPath);
-    oPlaySound.state = 1;
-    oRWaterLvl.state = 1;
-    oWWaterLvl.value = 85;
-    oDontLeave.state = 0;
-    oRandomSizes.state = 0;
-    oVolume.value = 100;
-    oLowCPU.state = 0;
-    oWantSMS.state = 0;
-    oSMSReverse.state = 0;
     configureSheet_selectAll();
     configureSheet_updatestates();
 }

@@ -39,19 +39,6 @@ struct PATHOUTLET {
     bool enabled = true;
 };
 
-// Ranges of the integer controls and the menus' item counts, for the dialog.
-#define SHEET_FISHSIZE_MIN 10    // percent
-#define SHEET_FISHSIZE_MAX 200
-#define SHEET_MAXFISH_MIN 1
-#define SHEET_MAXFISH_MAX 3
-#define SHEET_WATERLEVEL_MIN 10  // percent of the tank height
-#define SHEET_WATERLEVEL_MAX 100
-#define SHEET_VOLUME_MIN 0
-#define SHEET_VOLUME_MAX 100
-#define SHEET_WATERRES_ITEMS 2   // 0: 64 x 64 (shift 6), 1: 32 x 32 (shift 5)
-#define SHEET_BGTYPE_ITEMS 3     // capture, desktop picture, picture folder
-#define SHEET_BGRES_ITEMS 3      // 512, 1024, largest
-
 // Titles of the two folder choosers.
 #define SHEET_BGPATH_TITLE "Select Folder To Load Random Background Images From"
 #define SHEET_DIRECTORY_TITLE "Select Fish Data Folder"
@@ -152,6 +139,23 @@ private:
     std::string contentBase_;
     std::string checkStatusBefore_;  // status text to restore after a successful check
 };
+
+// Which outlet shows which preference key. Show, Save and Defaults walk this table with
+// the key table's get, set and defaults; the dialog gives each its widget and takes the
+// integer ranges from the key table. A new preference is a key row, an outlet and a row here.
+struct SHEETCONTROL {
+    const char* key;
+    CHECKOUTLET CONFIGSHEET::*check;  // exactly one of the three is set
+    INTOUTLET CONFIGSHEET::*number;
+    MENUOUTLET CONFIGSHEET::*menu;    // item = value - the key's low end, unless:
+    int (*toItem)(int64_t value);
+    int64_t (*fromItem)(int item);
+};
+extern const SHEETCONTROL kSheetControls[];
+extern const size_t kSheetControlCount;
+// The item a menu control shows for a value (-1: none) and the value of an item.
+int SheetMenuItem(const SHEETCONTROL& c, int64_t value);
+int64_t SheetMenuValue(const SHEETCONTROL& c, int item);
 
 // Water menu: item 1 is the 32 x 32 grid (shift 5), every other item 64 x 64 (shift 6).
 int WaterResItem(int64_t waterShift);

@@ -12,6 +12,7 @@
 #include "fish/Aquarium.h"
 #include "config/ConfigSheet.h"
 #include "settings/Paths.h"
+#include "settings/PlistShape.h"
 
 namespace {
 
@@ -42,6 +43,13 @@ bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA
     size_t skip = 0;
     while (skip < length && (text[skip] == ' ' || text[skip] == '\t' || text[skip] == '\r' || text[skip] == '\n'))
         skip++;
+    // The shape first: libplist recurses once per nesting level, so a deep list from a
+    // server would overflow the stack.
+    std::string why;
+    if (!PlistShapeOk(text, length, PlistTop::Array, &why)) {
+        fprintf(stderr, "reefmere-config: download list refused: %s\n", why.c_str());
+        return false;
+    }
     plist_t root = nullptr;
     if (StartsWith(text, length, "bplist00"))
         plist_from_bin(text, static_cast<uint32_t>(length), &root);
@@ -193,8 +201,10 @@ void CONFIGSHEET::SetDownloadLocks(bool enabled)
     downloads.menuEnabled = enabled && downloads.numDownloads > 0;
     downloads.downloadEnabled = enabled;
     downloads.checkEnabled = enabled;
+    downloads.cancelEnabled = !enabled;
     oDirectory.enabled = enabled;
-    oSave.enabled = enabled;
+    // Save stays usable: the preferences have nothing to do with a transfer, and a
+    // server that never finishes must not lock the user's settings.
 }
 
 std::string CONFIGSHEET::configureSheet_checkdownloads_begin()
@@ -202,6 +212,7 @@ std::string CONFIGSHEET::configureSheet_checkdownloads_begin()
     if (downloads.theDownload || downloads.checking) return "";
     downloads.checking = true;
     downloads.checkEnabled = false;
+    downloads.cancelEnabled = true;
     checkStatusBefore_ = downloads.statusText;
     downloads.statusText = STATUS_CHECKING;
     return DownloadListUrl(contentBase_);
@@ -211,6 +222,7 @@ void CONFIGSHEET::configureSheet_checkdownloads_end(const std::string* text)
 {
     downloads.checking = false;
     downloads.checkEnabled = !downloads.theDownload;
+    downloads.cancelEnabled = downloads.theDownload;
     if (!text) {
         downloads.statusText = STATUS_NO_SERVER;
         return;
@@ -229,6 +241,14 @@ void CONFIGSHEET::FilterOffers()
     std::vector<DOWNLOADDATA> kept;
     for (const DOWNLOADDATA& d : downloads.downloadData)
         if (!(HasCatalogue() && aquarium_->FishFileExists(d.name))) kept.push_back(d);
+    downloads.offersLeftOut = 0;
+    if (kept.size() > DOWNLOAD_OFFERS_SHOWN) {
+        downloads.offersLeftOut = static_cast<uint32_t>(kept.size() - DOWNLOAD_OFFERS_SHOWN);
+        kept.resize(DOWNLOAD_OFFERS_SHOWN);
+        downloads.statusText = "The server offers " + std::to_string(kept.size() + downloads.offersLeftOut) +
+                               " species; the first " + std::to_string(DOWNLOAD_OFFERS_SHOWN) + " are listed, " +
+                               std::to_string(downloads.offersLeftOut) + " left out.";
+    }
     downloads.downloadData = kept;
     downloads.numDownloads = static_cast<uint32_t>(kept.size());
     downloads.menuItems.clear();
@@ -291,6 +311,7 @@ void CONFIGSHEET::downloadDidFinish()
     // the server (which the dialog starts next) refreshes the list itself.
     ReloadCatalogue();
     FilterOffers();
+    downloads.statusText = STATUS_COMPLETE;
 }
 
 void CONFIGSHEET::download_didFailWithError(const std::string& description, const std::string& failingUrl)

@@ -23,6 +23,9 @@ struct DOWNLOADDATA {
 #define DEFAULT_CONTENT_URL "http://localhost:8642"
 // Largest list accepted from a server (bytes).
 #define DOWNLOAD_LIST_MAX_BYTES (1u << 20)
+// Most offers shown in the menu: a pop-up of thousands helps nobody, and filling one
+// item by item would freeze the page. The rest are counted in the status text.
+#define DOWNLOAD_OFFERS_SHOWN 200
 
 // Status texts of the page.
 #define STATUS_NO_SERVER "Error! Could not connect to the server!"
@@ -37,6 +40,8 @@ struct DOWNLOADPAGE {
     int64_t expectedBytes = 0;               // below 1: the server reported no length
     bool theDownload = false;                // a download is running
     bool checking = false;                   // a list fetch is running
+    uint32_t offersLeftOut = 0;              // offers past DOWNLOAD_OFFERS_SHOWN
+    bool cancelEnabled = false;              // the Cancel button: while a transfer runs
 
     // oAvailableDownloads
     std::vector<std::string> menuItems{"None"};
@@ -55,7 +60,8 @@ struct DOWNLOADPAGE {
 // Parses the list: the top level must be an array; each string element holds
 // "name;url[;...]". Elements that are not strings, have fewer than two fields, or have an
 // empty name or address are skipped; over-long fields are cut to the record's size.
-// False (one line on stderr) when the text is not a property list with an array on top.
+// False (one line on stderr) when the text is not a property list with an array of
+// scalars on top: a list holding arrays or dictionaries is refused whole, before libplist.
 bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA>* out);
 
 // The content server's base address: option (when non-empty), else $REEFMERE_CONTENT_URL,

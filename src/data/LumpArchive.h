@@ -9,6 +9,8 @@
 #include <limits>
 #include <new>
 
+#include "math/RegularFile.h"
+
 namespace lumparchive {
 
 // Archive-kind specific pieces: HeaderRecord, EntryRecord, the magic and its offset,
@@ -19,8 +21,8 @@ bool Open(Reader* r, const char* path) {
     using Entry = typename Traits::Entry;
     r->Close();
     if (!path) return false;
-    r->stream.open(path, std::ios::in | std::ios::binary);
-    if (!r->stream.is_open()) return false;
+    // Regular files only: a FIFO named like an archive must not block the scan.
+    if (!OpenRegularStream(&r->stream, path)) return false;
 
     auto fail = [r]() {
         r->Close();

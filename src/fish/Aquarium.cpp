@@ -1,6 +1,6 @@
 // The tank's population and frame step: species for each fish, fish entering one by one,
 // the school leaving the view now and then, depth sorting and drawing. Leans on the
-// catalogue (Catalogue.cpp), ONEFISH (Fish.h) and the frustum of math/GLStuff.h.
+// catalogue (Catalogue.cpp), ONEFISH (Fish.h) and the view volume the scene passes in.
 #include "fish/Aquarium.h"
 
 #include <cmath>
@@ -117,7 +117,7 @@ void AQUARIUM::Sort()
     if (fish && numFish > 1) qsort(static_cast<void*>(fish), (size_t)numFish, sizeof(ONEFISH), compare_depth);
 }
 
-VECTOR3D AQUARIUM::LeavingTarget(float level)
+VECTOR3D AQUARIUM::LeavingTarget(float level, const FRUSTUM& view)
 {
     // Up to 100 random points across the tank; the first one well out of view wins.
     VECTOR3D t;
@@ -125,17 +125,17 @@ VECTOR3D AQUARIUM::LeavingTarget(float level)
         t.z = (float)((rand() % 400) / 10.0 - 20.0);
         t.y = ONEFISH::TargetHeight(level);
         t.x = (float)((rand() % 800) / 10.0 - 40.0);
-        if (!SphereInFrustum(t, 15.0f)) return t;
+        if (!view.SphereIn(t, 15.0f)) return t;
     }
     // The tank's points lie mostly in view (on a wide screen all of them), so the last
     // one is slid sideways until it is 15 units beyond the view's edge: the school
     // really leaves. 1-unit steps, at most 200 units out.
     const float side = t.x < 0.0f ? -1.0f : 1.0f;
-    while (SphereInFrustum(t, 15.0f) && std::fabs(t.x) < 200.0f) t.x += side;
+    while (view.SphereIn(t, 15.0f) && std::fabs(t.x) < 200.0f) t.x += side;
     return t;
 }
 
-void AQUARIUM::Move(float level, float dt)
+void AQUARIUM::Move(float level, float dt, const FRUSTUM& view)
 {
     if (fish) {
         Sort();
@@ -151,7 +151,7 @@ void AQUARIUM::Move(float level, float dt)
                     f.wantedFactor = (float)((rand() % 20) / 10.0 + 3.5);
                     f.actionTimer = (float)(rand() % 10 + 15);  // seconds
                     f.leaving = true;
-                    f.target = LeavingTarget(level);
+                    f.target = LeavingTarget(level, view);
                 }
             }
         }
@@ -160,7 +160,7 @@ void AQUARIUM::Move(float level, float dt)
             ONEFISH& f = fish[i];
             if (!f.fishData) continue;  // never set up: stays out of the tank
             if (f.action > 0) {
-                f.Move(fish, (long)numFish, level, dt, stayOnScreen);
+                f.Move(fish, (long)numFish, level, dt, stayOnScreen, view);
             } else if (rand() % 10 == 1) {
                 f.Reset();
                 f.SetAction(FISH_CRUISING);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "fish/Bubbles.h"
+#include "math/GLStuff.h"
 #include "math/NiftyMaths.h"
 
 struct SETTINGS;
@@ -31,8 +32,9 @@ public:
     // False when no catalogue can be built, the fish cannot be allocated, or no species
     // of the catalogue loads.
     bool Setup(SETTINGS* settings);
-    // One frame: level is the water level 0..1, dt the frame time in seconds.
-    void Move(float level, float dt);
+    // One frame: level is the water level 0..1, dt the frame time in seconds, view the
+    // camera's view volume (fish stay in it, leave it, or pick targets by it).
+    void Move(float level, float dt, const FRUSTUM& view);
     // Every active fish (far ones first); bubbles only in the ordinary pass.
     void Draw(bool causticPass);
     // Fish in ascending z, so the farthest are drawn first.
@@ -77,7 +79,7 @@ public:
 
 private:
     int PickSpecies(const int32_t* pool, int poolCount, bool* failed);
-    VECTOR3D LeavingTarget(float level);
+    VECTOR3D LeavingTarget(float level, const FRUSTUM& view);
 };
 
 // Depth order of two fish for qsort: by position.z, ascending.

@@ -2,9 +2,10 @@
 // steering state. Fish.cpp: construction, filling from the species, drawing, Reset and
 // SetAction; FishMove.cpp: the per-frame behaviour (speed, collisions, ceiling, walls,
 // staying in view, targets, resting, eyes). Leans on model/ModelMain.h, fish/FishData.h
-// and the frustum tests of math/GLStuff.h.
+// and the view-volume tests of math/GLStuff.h.
 #pragma once
 
+#include "math/GLStuff.h"
 #include "math/NiftyMaths.h"
 #include "model/ModelMain.h"
 
@@ -40,8 +41,8 @@ public:
     void Reset();
     void SetAction(int newAction);
     // One frame: all/count is the tank's fish array, level the water level 0..1, dt the
-    // frame time in seconds.
-    void Move(ONEFISH* all, long count, float level, float dt, bool stayOnScreen);
+    // frame time in seconds, view the camera's view volume.
+    void Move(ONEFISH* all, long count, float level, float dt, bool stayOnScreen, const FRUSTUM& view);
     // Turns towards target at rate degrees per second.
     void TurnToTarget(float rate, float dt);
     // Direction from point to the fish in the fish's own frame, length 100.
@@ -76,7 +77,7 @@ public:
     MATRIX eyeMatrix;
 
 private:
-    void KeepInView(VECTOR3D before, float radius);
+    void KeepInView(VECTOR3D before, float radius, const FRUSTUM& view);
     void Pose(float dt);
     void Eyes(float dt);
     float Radius() const;

@@ -60,19 +60,26 @@ bool FISHDATA::Load(FISHFILE* archive, float sizeFactor)
     MS3D model;
     if (!archive->SeekLump(0) || !model.LoadFromFStream(&archive->stream)) return false;
 
+    // Both cycles must lie within the model's frames: past the last one a fish would
+    // freeze for part of every stroke. Summed in 64 bits: the header fields are untrusted.
+    const long long lastFrame = (long long)header.swimFrames + 3 + header.secondFrames;
+    if (lastFrame > model.totalFrames) {
+        fprintf(stderr, "reefmere: species \"%.39s\": its rest cycle ends at frame %lld but the model has %d\n",
+                header.name, lastFrame, (int)model.totalFrames);
+        return false;
+    }
+
     size = sizeFactor;
     // modelScale 100 is the model's own size at size 1; smaller fish shrink to 2/3 at 0.5.
     model.Scale((float)(header.modelScale / ((1.0 - sizeFactor) * 100.0 + 100.0)));
 
     // The radius of the species: measured on the scaled model in its own (model) space,
     // before the skeleton setup takes the vertices into joint space.
-    extent = 0.0f;
-    for (int i = 0; i < model.numVertices; i++)
-        for (int c = 0; c < 3; c++) {
-            float a = std::fabs(model.vertices[i].position[c]);
-            if (!(a <= extent)) extent = a;  // a NaN makes the species unusable below
-        }
-    if (!std::isfinite(extent)) return false;
+    extent = ModelExtent(model);
+    if (!std::isfinite(extent)) {
+        ERRORCLOSE("Model has a coordinate that is not a finite number");
+        return false;
+    }
 
     model.InitialSetup();
 
@@ -92,10 +99,10 @@ bool FISHDATA::Load(FISHFILE* archive, float sizeFactor)
 
     if (masked) {
         Texture mask;
-        if (!archive->SeekLump(1) || !LoadTGA2(&mask, &archive->stream)) return false;
+        if (!archive->SeekLump(1) || !LoadTGA2(&mask, &archive->stream, kSkinMaxSide)) return false;
         for (int k = 0; k < count; k++) {
             if (archive->lumps[k + 2].kind != kLumpKindTGA) continue;  // that skin stays empty
-            if (!archive->SeekLump(k + 2) || !LoadTGA2(&textures[k], &archive->stream) ||
+            if (!archive->SeekLump(k + 2) || !LoadTGA2(&textures[k], &archive->stream, kSkinMaxSide) ||
                 !BuildTGATextureWithAlpha(&textures[k], &mask))
                 return false;
         }
@@ -103,7 +110,7 @@ bool FISHDATA::Load(FISHFILE* archive, float sizeFactor)
         for (int k = 0; k < count; k++) {
             if (archive->lumps[k + 1].kind != kLumpKindTGA) continue;
             // Skin k's texture mode sits in directory entry k, one ahead of its own lump.
-            if (!archive->SeekLump(k + 1) || !LoadTGA2(&textures[k], &archive->stream) ||
+            if (!archive->SeekLump(k + 1) || !LoadTGA2(&textures[k], &archive->stream, kSkinMaxSide) ||
                 !BuildTexture(&textures[k], (int)archive->lumps[k].mode))
                 return false;
         }

@@ -1,7 +1,7 @@
 // The behaviour of one fish per frame: speed easing, collisions, staying in view, the
 // water-line ceiling, the front and back walls, targets and legs, resting, turning with
 // limited rate and pitch, the eyes and the skinning. World units, seconds, degrees.
-// Leans on the frustum table of math/GLStuff.h, refreshed by the render pass each frame.
+// Leans on the view volume (math/GLStuff.h) the scene computes from its camera each frame.
 #include <cmath>
 #include <cstdlib>
 
@@ -14,7 +14,7 @@ float ONEFISH::Radius() const
     return fishData ? fishData->extent : 0.0f;
 }
 
-void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnScreen)
+void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnScreen, const FRUSTUM& view)
 {
     if (!fishData || !vertexBuffer) return;
     const FISHDATA* d = fishData;
@@ -36,7 +36,7 @@ void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnS
         VECTOR3D before = position;
         CheckCollision(all, count, dt);
         position += direction * (currentSpeed * dt);
-        if (stayOnScreen) KeepInView(before, R);
+        if (stayOnScreen) KeepInView(before, R, view);
 
         double ceiling = Ceiling(level, R, position.z);
         if (position.y > ceiling) position.y = (float)ceiling;
@@ -49,7 +49,7 @@ void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnS
             position.z = 32.0f;
         }
 
-        if (!leaving && !SphereInFrustum(target, 5.0f)) target = RoamingTarget(level);
+        if (!leaving && !view.SphereIn(target, 5.0f)) target = RoamingTarget(level);
 
         TurnToTarget(d->turnRate * speedFactor, dt);
 
@@ -66,14 +66,14 @@ void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnS
             if (d2 < s * (s * 10.0 * 10.0))
                 newLeg = true;
             else
-                newLeg = !SphereInFrustum(position, 5.0f);  // strayed out of view
+                newLeg = !view.SphereIn(position, 5.0f);  // strayed out of view
         }
         if (newLeg) {
             actionTimer = 20.0f;
             leaving = false;
             target = RoamingTarget(level);
             wantedFactor = (float)((rand() % 200) / 100.0 + 0.5);  // 0.5 to 2.49
-            if (rand() % 30 == 1 && SphereInFrustum(position, 10.0f)) SetAction(FISH_RESTING);
+            if (rand() % 30 == 1 && view.SphereIn(position, 10.0f)) SetAction(FISH_RESTING);
         }
     } else if (action == FISH_RESTING) {
         // Coast to a stop through the speed easing; no turning while resting.
@@ -85,7 +85,7 @@ void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnS
         VECTOR3D before = position;
         CheckCollision(all, count, dt);
         position += direction * (currentSpeed * dt);
-        if (stayOnScreen) KeepInView(before, R);
+        if (stayOnScreen) KeepInView(before, R, view);
 
         double ceiling = Ceiling(level, R, position.z);
         if (position.y > ceiling) position.y = (float)ceiling;
@@ -105,21 +105,21 @@ void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnS
     Pose(dt);
 }
 
-void ONEFISH::KeepInView(VECTOR3D before, float radius)
+void ONEFISH::KeepInView(VECTOR3D before, float radius, const FRUSTUM& view)
 {
     // A negative radius asks whether the whole fish is inside the view.
     if (!onScreen) {
-        onScreen = SphereInFrustum(position, -radius);
+        onScreen = view.SphereIn(position, -radius);
         return;
     }
-    if (SphereInFrustum(position, -radius)) return;
+    if (view.SphereIn(position, -radius)) return;
 
     target = CentralTarget();
     // Undo only the axes whose move alone would take the fish over the edge.
     VECTOR3D moved = position;
-    if (!SphereInFrustum(VECTOR3D{moved.x, before.y, before.z}, -radius)) position.x = before.x;
-    if (!SphereInFrustum(VECTOR3D{before.x, moved.y, before.z}, -radius)) position.y = before.y;
-    if (!SphereInFrustum(VECTOR3D{before.x, before.y, moved.z}, -radius)) position.z = before.z;
+    if (!view.SphereIn(VECTOR3D{moved.x, before.y, before.z}, -radius)) position.x = before.x;
+    if (!view.SphereIn(VECTOR3D{before.x, moved.y, before.z}, -radius)) position.y = before.y;
+    if (!view.SphereIn(VECTOR3D{before.x, before.y, moved.z}, -radius)) position.z = before.z;
 }
 
 void ONEFISH::Pose(float dt)

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 #include <dirent.h>
 #include <stb_image.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "image/TextureSizing.h"
+#include "math/RegularFile.h"
 
 namespace {
 
@@ -22,6 +24,10 @@ bool Matches(const char* name, const char* suffix) {
 }
 
 }  // namespace
+
+bool PicturePixelsAccepted(int width, int height) {
+    return width > 0 && height > 0 && static_cast<long long>(width) * height <= kPicMaxPixels;
+}
 
 int CountFiles(const char* folder, const char* suffix) {
     if (!folder || !suffix) return 0;
@@ -90,19 +96,34 @@ void ResamplePicture(const unsigned char* picture, int pixelsWide, int pixelsHig
 
 bool loadPicFile(const char* path, Texture* tex, int mode) {
     if (!path || !tex) return false;
+    // A FIFO or device named like a picture must neither block nor stream forever.
+    FILE* file = FopenRegular(path);
+    if (!file) return false;
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0 || st.st_size > kPicMaxFileBytes) {
+        fprintf(stderr, "reefmere: %s: picture file larger than %lld MiB\n", path, kPicMaxFileBytes >> 20);
+        fclose(file);
+        return false;
+    }
     int pixelsWide = 0, pixelsHigh = 0, fileChannels = 0;
     // The header alone can claim any size; refuse what no screen needs before the
     // decoder reserves memory for it.
-    if (!stbi_info(path, &pixelsWide, &pixelsHigh, &fileChannels)) return false;
-    if (static_cast<int64_t>(pixelsWide) * pixelsHigh > kPicMaxPixels) {
-        fprintf(stderr, "reefmere: %s: picture of %d x %d pixels is too large\n", path, pixelsWide, pixelsHigh);
+    if (!stbi_info_from_file(file, &pixelsWide, &pixelsHigh, &fileChannels)) {
+        fclose(file);
+        return false;
+    }
+    if (!PicturePixelsAccepted(pixelsWide, pixelsHigh)) {
+        fprintf(stderr, "reefmere: %s: picture of %d x %d pixels is larger than %lld megapixels\n", path, pixelsWide,
+                pixelsHigh, kPicMaxPixels / 1000000);
+        fclose(file);
         return false;
     }
     // Greyscale, grey+alpha, 16-bit and paletted pictures all arrive as 8-bit RGB; the
     // alpha channel is never drawn, the background is opaque.
-    unsigned char* picture = stbi_load(path, &pixelsWide, &pixelsHigh, &fileChannels, 3);
+    unsigned char* picture = stbi_load_from_file(file, &pixelsWide, &pixelsHigh, &fileChannels, 3);
+    fclose(file);
     if (!picture) return false;
-    if (pixelsWide < 1 || pixelsHigh < 1) {
+    if (!PicturePixelsAccepted(pixelsWide, pixelsHigh)) {
         stbi_image_free(picture);
         return false;
     }
@@ -133,7 +154,7 @@ bool LoadPicture(const char* folder, Texture* tex, int mode) {
     char name[kPicNameMax + 1] = {};
     if (!ChooseRandomImageFile(folder, name)) return false;
     std::string path = folder;
-    if (path.size() >= 3 && path.back() != '/') path += '/';
+    if (!path.empty() && path.back() != '/') path += '/';
     path += name;
     return loadPicFile(path.c_str(), tex, mode);
 }

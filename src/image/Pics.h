@@ -5,8 +5,15 @@
 
 #include "image/Texture.h"
 
-// Largest picture decoded, pixels (16384 x 16384).
-constexpr long long kPicMaxPixels = 16384LL * 16384LL;
+// Largest picture decoded: 8K UHD (7680 x 4320), about 33 megapixels, the largest screen
+// a background is shown on; decoding one costs about 200 MB for a moment. Larger
+// pictures (or headers claiming them) are refused before anything is decoded.
+constexpr long long kPicMaxPixels = 7680LL * 4320LL;
+// Largest picture file read (bytes): an 8K photograph is a few tens of MiB.
+constexpr long long kPicMaxFileBytes = 64LL << 20;
+
+// Whether a picture of width x height pixels may be decoded.
+bool PicturePixelsAccepted(int width, int height);
 
 // Longest file name FindNthFile copies (outName needs one byte more).
 constexpr int kPicNameMax = 255;

@@ -8,11 +8,13 @@
 #include <GL/gl.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 
 #include "math/Misc.h"
+#include "math/RegularFile.h"
 
 namespace {
 
@@ -34,6 +36,9 @@ struct TGA {
     uint32_t width;
     uint32_t Bpp;
 } tga;
+
+// Largest side the current load accepts (set by the public loaders).
+uint32_t sideLimit = kTgaMaxSide;
 
 void Alert(const char* text, const char* caption = "ERROR") { MessageBox(nullptr, text, caption, 0); }
 
@@ -91,6 +96,14 @@ bool StartImage(Texture* texture, Source& src, MinBytes minimumBytes) {
     tga.Bpp = texture->bpp;
     if (texture->width == 0 || texture->height == 0 || (texture->bpp != 24 && texture->bpp != 32)) {
         Alert("Invalid texture information");
+        return false;
+    }
+    // The header alone can claim 65535 a side (16 GiB); refuse before reserving memory.
+    if (texture->width > sideLimit || texture->height > sideLimit) {
+        char text[96];
+        snprintf(text, sizeof text, "Texture of %u x %u pixels is larger than %u a side", texture->width,
+                 texture->height, sideLimit);
+        Alert(text);
         return false;
     }
     texture->type = texture->bpp == 24 ? GL_RGB : GL_RGBA;
@@ -219,8 +232,9 @@ bool LoadCompressedTGA(Texture* texture, FILE* file) {
     return DecodeCompressed(texture, src);
 }
 
-bool LoadTGA2(Texture* texture, std::istream* stream) {
+bool LoadTGA2(Texture* texture, std::istream* stream, uint32_t maxSide) {
     if (!texture) return false;
+    sideLimit = maxSide;
     std::ifstream* file = dynamic_cast<std::ifstream*>(stream);
     if (!stream || (file && !file->is_open())) {
         Alert("Could not open texture file");
@@ -232,9 +246,10 @@ bool LoadTGA2(Texture* texture, std::istream* stream) {
         [](Texture* t, StreamSource& s) { return DecodeCompressed(t, s); });
 }
 
-bool LoadTGA(Texture* texture, const char* path) {
+bool LoadTGA(Texture* texture, const char* path, uint32_t maxSide) {
     if (!texture) return false;
-    FILE* file = path ? fopen(path, "rb") : nullptr;
+    sideLimit = maxSide;
+    FILE* file = FopenRegular(path);
     if (!file) {
         Alert("Could not open texture file");
         return false;

@@ -34,8 +34,11 @@ void CaptureTextureSize(int width, int height, int detail, int maxTextureSize, i
 int PictureTextureSide(int pixels, int mode, int maxTextureSize) {
     if (mode == 0) return 512;
     if (mode == 1) return 1024;
+    // A background finer than a 4K screen shows nothing more through the water's
+    // refraction, and an 8192 x 4096 texture alone would cost some 400 MB on the way up.
+    const int limit = maxTextureSize < kPicMaxTextureSide ? maxTextureSize : kPicMaxTextureSide;
     const int side = NearestPowerOfTwo(pixels);
-    return side > maxTextureSize ? maxTextureSize : side;
+    return side > limit ? limit : side;
 }
 
 int MaxTextureSize() {

@@ -16,8 +16,11 @@ int LargestSideForDetail(int detail, int maxTextureSize);
 // two, lowered to the detail level's largest side.
 void CaptureTextureSize(int width, int height, int detail, int maxTextureSize, int* texWidth, int* texHeight);
 
+// Largest texture side made from a picture at the highest detail.
+constexpr int kPicMaxTextureSide = 4096;
+
 // Texture side of a picture for the background-resolution mode: 0 -> 512, 1 -> 1024,
-// otherwise the nearest power of two limited to maxTextureSize.
+// otherwise the nearest power of two limited to maxTextureSize and kPicMaxTextureSide.
 int PictureTextureSide(int pixels, int mode, int maxTextureSize);
 
 // GL_MAX_TEXTURE_SIZE of the current context (at least 64).

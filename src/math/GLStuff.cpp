@@ -1,4 +1,4 @@
-// View-frustum planes from the current OpenGL matrices, and in-view tests on them.
+// View-volume planes from matrices (or the current OpenGL ones), and in-view tests on them.
 #include "math/GLStuff.h"
 
 #include <GL/gl.h>
@@ -14,7 +14,7 @@ void ExtractFrustum() {
     ExtractFrustumFromMatrices(proj, modl);
 }
 
-void ExtractFrustumFromMatrices(const float P[16], const float M[16]) {
+FRUSTUM FRUSTUM::FromMatrices(const float P[16], const float M[16]) {
     float K[16];
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
@@ -24,52 +24,68 @@ void ExtractFrustumFromMatrices(const float P[16], const float M[16]) {
     // Row 3 of the clip matrix plus or minus row k: (k, sign) per plane index.
     static const int row[6] = {0, 0, 1, 1, 2, 2};
     static const float sign[6] = {-1.0f, 1.0f, 1.0f, -1.0f, -1.0f, 1.0f};
+    FRUSTUM out;
     for (int p = 0; p < 6; ++p) {
         int k = row[p];
         float s = sign[p];
-        float* f = frustum[p];
+        float* f = out.planes[p];
         f[0] = K[3] + s * K[k];
         f[1] = K[7] + s * K[4 + k];
         f[2] = K[11] + s * K[8 + k];
         f[3] = K[15] + s * K[12 + k];
         float len = std::sqrt(f[0] * f[0] + f[1] * f[1] + f[2] * f[2]);
         if (len == 0.0f || !std::isfinite(len)) {
-            // Degenerate matrices: no usable plane, rather than NaNs that pass every test.
             f[0] = f[1] = f[2] = f[3] = 0.0f;
             continue;
         }
         for (int c = 0; c < 4; ++c) f[c] /= len;
     }
+    return out;
 }
 
-namespace {
-float Distance(int plane, VECTOR3D p) {
-    const float* f = frustum[plane];
+float FRUSTUM::Distance(int plane, VECTOR3D p) const {
+    const float* f = planes[plane];
     return f[0] * p.x + f[1] * p.y + f[2] * p.z + f[3];
 }
-}  // namespace
 
-bool PointInFrustum(VECTOR3D p) {
+bool FRUSTUM::PointIn(VECTOR3D p) const {
     for (int i = 0; i < 6; ++i)
         if (Distance(i, p) <= 0.0f) return false;
     return true;
 }
 
-bool SphereInFrustum(VECTOR3D centre, float radius) {
-    for (int i = 0; i < 6; ++i)
-        if (-radius >= Distance(i, centre)) return false;
-    return true;
-}
+bool FRUSTUM::SphereIn(VECTOR3D centre, float radius) const { return FirstRejecting(centre, radius) < 0; }
 
-int SphereInFrustum2(VECTOR3D centre, float radius) {
+int FRUSTUM::FirstRejecting(VECTOR3D centre, float radius) const {
     for (int i = 0; i < 6; ++i)
         if (-radius >= Distance(i, centre)) return i;
     return -1;
 }
 
+namespace {
+FRUSTUM GlobalTable() {
+    FRUSTUM f;
+    for (int i = 0; i < 6; ++i)
+        for (int c = 0; c < 4; ++c) f.planes[i][c] = frustum[i][c];
+    return f;
+}
+}  // namespace
+
+void ExtractFrustumFromMatrices(const float P[16], const float M[16]) {
+    const FRUSTUM f = FRUSTUM::FromMatrices(P, M);
+    for (int i = 0; i < 6; ++i)
+        for (int c = 0; c < 4; ++c) frustum[i][c] = f.planes[i][c];
+}
+
+bool PointInFrustum(VECTOR3D p) { return GlobalTable().PointIn(p); }
+
+bool SphereInFrustum(VECTOR3D centre, float radius) { return GlobalTable().SphereIn(centre, radius); }
+
+int SphereInFrustum2(VECTOR3D centre, float radius) { return GlobalTable().FirstRejecting(centre, radius); }
+
 bool SphereInsideSinglePlaneFrustum(int plane, VECTOR3D centre, float radius) {
     if (plane < 0 || plane > 5) return false;
-    return Distance(plane, centre) > -radius;
+    return GlobalTable().Distance(plane, centre) > -radius;
 }
 
 VECTOR3D PointAtEdgeOfFrustum(int plane, VECTOR3D p) {

@@ -5,7 +5,10 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "image/Texture.h"
 #include "model/Keyframes.h"
@@ -212,4 +215,22 @@ void MS3D::Render() {
 
 void MS3D::Render(Texture* textures) {
     for (int g = 0; g < numGroups; g++) DrawGroup(g, textures);
+}
+
+float ModelExtent(const MS3D& m) {
+    float extent = 0.0f;
+    bool finite = true;
+    for (unsigned i = 0; i < m.numVertices; i++)
+        for (float c : m.vertices[i].position) {
+            finite = finite && std::isfinite(c);
+            extent = std::max(extent, std::fabs(c));
+        }
+    for (unsigned i = 0; i < m.numTriangles; i++) {
+        const MS3DTRIANGLE& t = m.triangles[i];
+        for (int k = 0; k < 3; k++) {
+            finite = finite && std::isfinite(t.s[k]) && std::isfinite(t.t[k]);
+            for (float c : t.vertexNormals[k]) finite = finite && std::isfinite(c);
+        }
+    }
+    return finite ? extent : std::numeric_limits<float>::quiet_NaN();
 }

@@ -106,3 +106,8 @@ public:
 private:
     void DrawTriangles(int group);
 };
+
+// The model's radius: the largest absolute vertex coordinate. NaN when any coordinate,
+// normal or texture coordinate of the model is not a finite number: the engine and
+// reefpack's validation both refuse such a model through this one check.
+float ModelExtent(const MS3D& m);

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "math/Misc.h"
+#include "math/RegularFile.h"
 #include "model/MilkshapeModel.h"
 
 namespace {
@@ -343,8 +344,7 @@ bool MS3D::LoadFromFStream(std::istream* in) { return LoadStream(*this, in, null
 
 bool MS3D::Load(const char* path) {
     std::ifstream file;
-    if (path) file.open(path, std::ios::in | std::ios::binary);
-    if (!path || !file.is_open()) return Fail(path ? path : "(no path)", kCantOpen, "cannot open the file");
+    if (!path || !OpenRegularStream(&file, path)) return Fail(path ? path : "(no path)", kCantOpen, "cannot open the file");
     return LoadStream(*this, &file, path);
 }
 

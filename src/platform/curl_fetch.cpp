@@ -29,6 +29,28 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Puts temp in place as destination, or as "<stem>-2.fish" ... when that name is taken:
+// link() never replaces an existing name. False with errno set.
+bool PlaceWithoutReplacing(const std::string& temp, const std::string& destination, std::string* placed)
+{
+    std::string stem = destination, suffix;
+    if (stem.size() > 5 && stem.compare(stem.size() - 5, 5, ".fish") == 0) {
+        suffix = ".fish";
+        stem.resize(stem.size() - 5);
+    }
+    for (int n = 1; n < 100; n++) {
+        std::string name = n == 1 ? destination : stem + "-" + std::to_string(n) + suffix;
+        if (link(temp.c_str(), name.c_str()) == 0) {
+            unlink(temp.c_str());
+            *placed = name;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
 }  // namespace
 
 CURLFETCH::CURLFETCH()
@@ -49,6 +71,7 @@ bool CURLFETCH::Begin(const std::string& url)
 {
     text_.clear();
     error_.clear();
+    savedPath_.clear();
     url_ = url;
     responded_ = false;
     received_ = 0;
@@ -77,6 +100,8 @@ bool CURLFETCH::Begin(const std::string& url)
     // A stalled server (under 1 byte a second for 30 s) ends the transfer.
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 30L);
+    long total = timeoutSeconds > 0 ? timeoutSeconds : toFile_ ? CURL_DOWNLOAD_SECONDS : CURL_LIST_SECONDS;
+    curl_easy_setopt(e, CURLOPT_TIMEOUT, total);
     curl_easy_setopt(e, CURLOPT_USERAGENT, "reefmere-config");
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, WriteTrampoline);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
@@ -186,6 +211,8 @@ void CURLFETCH::Finish(int code)
         error_ = "The server sent more than expected.";
     } else if (writeFailed_) {
         error_ = std::string("The download could not be written: ") + strerror(errno);
+    } else if (result == CURLE_OPERATION_TIMEDOUT && responded_) {
+        error_ = "The server took too long (over the transfer's time limit).";
     } else if (result == CURLE_HTTP_RETURNED_ERROR) {
         error_ = "The server answered " + std::to_string(status) + ".";
     } else {
@@ -204,14 +231,20 @@ void CURLFETCH::Finish(int code)
     close(fd_);
     fd_ = -1;
     if (succeeded_) {
-        FISHFILE check;
-        bool valid = check.Open(tempPath_.c_str());
-        check.Close();
+        std::string why = "not a fish archive the engine opens";
+        bool valid;
+        if (validate) {
+            valid = validate(tempPath_, &why);
+        } else {
+            FISHFILE check;
+            valid = check.Open(tempPath_.c_str());
+            check.Close();
+        }
         if (!valid) {
             succeeded_ = false;
-            error_ = "The downloaded file is not a valid fish archive.";
-            fprintf(stderr, "reefmere-config: %s: not a valid fish archive; discarded\n", url_.c_str());
-        } else if (rename(tempPath_.c_str(), destination_.c_str()) != 0) {
+            error_ = "The downloaded file is not a valid fish archive (" + why + ").";
+            fprintf(stderr, "reefmere-config: %s: %s; discarded\n", url_.c_str(), why.c_str());
+        } else if (!PlaceWithoutReplacing(tempPath_, destination_, &savedPath_)) {
             succeeded_ = false;
             error_ = "The download could not be put in place: " + std::string(strerror(errno));
         } else {

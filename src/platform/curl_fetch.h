@@ -3,8 +3,9 @@
 // blocks: the owner calls Poll() from its main loop (a GLib timeout in the dialog, a
 // loop around Wait() in tests) and events are delivered from inside Poll(), on that thread.
 // A download is written to a hidden temporary file beside its destination, checked
-// with FISHFILE::Open, and only then renamed into place: a broken or partial transfer
-// never leaves a file that the catalogue would read.
+// (with `validate` when set, else FISHFILE::Open), and only then put in place, never over
+// an existing file: a broken or partial transfer never leaves a file that the catalogue
+// would read, and a file already there is never replaced (the new one gets "-2" etc.).
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,10 @@
 
 // Largest archive accepted (bytes).
 #define CURL_DOWNLOAD_MAX_BYTES (256ll << 20)
+// Longest a transfer may take in all (seconds): a server that drips a byte now and then
+// must not keep the page busy for ever.
+#define CURL_LIST_SECONDS 60
+#define CURL_DOWNLOAD_SECONDS 600
 
 class CURLFETCH {
 public:
@@ -46,6 +51,12 @@ public:
     // the first data, then the length of each piece of data as it arrives.
     std::function<void(int64_t expectedLength)> onResponse;
     std::function<void(int64_t length)> onData;
+    // Checks a finished download before it is put in place; false with a reason.
+    std::function<bool(const std::string& path, std::string* why)> validate;
+    // Total time limit of the next transfer in seconds (0: the defaults above).
+    long timeoutSeconds = 0;
+    // Where the last successful download was put (the destination, or "-2" etc. beside it).
+    const std::string& SavedPath() const { return savedPath_; }
 
     // curl's write callback (public for the C trampoline).
     size_t Write(const char* data, size_t size);
@@ -70,5 +81,6 @@ private:
     int fd_ = -1;            // temporary file of a download
     std::string tempPath_;
     std::string destination_;
+    std::string savedPath_;
     char errorBuffer_[256] = {};
 };

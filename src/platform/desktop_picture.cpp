@@ -10,9 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+
+#include "math/RegularFile.h"
 
 const char kFixedDesktopPicture[] = "/Library/Desktop Pictures/Aqua Blue.jpg";
 const char kResourceFallbackPicture[] = "fallback.jpg";
@@ -30,13 +31,7 @@ std::string ConfigHome() {
 }
 
 bool ReadText(const std::string& path, std::string* text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    *text = ss.str();
-    if (text->size() > (4u << 20)) text->resize(4u << 20);  // settings files are small
-    return true;
+    return ReadRegularFile(path.c_str(), 4u << 20, text);  // settings files are small
 }
 
 bool IsDir(const std::string& p) {

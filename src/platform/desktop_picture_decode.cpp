@@ -11,8 +11,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sys/stat.h>
+
+#include <cerrno>
+
+#include "image/Pics.h"
+#include "math/RegularFile.h"
 
 namespace {
 
@@ -21,23 +25,20 @@ const int kMaxSide = 16384;               // pixels a side accepted from any dec
 const int kMaxSlideshowDepth = 4;         // a slideshow naming another slideshow
 
 bool ReadWhole(const std::string& path, std::string* data) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fprintf(stderr, "reefmere: %s: no such picture file\n", path.c_str());
+    // Non-blocking open and a regular-file check on the descriptor: a FIFO named like a
+    // picture (or in a slideshow) must not hang the saver.
+    if (!ReadRegularFile(path.c_str(), kMaxFileBytes, data)) {
+        std::fprintf(stderr, "reefmere: %s: %s\n", path.c_str(),
+                     errno == EFBIG    ? "picture file too large"
+                     : errno == EINVAL ? "not a regular file"
+                                       : "cannot read picture file");
         return false;
     }
-    if (static_cast<size_t>(st.st_size) > kMaxFileBytes) {
-        std::fprintf(stderr, "reefmere: %s: picture file too large\n", path.c_str());
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "reefmere: %s: cannot read picture file\n", path.c_str());
-        return false;
-    }
-    data->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
+
+// Whether a picture of w x h may be decoded (the background's own limit).
+bool SizeAccepted(int w, int h) { return w <= kMaxSide && h <= kMaxSide && PicturePixelsAccepted(w, h); }
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
     size_t n = std::strlen(suffix);
@@ -132,8 +133,8 @@ bool DecodeSvg(const std::string& path, const std::string& data, int maxSide, Pi
 bool DecodeWebp(const std::string& path, const std::string& data, PictureRGBA* out) {
     int w = 0, h = 0;
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data.data());
-    if (!WebPGetInfo(bytes, data.size(), &w, &h) || w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) {
-        std::fprintf(stderr, "reefmere: %s: not a readable WebP picture\n", path.c_str());
+    if (!WebPGetInfo(bytes, data.size(), &w, &h) || !SizeAccepted(w, h)) {
+        std::fprintf(stderr, "reefmere: %s: not a readable WebP picture, or larger than the background takes\n", path.c_str());
         return false;
     }
     out->pixels.assign(static_cast<size_t>(w) * h * 4, 0);
@@ -151,9 +152,9 @@ bool DecodeStb(const std::string& path, const std::string& data, PictureRGBA* ou
     const auto* bytes = reinterpret_cast<const stbi_uc*>(data.data());
     int w = 0, h = 0, n = 0;
     if (data.size() > static_cast<size_t>(INT32_MAX) ||
-        !stbi_info_from_memory(bytes, static_cast<int>(data.size()), &w, &h, &n) || w <= 0 || h <= 0 ||
-        w > kMaxSide || h > kMaxSide) {
-        std::fprintf(stderr, "reefmere: %s: not a readable picture\n", path.c_str());
+        !stbi_info_from_memory(bytes, static_cast<int>(data.size()), &w, &h, &n) || !SizeAccepted(w, h)) {
+        std::fprintf(stderr, "reefmere: %s: not a readable picture, or larger than the background takes\n",
+                     path.c_str());
         return false;
     }
     stbi_uc* p = stbi_load_from_memory(bytes, static_cast<int>(data.size()), &w, &h, &n, 4);
@@ -235,17 +236,18 @@ long AttrNumber(const std::string& attrs, const char* name) {
     std::string key = std::string(name) + "=\"";
     size_t at = attrs.find(key);
     if (at == std::string::npos) return 0;
-    return std::strtol(attrs.c_str() + at + key.size(), nullptr, 10);
+    // Any number of digits may stand here; a side beyond 1 << 20 is no screen.
+    long v = std::strtol(attrs.c_str() + at + key.size(), nullptr, 10);
+    return std::clamp(v, 0L, 1L << 20);
 }
 
 // Pixel count of a picture file from its header alone (0 when unknown).
 long long PixelCount(const std::string& path) {
-    std::string data;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return 0;
-    data.resize(65536);
-    in.read(&data[0], static_cast<std::streamsize>(data.size()));
-    data.resize(static_cast<size_t>(in.gcount()));
+    FILE* f = FopenRegular(path.c_str());
+    if (!f) return 0;
+    std::string data(65536, '\0');
+    data.resize(fread(&data[0], 1, data.size(), f));
+    fclose(f);
     int w = 0, h = 0, n = 0;
     if (WebPGetInfo(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &w, &h)) return 1LL * w * h;
     if (stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(data.data()), static_cast<int>(data.size()), &w,

@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <stb_image_write.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -34,8 +35,8 @@ bool HLMainScreen(void*) { return true; }
 
 }  // namespace
 
-double HeadlessStep(const ReefmereView& view) {
-    double step = view.animationTimeInterval();
+double HeadlessStep(const ReefmereView& view, double delay) {
+    double step = std::max(view.animationTimeInterval(), delay);
     double minimum = view.MinimumStep();
     // Every call draws: a step at or below the minimum would draw only every other call
     // (LOWCPU then runs at its 20 frames a second of scene time).
@@ -90,7 +91,7 @@ int RunHeadless(const HEADLESSOPTIONS& o, const VIEWOPTIONS& viewOptions) {
     int status = 0;
     {
         ReefmereView view(host, viewOptions);
-        const double step = HeadlessStep(view);
+        const double step = HeadlessStep(view, o.delay);
         const double every = o.every > 0.0 ? o.every : 0.5;
         double nextShot = every;
         int written = 0;

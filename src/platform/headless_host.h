@@ -14,12 +14,13 @@ struct HEADLESSOPTIONS {
     double every = 0.5;        // scene seconds between frames written to outDir
     std::string snapshot;      // the last frame alone, to this file; empty: none
     bool preview = false;
+    double delay = 0.0;        // -delay: scene seconds between frames at least; 0: the view's
 };
 
-// Seconds the headless clock advances per host call for a view: its animation interval,
-// nudged to lie above the view's minimum step so that no call is wasted (1/60 in double
-// is below the single-precision 1/60 the view compares with).
-double HeadlessStep(const ReefmereView& view);
+// Seconds the headless clock advances per host call for a view: its animation interval
+// (or delay, when longer), nudged to lie above the view's minimum step so that no call is
+// wasted (1/60 in double is below the single-precision 1/60 the view compares with).
+double HeadlessStep(const ReefmereView& view, double delay = 0.0);
 
 // Writes an RGBA8 picture (top row first) as PNG; false with one line on stderr.
 bool WriteFramePNG(const std::string& path, const unsigned char* rgba, int width, int height);

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "math/RegularFile.h"
+
 namespace {
 void Callback(void* user, Uint8* stream, int len) { static_cast<SdlSound*>(user)->Fill(stream, len); }
 
@@ -45,7 +47,17 @@ bool SdlSound::Play(const char* wavPath, float volume) {
     SDL_AudioSpec wav;
     Uint8* buf = nullptr;
     Uint32 len = 0;
-    if (!SDL_LoadWAV(wavPath, &wav, &buf, &len)) {
+    // Opened without blocking and checked to be a regular file: a FIFO in the resource
+    // folder must not hang the first frame.
+    FILE* file = FopenRegular(wavPath);
+    SDL_RWops* rw = file ? SDL_RWFromFP(file, SDL_TRUE) : nullptr;
+    if (file && !rw) fclose(file);
+    if (!rw) {
+        std::fprintf(stderr, "reefmere: %s: cannot open the sound file\n", wavPath ? wavPath : "(none)");
+        Stop();
+        return false;
+    }
+    if (!SDL_LoadWAV_RW(rw, 1, &wav, &buf, &len)) {
         std::fprintf(stderr, "reefmere: %s: not a playable WAV file (%s)\n", wavPath, SDL_GetError());
         Stop();
         return false;

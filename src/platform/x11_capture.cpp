@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "math/RegularFile.h"
+
 namespace {
 
 // Errors from a vanished window or a stale pixmap id are expected here, not fatal.
@@ -180,9 +182,7 @@ bool ParseGrabDesktopImages(const std::string& text) {
 bool GrabDesktopImagesAllowed() {
     const char* home = std::getenv("HOME");
     if (!home || !*home) return true;
-    std::ifstream in(std::string(home) + "/.xscreensaver");
-    if (!in) return true;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ParseGrabDesktopImages(ss.str());
+    std::string text;
+    if (!ReadRegularFile((std::string(home) + "/.xscreensaver").c_str(), 4u << 20, &text)) return true;
+    return ParseGrabDesktopImages(text);
 }

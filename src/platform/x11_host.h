@@ -1,7 +1,10 @@
-// The X11 host: fills the host table for a GLX window and runs the view's frame loop on
-// it. RunWindow is `reefmere --window`; RunX11Loop serves any window that already exists
-// (the XScreenSaver hack's window or the root), so other X11 modes reuse it.
+// The X11 host: fills the host table for a GLX window and runs the frame loop
+// (platform/frame_loop.h) over one or more of them. RunWindow is `reefmere --window`;
+// RunX11Loop serves any windows that already exist (the hack's window or the root, one
+// window per monitor full screen), so every X11 mode shares one loop.
 #pragma once
+
+#include <vector>
 
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -16,6 +19,12 @@ struct X11RUNOPTIONS {
     bool preview = false;
     bool handleKeys = true;    // Esc / q quit (standalone); a hack leaves keys to the daemon
     bool fps = false;          // -fps: frames per second and load in a corner
+    double delay = 0.0;        // -delay: seconds between frames at least; 0: the view's rate
+    // -geometry +X+Y: where the standalone window goes (pixels; negative: from the right
+    // or bottom edge of the screen). Unset: wherever the window manager puts it.
+    bool positioned = false;
+    int x = 0, y = 0;
+    bool xFromRight = false, yFromBottom = false;
 };
 
 // A window with its GLX context, as the host table sees it.
@@ -37,9 +46,12 @@ bool X11QuitRequested();
 // Fills host with the surface's callbacks (silent sound, no capture or desktop lookup).
 void X11FillHost(X11SURFACE* surface, REEFHOST* host, bool preview);
 
-// Creates the view on the surface and animates it until a quit request, a closed window
-// or options.seconds. Returns a process exit status.
-int RunX11Loop(X11SURFACE* surface, const X11RUNOPTIONS& options, const VIEWOPTIONS& viewOptions);
+// Creates a view on each surface (all on one display; the first one's swaps wait for the
+// refresh) and animates them in one loop until a quit request, a closed window or
+// options.seconds; the views are gone on return, the surfaces stay. Returns a process exit
+// status.
+int RunX11Loop(const std::vector<X11SURFACE*>& surfaces, const X11RUNOPTIONS& options,
+               const VIEWOPTIONS& viewOptions);
 
 // reefmere --window [WxH]: opens the display, a window and a context, runs the loop.
 int RunWindow(const X11RUNOPTIONS& options, const VIEWOPTIONS& viewOptions);

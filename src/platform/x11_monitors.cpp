@@ -71,6 +71,16 @@ int MonitorUnderRect(const std::vector<MonitorRect>& monitors, int x, int y, int
     return best;
 }
 
+bool RectCoversMonitor(const std::vector<MonitorRect>& monitors, int x, int y, int width, int height) {
+    for (const MonitorRect& m : monitors) {
+        if (m.width <= 0 || m.height <= 0) continue;
+        if (x <= m.x && y <= m.y && static_cast<long long>(x) + width >= static_cast<long long>(m.x) + m.width &&
+            static_cast<long long>(y) + height >= static_cast<long long>(m.y) + m.height)
+            return true;
+    }
+    return false;
+}
+
 bool WindowRootRect(Display* dpy, Window w, int* x, int* y, int* width, int* height) {
     XWindowAttributes wa;
     if (!XGetWindowAttributes(dpy, w, &wa)) return false;

@@ -23,6 +23,9 @@ int MainMonitorIndex(const std::vector<MonitorRect>& monitors);
 // when it meets none.
 int MonitorUnderRect(const std::vector<MonitorRect>& monitors, int x, int y, int width, int height);
 
+// True when the rectangle (root coordinates) covers at least one monitor whole.
+bool RectCoversMonitor(const std::vector<MonitorRect>& monitors, int x, int y, int width, int height);
+
 // Where a window is, in root coordinates; false when it is gone.
 bool WindowRootRect(Display* dpy, Window w, int* x, int* y, int* width, int* height);
 

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/x11_monitors.h"
+
 namespace {
 
 int gBadWindow = 0;
@@ -105,6 +107,9 @@ Window ResolveHackWindow(Display* dpy, int screen, bool rootFlag, const char* wi
     return None;
 }
 
-bool IsPreviewSized(int width, int height) {
-    return width < kPreviewMaxWidth || height < kPreviewMaxHeight;
+bool WindowIsPreview(Display* dpy, Window w) {
+    XWindowAttributes wa;
+    int x, y, width, height;
+    if (!XGetWindowAttributes(dpy, w, &wa) || !WindowRootRect(dpy, w, &x, &y, &width, &height)) return false;
+    return !RectCoversMonitor(QueryMonitors(dpy, wa.root), x, y, width, height);
 }

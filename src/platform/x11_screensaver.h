@@ -23,9 +23,7 @@ Window VirtualRoot(Display* dpy, int screen);
 Window ResolveHackWindow(Display* dpy, int screen, bool rootFlag, const char* windowIdArg, std::string* why,
                          bool* fromVariable = nullptr);
 
-
-// The settings dialog's preview pane is a small window: smaller than this in either
-// direction, a window-id window is shown as a preview (pixels).
-const int kPreviewMaxWidth = 640;
-const int kPreviewMaxHeight = 360;
-bool IsPreviewSized(int width, int height);
+// The daemon gives each monitor a window that covers it; any other window it or its
+// settings dialog hands over (the dialog's preview pane, whatever its size) is a preview.
+// False also when the window is gone.
+bool WindowIsPreview(Display* dpy, Window w);

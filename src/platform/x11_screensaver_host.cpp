@@ -5,6 +5,8 @@
 #include <X11/Xutil.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/x11_glx.h"
 #include "platform/x11_screensaver.h"
@@ -91,12 +93,17 @@ int RunHack(const HACKOPTIONS& o, const VIEWOPTIONS& viewOptions) {
     ro.width = wa.width;
     ro.height = wa.height;
     ro.seconds = o.seconds;
+    ro.delay = o.delay;
     ro.handleKeys = false;  // keys belong to the daemon (it unblanks on them)
     bool given = !o.windowId.empty() || fromVariable;
-    ro.preview = o.preview || (given && IsPreviewSized(wa.width, wa.height));
+    ro.preview = o.preview || (given && WindowIsPreview(dpy, win));
+    const char* debug = getenv("REEFMERE_DEBUG");
+    if (debug && strcmp(debug, "1") == 0)
+        std::fprintf(stderr, "reefmere: window 0x%lx, %dx%d: %s\n", win, wa.width, wa.height,
+                     ro.preview ? "preview (no sound, low detail, no overlay)" : "full view");
 
     X11InstallQuitSignals();
-    int status = RunX11Loop(&s, ro, viewOptions);
+    int status = RunX11Loop({&s}, ro, viewOptions);
 
     if (glXMakeCurrent(dpy, win, ctx)) services.Cleanup();
     services.Cleanup();

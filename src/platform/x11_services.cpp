@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "math/RegularFile.h"
 #include "platform/desktop_picture.h"
 #include "platform/x11_capture.h"
 #include "platform/x11_fps.h"
@@ -93,7 +94,22 @@ void SwapWithFps(void* user) {
 
 bool StbReadable(const std::string& path) {
     int w, h, n;
-    return stbi_info(path.c_str(), &w, &h, &n) != 0;
+    FILE* f = FopenRegular(path.c_str());
+    if (!f) return false;
+    bool ok = stbi_info_from_file(f, &w, &h, &n) != 0;
+    fclose(f);
+    return ok;
+}
+
+// The converted picture must not outlive a dying X server: Xlib exits the process from
+// its I/O error handler, past every Cleanup, so the handler removes the file first.
+char tempPictureOnExit[4096];
+XIOErrorHandler earlierIOHandler = nullptr;
+bool ioHandlerSet = false;
+
+int RemoveTempPictureAndExit(Display* dpy) {
+    if (tempPictureOnExit[0]) unlink(tempPictureOnExit);
+    return earlierIOHandler ? earlierIOHandler(dpy) : 1;
 }
 
 }  // namespace
@@ -104,6 +120,7 @@ void X11SERVICES::Cleanup() {
     preparedWidth = preparedHeight = 0;
     sound.Stop();
     if (!tempPicture.empty()) {
+        tempPictureOnExit[0] = '\0';
         unlink(tempPicture.c_str());
         tempPicture.clear();
     }
@@ -158,10 +175,16 @@ bool X11DesktopPicturePath(X11SERVICES* sv, std::string* path) {
         }
         close(fd);
         sv->tempPicture = name.data();
+        snprintf(tempPictureOnExit, sizeof tempPictureOnExit, "%s", name.data());
+        if (!ioHandlerSet) {
+            earlierIOHandler = XSetIOErrorHandler(RemoveTempPictureAndExit);
+            ioHandlerSet = true;
+        }
         if (!stbi_write_png(sv->tempPicture.c_str(), pic.width, pic.height, 4, pic.pixels.data(), pic.width * 4)) {
             std::fprintf(stderr, "reefmere: %s: cannot write the converted desktop picture\n", sv->tempPicture.c_str());
             unlink(sv->tempPicture.c_str());
             sv->tempPicture.clear();
+            tempPictureOnExit[0] = '\0';
             return false;
         }
         *path = sv->tempPicture;

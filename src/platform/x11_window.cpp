@@ -38,12 +38,29 @@ Window X11CreateWindow(Display* dpy, XVisualInfo* vi, int width, int height, boo
     return win;
 }
 
-void X11PumpEvents(Display* dpy, Window win, X11WINDOWEVENTS* ev) {
+void X11PlaceWindow(Display* dpy, Window win, int x, int y, int width, int height) {
+    if (!dpy || !win) return;
+    XMoveWindow(dpy, win, x, y);
+    XSizeHints* hints = XAllocSizeHints();
+    if (!hints) return;
+    hints->flags = USPosition | USSize;
+    hints->x = x;
+    hints->y = y;
+    hints->width = width;
+    hints->height = height;
+    XSetWMNormalHints(dpy, win, hints);
+    XFree(hints);
+}
+
+void X11PumpEvents(Display* dpy, const Window* windows, X11WINDOWEVENTS* events, int count) {
     Atom wmDelete = XInternAtom(dpy, "WM_DELETE_WINDOW", True);
     while (XPending(dpy) > 0) {
         XEvent e;
         XNextEvent(dpy, &e);
-        if (e.xany.window != win) continue;
+        int i = 0;
+        while (i < count && windows[i] != e.xany.window) ++i;
+        if (i == count) continue;
+        X11WINDOWEVENTS* ev = &events[i];
         switch (e.type) {
         case KeyPress: {
             KeySym sym = XLookupKeysym(&e.xkey, 0);

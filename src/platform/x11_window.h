@@ -19,5 +19,10 @@ struct X11WINDOWEVENTS {
 Window X11CreateWindow(Display* dpy, XVisualInfo* visual, int width, int height, bool fullscreen,
                        const char* title);
 
-// Drains pending events of win into ev (sizes from the last ConfigureNotify).
-void X11PumpEvents(Display* dpy, Window win, X11WINDOWEVENTS* ev);
+// Places an unmapped window at x, y (pixels on its screen) and tells the window manager
+// the user asked for that place and size (-geometry).
+void X11PlaceWindow(Display* dpy, Window win, int x, int y, int width, int height);
+
+// Drains pending events, those of windows[i] into ev[i] (sizes from the last
+// ConfigureNotify); events of other windows are dropped.
+void X11PumpEvents(Display* dpy, const Window* windows, X11WINDOWEVENTS* ev, int count);

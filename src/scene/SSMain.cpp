@@ -4,7 +4,6 @@
 #include "scene/SSMain.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cstdlib>
 #include <new>
@@ -35,8 +34,6 @@ SSMAIN::SSMAIN() {
     bannerPos.x = 0.0f;  // off screen until the first showing places it
     bannerPos.y = -35.0f;
     lightPos = {0.0f, 60.0f, 40.0f};
-    eye = {0.0f, 0.0f, 60.0f};
-    lookAt = {0.0f, 0.0f, 0.0f};
 }
 
 SSMAIN::~SSMAIN() { Cleanup(); }
@@ -75,7 +72,9 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
     SetSize(width, height);
 
     // Camera: the modelview is at identity when the view calls Setup.
-    gluLookAt(eye.x, eye.y, eye.z, lookAt.x, lookAt.y, lookAt.z, 0.0, 1.0, 0.0);
+    float view[16];
+    camera.View(view);
+    glMultMatrixf(view);
 
     // Light 0 is positional, placed under the camera transform above.
     const GLfloat ambient[4] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -89,6 +88,14 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glCullFace(GL_BACK);  // culling itself is switched on only while fish are drawn
+    // What every pass relies on, whoever made the context: depth by LEQUAL, and colours
+    // that set the lit material (the fade darkens fish and surface through them).
+    glShadeModel(GL_SMOOTH);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
 
     // An allocation failure leaves a grid the water update and draws skip safely.
     water->Initialize(static_cast<unsigned short>(waterShift & 0xFFFF), 64.0f, true, 1.0f);
@@ -131,6 +138,9 @@ void SSMAIN::SetSize(int width, int height) {
     viewWidth = width;
     viewHeight = height;
     aspect = AspectOf(width, height);
+    // The projection's own ratio, also below 1 on a portrait view.
+    camera.aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
+    viewVolume = camera.Frustum();
 }
 
 void SSMAIN::Cleanup() {

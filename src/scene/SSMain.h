@@ -1,11 +1,14 @@
 // The scene controller: one per view. Owns the water, the background wobble grid, the
 // aquarium, the resource textures and the caustic render target; steps and draws them.
+// A frame is Update (every change of state, no GL) then DrawFrame (GL, reads only).
 // Setup/SetSize/Cleanup live in SSMain.cpp, the frame step in SSMainUpdate.cpp, the 3D
 // passes in SSMainDraw.cpp, the underlay and overlay in SSMainOverlay.cpp.
 #pragma once
 
 #include <cstdint>
 
+#include "math/Camera.h"
+#include "math/GLStuff.h"
 #include "math/NiftyMaths.h"
 
 struct SETTINGS;
@@ -36,11 +39,22 @@ public:
     void SetSize(int width, int height);     // pixels
     void Cleanup();                          // safe to repeat, and on a half-built scene
 
-    void Update(double elapsed);             // seconds since the last drawn frame
-    void Draw();
+    // Seconds since the last drawn frame: the water tick and drops, the wobble, the level,
+    // the tilt, the camera and its view volume, the fish and bubbles, the banner, caption
+    // and title-card timers. Makes no GL call.
+    void Update(double elapsed);
+    // The whole frame into the current buffers: the caustic texture when the water ticked,
+    // clear, underlay, 3D passes, overlay (the overlay alone behind a full title card).
+    void DrawFrame();
+    // Its parts, each setting the GL state it depends on.
+    void Draw();                             // camera, surface, fish, caustic pass, overlay
     void RenderToTexture(uint32_t texture);  // caustic pattern -> texture (128 x 128)
     void DoUnderlay();
     void DoOverlay();
+    // The banner, caption and title-card timers and `fade`, by frameTime (part of Update).
+    void StepOverlay();
+    // The sensor poll and the easing of the drawn tilt (part of Update).
+    void StepTilt();
 
     double frameTime = 0.0;           // seconds; set by Update
     int32_t viewWidth = 0;            // pixels; set by Setup / SetSize
@@ -52,7 +66,10 @@ public:
     point2d bannerPos;                // pixels, y up
     uint32_t captionSlot = 5;
     float cardTimer = 60.0f;          // seconds
-    float fade = 0.0f;                // 0..1
+    float fade = 0.0f;                // 0..1, the title card's opacity
+    // The fade the underlay and 3D passes darken by: `fade` before this frame's overlay
+    // step, so the card leads the scene by one frame.
+    float sceneFade = 0.0f;
     bool smsActive = false;
     bool smsReverse = false;
     float smsPollTimer = 0.0f;        // seconds
@@ -61,6 +78,8 @@ public:
     VECTOR3D tiltTarget;              // degrees (z only)
     VECTOR3D tiltCurrent;             // degrees (z only)
     float restRoll = 0.0f;            // degrees
+    // Roll (degrees) of the underlay's water line: the tilt before this frame's easing.
+    float underlayRoll = 0.0f;
     float smsWindow = 60.0f;          // seconds
     int32_t textureCount = 0;
     Texture* resTextures = nullptr;   // owned array, slot = lump number
@@ -75,8 +94,9 @@ public:
     bool wantCaustic = true;
     bool gradualFill = true;
     VECTOR3D lightPos;                // (0, 60, 40)
-    VECTOR3D eye;                     // (0, 0, 60)
-    VECTOR3D lookAt;                  // (0, 0, 0)
+    CAMERA camera;                    // eye (0, 0, 60) on the origin; aspect and roll kept by the scene
+    FRUSTUM viewVolume;               // camera.Frustum(), refreshed by Update before the fish move
+    bool causticDue = false;          // the water ticked in the last Update: redraw the caustic texture
     float dropTimer = 1.0f;           // seconds
     float waterTimer = 0.0f;          // seconds
     float aspect = 4.0f / 3.0f;       // width / height, never below 1

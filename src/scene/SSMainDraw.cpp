@@ -1,7 +1,7 @@
-// SSMAIN::Draw: the refracting water surface, the fish (stepped here, once per drawn
-// frame), the projected caustic pass over the fish and the back wall, then the overlay.
-// Also the caustic render-to-texture and the projector / ortho state switches.
-// Leans on water/ (WATERCLASS), fish/ (AQUARIUM), math/ (frustum, look-at matrix).
+// SSMAIN::DrawFrame and Draw: the refracting water surface, the fish, the projected
+// caustic pass over the fish and the back wall, then the overlay; all as Update left the
+// scene. Also the caustic render-to-texture and the projector / ortho state switches.
+// Leans on water/ (WATERCLASS), fish/ (AQUARIUM), math/ (camera, look-at matrix).
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -18,8 +18,6 @@ constexpr int kCausticSide = 128;
 // Tank back wall (world units): the plane z = -37 down to y = -100.
 constexpr float kBackWallZ = -37.0f;
 constexpr float kBackWallBottom = -100.0f;
-// Rate (per second) at which the drawn roll closes its gap to the target.
-constexpr double kTiltRate = 5.0;
 
 float SurfaceY(float level) { return static_cast<float>(level * 80.0 - 40.0); }
 
@@ -35,25 +33,44 @@ bool IsCausticTarget() {
 
 }  // namespace
 
+void SSMAIN::DrawFrame() {
+    // The caustic render clears only its own corner first, and the buffers once after its
+    // copy, which stands in for the frame's clear.
+    if (causticDue) {
+        RenderToTexture(causticTexture);
+    } else {
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    glViewport(0, 0, viewWidth, viewHeight);
+    // Behind the title card at full strength every scene pass draws black over the black
+    // clear: only the overlay shows. The caustic texture above stays current for the
+    // first frame after the card.
+    if (sceneFade >= 1.0f) {
+        DoOverlay();
+        return;
+    }
+    DoUnderlay();
+    Draw();
+}
+
 void SSMAIN::Draw() {
+    float m[16];
+    glMatrixMode(GL_PROJECTION);
+    camera.Projection(m);
+    glLoadMatrixf(m);
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    camera.View(m);
+    glLoadMatrixf(m);
     glEnable(GL_TEXTURE_2D);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    gluLookAt(eye.x, eye.y, eye.z, lookAt.x, lookAt.y, lookAt.z, 0.0, 1.0, 0.0);
 
-    if (smsActive) {
-        const float gap = tiltTarget.z - tiltCurrent.z;
-        tiltCurrent.z = static_cast<float>(tiltCurrent.z + gap * frameTime * kTiltRate);
-        glRotatef(-(tiltCurrent.z - restRoll), 0.0f, 0.0f, 1.0f);
-    }
     const GLfloat light[4] = {lightPos.x, lightPos.y, lightPos.z, 1.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, light);
-    ExtractFrustum();
 
     const float surfaceY = SurfaceY(waterLevel);
     if (waterLevel < 1.0f && water) {
-        const float c = fade * -0.75f + 0.75f;
+        const float c = sceneFade * -0.75f + 0.75f;
         glColor4f(c, c, c, 1.0f);
         glPushMatrix();
         glTranslatef(0.0f, surfaceY, -5.0f);
@@ -68,24 +85,19 @@ void SSMAIN::Draw() {
         glPopMatrix();
     }
 
-    if (aquarium) aquarium->Move(waterLevel, static_cast<float>(frameTime));
-
     glEnable(GL_CULL_FACE);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
-    const float bright = 1.0f - fade;
+    const float bright = 1.0f - sceneFade;
     glColor4f(bright, bright, bright, 1.0f);
     glPushMatrix();
-    if (aquarium) {
-        aquarium->bubbleBrightness = bright;
-        aquarium->Draw(false);
-    }
+    if (aquarium) aquarium->Draw(false);
     glPopMatrix();
 
     if (wantCaustic) {
         glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
         glEnable(GL_BLEND);
-        const float c = fade * -0.25f + 0.25f;
+        const float c = sceneFade * -0.25f + 0.25f;
         glColor4f(c, c, c, c);
         glDisable(GL_LIGHTING);
         ReadyProjPass(waterLevel);

@@ -1,7 +1,8 @@
 // The two flat passes around the 3D scene, in pixels (y up): the underlay draws the
 // background picture, wobbling and dimmed below the water line and plain above it; the
 // overlay slides the banner and a caption in and out and fades the title card in once a
-// minute. `fade` (0..1) is shared with the 3D passes, which darken by it.
+// minute. StepOverlay (part of Update) moves the banner and runs the card timer and
+// `fade` (0..1); the underlay and 3D passes darken by it, DoOverlay only draws.
 #include <GL/gl.h>
 
 #include <cstdlib>
@@ -79,7 +80,7 @@ void SSMAIN::DoUnderlay() {
     // n . p + d >= 0 above it.
     const float w = static_cast<float>(viewWidth), h = static_cast<float>(viewHeight);
     VECTOR3D n = MakePoint(0.0f, 1.0f, 0.0f);
-    if (smsActive) Rotate(&n, 0.0f, 0.0f, -(tiltCurrent.z - restRoll));
+    if (smsActive) Rotate(&n, 0.0f, 0.0f, -underlayRoll);
     const double d = static_cast<double>(-static_cast<float>(viewHeight) * waterLevel) + viewHeight * 0.5;
     const GLdouble plane[4] = {n.x, n.y, 0.0, d};
 
@@ -92,13 +93,13 @@ void SSMAIN::DoUnderlay() {
     glClipPlane(GL_CLIP_PLANE0, below);
     glPopMatrix();
     glEnable(GL_CLIP_PLANE0);
-    float c = static_cast<float>(fade * -0.75 + 0.75);
+    float c = static_cast<float>(sceneFade * -0.75 + 0.75);
     glColor4f(c, c, c, 1.0f);
     if (background) background->Draw(viewWidth, viewHeight, waterLevel, frameTime);
 
     // Above the water: the plain picture, cut by the water line.
     glTranslatef(w * 0.5f, h * 0.5f, 0.0f);
-    c = 1.0f - fade;
+    c = 1.0f - sceneFade;
     glColor4f(c, c, c, 1.0f);
     glClipPlane(GL_CLIP_PLANE0, plane);
     glEnable(GL_CLIP_PLANE0);
@@ -118,7 +119,7 @@ void SSMAIN::DoUnderlay() {
     glEnable(GL_DEPTH_TEST);
 }
 
-void SSMAIN::DoOverlay() {
+void SSMAIN::StepOverlay() {
     // Banner state: shown 20 s, hidden 30 s, alternating between the top and bottom edge.
     bannerTimer = static_cast<float>(bannerTimer - frameTime);
     if (!(bannerTimer >= 0.0f)) {
@@ -144,6 +145,19 @@ void SSMAIN::DoOverlay() {
         bannerPos.y = static_cast<float>(bannerPos.y + gap * frameTime);
     }
 
+    // Title card: 40 s clear, then 2 s fading in, held until 20 s after it began, 2 s out.
+    cardTimer = static_cast<float>(cardTimer - frameTime);
+    if (cardTimer < 0.0f) {
+        fade = fade >= 1.0f ? 1.0f : static_cast<float>(fade + kFadeSpeed * frameTime);
+        if (cardTimer < kCardHold) cardTimer = kCardCycle;
+    } else if (fade > 0.0f) {
+        fade = static_cast<float>(fade - kFadeSpeed * frameTime);
+    } else {
+        fade = 0.0f;
+    }
+}
+
+void SSMAIN::DoOverlay() {
     PixelProjection(viewWidth, viewHeight);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
@@ -169,19 +183,7 @@ void SSMAIN::DoOverlay() {
     glDisable(GL_BLEND);
     glScalef(static_cast<float>(viewWidth) / 1024.0f, static_cast<float>(viewHeight) / 768.0f, 1.0f);
 
-    // Title card: 40 s clear, then 2 s fading in, held until 20 s after it began, 2 s out.
-    cardTimer = static_cast<float>(cardTimer - frameTime);
-    bool card = true;
-    if (cardTimer < 0.0f) {
-        fade = fade >= 1.0f ? 1.0f : static_cast<float>(fade + kFadeSpeed * frameTime);
-        if (cardTimer < kCardHold) cardTimer = kCardCycle;
-    } else if (fade > 0.0f) {
-        fade = static_cast<float>(fade - kFadeSpeed * frameTime);
-    } else {
-        fade = 0.0f;
-        card = false;
-    }
-    if (card && fade > 0.0f) {
+    if (fade > 0.0f) {
         glColor4f(1.0f, 1.0f, 1.0f, fade);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glEnable(GL_BLEND);

@@ -1,8 +1,11 @@
-// SSMAIN::Update: the fixed water tick (one per call at most), random drops, the caustic
-// render, the background wobble, the water level and the motion-sensor tilt target.
-// Leans on water/ (WATERCLASS, BACKGROUND) and motion/unimotion (read_sms).
+// SSMAIN::Update, the whole frame step without GL: the fixed water tick (one per call at
+// most), random drops, the background wobble, the water level, the motion-sensor tilt,
+// the camera and its view volume, the fish and bubbles, then the overlay timers. The
+// random numbers are drawn in that order. Leans on water/, fish/ (AQUARIUM) and
+// motion/unimotion (read_sms).
 #include <cstdlib>
 
+#include "fish/Aquarium.h"
 #include "motion/unimotion.h"
 #include "scene/SSMain.h"
 #include "water/Background.h"
@@ -17,11 +20,14 @@ constexpr double kWobbleStep = 0.01666666753590107;
 constexpr double kLevelRate = 0.05;
 // Seconds between sensor polls.
 constexpr float kPollInterval = 0.1f;
+// Rate (per second) at which the drawn roll closes its gap to the target.
+constexpr double kTiltRate = 5.0;
 
 }  // namespace
 
 void SSMAIN::Update(double elapsed) {
     frameTime = elapsed;
+    bool ticked = false;
     waterTimer = static_cast<float>(waterTimer - elapsed);
     dropTimer = static_cast<float>(dropTimer - elapsed);
 
@@ -30,13 +36,13 @@ void SSMAIN::Update(double elapsed) {
     if (waterTimer < 0.0f) {
         if (water) {
             VECTOR3D light{0.0f, 1.0f, 0.0f};
-            water->Update(eye, light, wantCaustic, elapsed, waterLevel);
+            water->Update(camera.eye, light, wantCaustic, elapsed, waterLevel);
             if (dropTimer < 0.0f) {
                 water->Drop(static_cast<float>((std::rand() % 150) / 100.0 + 0.5));
                 dropTimer = static_cast<float>(((std::rand() % 120) + 100) / 10.0);
             }
         }
-        if (wantCaustic) RenderToTexture(causticTexture);
+        ticked = true;
         waterTimer = kWaterTick;
         if (background) background->RelaxWobble(kWobbleStep);
     }
@@ -44,16 +50,28 @@ void SSMAIN::Update(double elapsed) {
     const float gap = wantedLevel - waterLevel;
     waterLevel = static_cast<float>(waterLevel + gap * frameTime * kLevelRate);
     if (!(waterLevel <= 1.0f)) waterLevel = 1.0f;
+    causticDue = ticked && wantCaustic;
 
+    StepTilt();
+    camera.roll = smsActive ? tiltCurrent.z - restRoll : 0.0f;
+    viewVolume = camera.Frustum();
+
+    sceneFade = fade;
+    if (aquarium) {
+        aquarium->bubbleBrightness = 1.0f - sceneFade;
+        aquarium->Move(waterLevel, static_cast<float>(frameTime), viewVolume);
+    }
+    if (!preview) StepOverlay();
+}
+
+void SSMAIN::StepTilt() {
     if (!smsActive) return;
     smsPollTimer = static_cast<float>(smsPollTimer - frameTime);
     smsWindow = static_cast<float>(smsWindow - frameTime);
     if (smsWindow < 0.0f) {
         // Polling ends a minute after setup; the drawn tilt eases back.
         tiltTarget = {0.0f, 0.0f, 0.0f};
-        return;
-    }
-    if (smsPollTimer < 0.0f) {
+    } else if (smsPollTimer < 0.0f) {
         smsPollTimer = kPollInterval;
         // A failed read keeps the last target rather than jerking the tank level.
         if (read_sms(smsKind, &smsRaw.x, &smsRaw.y, &smsRaw.z)) {
@@ -67,4 +85,9 @@ void SSMAIN::Update(double elapsed) {
             tiltTarget.z = roll;
         }
     }
+    // The underlay's water line keeps the roll from before the easing, the 3D passes the
+    // eased one.
+    underlayRoll = tiltCurrent.z - restRoll;
+    const float gap = tiltTarget.z - tiltCurrent.z;
+    tiltCurrent.z = static_cast<float>(tiltCurrent.z + gap * frameTime * kTiltRate);
 }

@@ -1,12 +1,15 @@
 // The property-list store (libplist) and LoadSettings / SaveSettings over the key table.
 #include "settings/Preferences.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <plist/plist.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "settings/Paths.h"
+#include "settings/PlistShape.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -21,36 +25,128 @@ namespace {
 // A preference file larger than this is not ours (1 MiB).
 const size_t kMaxStoreBytes = 1u << 20;
 
-bool ReadWholeFile(const std::string& path, std::vector<char>* out, bool* exists) {
-    *exists = false;
+// How reading the store went.
+enum class ReadResult {
+    Missing,    // no file: a fresh store may be created
+    Read,       // bytes holds the whole file
+    TooLarge,   // a regular file, larger than any store of ours: kept aside, then replaced
+    Untouchable // cannot be opened or read, or is no regular file: left as it is
+};
+
+ReadResult ReadWholeFile(const std::string& path, std::vector<char>* out, int* err) {
+    out->clear();
+    *err = 0;
     // Non-blocking open and a type check: a FIFO or device at the path must not hang us.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT;
-    *exists = true;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > static_cast<off_t>(kMaxStoreBytes)) {
-        close(fd);
-        return false;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *err = errno;
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Untouchable;
     }
-    FILE* f = fdopen(fd, "rb");
-    if (!f) {
+    struct stat st;
+    *err = fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
+    if (*err != 0) {
         close(fd);
-        return false;
+        return ReadResult::Untouchable;
+    }
+    if (st.st_size > static_cast<off_t>(kMaxStoreBytes)) {
+        close(fd);
+        return ReadResult::TooLarge;
     }
     char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) {
+    while (true) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            *err = errno;
+            close(fd);
+            return ReadResult::Untouchable;
+        }
+        if (n == 0) break;
         out->insert(out->end(), buf, buf + n);
         if (out->size() > kMaxStoreBytes) {
-            fclose(f);
-            return false;
+            close(fd);
+            return ReadResult::TooLarge;
         }
     }
-    bool ok = !ferror(f);
-    fclose(f);
-    return ok;
+    close(fd);
+    return ReadResult::Read;
 }
 
+// The file a (chain of) symbolic link(s) names, so that a store kept in a dotfile
+// folder is rewritten there and the link stays. A dangling link names its target too.
+std::string ResolveLinks(std::string path) {
+    for (int hops = 0; hops < 16; hops++) {
+        char buf[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) return path;
+        buf[n] = '\0';
+        std::string target = buf;
+        if (target[0] != '/') {
+            size_t slash = path.rfind('/');
+            target = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + target;
+        }
+        path = target;
+    }
+    return path;
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Removes <file>.tmp-<pid> left by a save that was killed before its rename.
+void RemoveStaleTemporaries(const std::string& path) {
+    DIR* dir = opendir(FolderOf(path).c_str());
+    if (!dir) return;
+    const std::string prefix = BaseName(path) + ".tmp-";
+    while (dirent* e = readdir(dir)) {
+        if (strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        const char* digits = e->d_name + prefix.size();
+        char* end = nullptr;
+        long pid = strtol(digits, &end, 10);
+        if (end == digits || *end || pid <= 0 || pid == getpid()) continue;
+        if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // its writer still runs
+        unlinkat(dirfd(dir), e->d_name, 0);
+    }
+    closedir(dir);
+}
+
+bool SameBytes(const std::string& a, const std::string& b) {
+    std::vector<char> x, y;
+    int err = 0;
+    return ReadWholeFile(a, &x, &err) == ReadResult::Read && ReadWholeFile(b, &y, &err) == ReadResult::Read &&
+           x == y;
+}
+
+// An earlier <file>.<label>-* that already holds this file (the same inode, or the same
+// bytes): a store that cannot be rewritten must not gain a copy on every start.
+std::string ExistingCopy(const std::string& path, const char* label) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return "";
+    DIR* dir = opendir(FolderOf(path).c_str());
+    if (!dir) return "";
+    const std::string prefix = BaseName(path) + "." + label + "-";
+    std::string found;
+    while (dirent* e = readdir(dir)) {
+        if (strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        std::string copy = FolderOf(path) + "/" + e->d_name;
+        struct stat cs;
+        if (stat(copy.c_str(), &cs) != 0 || !S_ISREG(cs.st_mode) || cs.st_size != st.st_size) continue;
+        if ((cs.st_dev == st.st_dev && cs.st_ino == st.st_ino) || SameBytes(path, copy)) {
+            found = copy;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
 
 // Writes data to path through a temporary file in the same folder and a rename, so a
 // reader sees the old file or the new one, never half of one.
@@ -98,24 +194,36 @@ void PREFSTORE::OpenFile(const std::string& path) {
     if (dict_) plist_free(static_cast<plist_t>(dict_));
     dict_ = nullptr;
     path_ = path;
+    target_ = ResolveLinks(path);
     damaged_ = false;
+    untouchable_ = false;
     copyKept_ = false;
 
     std::vector<char> bytes;
-    bool exists = false;
-    bool readOk = ReadWholeFile(path, &bytes, &exists);
+    int err = 0;
+    ReadResult got = ReadWholeFile(target_, &bytes, &err);
     plist_t root = nullptr;
-    if (readOk && !bytes.empty()) {
+    std::string why = "too large";
+    if (got == ReadResult::Untouchable) {
+        // Only a missing file may be created afresh: one we cannot read (permissions, an
+        // I/O error, a FIFO) is the user's, and stays exactly as it is.
+        untouchable_ = damaged_ = true;
+        fprintf(stderr, "reefmere: %s: cannot be read (%s); running on defaults and leaving it untouched\n",
+                path.c_str(), err ? strerror(err) : "not a regular file");
+    } else if (got == ReadResult::Read && !bytes.empty() &&
+               PlistShapeOk(bytes.data(), bytes.size(), PlistTop::Dictionary, &why)) {
         plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    } else if (got == ReadResult::Read && bytes.empty()) {
+        why = "empty";
     }
     if (root && plist_get_node_type(root) == PLIST_DICT) {
         dict_ = root;
     } else {
         if (root) plist_free(root);
-        if (exists) {
+        if (got == ReadResult::Read || got == ReadResult::TooLarge) {
             damaged_ = true;
-            fprintf(stderr, "reefmere: %s: not a readable property list; starting from defaults\n",
-                    path.c_str());
+            fprintf(stderr, "reefmere: %s: not a readable preference list (%s); starting from defaults\n",
+                    path.c_str(), why.c_str());
         }
         dict_ = plist_new_dict();
     }
@@ -128,6 +236,8 @@ void PREFSTORE::OpenFile(const std::string& path) {
         Node(k.key, want);
     }
 }
+
+size_t PREFSTORE::KeyCount() const { return dict_ ? plist_dict_get_size(static_cast<plist_t>(dict_)) : 0; }
 
 bool PREFSTORE::Has(const char* key) const {
     return dict_ && key && plist_dict_get_item(static_cast<plist_t>(dict_), key) != nullptr;
@@ -192,39 +302,45 @@ void PREFSTORE::SetString(const char* key, const char* value) {
     plist_dict_set_item(static_cast<plist_t>(dict_), key, plist_new_string(value ? value : ""));
 }
 
-bool PREFSTORE::KeepCopyOfDamagedFile() {
-    if (!damaged_ || copyKept_) return true;
+bool PREFSTORE::KeepCopy(const char* label) {
+    if (untouchable_) return false;
     struct stat st;
-    if (lstat(path_.c_str(), &st) != 0) {
-        copyKept_ = true;  // gone meanwhile: nothing to keep
-        return true;
-    }
+    if (lstat(target_.c_str(), &st) != 0) return true;  // nothing on disk to keep
+    std::string earlier = ExistingCopy(target_, label);
+    if (!earlier.empty()) return true;
     // Never replace an earlier copy: add a counter when the name is taken.
-    std::string base = path_ + ".unreadable-" + std::to_string(static_cast<long long>(time(nullptr)));
+    std::string base = target_ + "." + label + "-" + std::to_string(static_cast<long long>(time(nullptr)));
     std::string copy = base;
     for (int n = 1; lstat(copy.c_str(), &st) == 0 && n < 1000; n++) copy = base + "-" + std::to_string(n);
     // A second name for the same file keeps every byte, whatever its size; the new store
     // is then renamed over the old name only.
-    bool kept = link(path_.c_str(), copy.c_str()) == 0;
+    bool kept = link(target_.c_str(), copy.c_str()) == 0;
     if (!kept) {
         std::vector<char> bytes;
-        bool exists = false;
+        int err = 0;
         std::string why;
-        if (!ReadWholeFile(path_, &bytes, &exists) || !AtomicWrite(copy, bytes.data(), bytes.size(), &why)) {
-            fprintf(stderr, "reefmere: cannot keep a copy of %s as %s; leaving it untouched\n", path_.c_str(),
+        if (ReadWholeFile(target_, &bytes, &err) != ReadResult::Read ||
+            !AtomicWrite(copy, bytes.data(), bytes.size(), &why)) {
+            fprintf(stderr, "reefmere: cannot keep a copy of %s as %s; leaving it untouched\n", target_.c_str(),
                     copy.c_str());
             return false;
         }
     }
-    fprintf(stderr, "reefmere: kept a copy of the unreadable preferences as %s\n", copy.c_str());
-    copyKept_ = true;
+    fprintf(stderr, "reefmere: kept a copy of the earlier preferences as %s\n", copy.c_str());
     return true;
 }
 
 bool PREFSTORE::Synchronize() {
     if (!dict_) dict_ = plist_new_dict();
+    if (untouchable_) {
+        fprintf(stderr, "reefmere: %s: not written, since it could not be read\n", path_.c_str());
+        return false;
+    }
     // Never overwrite a file we could not read until its copy is safe.
-    if (!KeepCopyOfDamagedFile()) return false;
+    if (damaged_ && !copyKept_) {
+        if (!KeepCopy("unreadable")) return false;
+        copyKept_ = true;
+    }
     char* xml = nullptr;
     uint32_t len = 0;
     plist_to_xml(static_cast<plist_t>(dict_), &xml, &len);
@@ -232,8 +348,9 @@ bool PREFSTORE::Synchronize() {
         fprintf(stderr, "reefmere: cannot encode preferences for %s\n", path_.c_str());
         return false;
     }
+    RemoveStaleTemporaries(target_);
     std::string why;
-    bool ok = AtomicWrite(path_, xml, len, &why);
+    bool ok = AtomicWrite(target_, xml, len, &why);
     plist_to_xml_free(xml);
     if (!ok) {
         fprintf(stderr, "reefmere: cannot write preferences %s: %s\n", path_.c_str(), why.c_str());
@@ -298,6 +415,12 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
 
     bool ok = true;
     if (!haveVersion || version != SETTINGS_VERSION) {
+        // The reset rewrites every key: what the user had is kept beside it first.
+        if (!store.Damaged() && store.KeyCount() > 0 && !store.KeepCopy("old")) {
+            DefaultSettings(s, mainMonitorOnly);
+            if (s->MAX_FISH > 3) s->MAX_FISH = 3;
+            return false;
+        }
         for (size_t i = 0; i < kSettingKeyCount; i++) {
             const SettingKey& k = kSettingKeys[i];
             switch (k.type) {
@@ -311,7 +434,8 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
         ok = store.Synchronize();
         DefaultSettings(s, mainMonitorOnly);
     }
-    if (s->MAX_FISH > 3) s->MAX_FISH = 3;
+    // Last, apart from reading: whatever the file held, the record leaves here in range.
+    LimitSettings(s, store.Path().c_str());
     return ok;
 }
 

@@ -1,8 +1,12 @@
 // The per-user preference store of one module: an XML property list at
 // <config dir>/<module>.plist holding booleans, integers and strings. Read once when
 // opened; Synchronize writes it back atomically (temporary file, then rename).
-// An unreadable file, or one holding a known key with the wrong type, is copied aside
-// (<file>.unreadable-<seconds>) before the first write, so nothing the user had is lost.
+// A file that does not parse (or is not one flat dictionary of scalars), or holds a known
+// key with the wrong type, is copied aside (<file>.unreadable-<seconds>) before the first
+// write, so nothing the user had is lost. One that cannot be opened or read at all (no
+// permission, an I/O error, no regular file) is never written: the store runs on
+// defaults in memory. A symbolic link is followed: the file it names is rewritten and
+// the link stays.
 #pragma once
 
 #include <cstdint>
@@ -37,13 +41,20 @@ public:
 
     const std::string& Path() const { return path_; }
     bool Damaged() const { return damaged_; }  // the file on disk was not fully readable
+    bool Untouchable() const { return untouchable_; }  // it could not be read: never written
+    size_t KeyCount() const;
+
+    // Keeps the file on disk as <file>.<label>-<seconds> (a hard link, else a copy) unless
+    // an earlier copy of that label already holds it. False when it cannot be kept.
+    bool KeepCopy(const char* label);
 
 private:
     void* Node(const char* key, int wantedType);  // plist_t or null; flags wrong types
-    bool KeepCopyOfDamagedFile();
 
     void* dict_ = nullptr;  // plist_t dictionary
     std::string path_;
+    std::string target_;  // path_ with symbolic links followed: the file read and written
     bool damaged_ = false;
+    bool untouchable_ = false;
     bool copyKept_ = false;
 };

@@ -83,6 +83,11 @@ int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverr
             std::fprintf(stderr, "reefmere: %s: not a valid value: %s\n", arg, text);
             return -1;
         }
+        if (key.type == SettingType::Integer && (ov.value.integer < key.low || ov.value.integer > key.high)) {
+            std::fprintf(stderr, "reefmere: --%s %s: out of range (%lld to %lld)\n", o.c_str(), text,
+                         static_cast<long long>(key.low), static_cast<long long>(key.high));
+            return -1;
+        }
         out->push_back(ov);
         *i += hasInline ? 1 : 2;
         return 1;
@@ -93,8 +98,6 @@ int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverr
 void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTINGS* s, bool* mainMonitorOnly) {
     for (const SettingOverride& o : overrides)
         if (o.key && o.key->set) o.key->set(s, mainMonitorOnly, o.value);
-    // The same ceiling as loading: the tank holds at most three fish.
-    if (s->MAX_FISH > 3) s->MAX_FISH = 3;
 }
 
 std::string SettingOverridesHelp() {
@@ -107,7 +110,11 @@ std::string SettingOverridesHelp() {
                            : key.type == SettingType::Integer ? "--" + o + " N"
                                                               : "--" + o + " TEXT";
         char line[512];
-        std::snprintf(line, sizeof line, "  %-34s %s\n", left.c_str(), key.help ? key.help : "");
+        std::string help = key.help ? key.help : "";
+        if (key.type == SettingType::Integer)
+            help += " (" + std::to_string(key.low) + " to " + std::to_string(key.high) + ", default " +
+                    std::to_string(key.defaultInteger) + ")";
+        std::snprintf(line, sizeof line, "  %-34s %s\n", left.c_str(), help.c_str());
         out += line;
     }
     return out;

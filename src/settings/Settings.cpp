@@ -3,6 +3,7 @@
 #include "settings/Settings.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -12,12 +13,12 @@
 namespace {
 
 #define BOOL_KEY(name, field, def, help)                                                    \
-    {name, SettingType::Boolean, def, nullptr, help,                                            \
+    {name, SettingType::Boolean, def, nullptr, help, 0, 1,                                     \
      [](const SETTINGS& s, bool, SettingValue* o) { o->integer = s.field ? 1 : 0; },         \
      [](SETTINGS* s, bool*, const SettingValue& v) { s->field = v.integer != 0; }}
 
-#define INT_KEY(name, field, ctype, def, help)                                              \
-    {name, SettingType::Integer, def, nullptr, help,                                         \
+#define INT_KEY(name, field, ctype, def, lo, hi, help)                                      \
+    {name, SettingType::Integer, def, nullptr, help, lo, hi,                                 \
      [](const SETTINGS& s, bool, SettingValue* o) { o->integer = s.field; },                 \
      [](SETTINGS* s, bool*, const SettingValue& v) { s->field = static_cast<ctype>(v.integer); }}
 
@@ -25,33 +26,34 @@ namespace {
 
 // Order: the order in which the reset writes the defaults.
 const SettingKey kSettingKeys[] = {
-    {"version", SettingType::Text, 0, SETTINGS_VERSION, "version of the stored set", nullptr, nullptr},
-    {"MainMonitorOnly", SettingType::Boolean, 0, nullptr, "animate only on the main screen",
+    {"version", SettingType::Text, 0, SETTINGS_VERSION, "version of the stored set", 0, 0, nullptr, nullptr},
+    {"MainMonitorOnly", SettingType::Boolean, 0, nullptr, "animate only on the main screen", 0, 1,
      [](const SETTINGS&, bool mmo, SettingValue* o) { o->integer = mmo ? 1 : 0; },
      [](SETTINGS*, bool* mmo, const SettingValue& v) {
          if (mmo) *mmo = v.integer != 0;
      }},
-    INT_KEY("FishSize", LFISHSIZE, int64_t, 100, "fish size in percent"),
-    INT_KEY("MaxFish", MAX_FISH, int64_t, 3, "number of fish (at most 3)"),
-    INT_KEY("WaterRes", WATERSHIFT, int64_t, 6, "water grid: 6 for 64 x 64, 5 for 32 x 32"),
+        // The species scale divides by 200 - FishSize: beyond 150 one fish fills the screen.
+    INT_KEY("FishSize", LFISHSIZE, int64_t, 100, 50, 150, "fish size in percent"),
+    INT_KEY("MaxFish", MAX_FISH, int64_t, 3, 1, 3, "number of fish"),
+    INT_KEY("WaterRes", WATERSHIFT, int64_t, 6, 5, 6, "water grid: 6 for 64 x 64, 5 for 32 x 32"),
     BOOL_KEY("WantCaustic", WANTCAUSTIC, 1, "project caustic light onto the fish"),
     BOOL_KEY("WantBubbles", WANTBUBBLES, 1, "draw rising bubbles"),
     BOOL_KEY("GradualFill", GRADUALFILL, 1, "the tank starts empty and fills slowly"),
-    INT_KEY("BGType", BGTYPE, int32_t, 0, "background: 0 screen capture, 1 desktop picture, 2 random picture from BGPath"),
-    INT_KEY("BGRes", BGRES, int32_t, 1, "background detail: 0 (512), 1 (1024), 2 (largest)"),
+    INT_KEY("BGType", BGTYPE, int32_t, 0, 0, 2, "background: 0 screen capture, 1 desktop picture, 2 random picture from BGPath"),
+    INT_KEY("BGRes", BGRES, int32_t, 1, 0, 2, "background detail: 0 (512), 1 (1024), 2 (largest)"),
     BOOL_KEY("RandomWaterLevel", RWATERLEVEL, 1, "pick a random water level"),
-    INT_KEY("WantedWaterLevel", WWATERLEVEL, int64_t, 85, "water level in percent"),
+    INT_KEY("WantedWaterLevel", WWATERLEVEL, int64_t, 85, 20, 100, "water level in percent"),
     BOOL_KEY("PlaySound", PLAYSOUND, 1, "play the looping sound"),
-    {"BGPath", SettingType::Text, 0, "/library/Desktop Pictures/", "folder of background pictures",
+    {"BGPath", SettingType::Text, 0, "/library/Desktop Pictures/", "folder of background pictures", 0, 0,
      [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.BGPath; },
      [](SETTINGS* s, bool*, const SettingValue& v) { CopyToField(s->BGPath, sizeof s->BGPath, v.text.c_str()); }},
     BOOL_KEY("StayOnScreen", STAYONSCREEN, 0, "fish stay on screen"),
     BOOL_KEY("RandomSizes", RANDOMSIZES, 0, "every fish gets a random size"),
-    INT_KEY("Volume", VOLUME, int16_t, 100, "sound volume (100 is full)"),
+    INT_KEY("Volume", VOLUME, int16_t, 100, 0, 100, "sound volume (100 is full)"),
     BOOL_KEY("LowCPU", LOWCPU, 0, "lower frame rate (at most 20 frames a second)"),
     BOOL_KEY("WantSMS", WANTSMS, 0, "tilt the water with a motion sensor"),
     BOOL_KEY("SMSReverse", SMSREVERSE, 0, "reverse the motion sensor's roll"),
-    {"FishSelection", SettingType::Text, 0, nullptr, "switched-off species: name#...##",
+    {"FishSelection", SettingType::Text, 0, nullptr, "switched-off species: name#...##", 0, 0,
      [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.fishSelection ? s.fishSelection : ""; },
      [](SETTINGS* s, bool*, const SettingValue& v) {
          FreeFishSelection(s);
@@ -77,6 +79,28 @@ void DefaultSettings(SETTINGS* s, bool* mainMonitorOnly) {
         bool dummy = false;
         k.set(s, mainMonitorOnly ? mainMonitorOnly : &dummy, v);
     }
+}
+
+int LimitSettings(SETTINGS* s, const char* source) {
+    if (!s) return 0;
+    int moved = 0;
+    bool mmo = false;
+    for (size_t i = 0; i < kSettingKeyCount; i++) {
+        const SettingKey& k = kSettingKeys[i];
+        if (k.type != SettingType::Integer || !k.get) continue;
+        SettingValue v;
+        k.get(*s, false, &v);
+        int64_t limited = v.integer < k.low ? k.low : v.integer > k.high ? k.high : v.integer;
+        if (limited == v.integer) continue;
+        if (source)
+            fprintf(stderr, "reefmere: %s: \"%s\" %lld is outside %lld to %lld; using %lld\n", source, k.key,
+                    static_cast<long long>(v.integer), static_cast<long long>(k.low),
+                    static_cast<long long>(k.high), static_cast<long long>(limited));
+        v.integer = limited;
+        k.set(s, &mmo, v);
+        moved++;
+    }
+    return moved;
 }
 
 void FreeFishSelection(SETTINGS* s) {

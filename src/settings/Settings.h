@@ -62,6 +62,10 @@ struct SettingKey {
     int64_t defaultInteger;    // Boolean (0/1) and Integer keys
     const char* defaultText;   // Text keys; null: the reset does not write this key
     const char* help;          // one line for --help and the sheet
+    // Integer keys: the allowed values, both ends included. Options outside are refused,
+    // stored values outside are limited on load, and the dialogs offer exactly this range.
+    int64_t low;
+    int64_t high;
     // Copy between record (plus the view's MainMonitorOnly flag) and a value. Null for
     // "version", which fills nothing.
     void (*get)(const SETTINGS& s, bool mainMonitorOnly, SettingValue* out);
@@ -76,6 +80,11 @@ const SettingKey* FindSettingKey(const char* key);  // null when unknown
 // when given). fishSelection is left as it was.
 void DefaultSettings(SETTINGS* s, bool* mainMonitorOnly);
 
+// Limits every integer field to its key's range (a stored FishSize of 200 would divide
+// the species scale by zero). Each value moved is reported on stderr naming source
+// (null: silently). Returns the number of values moved.
+int LimitSettings(SETTINGS* s, const char* source);
+
 // Releases the selection buffer if still owned; safe to repeat.
 void FreeFishSelection(SETTINGS* s);
 
@@ -87,7 +96,7 @@ bool SetFishSelection(SETTINGS* s, const char* text);
 // the wrong type reads as its default (and the file is copied aside before any write).
 // FishPath is the resource folder, FishPath2 the per-user fish folder.
 // A store without "version" "1.7" is rewritten with every default (and the record gets
-// them); MAX_FISH is clamped to 3. Returns false only when the store could not be
+// them); then every integer is limited to its range (MAX_FISH to 1..3). Returns false only when the store could not be
 // rewritten (reported on stderr; the in-memory defaults apply anyway).
 bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly);
 

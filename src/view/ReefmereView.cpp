@@ -34,6 +34,9 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
 
     if (options.useStore) {
         LoadSettings(&mySettings, &MainMonitorOnly);
+        // So the hack does what XScreenSaver's dialog shows: it passes only what differs
+        // from the defaults it shows.
+        if (options.optionsOnly) DefaultSettings(&mySettings, &MainMonitorOnly);
     } else {
         DefaultSettings(&mySettings, &MainMonitorOnly);
         CopyToField(mySettings.FishPath, sizeof mySettings.FishPath, ResourceFolder().c_str());
@@ -41,7 +44,7 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
         SetFishSelection(&mySettings, "");
     }
     ApplySettingOverrides(options.overrides, &mySettings, &MainMonitorOnly);
-    if (mySettings.MAX_FISH > 3) mySettings.MAX_FISH = 3;
+    LimitSettings(&mySettings, nullptr);  // overrides are checked when parsed; this is the backstop
 
     int w = 0, hgt = 0;
     if (host.viewSize) host.viewSize(host.user, &w, &hgt);
@@ -62,15 +65,7 @@ ReefmereView::ReefmereView(const REEFHOST& h, const VIEWOPTIONS& opts) : host(h)
 
 ReefmereView::~ReefmereView() {
     bool current = MakeCurrent();
-    if (ssMain) {
-        ssMain->Cleanup();
-        ssMain->Cleanup();
-        delete ssMain;
-        ssMain = nullptr;
-    }
-    // The scene deleted the background name it was given; never delete a name twice
-    // (it may already belong to someone else).
-    if (deskTexGiven) DeskTex.texID = 0;
+    DropScene();
     if (bgSound && host.soundStop) host.soundStop(host.user);
     bgSound = false;
     FreeFishSelection(&mySettings);
@@ -79,6 +74,17 @@ ReefmereView::~ReefmereView() {
     } else {
         DeskTex.texID = 0;  // no context: the name dies with the context
         DeskTex.Destroy();
+    }
+}
+
+void ReefmereView::DropScene() {
+    delete ssMain;  // its destructor runs Cleanup
+    ssMain = nullptr;
+    // The scene deleted the background name it was given; never delete a name twice
+    // (it may already belong to someone else).
+    if (deskTexGiven) {
+        DeskTex.texID = 0;
+        deskTexGiven = false;
     }
 }
 
@@ -117,16 +123,8 @@ void ReefmereView::animateOneFrame() {
         glReady = true;
     }
     if (!initialized) {
-        if (!mainSetup() && ssMain) {
-            // A scene that failed half-way is never stepped or drawn.
-            ssMain->Cleanup();
-            delete ssMain;
-            ssMain = nullptr;
-            if (deskTexGiven) {
-                DeskTex.texID = 0;
-                deskTexGiven = false;
-            }
-        }
+        // A scene that failed half-way is never stepped or drawn.
+        if (!mainSetup()) DropScene();
         initialized = true;
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
@@ -139,13 +137,12 @@ void ReefmereView::animateOneFrame() {
     }
     if (dt > MinimumStep()) {
         animtime = now;
-        // Cleared after the update: its caustic render clears only its own corner first, and
-        // the buffers once after its copy, which this clear joins (one clear a frame, not two).
-        if (ssMain) ssMain->Update(dt);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        if (ssMain) ssMain->DoUnderlay();
-        glReshape();
-        if (ssMain) ssMain->Draw();
+        if (ssMain) {
+            ssMain->Update(dt);
+            ssMain->DrawFrame();
+        } else {
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        }
         if (host.swapBuffers) host.swapBuffers(host.user);
         framesDrawn++;
     }
@@ -169,15 +166,7 @@ bool ReefmereView::mainSetup() {
     int h = static_cast<int>(Scrn.height);
     srand(options.fixedSeed ? options.seed : static_cast<unsigned>(time(nullptr)));
 
-    if (ssMain) {
-        ssMain->Cleanup();
-        delete ssMain;
-        ssMain = nullptr;
-        if (deskTexGiven) {
-            DeskTex.texID = 0;
-            deskTexGiven = false;
-        }
-    }
+    DropScene();
     ssMain = new (std::nothrow) SSMAIN();
     if (!ssMain) {
         fprintf(stderr, "reefmere: out of memory for the scene\n");

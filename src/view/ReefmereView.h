@@ -17,6 +17,9 @@ class SSMAIN;
 // How the view is created beyond the host table.
 struct VIEWOPTIONS {
     bool useStore = true;                    // false: defaults only, the store is not touched
+    // XScreenSaver's dialog drives this run (--xscreensaver-options): every preference the
+    // options leave out takes its default; the store supplies only the species selection.
+    bool optionsOnly = false;
     std::vector<SettingOverride> overrides;  // applied after loading; never saved
     bool fixedSeed = false;                  // seed rand with `seed` instead of the time
     unsigned seed = 0;
@@ -76,6 +79,8 @@ public:
 private:
     bool MakeCurrent();
     int Detail() const;
+    // Tears the scene down, if any, with the context current; safe to repeat.
+    void DropScene();
 
     REEFHOST host;
     VIEWOPTIONS options;

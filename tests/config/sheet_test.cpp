@@ -1,9 +1,8 @@
-// The configuration sheet's model without a toolkit: each outlet as shown, taken by Save
-// and set by Defaults; the enabling rules; Defaults then Cancel; the species table and
-// its selection text; the water menu; the folder choosers' limits.
+// The configuration sheet's model without a toolkit: each control as shown, taken by
+// Save and set by Defaults; the enabling rules; the menus; the folder choosers' limits;
+// the species table and the selection text it saves.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "ConfigFixture.h"
@@ -22,393 +21,285 @@ protected:
     void SetUp() override
     {
         // Two saltwater and two freshwater species in the first fish folder.
-        int salt = 0, fresh = 0;
+        int count[2] = {0, 0};
         for (const std::string& n : BundledArchives()) {
             int w = WaterTypeOf(Bundled(n));
-            if ((w == 0 && salt < 2) || (w == 1 && fresh < 2)) {
-                ASSERT_TRUE(CopyInto(Bundled(n), FishDir1()));
-                (w == 0 ? salt : fresh)++;
-            }
+            if (w < 0 || count[w] == 2) continue;
+            count[w]++;
+            ASSERT_TRUE(CopyInto(Bundled(n), home / "fish1"));
         }
-        ASSERT_EQ(salt, 2);
-        ASSERT_EQ(fresh, 2);
+        ASSERT_EQ(count[0] + count[1], 4);
         DefaultSettings(&s, &mmo);
-        CopyToField(s.FishPath, sizeof s.FishPath, FishDir1().c_str());
-        CopyToField(s.FishPath2, sizeof s.FishPath2, (home.dir.path() + "/fish2").c_str());
+        CopyToField(s.FishPath, sizeof s.FishPath, (home / "fish1").c_str());
+        CopyToField(s.FishPath2, sizeof s.FishPath2, (home / "fish2").c_str());
         SetFishSelection(&s, "");
+        Rebind();
+    }
+    void TearDown() override { FreeFishSelection(&s); }
+    void Rebind()
+    {
         sheet.Bind(&s, &mmo, &aquarium, "http://127.0.0.1:1/");
         ASSERT_TRUE(sheet.ReloadCatalogue());
         ASSERT_EQ(aquarium.fishInfoCount, 4);
+        ASSERT_TRUE(sheet.configureSheet());
     }
-    void TearDown() override { FreeFishSelection(&s); }
+    std::string FileOf(int row) const { return aquarium.fishInfo[row].fileName; }
+    std::vector<bool> CatalogueSelection() const
+    {
+        std::vector<bool> on;
+        for (int i = 0; i < aquarium.fishInfoCount; i++) on.push_back(aquarium.fishInfo[i].selected);
+        return on;
+    }
 
-    std::string FishDir1() const { return home.dir.path() + "/fish1"; }
-
-    XdgHome home;
+    testsupport::PrivateHome home;
     SETTINGS s;
     bool mmo = false;
     AQUARIUM aquarium;
     CONFIGSHEET sheet;
 };
 
-struct CheckRow {
-    const char* key;
-    CHECKOUTLET CONFIGSHEET::*outlet;
-    bool SETTINGS::*field;  // null: the view's MainMonitorOnly flag
-    int defaultState;
-};
-
-const CheckRow kCheckRows[] = {
-    {"MainMonitorOnly", &CONFIGSHEET::oMainMonitorOnly, nullptr, 0},
-    {"WantCaustic", &CONFIGSHEET::oWantCaustic, &SETTINGS::WANTCAUSTIC, 1},
-    {"WantBubbles", &CONFIGSHEET::oWantBubbles, &SETTINGS::WANTBUBBLES, 1},
-    {"GradualFill", &CONFIGSHEET::oGradualFill, &SETTINGS::GRADUALFILL, 1},
-    {"PlaySound", &CONFIGSHEET::oPlaySound, &SETTINGS::PLAYSOUND, 1},
-    {"RandomWaterLevel", &CONFIGSHEET::oRWaterLvl, &SETTINGS::RWATERLEVEL, 1},
-    {"StayOnScreen", &CONFIGSHEET::oDontLeave, &SETTINGS::STAYONSCREEN, 0},
-    {"RandomSizes", &CONFIGSHEET::oRandomSizes, &SETTINGS::RANDOMSIZES, 0},
-    {"LowCPU", &CONFIGSHEET::oLowCPU, &SETTINGS::LOWCPU, 0},
-    {"WantSMS", &CONFIGSHEET::oWantSMS, &SETTINGS::WANTSMS, 0},
-    {"SMSReverse", &CONFIGSHEET::oSMSReverse, &SETTINGS::SMSREVERSE, 0},
-};
-
-TEST_F(SheetTest, CheckBoxesShownTakenAndDefaulted)
-{
-    for (const CheckRow& r : kCheckRows) {
-        SCOPED_TRACE(r.key);
-        bool& field = r.field ? s.*r.field : mmo;
-        for (bool value : {true, false}) {
-            field = value;
-            ASSERT_TRUE(sheet.configureSheet());
-            EXPECT_EQ((sheet.*r.outlet).state, value ? 1 : 0);
-        }
-        (sheet.*r.outlet).state = 1;
-        ASSERT_TRUE(sheet.configureSheet_save());
-        EXPECT_TRUE(field);
-        EXPECT_TRUE(home.Stored<bool>(r.key));
-        // Only the on state counts: mixed is off.
-        sheet.configureSheet();
-        (sheet.*r.outlet).state = -1;
-        ASSERT_TRUE(sheet.configureSheet_save());
-        EXPECT_FALSE(field);
-        EXPECT_FALSE(home.Stored<bool>(r.key));
-        (sheet.*r.outlet).state = 1 - r.defaultState;
-        sheet.configureSheet_defaults();
-        EXPECT_EQ((sheet.*r.outlet).state, r.defaultState);
-    }
-}
-
-TEST_F(SheetTest, IntegerControlsShownTakenAndDefaulted)
+TEST_F(SheetTest, EachControlIsShownTakenAndDefaulted)
 {
     const struct {
         const char* key;
-        INTOUTLET CONFIGSHEET::*outlet;
-        int64_t shown, taken, byDefault;
-    } rows[] = {{"FishSize", &CONFIGSHEET::oFishSize, 150, 60, 100},
-                {"MaxFish", &CONFIGSHEET::oMaxFish, 2, 1, 3},
-                {"WantedWaterLevel", &CONFIGSHEET::oWWaterLvl, 40, 95, 85},
-                {"Volume", &CONFIGSHEET::oVolume, 30, 7, 100}};
-    SettingValue v;
-    for (const auto& r : rows) {
-        v.integer = r.shown;
-        FindSettingKey(r.key)->set(&s, &mmo, v);
+        CHECKOUTLET CONFIGSHEET::*check;
+        INTOUTLET CONFIGSHEET::*number;
+        int64_t a, b;  // two values the control can hold
+    } rows[] = {{"MainMonitorOnly", &CONFIGSHEET::oMainMonitorOnly, nullptr, 1, 0},
+                {"WantCaustic", &CONFIGSHEET::oWantCaustic, nullptr, 1, 0},
+                {"WantBubbles", &CONFIGSHEET::oWantBubbles, nullptr, 1, 0},
+                {"GradualFill", &CONFIGSHEET::oGradualFill, nullptr, 1, 0},
+                {"PlaySound", &CONFIGSHEET::oPlaySound, nullptr, 1, 0},
+                {"RandomWaterLevel", &CONFIGSHEET::oRWaterLvl, nullptr, 1, 0},
+                {"StayOnScreen", &CONFIGSHEET::oDontLeave, nullptr, 1, 0},
+                {"RandomSizes", &CONFIGSHEET::oRandomSizes, nullptr, 1, 0},
+                {"LowCPU", &CONFIGSHEET::oLowCPU, nullptr, 1, 0},
+                {"WantSMS", &CONFIGSHEET::oWantSMS, nullptr, 1, 0},
+                {"SMSReverse", &CONFIGSHEET::oSMSReverse, nullptr, 1, 0},
+                {"FishSize", nullptr, &CONFIGSHEET::oFishSize, 150, 60},
+                {"MaxFish", nullptr, &CONFIGSHEET::oMaxFish, 2, 1},
+                {"WantedWaterLevel", nullptr, &CONFIGSHEET::oWWaterLvl, 40, 95},
+                {"Volume", nullptr, &CONFIGSHEET::oVolume, 30, 7}};
+    for (int pass = 0; pass < 2; pass++) {
+        SettingValue v;
+        for (const auto& r : rows) {
+            v.integer = pass ? r.b : r.a;
+            FindSettingKey(r.key)->set(&s, &mmo, v);
+        }
+        sheet.configureSheet();
+        for (const auto& r : rows) {
+            const int64_t shown = pass ? r.b : r.a, taken = pass ? r.a : r.b;
+            if (r.check) {
+                EXPECT_EQ((sheet.*r.check).state, shown) << r.key;
+                (sheet.*r.check).state = taken ? 1 : -1;  // only the on state counts: mixed is off
+            } else {
+                EXPECT_EQ((sheet.*r.number).value, shown) << r.key;
+                (sheet.*r.number).value = taken;
+            }
+        }
+        ASSERT_TRUE(sheet.configureSheet_save());
+        for (const auto& r : rows) {
+            const int64_t taken = pass ? r.a : r.b;
+            FindSettingKey(r.key)->get(s, mmo, &v);
+            EXPECT_EQ(v.integer, taken) << r.key;
+            if (r.check)
+                EXPECT_EQ(Stored<bool>(home, r.key), taken != 0) << r.key;
+            else
+                EXPECT_EQ(Stored<int64_t>(home, r.key), taken) << r.key;
+        }
     }
-    sheet.configureSheet();
-    for (const auto& r : rows) {
-        EXPECT_EQ((sheet.*r.outlet).value, r.shown) << r.key;
-        (sheet.*r.outlet).value = r.taken;
-    }
-    ASSERT_TRUE(sheet.configureSheet_save());
-    for (const auto& r : rows) {
-        FindSettingKey(r.key)->get(s, mmo, &v);
-        EXPECT_EQ(v.integer, r.taken) << r.key;
-        EXPECT_EQ(home.Stored<int64_t>(r.key), r.taken);
-    }
-    EXPECT_FALSE(home.StoreHas("version"));  // Save never writes the version
+    EXPECT_FALSE(StoreHas(home, "version"));  // Save never writes the version
+
+    // Defaults show what a default record shows.
+    SETTINGS d;
+    bool dm = true;
+    DefaultSettings(&d, &dm);
+    CONFIGSHEET fresh;
+    fresh.Bind(&d, &dm, nullptr, "");
+    fresh.configureSheet();
     sheet.configureSheet_defaults();
-    for (const auto& r : rows) EXPECT_EQ((sheet.*r.outlet).value, r.byDefault) << r.key;
+    for (const auto& r : rows) {
+        if (r.check)
+            EXPECT_EQ((sheet.*r.check).state, (fresh.*r.check).state) << r.key;
+        else
+            EXPECT_EQ((sheet.*r.number).value, (fresh.*r.number).value) << r.key;
+    }
+    for (MENUOUTLET CONFIGSHEET::*m : {&CONFIGSHEET::oWaterRes, &CONFIGSHEET::oBGType, &CONFIGSHEET::oBGRes})
+        EXPECT_EQ((sheet.*m).item, (fresh.*m).item);
+    FreeFishSelection(&d);
 }
 
-TEST_F(SheetTest, MenusAndWaterResolution)
+TEST_F(SheetTest, MenusKeepWhatTheyCannotShow)
 {
+    // The water menu: item 0 is shift 6, item 1 shift 5; any other stored shift shows 1.
+    for (int64_t shift : {6, 5, 4, 7}) {
+        s.WATERSHIFT = shift;
+        sheet.configureSheet();
+        EXPECT_EQ(sheet.oWaterRes.item, shift == 6 ? 0 : 1) << shift;
+    }
+    for (int item : {0, 1}) {
+        sheet.oWaterRes.item = item;
+        ASSERT_TRUE(sheet.configureSheet_save());
+        EXPECT_EQ(Stored<int64_t>(home, "WaterRes"), item ? 5 : 6);
+    }
     s.BGTYPE = 2;
     s.BGRES = 0;
-    s.WATERSHIFT = 5;
     sheet.configureSheet();
     EXPECT_EQ(sheet.oBGType.item, 2);
     EXPECT_EQ(sheet.oBGRes.item, 0);
-    EXPECT_EQ(sheet.oWaterRes.item, 1);
-
-    // Item 0 of the water menu stores 6, item 1 stores 5.
-    sheet.oWaterRes.item = 0;
     sheet.oBGType.item = 1;
     sheet.oBGRes.item = 2;
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(s.WATERSHIFT, 6);
-    EXPECT_EQ(home.Stored<int64_t>("WaterRes"), 6);
-    EXPECT_EQ(home.Stored<int64_t>("BGType"), 1);
-    EXPECT_EQ(home.Stored<int64_t>("BGRes"), 2);
-    sheet.configureSheet();
-    sheet.oWaterRes.item = 1;
-    ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(home.Stored<int64_t>("WaterRes"), 5);
-
-    // Any stored shift but 6 shows item 1.
-    for (int64_t shift : {5, 4, 7, 0}) EXPECT_EQ(WaterResItem(shift), 1) << shift;
-    EXPECT_EQ(WaterResItem(6), 0);
-    EXPECT_EQ(WaterResShift(0), 6);
-    EXPECT_EQ(WaterResShift(1), 5);
-    EXPECT_EQ(WaterResShift(-1), 6);
-
-    // A value the menu has no item for shows no item and survives Save.
+    EXPECT_EQ(Stored<int64_t>(home, "BGType"), 1);
+    EXPECT_EQ(Stored<int64_t>(home, "BGRes"), 2);
+    // A value the menu has no item for shows no item; Save stores it limited to the range.
     s.BGTYPE = 7;
     s.BGRES = -3;
     sheet.configureSheet();
     EXPECT_EQ(sheet.oBGType.item, -1);
     EXPECT_EQ(sheet.oBGRes.item, -1);
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(s.BGTYPE, 7);
-    EXPECT_EQ(home.Stored<int64_t>("BGRes"), -3);
-
-    sheet.configureSheet_defaults();
-    EXPECT_EQ(sheet.oWaterRes.item, 0);
-    EXPECT_EQ(sheet.oBGType.item, 0);
-    EXPECT_EQ(sheet.oBGRes.item, 1);
+    EXPECT_EQ(Stored<int64_t>(home, "BGType"), 2);
+    EXPECT_EQ(Stored<int64_t>(home, "BGRes"), 0);
 }
 
-TEST_F(SheetTest, FolderButtons)
+TEST_F(SheetTest, FolderChoosers)
 {
-    CopyToField(s.BGPath, sizeof s.BGPath, "/srv/pictures/");
-    sheet.configureSheet();
-    EXPECT_STREQ(sheet.oBGPath.title, "/srv/pictures/");
-    EXPECT_STREQ(sheet.oDirectory.title, "");  // not filled by the sheet
-
     ASSERT_TRUE(sheet.configureSheet_bgpath("/home/u/Bilder"));
     EXPECT_STREQ(s.BGPath, "/home/u/Bilder");  // applied when chosen
-    EXPECT_STREQ(sheet.oBGPath.title, "/home/u/Bilder");
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(home.Stored<std::string>("BGPath"), "/home/u/Bilder");
-
-    // Defaults keep the current folder as the title.
-    sheet.configureSheet_defaults();
+    EXPECT_EQ(Stored<std::string>(home, "BGPath"), "/home/u/Bilder");
+    sheet.configureSheet_defaults();  // keeps the folder
     EXPECT_STREQ(sheet.oBGPath.title, "/home/u/Bilder");
 
     ASSERT_TRUE(sheet.configureSheet_directory("/mnt/fish"));
     EXPECT_STREQ(s.FishPath2, "/mnt/fish");
-    EXPECT_STREQ(sheet.oDirectory.title, "/mnt/fish");
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_FALSE(home.StoreHas("FishPath2"));
-    sheet.configureSheet_defaults();
-    EXPECT_STREQ(sheet.oDirectory.title, "/mnt/fish");
+    EXPECT_FALSE(StoreHas(home, "FishPath2"));  // never stored
 
     // 1023 bytes fit the fields; 1024 are refused and change nothing.
-    std::string fits = "/" + std::string(1022, 'a');
-    std::string over = "/" + std::string(1023, 'b');
+    const std::string fits = "/" + std::string(1022, 'a'), over = "/" + std::string(1023, 'b');
     EXPECT_TRUE(sheet.configureSheet_bgpath(fits.c_str()));
-    EXPECT_EQ(std::string(s.BGPath), fits);
     EXPECT_FALSE(sheet.configureSheet_bgpath(over.c_str()));
     EXPECT_EQ(std::string(s.BGPath), fits);
     EXPECT_EQ(std::string(sheet.oBGPath.title), fits);
     EXPECT_FALSE(sheet.configureSheet_directory(over.c_str()));
     EXPECT_STREQ(s.FishPath2, "/mnt/fish");
     EXPECT_FALSE(sheet.configureSheet_bgpath(nullptr));
-
-    EXPECT_EQ(sheet.configureSheet_openwebsite(), "http://127.0.0.1:1/mac/fish/");
 }
 
 TEST_F(SheetTest, EnablingRules)
 {
-    // Enabled states of: water level, background folder, volume, sensor reversal.
-    auto expectEnabled = [&](bool level, bool bgPath, bool volume, bool smsReverse) {
-        EXPECT_EQ(sheet.oWWaterLvl.enabled, level);
-        EXPECT_EQ(sheet.oBGPath.enabled, bgPath);
-        EXPECT_EQ(sheet.oVolume.enabled, volume);
-        EXPECT_EQ(sheet.oSMSReverse.enabled, smsReverse);
-    };
-    s.RWATERLEVEL = true;
-    s.BGTYPE = 0;
-    s.PLAYSOUND = false;
-    s.WANTSMS = false;
-    sheet.configureSheet();
-    expectEnabled(false, false, false, false);
-
-    sheet.oRWaterLvl.state = 0;
-    sheet.oBGType.item = 2;
-    sheet.oPlaySound.state = 1;
-    sheet.oWantSMS.state = 1;
-    sheet.configureSheet_update();
-    expectEnabled(true, true, true, true);
-
-    // Switching random level on disables the level at once; a mixed box counts as off.
-    sheet.oRWaterLvl.state = 1;
-    sheet.oBGType.item = 1;
-    sheet.oPlaySound.state = -1;
-    sheet.configureSheet_update();
-    expectEnabled(false, false, false, true);
-
-    // Defaults run the rules too: random level on, capture background, sound on, no sensor.
-    sheet.configureSheet_defaults();
-    expectEnabled(false, false, true, false);
-}
-
-TEST_F(SheetTest, DefaultsThenCancelChangeNothing)
-{
-    s.LFISHSIZE = 170;
-    s.WATERSHIFT = 5;
-    s.PLAYSOUND = false;
-    s.BGTYPE = 2;
-    mmo = true;
-    sheet.configureSheet();
-    sheet.rowSelected[1] = false;
-    ASSERT_TRUE(sheet.configureSheet_save());
-    std::vector<uint8_t> before = testsupport::ReadFile(home.StorePath());
-    ASSERT_FALSE(before.empty());
-    SETTINGS copy = s;
-    copy.fishSelection = nullptr;
-
-    sheet.configureSheet();
-    sheet.configureSheet_defaults();
-    EXPECT_EQ(sheet.oFishSize.value, 100);
-    sheet.configureSheet_cancel();
-    EXPECT_FALSE(sheet.open);
-
-    EXPECT_EQ(testsupport::ReadFile(home.StorePath()), before);
-    EXPECT_TRUE(mmo);
-    EXPECT_EQ(s.LFISHSIZE, 170);
-    EXPECT_EQ(s.WATERSHIFT, 5);
-    EXPECT_FALSE(s.PLAYSOUND);
-    EXPECT_EQ(s.BGTYPE, 2);
-    EXPECT_EQ(memcmp(s.BGPath, copy.BGPath, sizeof s.BGPath), 0);
-    EXPECT_FALSE(aquarium.fishInfo[1].selected);  // the catalogue keeps the saved choice
-    // Shown again, the sheet holds the saved values, not the defaults.
-    sheet.configureSheet();
-    EXPECT_EQ(sheet.oFishSize.value, 170);
-    EXPECT_FALSE(sheet.rowSelected[1]);
-}
-
-TEST_F(SheetTest, SpeciesTableAndSelectionText)
-{
-    sheet.configureSheet();
-    ASSERT_EQ(sheet.RowCount(), 4);
-    for (int i = 0; i < 4; i++) {
-        EXPECT_EQ(sheet.fishList[i], aquarium.fishInfo[i].displayName);
-        EXPECT_TRUE(sheet.rowSelected[i]);
+    // Enabled: water level (random level off), picture folder (type 2), volume (sound
+    // on), sensor reversal (sensor on).
+    const struct {
+        int randomLevel, bgType, sound, sensor;
+        bool level, folder, volume, reverse;
+    } cases[] = {{1, 0, 0, 0, false, false, false, false},
+                 {0, 2, 1, 1, true, true, true, true},
+                 {1, 1, -1, 1, false, false, false, true}};  // a mixed box counts as off
+    for (const auto& c : cases) {
+        sheet.oRWaterLvl.state = c.randomLevel;
+        sheet.oBGType.item = c.bgType;
+        sheet.oPlaySound.state = c.sound;
+        sheet.oWantSMS.state = c.sensor;
+        sheet.configureSheet_update();
+        EXPECT_EQ(sheet.oWWaterLvl.enabled, c.level);
+        EXPECT_EQ(sheet.oBGPath.enabled, c.folder);
+        EXPECT_EQ(sheet.oVolume.enabled, c.volume);
+        EXPECT_EQ(sheet.oSMSReverse.enabled, c.reverse);
     }
+    // Defaults run the rules too.
+    sheet.configureSheet_defaults();
+    EXPECT_EQ(sheet.oWWaterLvl.enabled, !sheet.oRWaterLvl.on());
+    EXPECT_EQ(sheet.oVolume.enabled, sheet.oPlaySound.on());
+}
 
-    // Every row selected: just "##".
+TEST_F(SheetTest, SpeciesSelectionIsSavedAndReadBack)
+{
+    ASSERT_EQ(sheet.RowCount(), 4);
+    EXPECT_EQ(sheet.rowSelected, std::vector<bool>(4, true));
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(home.Stored<std::string>("FishSelection"), "##");
+    EXPECT_EQ(Stored<std::string>(home, "FishSelection"), "##");
 
     // Some off: their file names, in catalogue order, then "##".
     sheet.configureSheet();
-    sheet.rowSelected[0] = false;
-    sheet.rowSelected[2] = false;
-    std::string expected = std::string(aquarium.fishInfo[0].fileName) + "#" + aquarium.fishInfo[2].fileName + "###";
-    EXPECT_EQ(sheet.SelectionText(), expected);
+    sheet.rowSelected[0] = sheet.rowSelected[2] = false;
+    const std::string expected = FileOf(0) + "#" + FileOf(2) + "###";
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(home.Stored<std::string>("FishSelection"), expected);
+    EXPECT_EQ(Stored<std::string>(home, "FishSelection"), expected);
     EXPECT_STREQ(s.fishSelection, expected.c_str());
-    EXPECT_FALSE(aquarium.fishInfo[0].selected);
-    EXPECT_TRUE(aquarium.fishInfo[1].selected);
-    EXPECT_FALSE(aquarium.fishInfo[2].selected);
-    // The tank reads the same selection back (-1: it could not).
-    auto tankSelects = [&](const std::string& text) {
-        AQUARIUM tank;
-        tank.SetFishPaths(s.FishPath, s.FishPath2);
-        bool ok = tank.BuildFishList() && tank.FindFishSelection(text.c_str(), static_cast<int>(text.size() + 1));
-        return ok ? tank.selectionCount : -1;
-    };
-    EXPECT_EQ(tankSelects(expected), 2);
+    EXPECT_EQ(CatalogueSelection(), (std::vector<bool>{false, true, false, true}));
+    // A fresh catalogue (the tank's, or the dialog's next time) reads the same choice.
+    Rebind();
+    EXPECT_EQ(sheet.rowSelected, (std::vector<bool>{false, true, false, true}));
 
-    // Shown again, the rows follow the catalogue's flags.
-    sheet.configureSheet();
-    EXPECT_FALSE(sheet.rowSelected[0]);
-    EXPECT_TRUE(sheet.rowSelected[1]);
-
-    // No row selected: the same text as all selected, and nothing is switched off.
+    // No row ticked: every species stays on, in the store and in the catalogue.
     sheet.rowSelected.assign(4, false);
-    EXPECT_EQ(sheet.SelectionText(), "##");
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(home.Stored<std::string>("FishSelection"), "##");
-    EXPECT_FALSE(aquarium.fishInfo[0].selected);  // the walk is skipped entirely
-    EXPECT_EQ(tankSelects("##"), 4);
-}
-
-TEST_F(SheetTest, SelectionButtons)
-{
+    EXPECT_EQ(Stored<std::string>(home, "FishSelection"), "##");
+    EXPECT_EQ(CatalogueSelection(), std::vector<bool>(4, true));
     sheet.configureSheet();
+    EXPECT_EQ(sheet.rowSelected, std::vector<bool>(4, true));
+
+    // The water buttons, and Defaults select all again.
     sheet.configureSheet_selectSalt();
     for (int i = 0; i < 4; i++) EXPECT_EQ(sheet.rowSelected[i], aquarium.fishInfo[i].waterType == 0) << i;
     sheet.configureSheet_selectFresh();
     for (int i = 0; i < 4; i++) EXPECT_EQ(sheet.rowSelected[i], aquarium.fishInfo[i].waterType == 1) << i;
-    ASSERT_TRUE(sheet.configureSheet_save());
-    std::string text = home.Stored<std::string>("FishSelection");
-    for (int i = 0; i < 4; i++)
-        EXPECT_EQ(text.find(aquarium.fishInfo[i].fileName) != std::string::npos, aquarium.fishInfo[i].waterType == 0);
-    sheet.configureSheet();
-    sheet.configureSheet_selectAll();
-    EXPECT_EQ(sheet.SelectionText(), "##");
-    sheet.rowSelected[3] = false;
     sheet.configureSheet_defaults();
     EXPECT_EQ(sheet.rowSelected, std::vector<bool>(4, true));
 }
 
-TEST_F(SheetTest, WithoutCatalogueTheTableStaysEmpty)
+TEST_F(SheetTest, SelectionItemsLongerThanTheLimitNameNoSpecies)
+{
+    // File names of 55 characters (the longest item read) and of 56: only the item that
+    // fits switches its species off; one of 56 is skipped, neither read whole nor cut
+    // down to the 55-character name it starts with.
+    const std::string fits = std::string(50, 'c') + ".fish", prefix = std::string(50, 'a') + ".fish",
+                      name56 = std::string(51, 'b') + ".fish";
+    MakeFolders(home / "fish2");
+    for (const std::string& n : {fits, prefix, name56}) {
+        testsupport::SpeciesRecipe recipe;
+        recipe.displayName = n.substr(0, 3);
+        ASSERT_TRUE(testsupport::WriteSpecies(home / "fish2/" + n, recipe));
+    }
+    const std::string text = fits + "#" + prefix + "x#" + name56 + "###";
+    AQUARIUM tank;
+    tank.SetFishPaths(s.FishPath, s.FishPath2);
+    ASSERT_TRUE(tank.BuildFishList());
+    ASSERT_TRUE(tank.FindFishSelection(text.c_str(), static_cast<int>(text.size() + 1)));
+    for (int i = 0; i < tank.fishInfoCount; i++)
+        EXPECT_EQ(tank.fishInfo[i].selected, tank.fishInfo[i].fileName != fits) << tank.fishInfo[i].fileName;
+}
+
+TEST_F(SheetTest, ReloadKeepsUnsavedChoicesAndNewSpeciesStartOn)
+{
+    sheet.rowSelected[1] = false;
+    const std::string off = FileOf(1);
+    std::string extra;
+    for (const std::string& n : BundledArchives())
+        if (!testsupport::FileExists(home / "fish1/" + n)) extra = n;
+    ASSERT_TRUE(CopyInto(Bundled(extra), s.FishPath2));
+    ASSERT_TRUE(sheet.ReloadCatalogue());
+    ASSERT_EQ(sheet.RowCount(), 5);
+    for (int i = 0; i < 5; i++) EXPECT_EQ(sheet.rowSelected[i], off != FileOf(i)) << FileOf(i);
+}
+
+TEST_F(SheetTest, WithoutACatalogueTheTableStaysEmpty)
 {
     AQUARIUM empty;
     CONFIGSHEET bare;
     bare.Bind(&s, &mmo, &empty, "http://127.0.0.1:1");
     ASSERT_TRUE(bare.configureSheet());
-    EXPECT_EQ(bare.RowCount(), 0);
-    bare.configureSheet_selectAll();
     bare.configureSheet_selectSalt();
     EXPECT_TRUE(bare.rowSelected.empty());
     ASSERT_TRUE(bare.configureSheet_save());
-    EXPECT_FALSE(home.StoreHas("FishSelection"));  // the selection part does nothing
-    EXPECT_TRUE(home.StoreHas("MaxFish"));
-
+    EXPECT_FALSE(StoreHas(home, "FishSelection"));
+    EXPECT_TRUE(StoreHas(home, "MaxFish"));
     CONFIGSHEET unbound;
     EXPECT_FALSE(unbound.configureSheet());
     EXPECT_FALSE(unbound.configureSheet_save());
-}
-
-TEST_F(SheetTest, CatalogueReloadKeepsUnsavedChoices)
-{
-    sheet.configureSheet();
-    sheet.rowSelected[1] = false;
-    std::string off = aquarium.fishInfo[1].fileName;
-    // A species arrives in the second folder.
-    std::string extra;
-    std::vector<std::string> present = FolderEntries(FishDir1());
-    for (const std::string& n : BundledArchives())
-        if (std::find(present.begin(), present.end(), n) == present.end()) extra = n;
-    ASSERT_FALSE(extra.empty());
-    ASSERT_TRUE(CopyInto(Bundled(extra), s.FishPath2));
-    ASSERT_TRUE(sheet.ReloadCatalogue());
-    ASSERT_EQ(sheet.RowCount(), 5);
-    for (int i = 0; i < 5; i++)
-        EXPECT_EQ(sheet.rowSelected[i], off != aquarium.fishInfo[i].fileName) << aquarium.fishInfo[i].fileName;
-}
-
-TEST(SheetStore, StringWithNulByteLoadsAndSaves)
-{
-    // The dialog reads the store first; a NUL inside a stored string must not stop it.
-    XdgHome home;
-    MakeFolders(home.ConfigDir());
-    std::string text = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                                   "<key>version</key><string>1.7</string><key>BGPath</key><string>/pics") +
-                       std::string(1, '\0') + "evil</string><key>FishSelection</key><string>a.fish#</string></dict></plist>\n";
-    ASSERT_TRUE(testsupport::WriteFile(home.StorePath(), text));
-    SETTINGS s;
-    bool mmo = false;
-    LoadSettings(&s, &mmo);
-    EXPECT_STREQ(s.BGPath, "/pics");
-    CONFIGSHEET sheet;
-    sheet.Bind(&s, &mmo, nullptr, "http://127.0.0.1:1");
-    ASSERT_TRUE(sheet.configureSheet());
-    EXPECT_STREQ(sheet.oBGPath.title, "/pics");
-    EXPECT_TRUE(sheet.configureSheet_save());
-    FreeFishSelection(&s);
 }
 
 }  // namespace

@@ -42,45 +42,32 @@ protected:
 }  // namespace
 
 TEST_F(TextureTest, ModesSetAlpha) {
-    // Mode 1: the first pixel's colour is the key, the first texel included.
-    Texture key;
-    Fill(&key, 3, 1, 24, {10, 20, 30, 10, 20, 31, 10, 20, 30});
-    ASSERT_TRUE(BuildTexture(&key, 1));
-    EXPECT_EQ(key.imageData, nullptr);
-    ASSERT_NE(key.texID, 0u);
-    std::vector<uint8_t> got = ReadTexture(key.texID);
-    EXPECT_EQ(got, (std::vector<uint8_t>{10, 20, 30, 0, 10, 20, 31, 255, 10, 20, 30, 0}));
-
-    // Mode 2: the largest of red, green and blue.
-    Texture bright;
-    Fill(&bright, 2, 1, 24, {200, 50, 90, 3, 9, 4});
-    ASSERT_TRUE(BuildTexture(&bright, 2));
-    EXPECT_EQ(Alphas(ReadTexture(bright.texID)), (std::vector<uint8_t>{200, 9}));
-
-    // Mode 0 (and any other value) on a 32-bit image whose alpha is 0: opaque.
-    for (int mode : {0, 7}) {
-        Texture rgba;
-        Fill(&rgba, 2, 1, 32, {1, 2, 3, 0, 4, 5, 6, 0});
-        ASSERT_TRUE(BuildTexture(&rgba, mode));
-        EXPECT_EQ(ReadTexture(rgba.texID), (std::vector<uint8_t>{1, 2, 3, 255, 4, 5, 6, 255}));
+    const struct {
+        const char* what;
+        int w, bpp, mode;
+        std::vector<uint8_t> px, rgba;
+    } cases[] = {
+        // Mode 1: the first pixel's colour is the key, the first texel included.
+        {"colour key", 3, 24, 1, {10, 20, 30, 10, 20, 31, 10, 20, 30}, {10, 20, 30, 0, 10, 20, 31, 255, 10, 20, 30, 0}},
+        {"colour key, 32 bits", 2, 32, 1, {7, 7, 7, 99, 7, 7, 7, 1}, {7, 7, 7, 0, 7, 7, 7, 0}},
+        {"brightest channel", 2, 24, 2, {200, 50, 90, 3, 9, 4}, {200, 50, 90, 200, 3, 9, 4, 9}},
+        {"opaque", 2, 32, 0, {1, 2, 3, 0, 4, 5, 6, 0}, {1, 2, 3, 255, 4, 5, 6, 255}},
+        {"unknown mode: opaque", 2, 32, 7, {1, 2, 3, 0, 4, 5, 6, 0}, {1, 2, 3, 255, 4, 5, 6, 255}},
+    };
+    for (const auto& c : cases) {
+        Texture t;
+        Fill(&t, c.w, 1, c.bpp, c.px);
+        ASSERT_TRUE(BuildTexture(&t, c.mode)) << c.what;
+        EXPECT_EQ(t.imageData, nullptr);
+        EXPECT_EQ(ReadTexture(t.texID), c.rgba) << c.what;
+        GLuint name = t.texID;
+        t.Destroy();  // releases the GL name; repeating does nothing
+        EXPECT_FALSE(t.texID || glIsTexture(name));
+        t.Destroy();
     }
-    // Mode 1 on a 32-bit image reads the key from the first pixel, stride 4.
-    Texture key32;
-    Fill(&key32, 2, 1, 32, {7, 7, 7, 99, 7, 7, 7, 1});
-    ASSERT_TRUE(BuildTexture(&key32, 1));
-    EXPECT_EQ(Alphas(ReadTexture(key32.texID)), (std::vector<uint8_t>{0, 0}));
-
-    // Nothing to build.
     Texture empty;
     EXPECT_FALSE(BuildTexture(&empty, 0));
     EXPECT_EQ(empty.texID, 0u);
-
-    // Destroying releases the GL name; repeating does nothing.
-    GLuint name = key.texID;
-    key.Destroy();
-    EXPECT_EQ(key.texID, 0u);
-    EXPECT_FALSE(glIsTexture(name));
-    key.Destroy();
 }
 
 TEST_F(TextureTest, AlphaMask) {
@@ -160,18 +147,4 @@ TEST_F(TextureTest, ResourceArchiveFillsSlotsByLumpNumber) {
     EXPECT_FALSE(LoadTexturesFromDataFile((dir / "missing").c_str(), &textures, &count));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("not a readable resource archive"), std::string::npos);
     EXPECT_EQ(textures, nullptr);
-}
-
-TEST(TextureRecord, DestroyWithoutUploadFreesPixelsOnly) {
-    // No GL context here: only name 0 may be "deleted".
-    Texture t;
-    t.imageData = static_cast<uint8_t*>(malloc(12));
-    t.Destroy();
-    EXPECT_EQ(t.imageData, nullptr);
-    EXPECT_EQ(t.texID, 0u);
-    Texture moved;
-    moved.imageData = static_cast<uint8_t*>(malloc(4));
-    Texture into(std::move(moved));
-    EXPECT_EQ(moved.imageData, nullptr);
-    EXPECT_NE(into.imageData, nullptr);
 }

@@ -1,5 +1,5 @@
-// reefmere on several monitors, its sound on the main one only, the command-line
-// overrides, and a staged install run headless.
+// reefmere on several monitors, its sound on the main one only, the options the
+// screen saver's settings pass, and a staged install run headless.
 #include "hack_support.h"
 
 #include <sys/stat.h>
@@ -10,28 +10,6 @@
 using namespace testsupport;
 using namespace hacktest;
 
-namespace {
-
-bool WaitForFileBytes(const std::string& p, long bytes, double seconds) {
-    auto start = std::chrono::steady_clock::now();
-    while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() < seconds) {
-        if (FileSize(p) >= bytes) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
-bool NotSilent(const std::vector<uint8_t>& raw) {
-    size_t loud = 0;
-    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
-        int16_t s = static_cast<int16_t>(raw[i] | raw[i + 1] << 8);
-        loud += s > 500 || s < -500;
-    }
-    return loud > raw.size() / 50;
-}
-
-}  // namespace
-
 TEST(Program, FullScreenMakesAViewPerMonitorAndHonoursMainMonitorOnly) {
     XServer xs(1280, 480);
     ASSERT_TRUE(xs.ok());
@@ -40,8 +18,8 @@ TEST(Program, FullScreenMakesAViewPerMonitorAndHonoursMainMonitorOnly) {
     // The desktop: orange, read from the root before the windows cover it (--bg-type 0).
     PaintRoot(dpy, 0xff8c00);
     Window root = DefaultRootWindow(dpy);
-    TempDir home;
-    auto env = HackEnv(home, xs.display());
+    PrivateHome home;
+    auto env = home.Env(xs.display());
     {
         Process run;
         ASSERT_TRUE(run.Start(
@@ -79,18 +57,21 @@ TEST(Program, FullScreenMakesAViewPerMonitorAndHonoursMainMonitorOnly) {
 
 TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     ASSERT_TRUE(FileExists(ShareDir() + "/kelpish.wav"));
-    XServer xs(1280, 480);
+    XServer xs(1280, 860);
     ASSERT_TRUE(xs.ok());
     Display* dpy = xs.dpy;
     ASSERT_TRUE(SplitIntoTwoMonitors(dpy, 1280, 480));
     // One saver window per monitor, as the daemon makes them; a hack on each.
     Window left = MakeSaverWindow(dpy, 0, 0, 640, 480);
     Window right = MakeSaverWindow(dpy, 640, 0, 640, 480);
-    Window small = MakeSaverWindow(dpy, 700, 20, 320, 240);  // a settings preview on the primary
-    TempDir home;
-    auto envLeft = HackEnv(home, xs.display());
+    // xscreensaver-settings' preview pane (below the monitors, so that no window hides
+    // another): larger than 640 x 360, yet a preview.
+    Window small = MakeSaverWindow(dpy, 615, 485, 665, 373);
+    PrivateHome home;
+    auto envLeft = home.Env(xs.display());
     envLeft["SDL_AUDIODRIVER"] = "disk";
     envLeft["SDL_DISKAUDIOFILE"] = home / "left.raw";
+    envLeft["REEFMERE_DEBUG"] = "1";
     auto envRight = envLeft;
     envRight["SDL_DISKAUDIOFILE"] = home / "right.raw";
     auto envSmall = envLeft;
@@ -106,28 +87,40 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitorAndLoops) {
     EXPECT_TRUE(WaitFor(dpy, right, 0, 0, 640, 480, Lit)) << b.Output();
     // The disk driver writes in real time, so the loop itself is covered by the SdlSound
     // test; here: it plays.
-    EXPECT_TRUE(WaitForFileBytes(home / "right.raw", 64 * 1024, 20.0)) << b.Output();
-    EXPECT_TRUE(WaitFor(dpy, small, 0, 0, 320, 240, Lit)) << c.Output();
+    for (int i = 0; i < 400 && FileSize(home / "right.raw") < 64 * 1024; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(WaitFor(dpy, small, 0, 0, 665, 373, Lit)) << c.Output();
     EXPECT_EQ(a.Stop(SIGTERM, 5.0), 0);
     EXPECT_EQ(b.Stop(SIGTERM, 5.0), 0);
     EXPECT_EQ(c.Stop(SIGTERM, 5.0), 0);
     EXPECT_LE(FileSize(home / "small.raw"), 0) << "the preview opened a sound device";
-    EXPECT_TRUE(NotSilent(ReadFile(home / "right.raw")));
+    EXPECT_NE(c.Output().find("665x373: preview"), std::string::npos) << c.Output();
+    EXPECT_NE(b.Output().find("640x480: full view"), std::string::npos) << b.Output();
+    std::vector<uint8_t> raw = ReadFile(home / "right.raw");
+    ASSERT_GE(raw.size(), 64u * 1024) << b.Output();
+    size_t loud = 0;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) loud += std::abs(static_cast<int16_t>(raw[i] | raw[i + 1] << 8)) > 500;
+    EXPECT_GT(loud, raw.size() / 50);
     EXPECT_LE(FileSize(home / "left.raw"), 0) << "the secondary monitor's hack opened a sound device";
 }
 
 TEST(Program, TheConfigXmlUsesOnlyAcceptedOverridesWhichApplyForTheRunOnly) {
-    TempDir home;
-    std::map<std::string, std::string> env = {{"HOME", home.path()}, {"XDG_CONFIG_HOME", home / "config"}};
+    PrivateHome home;
+    std::map<std::string, std::string> env = home.Env();
     // Every option the settings dialog can pass parses (--help after them exits 0).
     std::string xml = ReadText(SourceDir() + "/packaging/reefmere.xml");
     ASSERT_FALSE(xml.empty());
     std::vector<std::string> args = {Reefmere()};
     std::regex attr("arg(-set|-unset)?=\"([^\"]*)\"");
     for (auto it = std::sregex_iterator(xml.begin(), xml.end(), attr); it != std::sregex_iterator(); ++it) {
+        // A slider's "%" takes its low end (the ranges themselves: tests/config/xml_test.cpp).
+        size_t open = xml.rfind('<', static_cast<size_t>(it->position()));
+        std::smatch low;
+        std::string element = xml.substr(open, xml.find('>', open) - open);
+        std::string fill = std::regex_search(element, low, std::regex("low=\"(-?[0-9]+)\"")) ? low[1].str() : "2";
         std::istringstream words((*it)[2].str());
         std::string w;
-        while (words >> w) args.push_back(w == "%" ? "2" : w);
+        while (words >> w) args.push_back(w == "%" ? fill : w);
     }
     ASSERT_GT(args.size(), 20u);
     // Standard hack options from the screen saver's side are accepted too.
@@ -141,7 +134,7 @@ TEST(Program, TheConfigXmlUsesOnlyAcceptedOverridesWhichApplyForTheRunOnly) {
              home / "x.png"},
             env, 120);
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    std::string plist = ReadText(home / "config/kpFishSS.plist");
+    std::string plist = ReadText(home.StorePath());
     ASSERT_FALSE(plist.empty());
     EXPECT_TRUE(std::regex_search(plist, std::regex("<key>MaxFish</key>\\s*<integer>3</integer>"))) << plist;
     EXPECT_TRUE(std::regex_search(plist, std::regex("<key>WantCaustic</key>\\s*<true/>"))) << plist;
@@ -168,12 +161,9 @@ TEST(Program, StagedInstallRunsHeadlessAndHoldsTheHackFiles) {
     std::string desktop = ReadText(usr + "/share/applications/screensavers/reefmere.desktop");
     EXPECT_NE(desktop.find("Exec=reefmere -root"), std::string::npos);
 
-    TempDir home;
-    std::map<std::string, std::string> env = {{"HOME", home.path()},
-                                              {"XDG_CONFIG_HOME", home / "config"},
-                                              {"XDG_DATA_HOME", home / "data"},
-                                              {"REEFMERE_SHARE_DIR", ""},
-                                              {"DISPLAY", ""}};
+    PrivateHome home;
+    std::map<std::string, std::string> env = home.Env();
+    env["REEFMERE_SHARE_DIR"] = "";
     // The build tree must not be what it finds: run the staged copy from a new place.
     r = testsupport::Run({usr + "/libexec/xscreensaver/reefmere", "--headless", "--defaults", "--size", "320x200", "--seconds",
              "1", "--snapshot", home / "shot.png"},

@@ -12,20 +12,6 @@
 using namespace testsupport;
 using namespace hacktest;
 
-namespace {
-
-// The command prefix that drops root (empty when not root).
-std::vector<std::string> Unprivileged() {
-    if (geteuid() != 0) return {};
-    return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-}
-
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-}  // namespace
 
 TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     ASSERT_TRUE(geteuid() != 0 || getpwnam("nobody"));
@@ -35,29 +21,21 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     // The user's desktop: orange, so the daemon's copy of it is recognisable.
     PaintRoot(xs.dpy, 0xff8c00);
 
-    // A copy of the program and its resources that the unprivileged user can read.
-    TempDir dir;
-    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-    ASSERT_EQ(testsupport::Run({"mkdir", "-p", dir / "inst/bin", dir / "inst/share", dir / "home"}).exitCode, 0);
-    ASSERT_EQ(testsupport::Run({"cp", Reefmere(), dir / "inst/bin/reefmere"}).exitCode, 0);
-    ASSERT_EQ(testsupport::Run({"cp", "-r", ShareDir(), dir / "inst/share/reefmere"}).exitCode, 0);
-    ASSERT_EQ(testsupport::Run({"chmod", "-R", "a+rX", dir / "inst"}).exitCode, 0);
-    ASSERT_EQ(chmod((dir / "home").c_str(), 0777), 0);
-    ASSERT_TRUE(WriteFile(dir / "home/.xscreensaver",
+    // A home and a copy of the program and its resources the unprivileged user can use.
+    PrivateHome home;
+    ASSERT_EQ(chmod(home.path().c_str(), 0777), 0);
+    ASSERT_EQ(testsupport::Run({"mkdir", "-p", home / "inst/bin", home / "inst/share"}).exitCode, 0);
+    ASSERT_EQ(testsupport::Run({"cp", Reefmere(), home / "inst/bin/reefmere"}).exitCode, 0);
+    ASSERT_EQ(testsupport::Run({"cp", "-r", ShareDir(), home / "inst/share/reefmere"}).exitCode, 0);
+    ASSERT_EQ(testsupport::Run({"chmod", "-R", "a+rX", home / "inst"}).exitCode, 0);
+    ASSERT_TRUE(WriteFile(home / ".xscreensaver",
                           "mode:\t\tone\nselected:\t0\nlock:\t\tFalse\nfade:\t\tFalse\nunfade:\t\tFalse\n"
                           "splash:\t\tFalse\ntimeout:\t0:30:00\ncycle:\t\t0:30:00\ngrabDesktopImages:\tTrue\n"
-                          "programs:\tGL: " + dir.path() + "/inst/bin/reefmere -root --defaults\t\\n\n"));
-    ASSERT_EQ(chmod((dir / "home/.xscreensaver").c_str(), 0666), 0);
-
-    std::map<std::string, std::string> env = {{"HOME", dir / "home"},
-                                              {"DISPLAY", xs.display()},
-                                              {"XDG_CONFIG_HOME", dir / "home/.config"},
-                                              {"XDG_DATA_HOME", dir / "home/.local/share"},
-                                              {"XDG_RUNTIME_DIR", ""},
-                                              {"SDL_AUDIODRIVER", "dummy"},
-                                              {"REEFMERE_SHARE_DIR", ""},
-                                              {"XSCREENSAVER_WINDOW", ""}};
-    if (kChildAsanOptions[0]) env["ASAN_OPTIONS"] = kChildAsanOptions;
+                          "programs:\tGL: " + home.path() + "/inst/bin/reefmere -root --defaults\t\\n\n"));
+    ASSERT_EQ(chmod((home / ".xscreensaver").c_str(), 0666), 0);
+    std::map<std::string, std::string> env = home.Env(xs.display());
+    env["XDG_RUNTIME_DIR"] = "";
+    env["REEFMERE_SHARE_DIR"] = "";
     Process daemon;
     ASSERT_TRUE(daemon.Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env));
     // The daemon answers commands once it is up; -activate until it says it blanks.
@@ -78,7 +56,7 @@ TEST(XScreenSaver, TheDaemonRunsTheHackOnEveryMonitor) {
     }
     std::string log = daemon.Output();
     // One hack process per monitor, each forked on its own window.
-    const std::string forked = "forked \"" + dir.path() + "/inst/bin/reefmere -root";
+    const std::string forked = "forked \"" + home.path() + "/inst/bin/reefmere -root";
     size_t forks = 0;
     for (size_t at = log.find(forked); at != std::string::npos; at = log.find(forked, at + 1)) forks++;
     EXPECT_GE(forks, 2u) << log;

@@ -1,14 +1,17 @@
 // Shared test helpers; see test_support.h.
 #include "test_support.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +21,11 @@
 #include <GL/gl.h>
 #include <stb_image.h>
 #include <stb_image_write.h>
+
+#include "LumpWriter.h"
+#include "Ms3dWriter.h"
+#include "TgaWriter.h"
+#include "math/GLStuff.h"
 
 namespace testsupport {
 
@@ -55,6 +63,24 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
+PrivateHome::PrivateHome()
+    : env_({{"HOME", dir_.path()}, {"XDG_CONFIG_HOME", dir_ / "config"}, {"XDG_DATA_HOME", dir_ / "data"}}) {}
+
+std::map<std::string, std::string> PrivateHome::Env(const std::string& display) const {
+    std::map<std::string, std::string> env = {{"HOME", path()},
+                                              {"XDG_CONFIG_HOME", ConfigDir()},
+                                              {"XDG_DATA_HOME", DataDir()},
+                                              {"DISPLAY", display},
+                                              {"SDL_AUDIODRIVER", "dummy"},
+                                              {"XSCREENSAVER_WINDOW", ""}};
+#if defined(__SANITIZE_ADDRESS__)
+    env["ASAN_OPTIONS"] = "detect_leaks=0:abort_on_error=1:halt_on_error=1";
+#endif
+    return env;
+}
+
+std::string Program(const std::string& name) { return BinDir() + "/" + name; }
+
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -76,6 +102,17 @@ std::string ReadText(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) { return FileSize(path) >= 0; }
+
+std::vector<std::string> ListFolder(const std::string& path) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(path.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 long FileSize(const std::string& path) {
     struct stat st;
@@ -284,6 +321,154 @@ unsigned PatternTexture(int checker) {
 
 bool WritePNG(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height) {
     return stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4) != 0;
+}
+
+namespace {
+void TankMatrices(float aspect, float projection[16], float modelview[16]) {
+    const double f = 1.0 / std::tan(22.5 * 3.141592653589793 / 180.0);
+    const double n = 1.0, fa = 120.0;
+    for (int i = 0; i < 16; i++) projection[i] = modelview[i] = 0.0f;
+    projection[0] = static_cast<float>(f / aspect);
+    projection[5] = static_cast<float>(f);
+    projection[10] = static_cast<float>((fa + n) / (n - fa));
+    projection[11] = -1.0f;
+    projection[14] = static_cast<float>(2.0 * fa * n / (n - fa));
+    modelview[0] = modelview[5] = modelview[10] = modelview[15] = 1.0f;
+    modelview[14] = -60.0f;
+}
+}  // namespace
+
+void SetTankFrustum(float aspect) {
+    float p[16], m[16];
+    TankMatrices(aspect, p, m);
+    ExtractFrustumFromMatrices(p, m);
+}
+
+bool TankGL::Create(int width, int height) {
+    if (!gl.Create(width, height)) return false;
+    LoadTankView();
+    return true;
+}
+
+void TankGL::LoadTankView() {
+    const float aspect = static_cast<float>(gl.Width()) / static_cast<float>(gl.Height());
+    float p[16], m[16];
+    TankMatrices(aspect, p, m);
+    glViewport(0, 0, gl.Width(), gl.Height());
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(p);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(m);
+    ExtractFrustumFromMatrices(p, m);
+}
+
+bool MatchesReference(const std::vector<uint8_t>& rgba, int width, int height, const std::string& pngPath,
+                      int tolerance, double maxFraction, std::string* why) {
+    std::string dummy;
+    if (!why) why = &dummy;
+    if (getenv("REEFMERE_UPDATE_REFERENCES")) {
+        if (WritePNG(pngPath, rgba, width, height)) return true;
+        *why = "cannot write " + pngPath;
+        return false;
+    }
+    int w = 0, h = 0;
+    std::vector<uint8_t> ref = LoadImageRGBA(pngPath, &w, &h);
+    if (ref.empty() || w != width || h != height || rgba.size() != ref.size()) {
+        *why = pngPath + ": missing or of another size";
+        return false;
+    }
+    size_t off = 0;
+    for (size_t i = 0; i < ref.size(); i += 4)
+        for (int c = 0; c < 3; c++)
+            if (std::abs(int(rgba[i + c]) - int(ref[i + c])) > tolerance) {
+                off++;
+                break;
+            }
+    const double fraction = static_cast<double>(off) / (static_cast<double>(width) * height);
+    *why = std::to_string(off) + " pixels differ from " + pngPath;
+    return fraction <= maxFraction;
+}
+
+namespace {
+reefpack::Ms3dModelDesc BuildModel(const SpeciesRecipe& recipe) {
+    reefpack::Ms3dModelDesc m;
+    m.animationFPS = 10.0f;
+    m.totalFrames = 2 + recipe.swimFrames + 1 + recipe.secondFrames + 1;
+    const float endTime = m.totalFrames / m.animationFPS;  // seconds
+    int body = m.AddJoint("body", "");
+    for (const std::string& name : recipe.extraJoints) m.AddJoint(name, "body", 0, 0, 0, 0, 0.5f, 2.5f);
+    for (auto& j : m.joints) {
+        reefpack::Ms3dKey a, b;
+        a.time = 0;
+        b.time = endTime;
+        j.rotKeys = {a, b};
+        j.transKeys = {a, b};
+    }
+    // A slight wag of the body over the swim range.
+    m.joints[body].rotKeys.insert(m.joints[body].rotKeys.begin() + 1, reefpack::Ms3dKey{0.6f, {0.0f, 0.2f, 0.0f}});
+    m.materials.resize(1);
+    m.materials[0].name = "skin";
+    m.materials[0].mode = recipe.sphereMapped ? static_cast<int8_t>(0x80) : static_cast<int8_t>(0);
+    int g = m.AddGroup("body", 0);
+    const float x = recipe.reach[0], y = recipe.reach[1], z = recipe.reach[2];
+    int nose = m.AddVertex(0, 0, z, body);
+    int tail = m.AddVertex(0, 0, recipe.tail, body);
+    const int ring[4] = {m.AddVertex(0, y, 0, body), m.AddVertex(x, 0, 0, body), m.AddVertex(0, -y, 0, body),
+                         m.AddVertex(-x, 0, 0, body)};
+    for (int i = 0; i < 4; i++) {
+        int a = ring[i], b = ring[(i + 1) % 4];
+        for (int t : {m.AddTriangle(nose, a, b, g), m.AddTriangle(tail, b, a, g)})
+            for (int c = 0; c < 3; c++) {
+                m.triangles[t].s[c] = 0.25f * c;
+                m.triangles[t].t[c] = 0.5f;
+            }
+    }
+    for (size_t k = 0; k < recipe.extraJoints.size(); k++) {
+        int joint = static_cast<int>(k) + 1;
+        m.AddTriangle(m.AddVertex(0.2f, 0.6f, 2.4f, joint), m.AddVertex(0.3f, 0.7f, 2.5f, joint),
+                      m.AddVertex(0.2f, 0.8f, 2.4f, joint), g);
+    }
+    return m;
+}
+
+std::vector<uint8_t> SolidTGA(int size, const uint8_t rgb[3]) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(size) * size * 3);
+    for (size_t i = 0; i < pixels.size(); i += 3) std::memcpy(&pixels[i], rgb, 3);
+    return reefpack::EncodeTGA(pixels, size, size, 24, false);
+}
+}  // namespace
+
+std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector<uint8_t>& modelOverride) {
+    reefpack::LumpWriter writer;
+    std::vector<uint8_t> model = modelOverride;
+    if (model.empty()) reefpack::WriteMs3d(BuildModel(recipe), &model);
+    auto modeOf = [&recipe](size_t lump) { return lump < recipe.modes.size() ? recipe.modes[lump] : 0u; };
+    writer.AddLump(model, kLumpKindModel, modeOf(0));
+    if (recipe.mask) {
+        const uint8_t grey[3] = {128, 128, 128};
+        writer.AddLump(SolidTGA(recipe.skinSize, grey), kLumpKindTGA, modeOf(1));
+    }
+    for (int k = 0; k < recipe.skins; k++) {
+        uint32_t kind = k < static_cast<int>(recipe.skinKinds.size()) ? recipe.skinKinds[k] : kLumpKindTGA;
+        uint8_t rgb[3] = {recipe.colour[0], static_cast<uint8_t>(recipe.colour[1] + 20 * k), recipe.colour[2]};
+        writer.AddLump(SolidTGA(recipe.skinSize, rgb), kind, modeOf(writer.Count()));
+    }
+    reefpack::FishInfo info;
+    info.displayName = recipe.displayName;
+    info.flags = recipe.flags;
+    info.waterType = recipe.waterType;
+    info.modelScale = recipe.modelScale;
+    info.alphaMask = recipe.mask ? 1 : 0;
+    info.swimSpeed = recipe.swimSpeed;
+    info.turnRate = recipe.turnRate;
+    info.animSpeed = recipe.animSpeed;
+    info.swimFrames = recipe.swimFrames;
+    info.secondFrames = recipe.secondFrames;
+    return writer.BuildFish(info);
+}
+
+bool WriteSpecies(const std::string& path, const SpeciesRecipe& recipe) {
+    return reefpack::WriteBytes(path, BuildSpecies(recipe));
 }
 
 }  // namespace testsupport

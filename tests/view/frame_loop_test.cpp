@@ -1,26 +1,86 @@
-// The view's frame loop against an injected clock: minimum step, the 2 s skip, LOWCPU,
-// the sound countdown, main-screen rules, resize, projection, capture sizing.
+// The view's frame loop in the headless context against an injected clock: minimum step,
+// the 2 s skip, LOWCPU pacing, the sound countdown, main-screen rules, resize, capture
+// sizing, a scene that could not be built, and a teardown that leaves GL clean.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "scene/SSMain.h"
 #include "test_support.h"
 #include "view/ReefmereView.h"
-#include "view_test_host.h"
 
 namespace {
+
+// The host table's side: a real context and clock, counting what the view asks of it.
+struct TestHost {
+    EglContext gl;
+    double clock = 1000.0;
+    int width = 320, height = 240;
+    bool mainScreen = true;
+    int swaps = 0, stopRequests = 0, soundStarts = 0, soundStops = 0;
+    float soundVolume = -1.0f;
+    std::string soundPath;
+    std::vector<uint8_t> capture;  // the screen capture offered (empty: none)
+    int captureW = 0, captureH = 0;
+
+    static TestHost* Of(void* u) { return static_cast<TestHost*>(u); }
+    REEFHOST Table(bool preview) {
+        REEFHOST h;
+        h.user = this;
+        h.preview = preview;
+        h.makeCurrent = [](void* u) { return Of(u)->gl.MakeCurrent(); };
+        h.now = [](void* u) { return Of(u)->clock; };
+        h.swapBuffers = [](void* u) { Of(u)->swaps++; };
+        h.viewSize = [](void* u, int* w, int* hh) { *w = Of(u)->width, *hh = Of(u)->height; };
+        h.isMainScreen = [](void* u) { return Of(u)->mainScreen; };
+        h.captureScreen = [](void* u, int* w, int* hh) -> uint8_t* {
+            TestHost* t = Of(u);
+            *w = t->capture.empty() ? 0 : t->captureW;
+            *hh = t->capture.empty() ? 0 : t->captureH;
+            auto* p = t->capture.empty() ? nullptr : static_cast<uint8_t*>(malloc(t->capture.size()));
+            if (p) memcpy(p, t->capture.data(), t->capture.size());
+            return p;
+        };
+        h.soundPlay = [](void* u, const char* path, float volume) {
+            Of(u)->soundStarts++;
+            Of(u)->soundPath = path;
+            Of(u)->soundVolume = volume;
+            return true;
+        };
+        h.soundStop = [](void* u) { Of(u)->soundStops++; };
+        h.stopAnimation = [](void* u) { Of(u)->stopRequests++; };
+        return h;
+    }
+};
+
+// Defaults (the store untouched), a fixed seed, overrides by key.
+VIEWOPTIONS Options(const std::vector<std::pair<const char*, const char*>>& overrides) {
+    VIEWOPTIONS o;
+    o.useStore = false;
+    o.fixedSeed = true;
+    o.seed = 7;
+    for (const auto& kv : overrides) {
+        SettingOverride ov;
+        ov.key = FindSettingKey(kv.first);
+        if (ov.key) ParseSettingValue(*ov.key, kv.second, &ov.value);
+        o.overrides.push_back(ov);
+    }
+    return o;
+}
 
 class FrameLoop : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(host.gl.Create(host.width, host.height)); }
+    void TearDown() override { view.reset(); }
     // Creates the view, starts it and runs the first (setup) frame.
-    void Start(const VIEWOPTIONS& o, bool preview = false) {
-        view.reset(new ReefmereView(host.Table(preview), o));
+    void Start(const std::vector<std::pair<const char*, const char*>>& overrides, bool preview = false) {
+        view.reset();
+        view.reset(new ReefmereView(host.Table(preview), Options(overrides)));
         view->startAnimation();
         view->animateOneFrame();
-        swapsAfterStart = host.swaps;
     }
     // Advances the clock by dt and runs one host call; true when a frame was drawn.
     bool Step(double dt) {
@@ -29,179 +89,122 @@ protected:
         view->animateOneFrame();
         return host.swaps != before;
     }
-    void TearDown() override { view.reset(); }
-    // The desk texture's size at level 0.
-    void TexSize(GLint* w, GLint* h) {
+    int DeskTexWidth() {
+        GLint w = 0;
         host.gl.MakeCurrent();
         glBindTexture(GL_TEXTURE_2D, view->DeskTex.texID);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, w);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, h);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+        return w;
     }
 
+    testsupport::ScopedEnv share{{{"REEFMERE_SHARE_DIR", testsupport::ShareDir()}}};
     TestHost host;
     std::unique_ptr<ReefmereView> view;
-    int swapsAfterStart = 0;
 };
 
-}  // namespace
-
-TEST_F(FrameLoop, MinimumStepIsSinglePrecisionSixtieth) {
-    Start(TestOptions({{"PlaySound", "no"}}));
-    EXPECT_DOUBLE_EQ(view->animationTimeInterval(), 1.0 / 60.0);
-    EXPECT_DOUBLE_EQ(view->MinimumStep(), static_cast<double>(1.0f / 60.0f));
+TEST_F(FrameLoop, PacingSkipsAndLowCpu) {
+    Start({{"PlaySound", "no"}});
     // 1/60 in double is below 1/60 in single precision: nothing is drawn, and the next
     // call measures from the last drawn frame.
     EXPECT_FALSE(Step(1.0 / 60.0));
-    double last = view->animtime;
     EXPECT_TRUE(Step(1.0 / 60.0));
-    EXPECT_NEAR(view->animtime - last, 2.0 / 60.0, 1e-9);
-    EXPECT_TRUE(Step(0.0166667));
     EXPECT_DOUBLE_EQ(view->animtime, host.clock);
-}
-
-TEST_F(FrameLoop, GapsLongerThanTwoSecondsAreSkipped) {
-    Start(TestOptions({{"PlaySound", "yes"}}));
-    float delayBefore = view->soundDelay;
-    int drawnBefore = view->framesDrawn;
+    // A gap over 2 s is skipped without drawing; exactly 2 s is not a skip.
+    int drawn = view->framesDrawn;
     EXPECT_FALSE(Step(2.5));
-    EXPECT_EQ(view->framesDrawn, drawnBefore);
+    EXPECT_EQ(view->framesDrawn, drawn);
     EXPECT_DOUBLE_EQ(view->animtime, host.clock);
-    EXPECT_FLOAT_EQ(view->soundDelay, delayBefore);  // countdown not advanced
-    EXPECT_TRUE(Step(1.0 / 30.0));
-    EXPECT_EQ(view->framesDrawn, drawnBefore + 1);
-    // Exactly 2 s is not a skip.
     EXPECT_TRUE(Step(2.0));
-}
 
-TEST_F(FrameLoop, LowCpuPacesAtTwentyFramesASecond) {
-    Start(TestOptions({{"LowCPU", "yes"}, {"PlaySound", "no"}}));
-    EXPECT_NEAR(view->animationTimeInterval(), 1.0 / 35.0, 1e-15);
-    EXPECT_DOUBLE_EQ(view->MinimumStep(), 0.05);
-    EXPECT_FALSE(Step(1.0 / 35.0));
-    EXPECT_FALSE(Step(0.0499 - 1.0 / 35.0));  // 0.0499 since the last frame
-    EXPECT_TRUE(Step(0.0002));                 // 0.0501
-    // Two host calls at 35 Hz make one drawn frame.
-    int drawn = 0;
+    // LOWCPU: at most one frame per 0.05 s, so two host calls at 35 Hz make one frame.
+    Start({{"LowCPU", "yes"}, {"PlaySound", "no"}});
+    EXPECT_FALSE(Step(0.0499));
+    EXPECT_TRUE(Step(0.0002));
+    drawn = 0;
     for (int i = 0; i < 70; i++) drawn += Step(1.0 / 35.0) ? 1 : 0;
     EXPECT_EQ(drawn, 35);
 }
 
-TEST_F(FrameLoop, SoundStartsOnceAfterTheCountdown) {
-    Start(TestOptions({{"PlaySound", "yes"}, {"Volume", "55"}}));
-    EXPECT_EQ(host.soundStarts, 0);
+TEST_F(FrameLoop, SoundStartsOnceAfterTheCountdownOnTheMainScreenOnly) {
+    Start({{"PlaySound", "yes"}, {"Volume", "55"}});
     EXPECT_TRUE(Step(0.05));
+    EXPECT_TRUE(Step(0.05));  // 0.1 s: used up, not yet below zero
     EXPECT_EQ(host.soundStarts, 0);
-    EXPECT_TRUE(Step(0.05));  // exactly used up: not yet below zero
-    EXPECT_EQ(host.soundStarts, 0);
-    // Calls that draw nothing still count the time since the last drawn frame.
-    EXPECT_FALSE(Step(0.01));
+    EXPECT_FALSE(Step(0.01));  // calls that draw nothing still count the time
     EXPECT_EQ(host.soundStarts, 1);
     EXPECT_FLOAT_EQ(host.soundVolume, 55.0f);
     EXPECT_NE(host.soundPath.find("kelpish.wav"), std::string::npos);
-    EXPECT_FLOAT_EQ(view->soundDelay, 9999.9f);
     for (int i = 0; i < 20; i++) Step(0.02);
     EXPECT_EQ(host.soundStarts, 1);
     view.reset();  // teardown stops it
     EXPECT_EQ(host.soundStops, 1);
-}
 
-TEST_F(FrameLoop, NoSoundInPreviewOffOrOnASecondaryScreen) {
-    Start(TestOptions({{"PlaySound", "yes"}}), /*preview=*/true);
-    for (int i = 0; i < 20; i++) Step(0.05);
-    EXPECT_EQ(host.soundStarts, 0);
-    view.reset();
-
-    Start(TestOptions({{"PlaySound", "no"}}));
-    for (int i = 0; i < 20; i++) Step(0.05);
-    EXPECT_EQ(host.soundStarts, 0);
-    view.reset();
-
-    host.mainScreen = false;
-    Start(TestOptions({{"PlaySound", "yes"}, {"MainMonitorOnly", "no"}}));
-    EXPECT_FALSE(view->mySettings.PLAYSOUND);
-    int drawn = 0;
-    for (int i = 0; i < 20; i++) drawn += Step(0.05) ? 1 : 0;
-    EXPECT_EQ(drawn, 20);  // it animates, silently
-    EXPECT_EQ(host.soundStarts, 0);
+    // Never in a preview, with sound off, or on a secondary screen (which still animates).
+    const struct {
+        bool preview, main;
+        const char* sound;
+    } silent[] = {{true, true, "yes"}, {false, true, "no"}, {false, false, "yes"}};
+    for (const auto& c : silent) {
+        host.mainScreen = c.main;
+        Start({{"PlaySound", c.sound}, {"MainMonitorOnly", "no"}}, c.preview);
+        int drawn = 0;
+        for (int i = 0; i < 20; i++) drawn += Step(0.05) ? 1 : 0;
+        EXPECT_EQ(drawn, 20);
+        EXPECT_EQ(host.soundStarts, 1);
+    }
 }
 
 TEST_F(FrameLoop, MainMonitorOnlyKeepsASecondaryScreenBlack) {
     host.mainScreen = false;
-    Start(TestOptions({{"MainMonitorOnly", "yes"}}));
-    EXPECT_FALSE(view->ThisScreenIsOn);
+    Start({{"MainMonitorOnly", "yes"}});
     EXPECT_EQ(host.swaps, 1);  // the black clear of startAnimation
     EXPECT_GE(host.stopRequests, 1);
     for (int i = 0; i < 5; i++) EXPECT_FALSE(Step(0.05));
     EXPECT_EQ(view->ssMain, nullptr);
-    EXPECT_FALSE(view->animating);
 }
 
-TEST_F(FrameLoop, ResizeRerunsGlInitAndTheSceneAspectFollows) {
-    Start(TestOptions({{"PlaySound", "no"}}));
+TEST_F(FrameLoop, ResizeFollowsAndTeardownLeavesGlClean) {
+    Start({{"PlaySound", "no"}});
+    ASSERT_NE(view->ssMain, nullptr);
     host.width = 640;
     host.height = 200;
     ASSERT_TRUE(host.gl.Resize(640, 200));
     view->setFrameSize(640, 200);
-    EXPECT_FALSE(view->glReady);
     EXPECT_TRUE(Step(0.05));
-    EXPECT_TRUE(view->glReady);
-    EXPECT_DOUBLE_EQ(view->Scrn.width, 640);
-    EXPECT_DOUBLE_EQ(view->Scrn.height, 200);
-    if (view->ssMain) {
-        EXPECT_FLOAT_EQ(view->ssMain->aspect, 3.2f);
-    }
+    EXPECT_FLOAT_EQ(view->ssMain->aspect, 3.2f);
     GLint vp[4] = {};
-    view->glInit();
     glGetIntegerv(GL_VIEWPORT, vp);
     EXPECT_EQ(vp[2], 640);
     EXPECT_EQ(vp[3], 200);
-    // The projection: gluPerspective(45, 3.2, 1, 120), modelview at identity.
-    GLdouble p[16], mv[16];
-    glGetDoublev(GL_PROJECTION_MATRIX, p);
-    glGetDoublev(GL_MODELVIEW_MATRIX, mv);
-    double f = 1.0 / std::tan(22.5 * M_PI / 180.0);
-    EXPECT_NEAR(p[0], f / 3.2, 1e-5);
-    EXPECT_NEAR(p[5], f, 1e-5);
-    EXPECT_NEAR(p[10], -(120.0 + 1.0) / (120.0 - 1.0), 1e-5);
-    EXPECT_NEAR(p[14], -2.0 * 120.0 * 1.0 / (120.0 - 1.0), 1e-5);
-    for (int i = 0; i < 16; i++) EXPECT_DOUBLE_EQ(mv[i], (i % 5 == 0) ? 1.0 : 0.0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    view.reset();
+    host.gl.MakeCurrent();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
 }
 
 TEST_F(FrameLoop, CaptureIsSizedToPowersOfTwoAndBlackCapturesFallBack) {
-    // No capture possible: background type 1 for this view, in memory only (the
-    // desktop-picture chain fills DeskTex later, in mainSetup).
-    view.reset(new ReefmereView(host.Table(), TestOptions({{"BGType", "0"}})));
+    // No capture possible: the desktop picture instead, for this view only.
+    view.reset(new ReefmereView(host.Table(false), Options({{"BGType", "0"}})));
     EXPECT_EQ(view->mySettings.BGTYPE, 1);
-    EXPECT_EQ(view->DeskTex.texID, 0u);
-    view.reset();
-
-    // 1449 x 300 rounds (in the logarithm) to 2048 x 256; detail 1 caps at 1024.
+    // 1449 x 300 rounds (in the logarithm) to 2048 x 256; detail 1 caps at 1024, a
+    // preview (detail 0) at 512.
     host.captureW = 1449;
     host.captureH = 300;
-    host.capture.assign(static_cast<size_t>(1449) * 300 * 4, 0);
-    for (size_t i = 0; i < host.capture.size(); i += 4) host.capture[i] = 200;
-    Start(TestOptions({{"BGType", "0"}, {"BGRes", "1"}}));
-    EXPECT_EQ(view->mySettings.BGTYPE, 0);
-    ASSERT_NE(view->DeskTex.texID, 0u);
-    GLint w = 0, h = 0;
-    TexSize(&w, &h);
-    EXPECT_EQ(w, 1024);
-    EXPECT_EQ(h, 256);
-    // The scene (when it could be built) was handed the picture.
-    if (view->ssMain) {
+    host.capture.assign(static_cast<size_t>(1449) * 300 * 4, 200);
+    for (bool preview : {false, true}) {
+        Start({{"BGType", "0"}, {"BGRes", "1"}}, preview);
+        ASSERT_NE(view->DeskTex.texID, 0u);
+        EXPECT_EQ(DeskTexWidth(), preview ? 512 : 1024);
+        GLint h = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+        EXPECT_EQ(h, 256);
+        ASSERT_NE(view->ssMain, nullptr);
         EXPECT_EQ(view->ssMain->backgroundTexture, view->DeskTex.texID);
     }
-    view.reset();
-
-    // Preview: detail 0, at most 512.
-    Start(TestOptions({{"BGType", "0"}, {"BGRes", "2"}}), /*preview=*/true);
-    TexSize(&w, &h);
-    EXPECT_EQ(w, 512);
-    view.reset();
-
-    // Every pixel black (alpha ignored): no texture, desktop picture instead.
+    // Every pixel black (alpha ignored): no texture, the desktop picture instead.
     for (size_t i = 0; i < host.capture.size(); i++) host.capture[i] = (i % 4 == 3) ? 255 : 0;
-    view.reset(new ReefmereView(host.Table(), TestOptions({{"BGType", "0"}})));
+    view.reset(new ReefmereView(host.Table(false), Options({{"BGType", "0"}})));
     EXPECT_EQ(view->DeskTex.texID, 0u);
     EXPECT_EQ(view->mySettings.BGTYPE, 1);
 }
@@ -211,16 +214,16 @@ TEST_F(FrameLoop, SceneWhoseSetupFailedIsNeverSteppedOrDrawn) {
     {
         testsupport::ScopedEnv share({{"REEFMERE_SHARE_DIR", empty.path()}});
         testing::internal::CaptureStderr();
-        Start(TestOptions({{"PlaySound", "no"}}));
+        Start({{"PlaySound", "no"}});
         testing::internal::GetCapturedStderr();
     }
-    EXPECT_TRUE(view->initialized);
     EXPECT_EQ(view->ssMain, nullptr);
-    // Frames still pace and swap (a black screen), nothing retries the setup.
+    // Frames still pace and swap (a black screen); nothing retries the setup.
     EXPECT_TRUE(Step(0.05));
     EXPECT_TRUE(Step(0.05));
     EXPECT_EQ(view->ssMain, nullptr);
     std::vector<uint8_t> px = host.gl.ReadPixels();
-    ASSERT_EQ(px.size(), static_cast<size_t>(host.width) * host.height * 4);
     for (size_t i = 0; i + 3 < px.size(); i += 4) ASSERT_EQ(px[i] | px[i + 1] | px[i + 2], 0) << i;
 }
+
+}  // namespace

@@ -21,27 +21,41 @@ void OnControlChanged(GtkWidget*, gpointer data)
     ShowModel(d);
 }
 
-GtkWidget* Check(CONFIGDIALOG* d, const char* label)
+// The widget of one preference key, kept for ShowModel and TakeControls.
+GtkWidget* Register(CONFIGDIALOG* d, const char* key, GtkWidget* w)
+{
+    d->controls[key] = w;
+    return w;
+}
+
+GtkWidget* Check(CONFIGDIALOG* d, const char* key, const char* label)
 {
     GtkWidget* w = gtk_check_button_new_with_mnemonic(label);
     g_signal_connect(w, "toggled", G_CALLBACK(OnControlChanged), d);
-    return w;
+    return Register(d, key, w);
 }
 
-GtkWidget* Spin(CONFIGDIALOG* d, int lo, int hi, int step)
+// A spin button over the key's range.
+GtkWidget* Spin(CONFIGDIALOG* d, const char* key, int step)
 {
-    GtkWidget* w = gtk_spin_button_new_with_range(lo, hi, step);
+    const SettingKey* k = FindSettingKey(key);
+    GtkWidget* w = gtk_spin_button_new_with_range(static_cast<double>(k->low), static_cast<double>(k->high), step);
     gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(w), TRUE);
     g_signal_connect(w, "value-changed", G_CALLBACK(OnControlChanged), d);
-    return w;
+    return Register(d, key, w);
 }
 
-GtkWidget* Menu(CONFIGDIALOG* d, std::initializer_list<const char*> items)
+// A menu with one item per value of the key's range.
+GtkWidget* Menu(CONFIGDIALOG* d, const char* key, std::initializer_list<const char*> items)
 {
+    const SettingKey* k = FindSettingKey(key);
+    if (static_cast<int64_t>(items.size()) != k->high - k->low + 1)
+        fprintf(stderr, "reefmere-config: menu \"%s\" has %zu items for %lld values\n", key, items.size(),
+                static_cast<long long>(k->high - k->low + 1));
     GtkWidget* w = gtk_combo_box_text_new();
     for (const char* item : items) gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(w), item);
     g_signal_connect(w, "changed", G_CALLBACK(OnControlChanged), d);
-    return w;
+    return Register(d, key, w);
 }
 
 GtkWidget* PathButton()
@@ -263,10 +277,10 @@ GtkWidget* FishPage(CONFIGDIALOG* d)
 
     FORM f = NewForm();
     gtk_container_set_border_width(GTK_CONTAINER(f.grid), 0);
-    d->wMaxFish = Spin(d, SHEET_MAXFISH_MIN, SHEET_MAXFISH_MAX, 1);
-    d->wFishSize = Spin(d, SHEET_FISHSIZE_MIN, SHEET_FISHSIZE_MAX, 5);
-    d->wRandomSizes = Check(d, "Give every fish a _random size");
-    d->wDontLeave = Check(d, "Fish stay on _screen");
+    d->wMaxFish = Spin(d, "MaxFish", 1);
+    d->wFishSize = Spin(d, "FishSize", 5);
+    d->wRandomSizes = Check(d, "RandomSizes", "Give every fish a _random size");
+    d->wDontLeave = Check(d, "StayOnScreen", "Fish stay on _screen");
     AddRow(&f, "Number of fish:", d->wMaxFish);
     AddRow(&f, "Fish size (%):", d->wFishSize);
     AddRow(&f, nullptr, d->wRandomSizes);
@@ -278,12 +292,12 @@ GtkWidget* FishPage(CONFIGDIALOG* d)
 GtkWidget* WaterPage(CONFIGDIALOG* d)
 {
     FORM f = NewForm();
-    d->wWantCaustic = Check(d, "Project _caustic light onto the fish");
-    d->wWantBubbles = Check(d, "Rising _bubbles");
-    d->wGradualFill = Check(d, "The tank _fills up slowly");
-    d->wWaterRes = Menu(d, {"64 x 64 (finer)", "32 x 32 (faster)"});
-    d->wRWaterLvl = Check(d, "_Random water level");
-    d->wWWaterLvl = Spin(d, SHEET_WATERLEVEL_MIN, SHEET_WATERLEVEL_MAX, 5);
+    d->wWantCaustic = Check(d, "WantCaustic", "Project _caustic light onto the fish");
+    d->wWantBubbles = Check(d, "WantBubbles", "Rising _bubbles");
+    d->wGradualFill = Check(d, "GradualFill", "The tank _fills up slowly");
+    d->wWaterRes = Menu(d, "WaterRes", {"64 x 64 (finer)", "32 x 32 (faster)"});
+    d->wRWaterLvl = Check(d, "RandomWaterLevel", "_Random water level");
+    d->wWWaterLvl = Spin(d, "WantedWaterLevel", 5);
     AddRow(&f, nullptr, d->wWantCaustic);
     AddRow(&f, nullptr, d->wWantBubbles);
     AddRow(&f, nullptr, d->wGradualFill);
@@ -296,11 +310,11 @@ GtkWidget* WaterPage(CONFIGDIALOG* d)
 GtkWidget* BackgroundPage(CONFIGDIALOG* d)
 {
     FORM f = NewForm();
-    d->wBGType = Menu(d, {"A picture of the screen", "The desktop picture", "A random picture from a folder"});
-    d->wBGRes = Menu(d, {"Low (512 pixels)", "Medium (1024 pixels)", "High (largest)"});
+    d->wBGType = Menu(d, "BGType", {"A picture of the screen", "The desktop picture", "A random picture from a folder"});
+    d->wBGRes = Menu(d, "BGRes", {"Low (512 pixels)", "Medium (1024 pixels)", "High (largest)"});
     d->wBGPath = PathButton();
     g_signal_connect(d->wBGPath, "clicked", G_CALLBACK(OnBGPath), d);
-    d->wMainMonitorOnly = Check(d, "Animate the _main monitor only");
+    d->wMainMonitorOnly = Check(d, "MainMonitorOnly", "Animate the _main monitor only");
     AddRow(&f, "Background:", d->wBGType);
     AddRow(&f, "Picture folder:", d->wBGPath);
     AddRow(&f, "Detail:", d->wBGRes);
@@ -320,11 +334,11 @@ void OnAddToXScreenSaver(GtkWidget*, gpointer data)
 GtkWidget* SoundPage(CONFIGDIALOG* d)
 {
     FORM f = NewForm();
-    d->wPlaySound = Check(d, "_Play the sound of water");
-    d->wVolume = Spin(d, SHEET_VOLUME_MIN, SHEET_VOLUME_MAX, 5);
-    d->wLowCPU = Check(d, "_Low processor use (fewer frames a second)");
-    d->wWantSMS = Check(d, "Tilt the water with the _motion sensor");
-    d->wSMSReverse = Check(d, "_Reverse the tilt");
+    d->wPlaySound = Check(d, "PlaySound", "_Play the sound of water");
+    d->wVolume = Spin(d, "Volume", 5);
+    d->wLowCPU = Check(d, "LowCPU", "_Low processor use (fewer frames a second)");
+    d->wWantSMS = Check(d, "WantSMS", "Tilt the water with the _motion sensor");
+    d->wSMSReverse = Check(d, "SMSReverse", "_Reverse the tilt");
     AddRow(&f, nullptr, d->wPlaySound);
     AddRow(&f, "Volume:", d->wVolume);
     AddRow(&f, nullptr, d->wLowCPU);
@@ -404,25 +418,14 @@ void ShowModel(CONFIGDIALOG* d)
 {
     const CONFIGSHEET& m = d->sheet;
     d->showing = true;
-    SetCheck(d->wMainMonitorOnly, m.oMainMonitorOnly);
-    SetSpin(d->wFishSize, m.oFishSize);
-    SetSpin(d->wMaxFish, m.oMaxFish);
-    SetCheck(d->wWantCaustic, m.oWantCaustic);
-    SetMenu(d->wWaterRes, m.oWaterRes);
-    SetCheck(d->wWantBubbles, m.oWantBubbles);
-    SetCheck(d->wGradualFill, m.oGradualFill);
-    SetMenu(d->wBGType, m.oBGType);
-    SetMenu(d->wBGRes, m.oBGRes);
+    for (size_t i = 0; i < kSheetControlCount; i++) {
+        const SHEETCONTROL& c = kSheetControls[i];
+        GtkWidget* w = d->controls[c.key];
+        if (c.check) SetCheck(w, m.*c.check);
+        if (c.number) SetSpin(w, m.*c.number);
+        if (c.menu) SetMenu(w, m.*c.menu);
+    }
     SetPath(d->wBGPath, m.oBGPath);
-    SetCheck(d->wPlaySound, m.oPlaySound);
-    SetCheck(d->wRWaterLvl, m.oRWaterLvl);
-    SetSpin(d->wWWaterLvl, m.oWWaterLvl);
-    SetCheck(d->wDontLeave, m.oDontLeave);
-    SetCheck(d->wRandomSizes, m.oRandomSizes);
-    SetSpin(d->wVolume, m.oVolume);
-    SetCheck(d->wLowCPU, m.oLowCPU);
-    SetCheck(d->wWantSMS, m.oWantSMS);
-    SetCheck(d->wSMSReverse, m.oSMSReverse);
     SetPath(d->wDirectory, m.oDirectory);
     gtk_widget_set_sensitive(d->wSave, m.oSave.enabled);
 
@@ -452,24 +455,13 @@ void ShowModel(CONFIGDIALOG* d)
 void TakeControls(CONFIGDIALOG* d)
 {
     CONFIGSHEET& m = d->sheet;
-    TakeCheck(d->wMainMonitorOnly, &m.oMainMonitorOnly);
-    TakeSpin(d->wFishSize, &m.oFishSize);
-    TakeSpin(d->wMaxFish, &m.oMaxFish);
-    TakeCheck(d->wWantCaustic, &m.oWantCaustic);
-    TakeMenu(d->wWaterRes, &m.oWaterRes);
-    TakeCheck(d->wWantBubbles, &m.oWantBubbles);
-    TakeCheck(d->wGradualFill, &m.oGradualFill);
-    TakeMenu(d->wBGType, &m.oBGType);
-    TakeMenu(d->wBGRes, &m.oBGRes);
-    TakeCheck(d->wPlaySound, &m.oPlaySound);
-    TakeCheck(d->wRWaterLvl, &m.oRWaterLvl);
-    TakeSpin(d->wWWaterLvl, &m.oWWaterLvl);
-    TakeCheck(d->wDontLeave, &m.oDontLeave);
-    TakeCheck(d->wRandomSizes, &m.oRandomSizes);
-    TakeSpin(d->wVolume, &m.oVolume);
-    TakeCheck(d->wLowCPU, &m.oLowCPU);
-    TakeCheck(d->wWantSMS, &m.oWantSMS);
-    TakeCheck(d->wSMSReverse, &m.oSMSReverse);
+    for (size_t i = 0; i < kSheetControlCount; i++) {
+        const SHEETCONTROL& c = kSheetControls[i];
+        GtkWidget* w = d->controls[c.key];
+        if (c.check) TakeCheck(w, &(m.*c.check));
+        if (c.number) TakeSpin(w, &(m.*c.number));
+        if (c.menu) TakeMenu(w, &(m.*c.menu));
+    }
     if (d->wAvailable) m.downloads.menuChosen = gtk_combo_box_get_active(GTK_COMBO_BOX(d->wAvailable));
 }
 

@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,11 +52,12 @@ struct CONFIGDIALOG {
     GtkWidget *wSelectAll = nullptr, *wSelectSalt = nullptr, *wSelectFresh = nullptr;
     GtkWidget *wWebsite = nullptr, *wSavedNote = nullptr;
     GtkWidget *wAddToXScreenSaver = nullptr, *wXScreenSaverNote = nullptr;
+    std::map<std::string, GtkWidget*> controls;  // preference key -> its widget
     GtkListStore* fishStore = nullptr;
     GtkWidget* fishView = nullptr;
 
     // Download page.
-    GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr;
+    GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr, *wCancel = nullptr;
     GtkWidget *wProgress = nullptr, *wStatus = nullptr;
     CURLFETCH listFetch;
     CURLFETCH download;
@@ -82,6 +84,7 @@ std::string StoredSnapshot(const CONFIGDIALOG* d);
 // DownloadPage.cpp
 GtkWidget* BuildDownloadPage(CONFIGDIALOG* d);
 void StartCheck(CONFIGDIALOG* d);
+void CancelTransfers(CONFIGDIALOG* d);
 void StartDownload(CONFIGDIALOG* d);
 bool TransfersRunning(const CONFIGDIALOG* d);
 

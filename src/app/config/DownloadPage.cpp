@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ArchiveTools.h"
 #include "config/Downloads.h"
 
 namespace {
@@ -14,6 +15,7 @@ const guint kPollMilliseconds = 15;
 
 void OnCheck(GtkWidget*, gpointer data) { StartCheck(static_cast<CONFIGDIALOG*>(data)); }
 void OnDownload(GtkWidget*, gpointer data) { StartDownload(static_cast<CONFIGDIALOG*>(data)); }
+void OnCancel(GtkWidget*, gpointer data) { CancelTransfers(static_cast<CONFIGDIALOG*>(data)); }
 void OnDirectory(GtkWidget*, gpointer data) { ChooseFishFolder(static_cast<CONFIGDIALOG*>(data)); }
 
 void OnMenuChanged(GtkWidget* w, gpointer data)
@@ -102,7 +104,11 @@ GtkWidget* BuildDownloadPage(CONFIGDIALOG* d)
 
     d->wProgress = gtk_progress_bar_new();
     gtk_progress_bar_set_pulse_step(GTK_PROGRESS_BAR(d->wProgress), 0.05);
-    gtk_grid_attach(GTK_GRID(grid), d->wProgress, 0, row++, 3, 1);
+    gtk_widget_set_valign(d->wProgress, GTK_ALIGN_CENTER);
+    gtk_grid_attach(GTK_GRID(grid), d->wProgress, 0, row, 2, 1);
+    d->wCancel = gtk_button_new_with_mnemonic("C_ancel");
+    g_signal_connect(d->wCancel, "clicked", G_CALLBACK(OnCancel), d);
+    gtk_grid_attach(GTK_GRID(grid), d->wCancel, 2, row++, 1, 1);
     d->wStatus = label("");
     gtk_label_set_line_wrap(GTK_LABEL(d->wStatus), TRUE);
     gtk_label_set_selectable(GTK_LABEL(d->wStatus), TRUE);
@@ -140,6 +146,7 @@ void ShowDownloads(CONFIGDIALOG* d)
     gtk_widget_set_sensitive(d->wAvailable, p.menuEnabled);
     gtk_widget_set_sensitive(d->wCheck, p.checkEnabled);
     gtk_widget_set_sensitive(d->wDownload, p.downloadEnabled);
+    if (d->wCancel) gtk_widget_set_sensitive(d->wCancel, p.cancelEnabled);
     gtk_widget_set_sensitive(d->wDirectory, d->sheet.oDirectory.enabled);
     gtk_widget_set_sensitive(d->wSave, d->sheet.oSave.enabled);
     if (!(p.progressAnimating && p.expectedBytes < 1))
@@ -177,10 +184,30 @@ void StartDownload(CONFIGDIALOG* d)
         d->sheet.download_didReceiveDataOfLength(n);
         ShowDownloads(d);
     };
+    // The same check as `reefpack validate`: the whole species loads, not just the header.
+    d->download.validate = [](const std::string& path, std::string* why) {
+        std::string summary;
+        return reefpack::ValidateArchive(path, &summary, why);
+    };
     if (!d->download.StartDownload(url, destination)) {
         d->sheet.download_didFailWithError(d->download.Error(), url);
     } else {
         KeepPolling(d);
+    }
+    ShowModel(d);
+}
+
+void CancelTransfers(CONFIGDIALOG* d)
+{
+    if (d->listFetch.Running()) {
+        d->listFetch.Cancel();
+        d->sheet.configureSheet_checkdownloads_end(nullptr);
+        d->sheet.downloads.statusText = "Check cancelled.";
+    }
+    if (d->download.Running()) {
+        std::string url = d->download.Url();
+        d->download.Cancel();
+        d->sheet.download_didFailWithError(d->download.Error(), url);
     }
     ShowModel(d);
 }

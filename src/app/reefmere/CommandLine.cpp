@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <X11/Xutil.h>
+
 namespace {
 
 bool ParseSize(const char* text, int* w, int* h) {
@@ -29,11 +31,38 @@ bool ParseSeconds(const char* text, double* out) {
     return true;
 }
 
+// X11 geometry: "WxH", "+X+Y", "WxH+X+Y"; a "-" offset counts from the right or bottom.
+bool ParseGeometry(const char* text, X11RUNOPTIONS* w) {
+    if (!text || !*text) return false;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0;
+    int got = XParseGeometry(text, &x, &y, &width, &height);
+    if (!got) return false;
+    if ((got & (WidthValue | HeightValue)) && (got & (WidthValue | HeightValue)) != (WidthValue | HeightValue))
+        return false;
+    if (got & WidthValue) {
+        if (width < 1 || height < 1 || width > 16384 || height > 16384) return false;
+        w->width = static_cast<int>(width);
+        w->height = static_cast<int>(height);
+    }
+    if (((got & XValue) != 0) != ((got & YValue) != 0)) return false;
+    if (got & XValue) {
+        if (x < -16384 || x > 16384 || y < -16384 || y > 16384) return false;
+        w->positioned = true;
+        w->x = x;
+        w->y = y;
+        w->xFromRight = (got & XNegative) != 0;
+        w->yFromBottom = (got & YNegative) != 0;
+    }
+    return true;
+}
+
 struct FLAG {
     const char* name;
     const char* arg;   // null: no argument; "[WxH]": optional
     const char* help;
     bool (*apply)(COMMANDLINE* cl, const char* arg);
+    const char* range = nullptr;  // named in the message for a refused value
 };
 
 const FLAG kFlags[] = {
@@ -91,7 +120,7 @@ const FLAG kFlags[] = {
          cl->hack.root = true;
          return true;
      }},
-    {"--window-id", "ID", "hack: draw on the window ID (decimal or 0x hex); small windows are previews",
+    {"--window-id", "ID", "hack: draw on the window ID (decimal or 0x hex); one not covering a monitor is a preview",
      [](COMMANDLINE* cl, const char* a) {
          cl->mode = RunMode::Hack;
          cl->hack.windowId = a;
@@ -115,6 +144,19 @@ const FLAG kFlags[] = {
      [](COMMANDLINE*, const char*) { return true; }},
     {"--install", nullptr, "hack: accepted and ignored (no private colormap is needed)",
      [](COMMANDLINE*, const char*) { return true; }},
+    {"--delay", "USEC", "at least USEC microseconds between frames, 0 to 1000000 (0: up to 60 a second)",
+     [](COMMANDLINE* cl, const char* a) {
+         char* end = nullptr;
+         errno = 0;
+         long v = strtol(a, &end, 10);
+         if (errno || !end || *end || !*a || v < 0 || v > kMaxFrameDelayMicros) return false;
+         double seconds = static_cast<double>(v) * 1e-6;
+         cl->window.delay = seconds;
+         cl->hack.delay = seconds;
+         cl->headless.delay = seconds;
+         return true;
+     },
+     "0 to 1000000 microseconds"},
     {"--defaults", nullptr, "ignore the stored preferences (and do not write them)",
      [](COMMANDLINE* cl, const char*) {
          cl->view.useStore = false;
@@ -135,7 +177,20 @@ const FLAG kFlags[] = {
          cl->addToXScreenSaver = true;
          return true;
      }},
-    {"--help", nullptr, "this text",
+    {"--geometry", "WxH+X+Y", "window: its size and place (X11 geometry; either part may be left out)",
+     [](COMMANDLINE* cl, const char* a) { return ParseGeometry(a, &cl->window); }},
+    {"--xscreensaver-options", nullptr,
+     "hack: the options are XScreenSaver's settings: what they leave out takes its default, not the stored value",
+     [](COMMANDLINE* cl, const char*) {
+         cl->view.optionsOnly = true;
+         return true;
+     }},
+    {"--version", nullptr, "print the version",
+     [](COMMANDLINE* cl, const char*) {
+         cl->version = true;
+         return true;
+     }},
+    {"--help", nullptr, "this text (also -h)",
      [](COMMANDLINE* cl, const char*) {
          cl->help = true;
          return true;
@@ -152,6 +207,7 @@ bool LooksLikeSize(const char* s) {
 bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
     for (int i = 1; i < argc; i++) {
         const char* a = argv[i];
+        if (!strcmp(a, "-h")) a = "--help";
         const FLAG* flag = nullptr;
         for (const FLAG& f : kFlags)
             if (!strcmp(a, f.name) || (a[0] == '-' && a[1] != '-' && !strcmp(a + 1, f.name + 2))) flag = &f;
@@ -167,7 +223,11 @@ bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
                 arg = argv[++i];
             }
             if (!flag->apply(cl, arg)) {
-                fprintf(stderr, "reefmere: bad value for %s: %s\n", flag->name, arg ? arg : "");
+                if (flag->range)
+                    fprintf(stderr, "reefmere: bad value for %s: %s (allowed: %s)\n", flag->name, arg ? arg : "",
+                            flag->range);
+                else
+                    fprintf(stderr, "reefmere: bad value for %s: %s\n", flag->name, arg ? arg : "");
                 return false;
             }
             continue;
@@ -187,8 +247,8 @@ bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
 
 std::string UsageText() {
     std::string s =
-        "usage: reefmere --window [WxH] [--fullscreen] [--seconds S]\n"
-        "       reefmere -root | -window-id ID [-fps]   (an XScreenSaver hack; also $XSCREENSAVER_WINDOW)\n"
+        "usage: reefmere --window [WxH] [-geometry WxH+X+Y] [--fullscreen] [--seconds S]\n"
+        "       reefmere -root | -window-id ID [-fps] [-delay USEC]   (an XScreenSaver hack; also $XSCREENSAVER_WINDOW)\n"
         "       reefmere --headless [--size WxH] [--seconds S] [--out DIR] [--every S] [--snapshot FILE]\n\n";
     char line[512];
     for (const FLAG& f : kFlags) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/frame_loop.h"
 #include "platform/headless_host.h"
 #include "platform/x11_host.h"
 #include "platform/x11_screensaver_host.h"
@@ -18,6 +19,7 @@ struct COMMANDLINE {
     VIEWOPTIONS view;
     bool help = false;
     bool addToXScreenSaver = false;
+    bool version = false;
     bool sizeGiven = false;
 };
 

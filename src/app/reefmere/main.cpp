@@ -9,6 +9,10 @@
 int main(int argc, char** argv) {
     COMMANDLINE cl;
     if (!ParseCommandLine(argc, argv, &cl)) return 2;
+    if (cl.version) {
+        printf("reefmere %s\n", REEFMERE_VERSION);
+        return 0;
+    }
     if (cl.help) {
         fputs(UsageText().c_str(), stdout);
         return 0;

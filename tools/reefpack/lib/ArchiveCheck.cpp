@@ -75,11 +75,9 @@ bool CheckModel(const MS3D& m, int swimFrames, int secondFrames, std::string* er
 
 bool PrepareModel(MS3D* m, int modelScale, float* extent, std::string* error) {
     m->Scale(static_cast<float>(modelScale / 100.0));
-    float e = 0;
-    for (int v = 0; v < m->numVertices; ++v)
-        for (float c : m->vertices[v].position) e = std::max(e, std::fabs(c));
+    float e = ModelExtent(*m);
     if (!std::isfinite(e)) {
-        *error = "the model has a vertex that is not a finite number";
+        *error = "the model has a coordinate, normal or texture coordinate that is not a finite number";
         return false;
     }
     *extent = e;
@@ -99,9 +97,10 @@ bool PrepareModel(MS3D* m, int modelScale, float* extent, std::string* error) {
     return true;
 }
 
-bool DecodeImage(std::istream* in, Texture* tex, const std::string& what, std::string* error) {
-    if (!LoadTGA2(tex, in) || !tex->imageData) {
-        *error = what + " is not a TGA image the engine reads (uncompressed or RLE, 24 or 32 bits)";
+bool DecodeImage(std::istream* in, Texture* tex, const std::string& what, std::string* error, uint32_t maxSide) {
+    if (!LoadTGA2(tex, in, maxSide) || !tex->imageData) {
+        *error = what + " is not a TGA image the engine reads (uncompressed or RLE, 24 or 32 bits, at most " +
+                 std::to_string(maxSide) + " a side)";
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 // Checks shared by pack, inspect and validate: a loaded model against the frame ranges a
 // fish archive's header promises, and TGA images decoded with the engine's decoder.
 #pragma once
+#include <cstdint>
 #include <istream>
 #include <string>
 
@@ -20,8 +21,10 @@ bool CheckModel(const MS3D& model, int swimFrames, int secondFrames, std::string
 // coordinate after scaling (the species' radius in the tank).
 bool PrepareModel(MS3D* model, int modelScale, float* extent, std::string* error);
 
-// Decodes a TGA from the stream into tex; false with a reason.
-bool DecodeImage(std::istream* in, Texture* tex, const std::string& what, std::string* error);
+// Decodes a TGA from the stream into tex, refusing a side over maxSide (the engine's
+// limit for what it is: kSkinMaxSide for skins and masks); false with a reason.
+bool DecodeImage(std::istream* in, Texture* tex, const std::string& what, std::string* error,
+                 uint32_t maxSide = 4096);
 
 bool IsPowerOfTwo(uint32_t v);
 

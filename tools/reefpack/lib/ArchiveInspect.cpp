@@ -1,5 +1,6 @@
 // `reefpack inspect` and `reefpack validate`: archives read through the engine's own
 // readers (FISHFILE, RESFILE, the MS3D loader and the TGA decoder).
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -7,7 +8,9 @@
 #include "ArchiveTools.h"
 #include "data/FishFile.h"
 #include "data/ResFile.h"
+#include "image/TGALoader.h"
 #include "image/Texture.h"
+#include "math/RegularFile.h"
 #include "model/MilkshapeModel.h"
 
 namespace reefpack {
@@ -16,7 +19,8 @@ namespace {
 enum class Kind { Unknown, Fish, Resource };
 
 Kind Sniff(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in;
+    if (!OpenRegularStream(&in, path.c_str())) return Kind::Unknown;
     char head[44] = {};
     in.read(head, sizeof head);
     if (in.gcount() >= 4 && std::memcmp(head, "KELP", 4) == 0) return Kind::Resource;
@@ -24,7 +28,23 @@ Kind Sniff(const std::string& path) {
     return Kind::Unknown;
 }
 
-std::string Name40(const char* name) { return std::string(name, strnlen(name, 40)); }
+// Names come from the archive: control bytes (terminal escapes) are shown as \xNN.
+std::string Printable(const char* text, size_t most) {
+    std::string out;
+    for (size_t i = 0; i < most && text[i]; i++) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f || c == '\\') {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\x%02x", c);
+            out += esc;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string Name40(const char* name) { return Printable(name, 40); }
 
 // Width, height, bits and type of a TGA lump from its first 18 bytes.
 std::string TgaLine(std::istream& in) {
@@ -35,14 +55,16 @@ std::string TgaLine(std::istream& in) {
            std::to_string(h[14] | h[15] << 8) + ", " + std::to_string(h[16]) + " bits";
 }
 
-std::string JointName(const char* n) { return std::string(n, strnlen(n, 32)); }
+std::string JointName(const char* n) { return Printable(n, 32); }
 
 void PrintModel(const MS3D& m, int swimFrames, int secondFrames, FILE* out) {
     std::fprintf(out, "model: %u vertices, %u triangles, %u groups, %u materials, %u joints\n", m.numVertices,
                  m.numTriangles, m.numGroups, m.numMaterials, m.numJoints);
     std::fprintf(out, "animation: %d frames at %g frames per second\n", m.totalFrames, m.animationFPS);
-    std::fprintf(out, "swim cycle: frames 2 to %d; rest cycle: frames %d to %d\n", swimFrames + 2, swimFrames + 3,
-                 swimFrames + 3 + secondFrames);
+    // Header counts can be anything: summed in 64 bits.
+    const long long swim = swimFrames, rest = secondFrames;
+    std::fprintf(out, "swim cycle: frames 2 to %lld; rest cycle: frames %lld to %lld\n", swim + 2, swim + 3,
+                 swim + 3 + rest);
     for (int g = 0; g < m.numGroups; ++g)
         std::fprintf(out, "  group %d \"%s\": %u triangles, material %d\n", g, JointName(m.groups[g].name).c_str(),
                      m.groups[g].numTriangles, m.groups[g].materialIndex);
@@ -127,7 +149,7 @@ bool ValidateFish(const std::string& path, std::string* summary, std::string* er
     }
     Texture mask;
     if (h.alphaMask) {
-        if (!f.SeekLump(1) || !DecodeImage(&f.stream, &mask, "mask (lump 1)", error)) return false;
+        if (!f.SeekLump(1) || !DecodeImage(&f.stream, &mask, "mask (lump 1)", error, kSkinMaxSide)) return false;
         if (mask.bpp != 24) {
             *error = "the mask (lump 1) is not a 24-bit image";
             return false;
@@ -138,7 +160,7 @@ bool ValidateFish(const std::string& path, std::string* summary, std::string* er
         if (f.lumps[k].kind != kLumpKindTGA) continue;
         Texture skin;
         std::string what = "skin (lump " + std::to_string(k) + ")";
-        if (!f.SeekLump(k) || !DecodeImage(&f.stream, &skin, what, error)) return false;
+        if (!f.SeekLump(k) || !DecodeImage(&f.stream, &skin, what, error, kSkinMaxSide)) return false;
         if (h.alphaMask && (skin.bpp != 24 || skin.width != mask.width || skin.height != mask.height)) {
             *error = what + " does not match the mask (24 bits, same size)";
             return false;

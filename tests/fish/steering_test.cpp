@@ -1,0 +1,393 @@
+// One fish's behaviour, with no GL context: turning towards targets (ahead, behind,
+// aiming), pitch limits and angle wrap, the ceiling, the walls, staying in view,
+// collisions, resting and its interruptions, legs while leaving, and the eyes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "SpeciesBuilder.h"
+#include "fish/Fish.h"
+#include "math/Camera.h"
+#include "test_support.h"
+
+using fishtest::SpeciesRecipe;
+
+namespace {
+
+const float kDt = 1.0f / 60.0f;
+const FRUSTUM kView = CAMERA().Frustum();  // the scene's camera at 4:3
+
+// A bare fish for the pure steering arithmetic.
+void Aim(ONEFISH* f, VECTOR3D angles)
+{
+    f->angles = angles;
+    f->orientation = MatrixFromAngle(angles);
+    f->direction = MatrixPointMultiply(f->orientation, VECTOR3D{0, 0, 1});
+}
+
+TEST(Steering, TurnRulesAheadBehindAndFineAiming)
+{
+    // Wanted pitch and yaw for a target at `degrees` off the nose (positive: to the
+    // fish's left, +x) and `up` above it, at turn rate 60.
+    auto wanted = [](double degrees, float up = 0.0f) {
+        ONEFISH f;
+        const double a = degrees * 3.141592653589793 / 180.0;
+        f.target = VECTOR3D{(float)(50 * std::sin(a)), up, (float)(50 * std::cos(a))};
+        f.TurnToTarget(60.0f, 0.0f);
+        EXPECT_EQ(f.turnWanted.z, 0.0f);
+        return std::make_pair(f.turnWanted.x, f.turnWanted.y);
+    };
+    struct Case {
+        double degrees;
+        float up, pitch, yaw;
+    } cases[] = {
+        {0, 0, 0, 0},        // straight ahead: no turn
+        {180, 0, 60, 60},    // straight behind: full pitch and yaw
+        {2, 0, 0, 0},        // sine below 0.05
+        {6, 0, 0, 30},       // below 0.15: half rate
+        {20, 0, 0, 60},      // full rate
+        {-20, 0, 0, -60},    // to the right
+        {178, 0, 60, 60},    // behind and slightly off: no fine aiming
+        {0, 10, 60, 0},      // above, sine ~0.196: full pitch
+        {0, 5, 30, 0},       // sine ~0.0995: half rate
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.degrees << " degrees, " << c.up << " up");
+        const auto w = wanted(c.degrees, c.up);
+        EXPECT_EQ(w.first, c.pitch);
+        EXPECT_EQ(w.second, c.yaw);
+    }
+}
+
+TEST(Steering, PitchLimitsAndClamp)
+{
+    // Already pitched towards a target well above: the closer to the limit, the slower.
+    const float cases[][2] = {{42, 0}, {-42, 60}, {33, 30}, {37, 15}};
+    for (const auto& c : cases) {
+        ONEFISH h;
+        Aim(&h, VECTOR3D{c[0], 0, 0});
+        h.target = h.position + MatrixPointMultiply(h.orientation, VECTOR3D{0, 60, 10});
+        h.TurnToTarget(60.0f, 0.0f);
+        EXPECT_EQ(h.turnWanted.x, c[1]) << "pitch " << c[0];
+    }
+    // Whatever the turning speed, the pitch stays within 45 degrees.
+    for (float sign : {1.0f, -1.0f}) {
+        ONEFISH f;
+        Aim(&f, VECTOR3D{44 * sign, 0, 0});
+        f.turnVelocity.x = 500.0f * sign;
+        f.target = VECTOR3D{0, 0, 50};
+        f.TurnToTarget(60.0f, 0.1f);
+        EXPECT_EQ(f.angles.x, 45.0f * sign);
+    }
+}
+
+TEST(Steering, YawWrapsAtAFullTurn)
+{
+    ONEFISH f;
+    Aim(&f, VECTOR3D{0, 359, 0});
+    f.target = f.position + f.direction * 50.0f;  // straight ahead: no wanted turn
+    f.turnVelocity.y = 12.0f;                     // eases to 6, turns 3 degrees in 0.5 s
+    f.TurnToTarget(60.0f, 0.5f);
+    EXPECT_NEAR(f.angles.y, 2.0f, 1e-4);
+
+    ONEFISH g;
+    Aim(&g, VECTOR3D{0, -359, 0});
+    g.target = g.position + g.direction * 50.0f;
+    g.turnVelocity.y = -8.0f;  // -2 degrees: -361 becomes -1
+    g.TurnToTarget(60.0f, 0.5f);
+    EXPECT_NEAR(g.angles.y, -1.0f, 1e-4);
+    // Direction follows the new orientation.
+    EXPECT_NEAR(g.direction.x, std::sin(-1.0 * 3.141592653589793 / 180.0), 1e-4);
+}
+
+TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
+{
+    FISHDATA species;  // only the radius matters here
+    species.extent = 4.0f;
+    ONEFISH all[3];
+    for (ONEFISH& f : all) {
+        f.fishData = &species;
+        f.action = FISH_CRUISING;
+        f.currentSpeed = 0.0f;
+    }
+    all[0].position = VECTOR3D{0, 0, 0};
+    all[1].position = VECTOR3D{2, 0, 0};   // within 0.75 x 8
+    all[2].position = VECTOR3D{-2, 0, 0};  // as close, but met later
+    all[1].target = all[2].target = VECTOR3D{7, 7, 7};
+    all[0].target = VECTOR3D{9, 9, 9};
+
+    EXPECT_FALSE(all[0].CheckCollision(all, 3, 0.5f));
+    EXPECT_FLOAT_EQ(all[0].position.x, -0.5f);  // pushed away from fish 1 by dt x 0.5
+    EXPECT_FLOAT_EQ(all[0].target.x, -2.5f * 15.0f);
+    EXPECT_FLOAT_EQ(all[1].target.x, 2.5f * 15.0f);
+    EXPECT_FLOAT_EQ(all[2].target.x, 7.0f);  // untouched
+    EXPECT_FLOAT_EQ(all[1].position.x, 2.0f);
+    EXPECT_FLOAT_EQ(all[0].actionTimer, 3.0f);
+    EXPECT_GE(all[0].wantedFactor, 2.5f);
+    EXPECT_LE(all[0].wantedFactor, 3.41f);
+    all[0].fishData = all[1].fishData = all[2].fishData = nullptr;
+
+    // A waiting fish is not an obstacle; a leaving one keeps its target and the other's.
+    ONEFISH pair[2];
+    for (ONEFISH& f : pair) f.fishData = &species;
+    pair[0].action = FISH_CRUISING;
+    pair[1].action = FISH_WAITING;
+    pair[1].position = VECTOR3D{1, 0, 0};
+    pair[0].CheckCollision(pair, 2, 0.5f);
+    EXPECT_EQ(pair[0].position.x, 0.0f);
+    pair[1].action = FISH_CRUISING;
+    pair[0].leaving = true;
+    pair[0].target = VECTOR3D{100, 0, 0};
+    pair[1].target = VECTOR3D{5, 5, 5};
+    pair[0].CheckCollision(pair, 2, 0.5f);
+    EXPECT_LT(pair[0].position.x, 0.0f);
+    EXPECT_EQ(pair[0].target.x, 100.0f);
+    EXPECT_EQ(pair[1].target.x, 5.0f);
+
+    // Near but not touching: a resting fish stops resting, a cruising one is left alone.
+    ONEFISH rest[2];
+    for (ONEFISH& f : rest) f.fishData = &species;
+    rest[0].action = FISH_RESTING;
+    rest[0].actionTimer = 5.0f;
+    rest[1].action = FISH_CRUISING;
+    rest[1].position = VECTOR3D{10, 0, 0};  // between 0.75 and 1.5 of 8
+    rest[0].CheckCollision(rest, 2, 0.5f);
+    EXPECT_EQ(rest[0].actionTimer, 0.0f);
+    EXPECT_EQ(rest[0].position.x, 0.0f);
+    for (ONEFISH* group : {pair, rest})
+        for (int i = 0; i < 2; i++) group[i].fishData = nullptr;
+}
+
+class Behaviour : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data = fishtest::LoadSpecies(dir.path(), SpeciesRecipe(), &species);
+        ASSERT_NE(data, nullptr);
+        for (ONEFISH& f : fish) ASSERT_TRUE(f.SetupFromFishData(data));
+    }
+    // A cruising fish at p heading along +z (angles zero), steady at speed.
+    static void Place(ONEFISH* f, VECTOR3D p, float speed = 0.0f)
+    {
+        f->action = FISH_CRUISING;
+        f->position = p;
+        Aim(f, VECTOR3D{});
+        f->currentSpeed = f->cruiseSpeed = speed;
+        f->speedFactor = f->wantedFactor = 1.0f;
+        f->turnVelocity = f->turnWanted = VECTOR3D{};
+        f->actionTimer = 10.0f;
+        f->target = VECTOR3D{p.x, p.y, p.z + 30.0f};
+    }
+    testsupport::TempDir dir;
+    FISHINFO species;
+    ONEFISH fish[3];
+    FISHDATA* data = nullptr;
+};
+
+TEST_F(Behaviour, CeilingHoldsTheFishUnderTheWaterLine)
+{
+    for (float level : {0.0f, 1.0f}) {
+        ONEFISH& f = fish[0];
+        Place(&f, VECTOR3D{0, 30, 0});
+        f.Move(fish, 1, level, kDt, false, kView);
+        EXPECT_NEAR(f.position.y, ONEFISH::Ceiling(level, data->extent, f.position.z), 1e-4) << level;
+    }
+}
+
+TEST_F(Behaviour, WallsStopTheFishAndRetarget)
+{
+    ONEFISH& f = fish[0];
+    Place(&f, VECTOR3D{0, -10, 31.9f}, 30.0f);
+    VECTOR3D old = VECTOR3D{0, -10, 200};
+    f.target = old;
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
+    EXPECT_EQ(f.position.z, 32.0f);
+    EXPECT_NE(f.target.z, old.z);
+    EXPECT_LE(std::fabs(f.target.z), 20.0f);
+
+    Place(&f, VECTOR3D{0, -10, -31.9f}, 30.0f);
+    Aim(&f, VECTOR3D{0, 180, 0});
+    f.leaving = true;
+    f.target = VECTOR3D{0, -10, -300};
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
+    EXPECT_EQ(f.position.z, -32.0f);
+    EXPECT_EQ(f.target.z, -300.0f);  // a leaving fish keeps its target
+
+    // A resting fish that reaches a wall swims on in the same frame.
+    Place(&f, VECTOR3D{0, -10, 31.9f}, 30.0f);
+    f.leaving = false;
+    f.SetAction(FISH_RESTING);
+    f.actionTimer = 8.0f;
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
+    EXPECT_EQ(f.position.z, 32.0f);
+    EXPECT_EQ(f.action, FISH_CRUISING);
+    EXPECT_EQ(f.actionTimer, 20.0f);
+}
+
+TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
+{
+    ONEFISH& f = fish[0];
+    const float R = data->extent;
+    // The rightmost x at y = 0, z = 0 where the whole fish is still in view.
+    float edge = 0;
+    while (kView.SphereIn(VECTOR3D{edge + 0.01f, 0, 0}, -R)) edge += 0.01f;
+    // At the edge, heading out at 10 units a second.
+    auto start = [&](VECTOR3D direction, bool onScreen) {
+        Place(&f, VECTOR3D{edge - 0.005f, 0, 0});
+        f.direction = direction;
+        f.currentSpeed = f.cruiseSpeed = 10.0f;
+        f.onScreen = onScreen;
+    };
+    start(NormalizeVector(VECTOR3D{1, 0.2f, -0.1f}), true);
+    VECTOR3D before = f.position;
+    f.Move(fish, 1, 1.0f, 0.1f, true, kView);
+    EXPECT_EQ(f.position.x, before.x);          // undone
+    EXPECT_GT(f.position.y, before.y + 0.1f);   // kept
+    EXPECT_LT(f.position.z, before.z - 0.05f);  // kept
+    // A central target.
+    EXPECT_LE(std::max({std::fabs(f.target.x), std::fabs(f.target.y), std::fabs(f.target.z)}), 20.0f);
+
+    // Not yet wholly in view since entering: not held back.
+    start(VECTOR3D{1, 0, 0}, false);
+    f.Move(fish, 1, 1.0f, 0.1f, true, kView);
+    EXPECT_GT(f.position.x, edge + 0.9f);
+    EXPECT_FALSE(f.onScreen);
+
+    // Without the setting, nothing holds the fish either.
+    start(VECTOR3D{1, 0, 0}, true);
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
+    EXPECT_GT(f.position.x, edge + 0.9f);
+}
+
+TEST_F(Behaviour, RestingCoastsAndEnds)
+{
+    ONEFISH& f = fish[0];
+    Place(&f, VECTOR3D{0, -10, 0});
+    f.SetAction(FISH_RESTING);
+    EXPECT_GE(f.actionTimer, 1.0f);
+    EXPECT_LE(f.actionTimer, 10.91f);
+    f.actionTimer = 5.0f;
+    f.cruiseSpeed = 0.3f;
+    f.Move(fish, 1, 1.0f, 0.5f, false, kView);
+    EXPECT_FLOAT_EQ(f.cruiseSpeed, -0.2f);
+    f.Move(fish, 1, 1.0f, 0.5f, false, kView);
+    EXPECT_EQ(f.cruiseSpeed, 0.0f);
+    EXPECT_EQ(f.action, FISH_RESTING);
+    // Resting fish do not turn.
+    VECTOR3D angles = f.angles;
+    f.target = VECTOR3D{30, 0, -30};
+    f.Move(fish, 1, 1.0f, 0.5f, false, kView);
+    EXPECT_EQ(f.angles.x, angles.x);
+    EXPECT_EQ(f.angles.y, angles.y);
+    // The timer runs out: cruising again with a fresh leg.
+    f.actionTimer = 0.01f;
+    f.Move(fish, 1, 1.0f, 0.1f, false, kView);
+    EXPECT_EQ(f.action, FISH_CRUISING);
+    EXPECT_EQ(f.actionTimer, 20.0f);
+}
+
+TEST_F(Behaviour, RestIsInterruptedByANearFish)
+{
+    Place(&fish[0], VECTOR3D{0, -10, 0});
+    fish[0].SetAction(FISH_RESTING);
+    fish[0].actionTimer = 8.0f;
+    const float reach = 2 * data->extent;
+    Place(&fish[1], VECTOR3D{1.2f * reach, -10, 0});
+    fish[0].Move(fish, 2, 1.0f, kDt, false, kView);
+    EXPECT_EQ(fish[0].action, FISH_CRUISING);
+
+    // Far away, the rest goes on.
+    fish[0].SetAction(FISH_RESTING);
+    fish[0].actionTimer = 8.0f;
+    fish[1].position.x = 3 * reach;
+    fish[0].Move(fish, 2, 1.0f, kDt, false, kView);
+    EXPECT_EQ(fish[0].action, FISH_RESTING);
+}
+
+TEST_F(Behaviour, LegsWhileLeavingAndAfter)
+{
+    ONEFISH& f = fish[0];
+    Place(&f, VECTOR3D{0, -10, 0}, 5.0f);
+    f.leaving = true;
+    f.target = VECTOR3D{0, -10, 1};  // practically reached
+    f.actionTimer = 5.0f;
+    f.Move(fish, 1, 1.0f, kDt, false, kView);
+    EXPECT_TRUE(f.leaving);  // reaching the target does not end a leaving leg
+    EXPECT_EQ(f.target.z, 1.0f);
+
+    f.actionTimer = 0.001f;
+    f.Move(fish, 1, 1.0f, kDt, false, kView);
+    EXPECT_FALSE(f.leaving);
+    EXPECT_TRUE(f.action == FISH_CRUISING || f.action == FISH_RESTING);
+    if (f.action == FISH_CRUISING) {
+        EXPECT_EQ(f.actionTimer, 20.0f);
+        EXPECT_GE(f.wantedFactor, 0.5f);
+        EXPECT_LE(f.wantedFactor, 2.5f);
+    }
+
+    // A normal leg ends when the target is reached.
+    Place(&f, VECTOR3D{0, -10, 0}, 5.0f);
+    f.target = VECTOR3D{0, -10, 5.05f};  // off the 0.1 grid of random targets
+    f.actionTimer = 10.0f;
+    f.Move(fish, 1, 1.0f, kDt, false, kView);
+    EXPECT_NE(f.target.z, 5.05f);
+}
+
+TEST_F(Behaviour, ActionsPlayTheirKeyRanges)
+{
+    // The swim and rest key ranges of the species, in milliseconds of its animation.
+    ONEFISH& f = fish[0];
+    f.SetAction(FISH_CRUISING);
+    EXPECT_TRUE(f.loop);
+    EXPECT_FLOAT_EQ(f.endTime, (data->swimFrames + 2) * 1000.0f / data->animTemplate->animationFPS);
+    EXPECT_FLOAT_EQ(f.speed, 1000.0f);  // the species' animation speed
+    f.SetAction(FISH_RESTING);
+    EXPECT_FLOAT_EQ(f.startTime, (data->swimFrames + 3) * 1000.0f / data->animTemplate->animationFPS);
+    EXPECT_FLOAT_EQ(f.speed, 100.0f);
+}
+
+TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
+{
+    ONEFISH& f = fish[0];
+    Place(&f, VECTOR3D{0, -10, 0});
+    f.eyeTimer = 0.1f;
+    f.eyeTarget = VECTOR3D{0, 20, -20};
+    f.Move(fish, 1, 1.0f, 0.15f, false, kView);  // timer at -0.05: eyes turn
+    EXPECT_NEAR(f.eyeTimer, -0.05f, 1e-6);
+    EXPECT_NEAR(f.eyeAngles.y, 20.0f * 1.5f, 1e-4);
+    const int left = data->eyeLeftJoint, right = data->eyeRightJoint;
+    ASSERT_GT(left, 0);
+    ASSERT_GT(right, 0);
+    MATRIX expected = MatrixFromAngle(f.eyeAngles);
+    for (int i = 0; i < 16; i++) {
+        EXPECT_NEAR(f.joints[left].animMatrix.m[i], expected.m[i], 1e-12);
+        EXPECT_NEAR(f.joints[right].animMatrix.m[i], TransposeMatrix(expected).m[i], 1e-12);
+    }
+    // Past -0.2: a new timer and target, the matrix holds.
+    f.Move(fish, 1, 1.0f, 0.2f, false, kView);
+    EXPECT_GE(f.eyeTimer, 0.1f);
+    EXPECT_LE(f.eyeTimer, 5.01f);
+    EXPECT_EQ(f.eyeTarget.x, 0.0f);
+    EXPECT_LE(std::fabs(f.eyeTarget.y), 20.0f);
+    EXPECT_LE(std::fabs(f.eyeTarget.z), 20.0f);
+
+    // A species with only one eye joint never touches the eyes.
+    FISHINFO oneEyed;
+    SpeciesRecipe recipe;
+    recipe.extraJoints = {"eyel", "mouth"};
+    FISHDATA* d = fishtest::LoadSpecies(dir.path(), recipe, &oneEyed, "oneeyed.fish");
+    ASSERT_NE(d, nullptr);
+    EXPECT_GT(d->eyeLeftJoint, 0);
+    EXPECT_EQ(d->eyeRightJoint, 0);
+    ONEFISH g;
+    ASSERT_TRUE(g.SetupFromFishData(d));
+    Place(&g, VECTOR3D{0, -10, 0});
+    g.Move(&g, 1, 1.0f, 0.5f, false, kView);
+    EXPECT_EQ(g.eyeTimer, 1.0f);
+    EXPECT_EQ(g.eyeAngles.y, 0.0f);
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+// The scene's update with no GL context: the water tick, drops and level, the sensor tilt
+// and its easing, the camera roll, the banner and title-card schedule and the one-frame
+// lead of the card over the scene's fade.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "SceneRig.h"
+#include "water/Background.h"
+#include "water/Water.h"
+
+using scenetest::gSensor;
+using scenetest::SceneRig;
+
+namespace {
+
+bool Ticked(const WATERCLASS& w) { return w.vertices[0].ny == 1.0f; }
+
+TEST(SceneUpdate, OneWaterTickPerCallDropsAndLevel) {
+    SceneRig r;
+    r.settings.WATERSHIFT = 5;
+    r.settings.WWATERLEVEL = 40;
+    ASSERT_TRUE(r.Build(320, 180));
+    SSMAIN& s = r.scene;
+    s.wantedLevel = 0.85f;
+    s.waterLevel = 0.0f;
+    // A long frame ticks once: the wobble moves exactly one step; the timer is reloaded.
+    BACKGROUND once = *s.background;
+    once.RelaxWobble(0.01666666753590107);
+    s.Update(1.5);
+    EXPECT_TRUE(Ticked(*s.water) && s.causticDue);
+    EXPECT_EQ(std::memcmp(once.points, s.background->points, sizeof once.points), 0);
+    EXPECT_EQ(s.waterTimer, 0.016666668f);
+    // The level closes 5 % of its gap a second and never passes 1.
+    EXPECT_EQ(s.waterLevel, static_cast<float>(0.85f * 1.5 * 0.05));
+    // Shorter than the tick: no water step, no caustic render, but the level moves.
+    const float level = s.waterLevel;
+    s.Update(0.01);
+    EXPECT_FALSE(s.causticDue);
+    EXPECT_GT(s.waterLevel, level);
+    s.wantedLevel = 1.05f;
+    s.waterLevel = 0.99999f;
+    s.Update(0.02);
+    EXPECT_EQ(s.waterLevel, 1.0f);
+
+    // The first drop falls after one second, on velocities the tick has just stepped.
+    SceneRig d;
+    d.settings.WATERSHIFT = 5;
+    ASSERT_TRUE(d.Build(320, 180));
+    WATERCLASS& w = *d.scene.water;
+    int calls = 0;
+    while (static_cast<float>(d.scene.dropTimer - 0.02) >= 0.0f && calls < 100) {
+        d.scene.Update(0.02);
+        ++calls;
+        for (int i = 0; i < 32 * 32; ++i) ASSERT_EQ(w.cells[i].velocity, 0.0f) << "call " << calls;
+    }
+    EXPECT_TRUE(calls == 49 || calls == 50) << calls;  // 1 s of 20 ms frames
+    std::srand(99);
+    const int a = std::rand(), b = std::rand(), c = std::rand(), e = std::rand();
+    std::srand(99);
+    d.scene.Update(0.02);
+    EXPECT_EQ(w.cells[(c & 31) * 32 + (b & 31)].velocity, static_cast<float>((a % 150) / 100.0 + 0.5) * -0.25f);
+    EXPECT_EQ(d.scene.dropTimer, static_cast<float>(((e % 120) + 100) / 10.0));
+}
+
+TEST(SceneUpdate, SensorRollPollingAndEasing) {
+    scenetest::SensorEnvironment env;
+    SceneRig r;
+    r.settings.WANTSMS = true;
+    r.settings.SMSREVERSE = true;  // not applied to the rest roll
+    gSensor.x = 128;
+    gSensor.z = -256;
+    ASSERT_TRUE(r.Build(320, 180));
+    SSMAIN& s = r.scene;
+    ASSERT_TRUE(s.smsActive);
+    EXPECT_FLOAT_EQ(s.restRoll, 135.0f);  // upside down: 180 - 45
+    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 135.0f);
+
+    // Readings to roll: reverse flips it, upside down mirrors it about 90.
+    struct Case {
+        int16_t x, z;
+        bool reverse;
+        float roll;
+    } cases[] = {{128, 256, false, 45.0f}, {128, 256, true, -45.0f}, {128, -256, false, 135.0f}, {128, -256, true, 225.0f}};
+    for (const Case& c : cases) {
+        gSensor.x = c.x;
+        gSensor.z = c.z;
+        s.smsReverse = c.reverse;
+        s.smsPollTimer = 0.0f;
+        s.Update(0.02);
+        EXPECT_FLOAT_EQ(s.tiltTarget.z, c.roll) << c.x << " " << c.z << " " << c.reverse;
+        EXPECT_EQ(s.smsPollTimer, 0.1f);
+    }
+    // Within the poll interval no reading is taken; a failed read keeps the target.
+    const int calls = gSensor.calls;
+    s.Update(0.02);
+    EXPECT_EQ(gSensor.calls, calls);
+    gSensor.failAfter = gSensor.calls;
+    gSensor.x = 0;
+    s.smsPollTimer = 0.0f;
+    s.Update(0.02);
+    EXPECT_FLOAT_EQ(s.tiltTarget.z, 225.0f);
+
+    // The drawn tilt closes 5 x dt of its gap per update; the underlay keeps the roll from
+    // before the update's easing, the camera turns by the eased one.
+    s.smsPollTimer = 1e9f;
+    s.tiltTarget.z = 10.0f;
+    s.tiltCurrent.z = 0.0f;
+    s.restRoll = 0.0f;
+    s.Update(0.02);
+    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 1.0f);
+    EXPECT_EQ(s.underlayRoll, 0.0f);
+    EXPECT_EQ(s.camera.roll, s.tiltCurrent.z);
+    s.Update(0.02);
+    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 1.9f);
+    EXPECT_FLOAT_EQ(s.underlayRoll, 1.0f);
+
+    // A minute after setup the target is level and the sensor is left alone.
+    s.smsWindow = 0.01f;
+    s.Update(0.02);
+    const int after = gSensor.calls;
+    for (int i = 0; i < 20; ++i) s.Update(0.05);
+    EXPECT_EQ(s.tiltTarget.z, 0.0f);
+    EXPECT_EQ(gSensor.calls, after);
+
+    // Found but the first read fails: a level machine. No sensor: no tilt, no roll.
+    gSensor = scenetest::FakeSensor{};
+    gSensor.failAfter = 1;
+    SceneRig f;
+    f.settings.WANTSMS = true;
+    ASSERT_TRUE(f.Build(320, 180));
+    EXPECT_TRUE(f.scene.smsActive);
+    EXPECT_EQ(f.scene.restRoll, 0.0f);
+    gSensor = scenetest::FakeSensor{};
+    gSensor.present = false;
+    SceneRig n;
+    n.settings.WANTSMS = true;
+    ASSERT_TRUE(n.Build(320, 180));
+    EXPECT_FALSE(n.scene.smsActive);
+    n.scene.tiltTarget.z = 12.0f;
+    n.scene.Update(0.02);
+    EXPECT_EQ(n.scene.tiltCurrent.z, 0.0f);
+    EXPECT_EQ(n.scene.camera.roll, 0.0f);
+}
+
+TEST(SceneUpdate, BannerAndTitleCardScheduleOverTwoAndAHalfMinutes) {
+    SceneRig r;
+    ASSERT_TRUE(r.Build(1024, 768, 3));
+    SSMAIN& s = r.scene;
+    s.aquarium->numFish = 0;
+    // Fixed 20 ms steps; times in whole frames to stay clear of float rounding.
+    std::vector<double> showings, hidings;
+    std::vector<bool> atTop;
+    double fullAt = -1, clearAt = -1, secondCardAt = -1;
+    bool wasShown = false, sides[2] = {}, slots[16] = {};
+    for (int frame = 1; frame <= 7500; ++frame) {
+        const double t = frame * 0.02;
+        const float before = s.fade;
+        s.Update(0.02);
+        // The scene darkens by the fade the card had one frame earlier.
+        ASSERT_EQ(s.sceneFade, before) << t;
+        ASSERT_EQ(s.aquarium->bubbleBrightness, 1.0f - before) << t;
+        if (s.bannerShown != wasShown) {
+            (s.bannerShown ? showings : hidings).push_back(t);
+            if (s.bannerShown) atTop.push_back(s.bannerAtTop);
+            wasShown = s.bannerShown;
+        }
+        if (fullAt < 0 && s.fade >= 1.0f) fullAt = t;
+        if (fullAt > 0 && clearAt < 0 && before > 0.0f && s.fade <= 0.0f) clearAt = t;
+        if (clearAt > 0 && secondCardAt < 0 && s.fade > 0.0f) secondCardAt = t;
+        if (t < 59.9 || (t > 62.1 && t < 79.9)) {
+            ASSERT_EQ(s.fade, t < 59.9 ? 0.0f : 1.0f) << t;
+        }
+    }
+    ASSERT_GE(showings.size(), 2u);
+    EXPECT_NEAR(showings[0], 80.0, 0.05);  // first banner at 80 s, at the top
+    EXPECT_TRUE(atTop[0]);
+    EXPECT_NEAR(hidings[0], 100.0, 0.05);  // shown 20 s
+    EXPECT_NEAR(showings[1], 130.0, 0.05);  // hidden 30 s, then the bottom edge
+    EXPECT_FALSE(atTop[1]);
+    EXPECT_NEAR(fullAt, 62.0, 0.05);  // 0 -> 1 in 2 s from 60 s
+    EXPECT_NEAR(clearAt, 82.0, 0.05);  // held to 80 s, back to 0 in 2 s
+    EXPECT_NEAR(secondCardAt, 120.0, 0.05);  // 60 s cycle
+    EXPECT_NEAR(s.bannerPos.y, 5.0f, 0.5f);  // resting just inside the bottom edge
+
+    // A showing eases in 2 % of the way per 20 ms from beyond the edge, with a caption
+    // from slots 4 to 8 and either side.
+    s.bannerAtTop = false;
+    s.bannerShown = false;
+    s.bannerTimer = 0.0f;
+    s.Update(0.02);
+    EXPECT_NEAR(s.bannerPos.y, 808.0f + (728.0f - 808.0f) * 0.02f, 1e-3);
+    for (int i = 0; i < 400; ++i) {
+        s.bannerShown = false;
+        s.bannerTimer = 0.0f;
+        s.Update(0.02);
+        ASSERT_LT(s.captionSlot, 16u);
+        slots[s.captionSlot] = true;
+        ASSERT_TRUE(s.bannerPos.x == 0.0f || s.bannerPos.x == 1024.0f - 256.0f) << s.bannerPos.x;
+        sides[s.bannerPos.x == 0.0f] = true;
+    }
+    EXPECT_TRUE(sides[0] && sides[1]);
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(slots[k], k >= 4 && k <= 8) << k;
+
+    // The preview pane has no overlay: its timers stand still.
+    SceneRig p;
+    ASSERT_TRUE(p.Build(320, 180, 3, true));
+    p.Run(70.0);
+    EXPECT_EQ(p.scene.fade, 0.0f);
+    EXPECT_EQ(p.scene.cardTimer, 60.0f);
+}
+
+}  // namespace

@@ -1,0 +1,233 @@
+// Preference stores and download lists that try to hurt: nesting deep enough to
+// overflow libplist's recursion, a store the user cannot read, a version reset, a store
+// behind a symbolic link, stale temporaries of killed saves.
+#include <dirent.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "config/Downloads.h"
+#include "settings/PlistShape.h"
+#include "settings/Preferences.h"
+#include "settings/Settings.h"
+
+using testsupport::TempDir;
+
+namespace {
+
+void Put(std::vector<uint8_t>* b, uint64_t v, int n) {
+    for (int i = n - 1; i >= 0; i--) b->push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A binary property list: the top container (a dictionary {"x": ...} or an array)
+// holding `depth` arrays nested one in the next.
+std::vector<uint8_t> DeepBinary(bool dictTop, int depth) {
+    std::vector<uint8_t> b = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+    std::vector<uint64_t> offsets;
+    const uint64_t first = dictTop ? 2 : 1;  // index of the outermost nested array
+    offsets.push_back(b.size());
+    if (dictTop) {
+        b.push_back(0xD1);
+        Put(&b, 1, 4);
+        Put(&b, first, 4);
+        offsets.push_back(b.size());
+        b.insert(b.end(), {0x51, 'x'});
+    } else {
+        b.push_back(0xA1);
+        Put(&b, first, 4);
+    }
+    for (int i = 0; i < depth; i++) {
+        offsets.push_back(b.size());
+        if (i + 1 < depth) {
+            b.push_back(0xA1);
+            Put(&b, first + i + 1, 4);
+        } else {
+            b.push_back(0xA0);
+        }
+    }
+    const uint64_t table = b.size();
+    for (uint64_t o : offsets) Put(&b, o, 4);
+    b.insert(b.end(), {0, 0, 0, 0, 0, 0, 4, 4});
+    Put(&b, offsets.size(), 8);
+    Put(&b, 0, 8);
+    Put(&b, table, 8);
+    return b;
+}
+
+std::string DeepXml(const char* top, int depth) {
+    std::string x = "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><";
+    x += top;
+    x += std::string(top) == "dict" ? "><key>x</key>" : ">";
+    for (int i = 0; i < depth; i++) x += "<array>";
+    for (int i = 0; i < depth; i++) x += "</array>";
+    return x + "</" + top + "></plist>";
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+int CountWithPrefix(const std::string& folder, const std::string& prefix) {
+    int n = 0;
+    for (const std::string& e : Entries(folder)) n += e.compare(0, prefix.size(), prefix) == 0;
+    return n;
+}
+
+class HostileStore : public ::testing::Test {
+protected:
+    void SetUp() override { mkdir(Config().c_str(), 0700); }
+    void TearDown() override { FreeFishSelection(&s); }
+    std::string Config() const { return dir / "config"; }
+    std::string Store() const { return dir / "config/kpFishSS.plist"; }
+    TempDir dir;
+    testsupport::ScopedEnv env{{{"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_HOME", dir / "data"}}};
+    SETTINGS s;
+    bool mmo = false;
+};
+
+const char kGoodStore[] =
+    "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key><string>1.7</string>"
+    "<key>MaxFish</key><integer>2</integer></dict></plist>";
+
+}  // namespace
+
+TEST(PlistShape, RefusesNestingAndWrongTopsInBothForms) {
+    struct Case {
+        std::string bytes;
+        PlistTop top;
+        bool ok;
+    } cases[] = {
+        {kGoodStore, PlistTop::Dictionary, true},
+        {kGoodStore, PlistTop::Array, false},
+        {"<plist><array><string>a;b</string><integer>1</integer></array></plist>", PlistTop::Array, true},
+        {"<plist><array><string>a;b</string><array/></array></plist>", PlistTop::Array, false},
+        {"<plist><array><array><string>a</string></array></array></plist>", PlistTop::Array, false},
+        {"<plist><!-- <array><array> --><array><string><![CDATA[<dict>]]></string></array></plist>",
+         PlistTop::Array, true},
+        {"<!DOCTYPE plist [<!ENTITY a \"b\">]><plist><array/></plist>", PlistTop::Array, false},
+        {"<plist><array><string", PlistTop::Array, false},
+        {DeepXml("dict", 3), PlistTop::Dictionary, false},
+        {std::string(reinterpret_cast<const char*>(DeepBinary(true, 0).data()), DeepBinary(true, 0).size()),
+         PlistTop::Dictionary, false},  // {"x": []}: an array inside
+        {std::string(reinterpret_cast<const char*>(DeepBinary(false, 2).data()), DeepBinary(false, 2).size()),
+         PlistTop::Array, false},
+        {"bplist00", PlistTop::Array, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlistShapeOk(c.bytes.data(), c.bytes.size(), c.top), c.ok) << c.bytes.substr(0, 80);
+}
+
+TEST(HostileDownloadList, DeepListsAreRefusedNotParsed) {
+    std::vector<uint8_t> bin = DeepBinary(false, 110000);
+    std::string xml = DeepXml("array", 65000);
+    std::vector<DOWNLOADDATA> offers;
+    EXPECT_FALSE(ParseDownloadList(reinterpret_cast<const char*>(bin.data()), bin.size(), &offers));
+    EXPECT_FALSE(ParseDownloadList(xml.data(), xml.size(), &offers));
+    EXPECT_TRUE(offers.empty());
+}
+
+TEST_F(HostileStore, DeepStoresAreKeptAsideAndReplacedByDefaults) {
+    for (bool binary : {true, false}) {
+        SCOPED_TRACE(binary ? "binary" : "XML");
+        std::vector<uint8_t> deep = DeepBinary(true, 110000);
+        ASSERT_LT(deep.size(), 1u << 20);
+        ASSERT_TRUE(binary ? testsupport::WriteFile(Store(), deep)
+                           : testsupport::WriteFile(Store(), DeepXml("dict", 65000)));
+        const std::vector<uint8_t> before = testsupport::ReadFile(Store());
+        LoadSettings(&s, &mmo);
+        EXPECT_EQ(s.MAX_FISH, 3);
+        // The sheet's save over the same file must not crash in the XML writer either.
+        EXPECT_TRUE(SaveSettings(s, mmo, "##"));
+        int copies = 0;
+        for (const std::string& e : Entries(Config()))
+            if (e.rfind("kpFishSS.plist.unreadable-", 0) == 0 && testsupport::ReadFile(Config() + "/" + e) == before)
+                copies++;
+        EXPECT_EQ(copies, 1);
+        PREFSTORE store;
+        store.OpenFile(Store());
+        EXPECT_FALSE(store.Damaged());
+        for (const std::string& e : Entries(Config())) unlink((Config() + "/" + e).c_str());
+    }
+}
+
+// Root reads anything, so the load runs in a child that drops to nobody first.
+TEST_F(HostileStore, AnUnreadableStoreIsLeftExactlyAsItWas) {
+    ASSERT_TRUE(testsupport::WriteFile(Store(), std::string(kGoodStore)));
+    chmod(Store().c_str(), 0);
+    const uid_t nobody = 65534;
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(dir.path().c_str(), nobody, nobody), 0);
+        ASSERT_EQ(chown(Config().c_str(), nobody, nobody), 0);
+        ASSERT_EQ(chown(Store().c_str(), nobody, nobody), 0);
+    }
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setresgid(nobody, nobody, nobody) != 0 ||
+                               setresuid(nobody, nobody, nobody) != 0))
+            _exit(2);
+        SETTINGS child;
+        bool flag = true;
+        bool loaded = LoadSettings(&child, &flag);
+        bool saved = SaveSettings(child, flag, "##");
+        // Defaults in memory; nothing written.
+        _exit(!loaded && !saved && child.MAX_FISH == 3 && child.LFISHSIZE == 100 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    chmod(Store().c_str(), 0600);
+    EXPECT_EQ(testsupport::ReadText(Store()), kGoodStore);
+    EXPECT_EQ(Entries(Config()), std::vector<std::string>{"kpFishSS.plist"});
+}
+
+TEST_F(HostileStore, VersionResetKeepsTheOldStoreOnceAndLinksStay) {
+    // A store kept elsewhere behind a link, with an older version and a stale temporary.
+    mkdir((dir / "dotfiles").c_str(), 0700);
+    const std::string real = dir / "dotfiles/kp.plist";
+    const std::string old = "<plist><dict><key>version</key><string>1.6</string>"
+                            "<key>MaxFish</key><integer>1</integer></dict></plist>";
+    ASSERT_TRUE(testsupport::WriteFile(real, old));
+    ASSERT_EQ(symlink("../dotfiles/kp.plist", Store().c_str()), 0);
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string stale = real + ".tmp-" + std::to_string(gone);
+    ASSERT_TRUE(testsupport::WriteFile(stale, "half"));
+
+    ASSERT_TRUE(LoadSettings(&s, &mmo));
+    EXPECT_EQ(s.MAX_FISH, 3);
+    struct stat st;
+    ASSERT_EQ(lstat(Store().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";
+    EXPECT_NE(testsupport::ReadText(real).find("<string>1.7</string>"), std::string::npos);
+    EXPECT_FALSE(testsupport::FileExists(stale));
+    ASSERT_EQ(CountWithPrefix(dir / "dotfiles", "kp.plist.old-"), 1);
+    for (const std::string& e : Entries(dir / "dotfiles")) {
+        if (e.rfind("kp.plist.old-", 0) == 0) {
+            EXPECT_EQ(testsupport::ReadText(dir / "dotfiles/" + e), old);
+        }
+    }
+
+    // A damaged store whose copy already exists gains no second copy.
+    ASSERT_TRUE(testsupport::WriteFile(real, "garbage"));
+    ASSERT_TRUE(testsupport::WriteFile(real + ".unreadable-1", "garbage"));
+    FreeFishSelection(&s);
+    LoadSettings(&s, &mmo);
+    EXPECT_EQ(CountWithPrefix(dir / "dotfiles", "kp.plist.unreadable-"), 1);
+    EXPECT_NE(testsupport::ReadText(real).find("<string>1.7</string>"), std::string::npos);
+}
