@@ -115,7 +115,7 @@ bool EndsWithSeparator(const std::string& value) {
     return e >= 2 && value[e - 2] == '\\' && value[e - 1] == 'n';
 }
 
-bool ReadRegularFile(const std::string& path, std::string* text, struct stat* st, std::string* why) {
+bool ReadResourceFile(const std::string& path, std::string* text, struct stat* st, std::string* why) {
     // Non-blocking open and a type check: a FIFO or device at the path must not hang us.
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -258,7 +258,7 @@ ProgramsResult AddToProgramsFile(const std::string& path, const std::string& ent
     const std::string file = resolved;
     std::string text, why, out;
     struct stat st;
-    if (!ReadRegularFile(file, &text, &st, &why)) {
+    if (!ReadResourceFile(file, &text, &st, &why)) {
         *message = file + ": " + why + "; left as it is";
         return ProgramsResult::Failed;
     }

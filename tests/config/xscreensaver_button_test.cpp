@@ -4,22 +4,17 @@
 
 #include <map>
 
-#include "ConfigFixture.h"
-
-using namespace configtest;
+#include "test_support.h"
 
 TEST(ConfigXScreenSaver, TheButtonAddsTheHackOnce)
 {
-    XdgHome xdg;
-    testsupport::TempDir home;
+    testsupport::PrivateHome home;
     testsupport::Xvfb x{800, 600};
     ASSERT_TRUE(x.ok());
     const std::string file = home / ".xscreensaver";
     ASSERT_TRUE(testsupport::WriteFile(file, "mode:\tone\nprograms:\t\\\n\t\t\t\tmaze --root\t\t\t\t    \\n\\\n\n"));
-    const char* lsan = getenv("LSAN_OPTIONS");
-    std::string supp = "suppressions=" + testsupport::SourceDir() + "/tests/config/lsan.supp";
-    std::map<std::string, std::string> env = {
-        {"HOME", home.path()}, {"NO_AT_BRIDGE", "1"}, {"LSAN_OPTIONS", lsan && lsan[0] ? std::string(lsan) + ":" + supp : supp}};
+    std::map<std::string, std::string> env = home.Env(x.display());
+    env["NO_AT_BRIDGE"] = "1";
     // The build tree's reefmere is not on PATH: the entry names it by its full path.
     const std::string entry = testsupport::BinDir() + "/reefmere -root";
     for (const std::string& said : {"xscreensaver=Added \"GL: " + entry, std::string(" already lists reefmere;")}) {

@@ -5,20 +5,12 @@
 #include "hack_support.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace testsupport;
 using namespace hacktest;
 
 namespace {
-
-std::vector<std::string> AsUser(std::vector<std::string> argv) {
-    if (geteuid() != 0) return argv;
-    std::vector<std::string> v = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-    v.insert(v.end(), argv.begin(), argv.end());
-    return v;
-}
 
 size_t Count(const std::string& s, const std::string& what) {
     size_t n = 0;
@@ -33,41 +25,29 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     XServer xs(640, 480);
     ASSERT_TRUE(xs.ok());
     TempDir dir;
-    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-    ASSERT_EQ(Run({"mkdir", "-p", dir / "inst/bin", dir / "inst/share", dir / "home"}).exitCode, 0);
-    ASSERT_EQ(Run({"cp", Reefmere(), dir / "inst/bin/reefmere"}).exitCode, 0);
-    ASSERT_EQ(Run({"cp", "-r", ShareDir(), dir / "inst/share/reefmere"}).exitCode, 0);
-    ASSERT_EQ(Run({"chmod", "-R", "a+rX", dir / "inst"}).exitCode, 0);
-    ASSERT_EQ(chmod((dir / "home").c_str(), 0777), 0);
+    auto env = DaemonHome(dir, xs.display(), "unused");
+    ASSERT_FALSE(env.empty());
     const std::string file = dir / "home/.xscreensaver";
-
-    std::map<std::string, std::string> env = {{"HOME", dir / "home"},
-                                              {"DISPLAY", xs.display()},
-                                              {"PATH", dir / "inst/bin:/usr/bin:/bin"},
-                                              {"XDG_CONFIG_HOME", dir / "home/.config"},
-                                              {"XDG_DATA_HOME", dir / "home/.local/share"},
-                                              {"XDG_RUNTIME_DIR", ""},
-                                              {"SDL_AUDIODRIVER", "dummy"},
-                                              {"REEFMERE_SHARE_DIR", ""},
-                                              {"XSCREENSAVER_WINDOW", ""}};
-    if (kChildAsanOptions[0]) env["ASAN_OPTIONS"] = kChildAsanOptions;
+    ASSERT_EQ(unlink(file.c_str()), 0);
+    env["PATH"] = dir / "inst/bin:/usr/bin:/bin";
+    auto asUser = [](const std::vector<std::string>& argv) { return Join(Unprivileged(), argv); };
 
     // No file yet: nothing is written, and the message says what to do.
-    RunResult none = Run(AsUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
+    RunResult none = testsupport::Run(asUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
     EXPECT_EQ(none.exitCode, 1) << none.output;
     EXPECT_NE(none.output.find("xscreensaver-settings"), std::string::npos) << none.output;
     EXPECT_FALSE(FileExists(file));
 
     Process daemon;
-    ASSERT_TRUE(daemon.Start(AsUser({"xscreensaver", "--no-splash", "--verbose"}), env));
+    ASSERT_TRUE(daemon.Start(asUser({"xscreensaver", "--no-splash", "--verbose"}), env));
     // xscreensaver-settings writes the file on the first change: one more minute on
     // "Blank After" (its + button, where this window lays it out).
     Process settings;
-    ASSERT_TRUE(settings.Start(AsUser({"xscreensaver-settings"}), env));
-    ASSERT_EQ(Run({"xdotool", "search", "--sync", "--onlyvisible", "--name", "XScreenSaver Settings"}, env, 30).exitCode,
+    ASSERT_TRUE(settings.Start(asUser({"xscreensaver-settings"}), env));
+    ASSERT_EQ(testsupport::Run({"xdotool", "search", "--sync", "--onlyvisible", "--name", "XScreenSaver Settings"}, env, 30).exitCode,
               0) << settings.Output();
     for (int i = 0; i < 40 && !FileExists(file); ++i) {
-        Run({"xdotool", "mousemove", "269", "424", "click", "1"}, env, 10);
+        testsupport::Run({"xdotool", "mousemove", "269", "424", "click", "1"}, env, 10);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
     settings.Stop(SIGTERM, 5.0);
@@ -75,7 +55,7 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     ASSERT_NE(before.find("Written by xscreensaver-settings"), std::string::npos) << before;
     ASSERT_EQ(before.find("reefmere"), std::string::npos);
 
-    RunResult add = Run(AsUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
+    RunResult add = testsupport::Run(asUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
     EXPECT_EQ(add.exitCode, 0) << add.output;
     const std::string after = ReadText(file);
     // One new line, the entry; the rest byte for byte.
@@ -87,7 +67,7 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     EXPECT_EQ(after.substr(lineStart, lineEnd - lineStart), "  GL: \t\t\t\treefmere -root\t\t\t\t    \\n\\\n");
     EXPECT_EQ(ReadText(file + ".reefmere-backup"), before);
 
-    RunResult again = Run(AsUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
+    RunResult again = testsupport::Run(asUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
     EXPECT_EQ(again.exitCode, 0) << again.output;
     EXPECT_EQ(ReadText(file), after);
 
@@ -97,7 +77,7 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     const std::string index = std::to_string(Count(after.substr(programs, lineEnd - programs), "\\n\\\n"));
     bool selected = false;
     for (int i = 0; i < 50 && !selected; ++i) {
-        selected = Run(AsUser({"xscreensaver-command", "-select", index}), env, 10).exitCode == 0;
+        selected = testsupport::Run(asUser({"xscreensaver-command", "-select", index}), env, 10).exitCode == 0;
         if (!selected) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     ASSERT_TRUE(selected) << daemon.Output();
@@ -105,7 +85,8 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     EXPECT_TRUE(WaitFor(xs.dpy, DefaultRootWindow(xs.dpy), 0, 0, 640, 480, Lit, 60.0, &shot))
         << "lit " << LitFraction(shot) << "\n" << daemon.Output();
     std::string log = daemon.Output();
-    EXPECT_NE(log.find("forked \"reefmere -root\""), std::string::npos) << log;
-    Run(AsUser({"xscreensaver-command", "-exit"}), env, 10);
+    // The daemon writes the option it passes as --root.
+    EXPECT_NE(log.find("forked \"reefmere --root\""), std::string::npos) << log;
+    testsupport::Run(asUser({"xscreensaver-command", "-exit"}), env, 10);
     daemon.Stop(SIGTERM, 5.0);
 }
