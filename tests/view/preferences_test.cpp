@@ -1,6 +1,6 @@
 // The preference store: first run, clamp, absent and wrongly typed keys, FIFOs and
-// oversized files, an unwritable store, save and reload. (Version resets and damaged
-// stores kept aside: hostile_store_test.cpp.)
+// oversized files, save and reload. (Version resets, damaged and unwritable stores:
+// hostile_store_test.cpp and the program tests.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -176,14 +176,6 @@ TEST_F(PrefsTest, SaveAndReload) {
     EXPECT_STREQ(s.BGPath, saved.BGPath);
     EXPECT_STREQ(s.fishSelection, "a.fish#b.fish###");
     EXPECT_EQ(std::string(s.FishPath2), home.FishDir() + "/");  // a chosen fish folder is never stored
-}
-
-TEST_F(PrefsTest, UnwritableStoreReportsAndUsesDefaultsInMemory) {
-    ASSERT_TRUE(testsupport::WriteFile(home.ConfigDir(), std::string("x")));  // a file where the folder goes
-    Load(false);
-    EXPECT_NE(err.find("cannot write preferences"), std::string::npos) << err;
-    ExpectDefaults();
-    EXPECT_FALSE(SaveSettings(s, mmo, "##"));
 }
 
 TEST(SettingsPaths, CopyToFieldNeverSplitsACharacter) {
