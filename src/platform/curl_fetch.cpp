@@ -187,7 +187,11 @@ bool CURLFETCH::BeginLocal(const std::string& url)
     }
     // Non-blocking open and a regular file only: a FIFO or device under the list's name
     // would otherwise stall or flood the dialog.
-    int fd = path.find('\0') == std::string::npos ? open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (path.find('\0') != std::string::npos) {
+        error_ = "A file:// address holds a NUL byte.";
+        return false;
+    }
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error_ = fd < 0 ? "Cannot open " + path + ": " + strerror(errno) : path + " is not a regular file.";

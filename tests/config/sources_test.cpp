@@ -1,6 +1,7 @@
 // Fish sources as a user meets them: none set (the page says what to do, nothing is
 // fetched), a pack made by `reefpack index` served by python3's http.server and read from
-// its file:// address, a list that is a FIFO, and installing from a file in the dialog.
+// its file:// address, local files under the web's limits, and installing from a file in
+// the dialog.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -11,6 +12,7 @@
 #include "ConfigFixture.h"
 #include "TestServer.h"
 #include "config/Downloads.h"
+#include "platform/curl_fetch.h"
 #include "settings/Settings.h"
 
 using namespace configtest;
@@ -18,13 +20,13 @@ using testsupport::RunResult;
 
 namespace {
 
-// What the report says after "KEY=" (or "outlet KEY value=") on its last such line.
-std::string Said(const std::string& output, const std::string& key)
+// What each report said after "KEY=" (or "outlet KEY value="), in order.
+std::vector<std::string> Said(const std::string& output, const std::string& key)
 {
-    size_t at = output.rfind("\n" + key);
-    if (at == std::string::npos) return "<none>";
-    at += key.size() + 1;
-    return output.substr(at, output.find('\n', at) - at);
+    std::vector<std::string> all;
+    for (size_t at = output.find("\n" + key); at != std::string::npos; at = output.find("\n" + key, at + 1))
+        all.push_back(output.substr(at + key.size() + 1, output.find('\n', at + 1) - at - key.size() - 1));
+    return all;
 }
 
 bool Accepts(int port)
@@ -77,15 +79,12 @@ TEST(FishSourceAddresses, RelativeOffersResolveAndWebListsNeverNameLocalFiles)
 TEST_F(Sources, NoSourceSaysHowAndFetchesNothing)
 {
     ASSERT_TRUE(x.ok());
-    RunResult r = Dialog("check,open-folder,report,source:ftp://x,check", {{"PATH", "/nonexistent"}});
+    RunResult r = Dialog("check,report,open-folder,report,source:ftp://x,check", {{"PATH", "/nonexistent"}});
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NE(r.output.find("status=Cannot open " + home.FishDir() + "/: xdg-open is not installed"), std::string::npos)
-        << r.output;
-    EXPECT_NE(r.output.find("outlet oWebsite value=_Web Page enabled=0"), std::string::npos) << r.output;
-    EXPECT_EQ(Said(r.output, "status="), STATUS_BAD_SOURCE);
-    r = Dialog("check");
-    EXPECT_EQ(Said(r.output, "status="), STATUS_NO_SOURCE);
-    EXPECT_EQ(Said(r.output, "menu="), "None");
+    EXPECT_EQ(Said(r.output, "status="), (std::vector<std::string>{STATUS_NO_SOURCE, "Cannot open " + home.FishDir() +
+                                          "/: xdg-open is not installed (package xdg-utils).", STATUS_BAD_SOURCE}));
+    EXPECT_EQ(Said(r.output, "outlet oWebsite value=").front(), "_Web Page enabled=0");
+    EXPECT_EQ(Said(r.output, "menu=").back(), "None");
 }
 
 TEST_F(Sources, AnIndexedPackDownloadsOverHttpAndFromItsFileAddress)
@@ -94,6 +93,9 @@ TEST_F(Sources, AnIndexedPackDownloadsOverHttpAndFromItsFileAddress)
     const std::vector<std::string> all = BundledArchives();
     ASSERT_GE(all.size(), 3u);
     for (size_t i = 0; i < 3; i++) ASSERT_TRUE(CopyInto(Bundled(all[i]), pack.path()));
+    testsupport::SpeciesRecipe odd;
+    odd.skinSize = 6;  // opens, but would not load: left out of the index
+    ASSERT_TRUE(testsupport::WriteSpecies(pack / "odd.fish", odd));
     ASSERT_EQ(testsupport::Run({testsupport::Program("reefpack"), "index", pack.path()}).exitCode, 0);
 
     const int port = TestServer::DeadPort();
@@ -104,21 +106,16 @@ TEST_F(Sources, AnIndexedPackDownloadsOverHttpAndFromItsFileAddress)
     const std::string http = "http://127.0.0.1:" + std::to_string(port);
     RunResult r = Dialog("source:" + http + ",check,download:0,save");
     ASSERT_EQ(r.exitCode, 0) << r.output << server.Output();
-    EXPECT_EQ(Said(r.output, "status="), STATUS_COMPLETE) << r.output;
+    EXPECT_EQ(Said(r.output, "status=").back(), STATUS_COMPLETE) << r.output;
     EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{all[0]});
     EXPECT_EQ(Stored<std::string>(home, "FishSource"), http);
     server.Stop(SIGTERM, 10);
 
-    // The stored source is the page's next time; now a file:// one, then its list a FIFO.
+    // The stored source is the page's next time; now the pack's file:// address.
     r = Dialog("source:file://" + pack.path() + "/,check,download:0");
-    EXPECT_EQ(Said(r.output, "status="), STATUS_COMPLETE) << r.output;
+    EXPECT_EQ(Said(r.output, "status=").back(), STATUS_COMPLETE) << r.output;
     EXPECT_EQ(ListFolder(home.FishDir()), (std::vector<std::string>{all[0], all[1]}));
-    EXPECT_EQ(Said(r.output, "menu="), DisplayNameOf(Bundled(all[2])));
-    const std::string list = pack / "mac/zips/fish/fishTypes14.plist";
-    ASSERT_TRUE(unlink(list.c_str()) == 0 && mkfifo(list.c_str(), 0600) == 0);
-    r = Dialog("source:file://" + pack.path() + ",check");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(Said(r.output, "status="), STATUS_NO_SERVER) << r.output;
+    EXPECT_EQ(Said(r.output, "menu=").back(), DisplayNameOf(Bundled(all[2])));
 }
 
 TEST_F(Sources, InstallFromFileAsksBeforeReplacing)
@@ -132,9 +129,7 @@ TEST_F(Sources, InstallFromFileAsksBeforeReplacing)
                          ",report,replace:no,install:" + pack / "again.fish" + ",report,replace:yes,install:" +
                          pack / "again.fish");
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    std::vector<std::string> statuses;
-    for (size_t at = r.output.find("\nstatus="); at != std::string::npos; at = r.output.find("\nstatus=", at + 1))
-        statuses.push_back(r.output.substr(at + 8, r.output.find('\n', at + 8) - at - 8));
+    std::vector<std::string> statuses = Said(r.output, "status=");
     ASSERT_EQ(statuses.size(), 4u) << r.output;
     EXPECT_EQ(statuses[0], "Installed \"" + name + "\" from mine.fish.");
     EXPECT_EQ(statuses[1].rfind("junk.fish: not installed: ", 0), 0u) << statuses[1];
@@ -144,18 +139,32 @@ TEST_F(Sources, InstallFromFileAsksBeforeReplacing)
     size_t lastRow = r.output.rfind("\nrow ");  // in the table at once
     ASSERT_NE(lastRow, std::string::npos);
     EXPECT_EQ(static_cast<size_t>(atoi(r.output.c_str() + lastRow + 5)) + 1, all.size() + 1);
-    EXPECT_EQ(Said(r.output, "outlet oDirectory value="), home.FishDir() + "/ enabled=1");
+    EXPECT_EQ(Said(r.output, "outlet oDirectory value=").back(), home.FishDir() + "/ enabled=1");
 }
 
 TEST(FishSourceAddresses, AnOverLongSourceIsDroppedNeverCut)
 {
-    const SettingKey* key = FindSettingKey("FishSource");
-    ASSERT_NE(key, nullptr);
     SettingValue v;
-    EXPECT_TRUE(ParseSettingValue(*key, std::string(511, 'a').c_str(), &v));
-    EXPECT_FALSE(ParseSettingValue(*key, std::string(512, 'a').c_str(), &v));
+    EXPECT_FALSE(ParseSettingValue(*FindSettingKey("FishSource"), std::string(512, 'a').c_str(), &v));
     SETTINGS s;
     s.FishSource = "http://x/" + std::string(600, 'a');
     EXPECT_EQ(LimitSettings(&s, nullptr), 1);
     EXPECT_EQ(s.FishSource, "");
+}
+
+TEST(FishSourceAddresses, LocalFilesKeepTheLimitsOfTheWeb)
+{
+    testsupport::TempDir dir;
+    ASSERT_TRUE(testsupport::WriteFile(dir / "big", std::string(DOWNLOAD_LIST_MAX_BYTES + 1, 'x')) &&
+                testsupport::WriteFile(dir / "ok", "<plist/>") && mkfifo((dir / "fifo").c_str(), 0600) == 0);
+    CURLFETCH f;
+    EXPECT_FALSE(f.StartText("file://" + dir / "ok", DOWNLOAD_LIST_MAX_BYTES));  // only for a local source
+    f.allowFiles = true;
+    for (const char* bad : {"big", "fifo", "absent", "."}) EXPECT_FALSE(f.StartText("file://" + dir / bad, 1u << 20)) << bad;
+    EXPECT_FALSE(f.StartText("file://elsewhere" + dir / "ok", 100));
+    ASSERT_TRUE(f.StartText("file://localhost" + dir / "%6Fk", 100));
+    while (f.Poll()) {
+    }
+    EXPECT_TRUE(f.Succeeded());
+    EXPECT_EQ(f.Text(), "<plist/>");
 }
