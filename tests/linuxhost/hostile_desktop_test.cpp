@@ -1,4 +1,5 @@
-// Desktop settings that try to hurt: a slideshow naming a FIFO, sizes past any integer.
+// Desktop settings that try to hurt: a slideshow naming a FIFO, sizes past any integer,
+// a picture taller than any texture.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -26,4 +27,11 @@ TEST(HostileDesktop, SlideshowsWithFifosAndEndlessSizesNeitherHangNorOverflow) {
         "<size width=\"10\" height=\"10\">/small.jpg</size>"
         "</file></static></background>";
     EXPECT_EQ(SlideshowLargestPicture(xml, "/"), "/big.jpg");
+
+    // A picture one pixel wide but taller than any texture side is refused, though its
+    // pixel count is small.
+    ASSERT_TRUE(testsupport::WritePNG(dir / "tall.png", std::vector<uint8_t>(16385 * 4, 200), 1, 16385));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadPictureRGBA(dir / "tall.png", 256, &pic));
+    testing::internal::GetCapturedStderr();
 }

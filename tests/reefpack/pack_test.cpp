@@ -95,6 +95,7 @@ TEST(Pack, RefusesWhatWouldNotLoad) {
         {3, in.dir / "junk.ms3d", "does not load the model"},
         {3, in.dir / "huge.ms3d", "drawable fish"},
         {19, "10", "only 26 frames"},  // the rest cycle would end one frame past the last
+        {19, "0", "between 1 and"},
         {7, in.dir / "odd.tga", "power-of-two"},
         {7, in.dir / "text.tga", "not a TGA image"},
         {9, "A name far too long to fit in forty bytes of header", "1 to 39 bytes"},
@@ -133,13 +134,16 @@ TEST(Pack, ValidateRejectsDamagedArchivesAndListWritesThePropertyList) {
     PutU32(cut, 84 + 16 * 2, 30);
     FixSizeCheck(cut, true);
     PutU32(short1, 80, 10);  // rest frames: the cycle ends one past the model's last frame
+    std::vector<uint8_t> noRest = bytes;
+    PutU32(noRest, 80, 0);  // a rest cycle of no frames
     ASSERT_TRUE(WriteFile(in.dir / "longer.fish", longer) && WriteFile(in.dir / "cut.fish", cut) &&
-                WriteFile(in.dir / "short.fish", short1) && WriteFile(in.dir / "text.fish", "not an archive"));
+                WriteFile(in.dir / "short.fish", short1) && WriteFile(in.dir / "norest.fish", noRest) &&
+                WriteFile(in.dir / "text.fish", "not an archive"));
     RunResult r = testsupport::Run({BinDir() + "/reefpack", "validate", good, in.dir / "longer.fish", in.dir / "cut.fish",
-                       in.dir / "short.fish", in.dir / "text.fish"});
+                       in.dir / "short.fish", in.dir / "norest.fish", in.dir / "text.fish"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("ok " + good), std::string::npos) << r.output;
-    for (const char* f : {"longer.fish", "cut.fish", "short.fish", "text.fish"})
+    for (const char* f : {"longer.fish", "cut.fish", "short.fish", "norest.fish", "text.fish"})
         EXPECT_NE(r.output.find("FAILED " + in.dir / f), std::string::npos) << f << "\n" << r.output;
     EXPECT_EQ(testsupport::Run({BinDir() + "/reefpack", "inspect", in.dir / "text.fish"}).exitCode, 1);
     EXPECT_EQ(testsupport::Run({BinDir() + "/reefpack", "--help"}).exitCode, 0);
