@@ -95,7 +95,7 @@ void SSMAIN::DoUnderlay() {
     glEnable(GL_CLIP_PLANE0);
     float c = static_cast<float>(sceneFade * -0.75 + 0.75);
     glColor4f(c, c, c, 1.0f);
-    if (background) background->Draw(viewWidth, viewHeight, waterLevel, frameTime);
+    if (background && !(skipPasses & kSkipBelow)) background->Draw(viewWidth, viewHeight, waterLevel, frameTime);
 
     // Above the water: the plain picture, cut by the water line.
     glTranslatef(w * 0.5f, h * 0.5f, 0.0f);
@@ -103,16 +103,18 @@ void SSMAIN::DoUnderlay() {
     glColor4f(c, c, c, 1.0f);
     glClipPlane(GL_CLIP_PLANE0, plane);
     glEnable(GL_CLIP_PLANE0);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-w / 2, -h / 2, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(w / 2, -h / 2, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(w / 2, h / 2, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(-w / 2, h / 2, 0.0f);
-    glEnd();
+    if (!(skipPasses & kSkipAbove)) {
+        glBegin(GL_QUADS);
+        glTexCoord2f(0.0f, 0.0f);
+        glVertex3f(-w / 2, -h / 2, 0.0f);
+        glTexCoord2f(1.0f, 0.0f);
+        glVertex3f(w / 2, -h / 2, 0.0f);
+        glTexCoord2f(1.0f, 1.0f);
+        glVertex3f(w / 2, h / 2, 0.0f);
+        glTexCoord2f(0.0f, 1.0f);
+        glVertex3f(-w / 2, h / 2, 0.0f);
+        glEnd();
+    }
     glDisable(GL_CLIP_PLANE0);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glEnable(GL_LIGHTING);
