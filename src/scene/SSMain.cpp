@@ -167,6 +167,9 @@ void SSMAIN::Cleanup() {
     backgroundTexture = 0;
     if (causticTexture) glDeleteTextures(1, &causticTexture);
     causticTexture = 0;
+    if (pictureTexture) glDeleteTextures(1, &pictureTexture);
+    pictureTexture = 0;
+    pictureSource = 0;
     glDisable(GL_LIGHTING);
     glDisable(GL_LIGHT0);
     glDisable(GL_CULL_FACE);

@@ -64,6 +64,9 @@ public:
     void Draw();                             // camera, surface, fish, caustic pass, overlay
     void RenderToTexture(uint32_t texture);  // caustic pattern -> texture (128 x 128)
     void DoUnderlay();
+    // The picture as the screen shows it, one texel per pixel, into pictureTexture when
+    // the picture or the view size changed since it was made (part of DrawFrame).
+    void PreparePicture();
     void DoOverlay();
     // The banner, caption and title-card timers and `fade`, by frameTime (part of Update).
     void StepOverlay();
@@ -102,6 +105,12 @@ public:
     AQUARIUM* aquarium = nullptr;     // owned
     uint32_t backgroundTexture = 0;   // GL name, given by the view, deleted by Cleanup
     uint32_t causticTexture = 0;      // GL name, owned
+    // The draw pass's own copy of the picture at the view size (GL name, owned), and what
+    // it was made from; not scene state: Update never reads it. 0: not made (yet).
+    uint32_t pictureTexture = 0;
+    uint32_t pictureSource = 0;
+    int32_t pictureWidth = 0;
+    int32_t pictureHeight = 0;
     float waterLevel = 1.0f;          // fraction of the tank
     float wantedLevel = 1.0f;
     int64_t waterShift = 6;

@@ -50,6 +50,7 @@ void SSMAIN::DrawFrame() {
         if (!(skipPasses & kSkipOverlay)) DoOverlay();
         return;
     }
+    if (!(skipPasses & kSkipAbove)) PreparePicture();
     DoUnderlay();
     Draw();
 }
