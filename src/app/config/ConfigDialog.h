@@ -34,6 +34,7 @@ struct CONFIGDIALOG {
     AQUARIUM aquarium;
     CONFIGSHEET sheet;
     std::string contentBase;
+    std::string hackProgram;  // reefmere beside the dialog or on PATH; empty: not found
 
     GtkWidget* window = nullptr;
     GtkWidget* notebook = nullptr;
@@ -50,6 +51,7 @@ struct CONFIGDIALOG {
     GtkWidget *wDirectory = nullptr, *wSave = nullptr, *wDefaults = nullptr, *wClose = nullptr;
     GtkWidget *wSelectAll = nullptr, *wSelectSalt = nullptr, *wSelectFresh = nullptr;
     GtkWidget *wWebsite = nullptr, *wSavedNote = nullptr;
+    GtkWidget *wAddToXScreenSaver = nullptr, *wXScreenSaverNote = nullptr;
     std::map<std::string, GtkWidget*> controls;  // preference key -> its widget
     GtkListStore* fishStore = nullptr;
     GtkWidget* fishView = nullptr;
