@@ -4,6 +4,7 @@
 // changed Save and goes with the dialog.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <sstream>
@@ -161,3 +162,20 @@ TEST_F(DialogTest, PreviewRestartsOnAChangedSaveAndGoesWithTheDialog)
 }
 
 }  // namespace
+
+TEST_F(DialogTest, TiltControlsNeedAMotionSensor)
+{
+    ASSERT_TRUE(x.ok());
+    testsupport::TempDir iio;
+    testsupport::ScopedEnv env({{"REEFMERE_IIO_ROOT", iio.path()}});
+    REPORT rep = Parse(RunDialog("toggle:oWantSMS,report").output);
+    EXPECT_FALSE(rep.enabled["oWantSMS"] || rep.enabled["oSMSReverse"]);
+    EXPECT_EQ(rep.misc["sensor"], "No motion sensor found");
+    const std::string dev = iio / "iio:device0";
+    ASSERT_EQ(mkdir(dev.c_str(), 0755), 0);
+    for (const char* f : {"in_accel_x_raw", "in_accel_y_raw", "in_accel_z_raw", "in_accel_scale"})
+        ASSERT_TRUE(testsupport::WriteFile(dev + "/" + f, "1\n"));
+    rep = Parse(RunDialog("toggle:oWantSMS,report").output);
+    EXPECT_TRUE(rep.enabled["oWantSMS"] && rep.enabled["oSMSReverse"]);
+    EXPECT_EQ(rep.misc["sensor"], "");
+}

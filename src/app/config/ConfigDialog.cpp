@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "fish/FishData.h"
+#include "motion/unimotion.h"
 #include "settings/XScreenSaverPrograms.h"
 
 namespace {
@@ -344,6 +345,12 @@ GtkWidget* SoundPage(CONFIGDIALOG* d)
     AddRow(&f, nullptr, d->wLowCPU);
     AddRow(&f, nullptr, d->wWantSMS);
     AddRow(&f, nullptr, d->wSMSReverse);
+    // The same detection the scene makes at setup.
+    d->sheet.sensorPresent = detect_sms() != SMS_NONE;
+    d->sheet.configureSheet_updatestates();
+    d->wSensorNote = gtk_label_new(d->sheet.sensorPresent ? "" : "No motion sensor found");
+    gtk_widget_set_halign(d->wSensorNote, GTK_ALIGN_START);
+    AddRow(&f, nullptr, d->wSensorNote);
     // Offers the hack to XScreenSaver, whose list otherwise has to be edited by hand.
     d->wAddToXScreenSaver = Button(d, "_Add to XScreenSaver", G_CALLBACK(OnAddToXScreenSaver));
     gtk_widget_set_halign(d->wAddToXScreenSaver, GTK_ALIGN_START);

@@ -50,7 +50,7 @@ struct CONFIGDIALOG {
     GtkWidget *wLowCPU = nullptr, *wWantSMS = nullptr, *wSMSReverse = nullptr;
     GtkWidget *wDirectory = nullptr, *wSave = nullptr, *wDefaults = nullptr, *wClose = nullptr;
     GtkWidget *wSelectAll = nullptr, *wSelectSalt = nullptr, *wSelectFresh = nullptr;
-    GtkWidget *wWebsite = nullptr, *wSavedNote = nullptr;
+    GtkWidget *wWebsite = nullptr, *wSavedNote = nullptr, *wSensorNote = nullptr;
     GtkWidget *wAddToXScreenSaver = nullptr, *wXScreenSaverNote = nullptr;
     std::map<std::string, GtkWidget*> controls;  // preference key -> its widget
     GtkListStore* fishStore = nullptr;

@@ -61,6 +61,7 @@ void Report(CONFIGDIALOG* d)
     }
     printf("menu=%s\n", items.c_str());
     printf("status=%s\n", gtk_label_get_text(GTK_LABEL(d->wStatus)));
+    printf("sensor=%s\n", gtk_label_get_text(GTK_LABEL(d->wSensorNote)));
     printf("progress=%.2f\n", gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(d->wProgress)) * 100.0);
     printf("selection=%s\n", d->sheet.SelectionText().c_str());
     printf("xscreensaver=%s\n", gtk_label_get_text(GTK_LABEL(d->wXScreenSaverNote)));
