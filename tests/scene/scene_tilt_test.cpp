@@ -16,8 +16,8 @@ constexpr int kW = 160;
 constexpr int kH = 90;
 
 // A hid-sensor-hub style device reading the machine turned by `degrees` about the
-// viewing axis (0: lying flat).
-void WriteDevice(const std::string& root, double degrees) {
+// viewing axis (0: lying flat; `zSign` -1: a device reading -1 g flat).
+void WriteDevice(const std::string& root, double degrees, double zSign = 1.0) {
     const std::string dir = root + "/iio:device0";
     mkdir(dir.c_str(), 0755);
     const double rad = degrees * M_PI / 180.0;
@@ -26,7 +26,7 @@ void WriteDevice(const std::string& root, double degrees) {
     };
     axis("in_accel_x_raw", std::sin(rad));
     axis("in_accel_y_raw", 0.0);
-    axis("in_accel_z_raw", std::cos(rad));
+    axis("in_accel_z_raw", zSign * std::cos(rad));
     ASSERT_TRUE(testsupport::WriteFile(dir + "/in_accel_scale", "0.00980665\n"));  // 1000 per g
 }
 
@@ -106,5 +106,23 @@ TEST(SceneTilt, AReadingTurnedTwentyDegreesTiltsTheWaterLine) {
     if (std::getenv("REEFMERE_FRAME_DUMP")) {
         testsupport::WritePNG(std::string(std::getenv("REEFMERE_FRAME_DUMP")) + "-level.png", level.pixels, kW, kH);
         testsupport::WritePNG(std::string(std::getenv("REEFMERE_FRAME_DUMP")) + "-turned.png", turned.pixels, kW, kH);
+    }
+}
+
+TEST(SceneTilt, AfterTheFirstMinuteTheWaterSettlesLevelWhateverTheRest) {
+    for (double zSign : {1.0, -1.0}) {
+        testsupport::TempDir root, config;
+        testsupport::ScopedEnv env({{"REEFMERE_IIO_ROOT", root.path()}, {"XDG_CONFIG_HOME", config.path()}});
+        sms_set_service(nullptr);
+        WriteDevice(root.path(), 5.0, zSign);
+        scenetest::SceneRig r;
+        r.settings.WANTSMS = true;
+        ASSERT_TRUE(r.Build(kW, kH));
+        WriteDevice(root.path(), 25.0, zSign);
+        r.Run(1.0);
+        EXPECT_GT(std::abs(r.scene.camera.roll), 20.0f) << zSign;
+        r.scene.smsWindow = 0.0f;  // the minute is up
+        r.Run(3.0);
+        EXPECT_LT(std::abs(r.scene.camera.roll), 0.5f) << zSign;
     }
 }
