@@ -47,7 +47,7 @@ TEST(Iio, ReadsTheFirstWholeDeviceInCountsPerGAndRefusesGarbage) {
     const std::string dir = root / "iio:device10";
     for (auto [file, text] : std::vector<std::pair<std::string, std::string>>{{"in_accel_x_raw", "12abc"}, {"in_accel_y_raw", "0x10"}, {"in_accel_scale", "0"},
                                    {"in_accel_scale", "nan"}, {"in_accel_z_scale", "0,0098"}, {"in_accel_z_raw", ""},
-                                   {"in_accel_offset", "-"}, {"in_accel_x_raw", "99999999999999999999"}}) {
+                                   {"in_accel_offset", "+-1"}, {"in_accel_x_raw", "99999999999999999999"}}) {
         ASSERT_EQ(Read(), std::make_tuple(0, 0, 256));
         testsupport::WriteFile(dir + "/" + file, text);
         if (text.empty()) std::remove((dir + "/" + file).c_str()), mkfifo((dir + "/" + file).c_str(), 0600);
