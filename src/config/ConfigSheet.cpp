@@ -67,7 +67,8 @@ void CONFIGSHEET::Bind(SETTINGS* settings, bool* mainMonitorOnly, AQUARIUM* aqua
     settings_ = settings;
     mainMonitorOnly_ = mainMonitorOnly;
     aquarium_ = aquarium;
-    contentBase_ = contentBase;
+    sourceOverride_ = contentBase;
+    if (!contentBase.empty()) oFishSource.text = contentBase;
 }
 
 bool CONFIGSHEET::HasCatalogue() const { return aquarium_ && aquarium_->fishInfo && aquarium_->fishInfoCount > 0; }
@@ -90,6 +91,9 @@ bool CONFIGSHEET::configureSheet()
         if (c.menu) (this->*c.menu).item = SheetMenuItem(c, v.integer);
     }
     SetTitle(&oBGPath, settings_->BGPath);
+    oFishSource.text = sourceOverride_.empty() ? settings_->FishSource : sourceOverride_;
+    sourceOverride_.clear();
+    if (FishSource().empty() && downloads.statusText.empty()) downloads.statusText = STATUS_NO_SOURCE;
 
     if (HasCatalogue()) {
         fishList.clear();
@@ -111,7 +115,10 @@ void CONFIGSHEET::configureSheet_updatestates()
     oVolume.enabled = oPlaySound.on();
     oWantSMS.enabled = sensorPresent;
     oSMSReverse.enabled = sensorPresent && oWantSMS.on();
+    oWebsite.enabled = !FishSource().empty();
 }
+
+std::string CONFIGSHEET::FishSource() const { return TrimSourceAddress(oFishSource.text); }
 
 std::string CONFIGSHEET::SelectionText() const
 {
@@ -144,6 +151,7 @@ bool CONFIGSHEET::configureSheet_save()
     }
     if (mainMonitorOnly_) *mainMonitorOnly_ = mmo;
     CopyToField(s.BGPath, sizeof s.BGPath, oBGPath.title);
+    s.FishSource = FishSource();
     LimitSettings(&s, nullptr);  // what is stored is always in range
     std::string selection;
     bool haveSelection = HasCatalogue();
@@ -223,7 +231,11 @@ bool CONFIGSHEET::configureSheet_directory(const char* chosen)
     return true;
 }
 
-std::string CONFIGSHEET::configureSheet_openwebsite() const { return WebsiteUrl(contentBase_); }
+std::string CONFIGSHEET::configureSheet_openwebsite() const
+{
+    std::string source = FishSource();
+    return source.empty() ? "" : WebsiteUrl(source);
+}
 
 bool CONFIGSHEET::ReloadCatalogue()
 {

@@ -151,37 +151,28 @@ void OnSelect(GtkWidget* w, gpointer data)
     ShowModel(d);
 }
 
-void ChooseFolder(CONFIGDIALOG* d, bool background)
+void ChooseBackgroundFolder(CONFIGDIALOG* d)
 {
-    GtkWidget* chooser = gtk_file_chooser_dialog_new(background ? SHEET_BGPATH_TITLE : SHEET_DIRECTORY_TITLE,
+    GtkWidget* chooser = gtk_file_chooser_dialog_new(SHEET_BGPATH_TITLE,
                                                      GTK_WINDOW(d->window), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
                                                      "_Cancel", GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT,
                                                      nullptr);
     GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
     gtk_file_chooser_set_select_multiple(fc, FALSE);
-    gtk_file_chooser_set_current_folder(fc, background ? d->settings.BGPath : d->settings.FishPath2);
+    gtk_file_chooser_set_current_folder(fc, d->settings.BGPath);
     GtkFileFilter* filter = gtk_file_filter_new();
-    if (background) {
-        gtk_file_filter_set_name(filter, "Pictures (jpg, gif, png)");
-        for (const char* p : {"*.jpg", "*.gif", "*.png"}) gtk_file_filter_add_pattern(filter, p);
-    } else {
-        gtk_file_filter_set_name(filter, "Fish archives (fish)");
-        gtk_file_filter_add_pattern(filter, "*.fish");
-    }
+    gtk_file_filter_set_name(filter, "Pictures (jpg, gif, png)");
+    for (const char* p : {"*.jpg", "*.gif", "*.png"}) gtk_file_filter_add_pattern(filter, p);
     gtk_file_chooser_add_filter(fc, filter);
     if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
         char* path = gtk_file_chooser_get_filename(fc);
         if (path) {
             TakeControls(d);
-            bool taken = background ? d->sheet.configureSheet_bgpath(path) : d->sheet.configureSheet_directory(path);
-            if (!taken) {
+            if (!d->sheet.configureSheet_bgpath(path)) {
                 GtkWidget* m = gtk_message_dialog_new(GTK_WINDOW(chooser), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                                       GTK_BUTTONS_CLOSE, "The folder's path is too long (at most 1023 bytes).");
                 gtk_dialog_run(GTK_DIALOG(m));
                 gtk_widget_destroy(m);
-            } else if (!background) {
-                // Downloads now go to this folder, and its species join the table.
-                d->sheet.ReloadCatalogue();
             }
             g_free(path);
             ShowModel(d);
@@ -190,18 +181,20 @@ void ChooseFolder(CONFIGDIALOG* d, bool background)
     gtk_widget_destroy(chooser);
 }
 
-void OnBGPath(GtkWidget*, gpointer data) { ChooseFolder(static_cast<CONFIGDIALOG*>(data), true); }
+void OnBGPath(GtkWidget*, gpointer data) { ChooseBackgroundFolder(static_cast<CONFIGDIALOG*>(data)); }
 
 void OnWebsite(GtkWidget*, gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    TakeControls(d);
     std::string url = d->sheet.configureSheet_openwebsite();
-    // No shell: the address goes to xdg-open as one argument.
-    const char* argv[] = {"xdg-open", url.c_str(), nullptr};
-    GError* error = nullptr;
-    if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, &error)) {
-        fprintf(stderr, "reefmere-config: cannot run xdg-open: %s\n", error ? error->message : "unknown error");
-        g_clear_error(&error);
+    if (url.empty()) return;  // no source: the button is greyed
+    std::string why = OpenWithDesktop(url);
+    if (!why.empty()) {
+        fprintf(stderr, "reefmere-config: %s\n", why.c_str());
+        gtk_label_set_text(GTK_LABEL(d->wSavedNote), why.c_str());
+        d->sheet.downloads.statusText = why;
+        ShowDownloads(d);
     }
 }
 
@@ -367,8 +360,6 @@ std::string Line(const char* key, const std::string& value) { return std::string
 
 }  // namespace
 
-void ChooseFishFolder(CONFIGDIALOG* d) { ChooseFolder(d, false); }
-
 std::string StoredSnapshot(const CONFIGDIALOG* d)
 {
     std::string s;
@@ -433,7 +424,6 @@ void ShowModel(CONFIGDIALOG* d)
         if (c.menu) SetMenu(w, m.*c.menu);
     }
     SetPath(d->wBGPath, m.oBGPath);
-    SetPath(d->wDirectory, m.oDirectory);
     gtk_widget_set_sensitive(d->wSave, m.oSave.enabled);
 
     // Rebuild the table only when its rows changed; otherwise just the check marks.
@@ -470,6 +460,7 @@ void TakeControls(CONFIGDIALOG* d)
         if (c.menu) TakeMenu(w, &(m.*c.menu));
     }
     if (d->wAvailable) m.downloads.menuChosen = gtk_combo_box_get_active(GTK_COMBO_BOX(d->wAvailable));
+    if (d->wSource) m.oFishSource.text = gtk_entry_get_text(GTK_ENTRY(d->wSource));
 }
 
 void CloseDialog(CONFIGDIALOG* d)

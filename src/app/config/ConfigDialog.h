@@ -33,7 +33,6 @@ struct CONFIGDIALOG {
     bool mainMonitorOnly = false;
     AQUARIUM aquarium;
     CONFIGSHEET sheet;
-    std::string contentBase;
     std::string hackProgram;  // reefmere beside the dialog or on PATH; empty: not found
 
     GtkWidget* window = nullptr;
@@ -59,6 +58,7 @@ struct CONFIGDIALOG {
     // Download page.
     GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr, *wCancel = nullptr;
     GtkWidget *wProgress = nullptr, *wStatus = nullptr;
+    GtkWidget *wSource = nullptr, *wInstall = nullptr, *wOpenFolder = nullptr;
     CURLFETCH listFetch;
     CURLFETCH download;
     guint pollSource = 0;  // GLib timeout driving the transfers
@@ -69,6 +69,7 @@ struct CONFIGDIALOG {
     // Self-test script (comma-separated actions); empty in normal use.
     std::vector<std::string> script;
     size_t scriptNext = 0;
+    int scriptedAnswer = 0;  // the script's answer to "Replace?": 1 replace, -1 keep, 0 ask
 };
 
 // ConfigDialog.cpp
@@ -77,7 +78,6 @@ void ShowModel(CONFIGDIALOG* d);   // model -> every widget
 void TakeControls(CONFIGDIALOG* d);  // every widget -> model
 void ShowDownloads(CONFIGDIALOG* d);
 void CloseDialog(CONFIGDIALOG* d);
-void ChooseFishFolder(CONFIGDIALOG* d);  // the fish folder's chooser (download page)
 // The settings as stored, one line per key: the preview restarts when this changes.
 std::string StoredSnapshot(const CONFIGDIALOG* d);
 
@@ -87,6 +87,11 @@ void StartCheck(CONFIGDIALOG* d);
 void CancelTransfers(CONFIGDIALOG* d);
 void StartDownload(CONFIGDIALOG* d);
 bool TransfersRunning(const CONFIGDIALOG* d);
+// Installs fish archives into the fish folder (asking before a species is replaced),
+// reports on the page and refreshes the species table.
+void InstallFiles(CONFIGDIALOG* d, const std::vector<std::string>& files);
+// Opens a folder or address with xdg-open; empty, or what went wrong in one line.
+std::string OpenWithDesktop(const std::string& target);
 
 // Preview.cpp
 GtkWidget* BuildPreview(CONFIGDIALOG* d);
