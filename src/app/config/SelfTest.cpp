@@ -3,10 +3,15 @@
 // model's state is printed on standard output and the dialog closes as Close would.
 //   save close defaults select-all select-salt select-fresh check download:N
 //   toggle:OUTLET set:OUTLET=VALUE menu:OUTLET=ITEM row:N page:N sleep:MS report
+//   drag:OUTLET=FROM..TO (every value in one go, as a dragged slider sends them)
+//   answer:save|discard|cancel (the open "Save the changes?" question) scroll:end
+// Each action waits for a pending preview restart first.
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "ConfigDialog.h"
@@ -23,6 +28,38 @@ std::map<std::string, GtkWidget*> Widgets(CONFIGDIALOG* d)
             {"oVolume", d->wVolume}, {"oLowCPU", d->wLowCPU}, {"oWantSMS", d->wWantSMS},
             {"oSMSReverse", d->wSMSReverse}, {"oDirectory", d->wDirectory}, {"oSave", d->wSave},
             {"oAvailableDownloads", d->wAvailable}, {"oCheckDownloads", d->wCheck}, {"oDownload", d->wDownload}};
+}
+
+// The running preview's options, read back from the process itself.
+std::string PreviewArguments(pid_t pid)
+{
+    if (pid <= 0) return "";
+    std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::stringstream parts(all);
+    std::string part, out;
+    // After the program, --preview and the window.
+    for (int n = 0; std::getline(parts, part, '\0'); n++)
+        if (n >= 4) out += (out.empty() ? "" : " ") + part;
+    return out;
+}
+
+// The table as seen: rows the scrolled view shows now, and whether its scroll bar is there.
+void ReportTable(CONFIGDIALOG* d)
+{
+    GtkTreePath *first = nullptr, *last = nullptr;
+    int a = -1, b = -1;
+    if (gtk_tree_view_get_visible_range(GTK_TREE_VIEW(d->fishView), &first, &last)) {
+        a = gtk_tree_path_get_indices(first)[0];
+        b = gtk_tree_path_get_indices(last)[0];
+    }
+    gtk_tree_path_free(first);
+    gtk_tree_path_free(last);
+    GtkWidget* scroll = gtk_widget_get_parent(d->fishView);
+    GtkWidget* bar = gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroll));
+    bool shown = bar && gtk_widget_get_mapped(bar) && !gtk_scrolled_window_get_overlay_scrolling(GTK_SCROLLED_WINDOW(scroll));
+    printf("table rows=%d first=%d last=%d scrollbar=%d\n",
+           gtk_tree_model_iter_n_children(GTK_TREE_MODEL(d->fishStore), nullptr), a, b, shown ? 1 : 0);
 }
 
 // One line per widget, read from the widgets themselves, then the table and the page.
@@ -46,8 +83,9 @@ void Report(CONFIGDIALOG* d)
     for (bool valid = gtk_tree_model_get_iter_first(tm, &it); valid; valid = gtk_tree_model_iter_next(tm, &it), row++) {
         gboolean selected = FALSE;
         gchar *name = nullptr, *water = nullptr;
-        gtk_tree_model_get(tm, &it, 0, &selected, 1, &name, 2, &water, -1);
-        printf("row %d selected=%d water=%s name=%s\n", row, selected ? 1 : 0, water, name);
+        gint index = -1;
+        gtk_tree_model_get(tm, &it, 0, &selected, 1, &name, 2, &water, 3, &index, -1);
+        printf("row %d index=%d selected=%d water=%s name=%s\n", row, index, selected ? 1 : 0, water, name);
         g_free(name);
         g_free(water);
     }
@@ -64,6 +102,15 @@ void Report(CONFIGDIALOG* d)
     printf("progress=%.2f\n", gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(d->wProgress)) * 100.0);
     printf("selection=%s\n", d->sheet.SelectionText().c_str());
     printf("preview=%d\n", d->preview.pid > 0 ? static_cast<int>(d->preview.pid) : 0);
+    printf("preview-starts=%d\n", d->preview.starts);
+    printf("preview-args=%s\n", PreviewArguments(d->preview.pid).c_str());
+    printf("note=%s\n", gtk_label_get_text(GTK_LABEL(d->wSavedNote)));
+    printf("unsaved=%d\n", Unsaved(d) ? 1 : 0);
+    const char* question = "";
+    if (d->question) g_object_get(d->question, "text", &question, nullptr);
+    printf("question=%s\n", question ? question : "");
+    if (d->question) g_free(const_cast<char*>(question));
+    ReportTable(d);
     fflush(stdout);
 }
 
@@ -93,10 +140,24 @@ bool Act(CONFIGDIALOG* d, const std::string& action)
         gtk_spin_button_set_value(GTK_SPIN_BUTTON(w), atof(value.c_str()));
     } else if (verb == "menu" && w && GTK_IS_COMBO_BOX(w)) {
         gtk_combo_box_set_active(GTK_COMBO_BOX(w), atoi(value.c_str()));
+    } else if (verb == "drag" && w && GTK_IS_SPIN_BUTTON(w) && value.find("..") != std::string::npos) {
+        int from = atoi(value.c_str()), to = atoi(value.c_str() + value.find("..") + 2);
+        for (int v = from; from <= to ? v <= to : v >= to; v += from <= to ? 1 : -1)
+            gtk_spin_button_set_value(GTK_SPIN_BUTTON(w), v);
+    } else if (verb == "answer" && d->question) {
+        int response = arg == "save" ? GTK_RESPONSE_ACCEPT : arg == "discard" ? GTK_RESPONSE_REJECT : GTK_RESPONSE_CANCEL;
+        GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(d->question), response);
+        if (!button) return false;
+        gtk_button_clicked(GTK_BUTTON(button));
+    } else if (verb == "scroll" && arg == "end") {
+        int n = gtk_tree_model_iter_n_children(GTK_TREE_MODEL(d->fishStore), nullptr);
+        if (n > 0) {
+            GtkTreePath* path = gtk_tree_path_new_from_indices(n - 1, -1);
+            gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(d->fishView), path, nullptr, FALSE, 0, 0);
+            gtk_tree_path_free(path);
+        }
     } else if (verb == "row") {
-        size_t r = static_cast<size_t>(atoi(arg.c_str()));
-        if (r < d->sheet.rowSelected.size()) d->sheet.rowSelected[r] = !d->sheet.rowSelected[r];
-        ShowModel(d);
+        ToggleRow(d, atoi(arg.c_str()));
     } else if (verb == "page") {
         gtk_notebook_set_current_page(GTK_NOTEBOOK(d->notebook), atoi(arg.c_str()));
     } else if (verb != "sleep") {
@@ -119,7 +180,8 @@ bool PreviewPending(const CONFIGDIALOG* d)
 gboolean Step(gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
-    if (TransfersRunning(d) || d->preview.restartPending || PreviewPending(d) || g_get_monotonic_time() < sleepUntil)
+    if (TransfersRunning(d) || d->preview.debounce || d->preview.restartPending || PreviewPending(d) ||
+        g_get_monotonic_time() < sleepUntil)
         return G_SOURCE_CONTINUE;
     if (d->scriptNext >= d->script.size()) {
         Report(d);
@@ -131,7 +193,8 @@ gboolean Step(gpointer data)
     if (action.rfind("sleep:", 0) == 0) sleepUntil = g_get_monotonic_time() + 1000 * atoll(action.c_str() + 6);
     if (action == "close") {
         gtk_button_clicked(GTK_BUTTON(d->wClose));
-        return G_SOURCE_REMOVE;
+        // Closed at once, or asking: the script goes on to answer.
+        return d->closed ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
     }
     if (!Act(d, action)) {
         StopPreview(d);
