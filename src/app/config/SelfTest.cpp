@@ -3,7 +3,7 @@
 // model's state is printed on standard output and the dialog closes as Close would.
 //   save close defaults select-all select-salt select-fresh check download:N
 //   toggle:OUTLET set:OUTLET=VALUE menu:OUTLET=ITEM row:N page:N sleep:MS report
-//   drag:OUTLET=FROM..TO (every value in one go, as a dragged slider sends them)
+//   drag:OUTLET=FROM..TO (one value every 20 ms, as a dragged slider sends them)
 //   answer:save|discard|cancel (the open "Save the changes?" question) scroll:end
 // Each action waits for a pending preview restart first.
 #include <cstdio>
@@ -17,6 +17,24 @@
 #include "ConfigDialog.h"
 
 namespace {
+
+// A drag in progress: the spin button and the values still to come.
+struct DRAG {
+    GtkWidget* widget = nullptr;
+    int next = 0, last = 0;
+};
+DRAG drag;
+
+gboolean DragStep(gpointer)
+{
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(drag.widget), drag.next);
+    if (drag.next == drag.last) {
+        drag.widget = nullptr;
+        return G_SOURCE_REMOVE;
+    }
+    drag.next += drag.next < drag.last ? 1 : -1;
+    return G_SOURCE_CONTINUE;
+}
 
 std::map<std::string, GtkWidget*> Widgets(CONFIGDIALOG* d)
 {
@@ -65,6 +83,7 @@ void ReportTable(CONFIGDIALOG* d)
 // One line per widget, read from the widgets themselves, then the table and the page.
 void Report(CONFIGDIALOG* d)
 {
+    printf("report\n");
     for (auto& [name, w] : Widgets(d)) {
         std::string value;
         if (GTK_IS_SPIN_BUTTON(w))
@@ -141,21 +160,17 @@ bool Act(CONFIGDIALOG* d, const std::string& action)
     } else if (verb == "menu" && w && GTK_IS_COMBO_BOX(w)) {
         gtk_combo_box_set_active(GTK_COMBO_BOX(w), atoi(value.c_str()));
     } else if (verb == "drag" && w && GTK_IS_SPIN_BUTTON(w) && value.find("..") != std::string::npos) {
-        int from = atoi(value.c_str()), to = atoi(value.c_str() + value.find("..") + 2);
-        for (int v = from; from <= to ? v <= to : v >= to; v += from <= to ? 1 : -1)
-            gtk_spin_button_set_value(GTK_SPIN_BUTTON(w), v);
+        drag = DRAG{w, atoi(value.c_str()), atoi(value.c_str() + value.find("..") + 2)};
+        g_timeout_add(20, DragStep, nullptr);
     } else if (verb == "answer" && d->question) {
         int response = arg == "save" ? GTK_RESPONSE_ACCEPT : arg == "discard" ? GTK_RESPONSE_REJECT : GTK_RESPONSE_CANCEL;
         GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(d->question), response);
         if (!button) return false;
         gtk_button_clicked(GTK_BUTTON(button));
     } else if (verb == "scroll" && arg == "end") {
-        int n = gtk_tree_model_iter_n_children(GTK_TREE_MODEL(d->fishStore), nullptr);
-        if (n > 0) {
-            GtkTreePath* path = gtk_tree_path_new_from_indices(n - 1, -1);
-            gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(d->fishView), path, nullptr, FALSE, 0, 0);
-            gtk_tree_path_free(path);
-        }
+        // As far down as the scroll bar goes.
+        GtkAdjustment* a = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(d->fishView));
+        gtk_adjustment_set_value(a, gtk_adjustment_get_upper(a) - gtk_adjustment_get_page_size(a));
     } else if (verb == "row") {
         ToggleRow(d, atoi(arg.c_str()));
     } else if (verb == "page") {
@@ -180,7 +195,7 @@ bool PreviewPending(const CONFIGDIALOG* d)
 gboolean Step(gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
-    if (TransfersRunning(d) || d->preview.debounce || d->preview.restartPending || PreviewPending(d) ||
+    if (TransfersRunning(d) || drag.widget || d->preview.debounce || d->preview.restartPending || PreviewPending(d) ||
         g_get_monotonic_time() < sleepUntil)
         return G_SOURCE_CONTINUE;
     if (d->scriptNext >= d->script.size()) {
