@@ -109,7 +109,8 @@ void CONFIGSHEET::configureSheet_updatestates()
     oWWaterLvl.enabled = !oRWaterLvl.on();
     oBGPath.enabled = oBGType.item == 2;
     oVolume.enabled = oPlaySound.on();
-    oSMSReverse.enabled = oWantSMS.on();
+    oWantSMS.enabled = sensorPresent;
+    oSMSReverse.enabled = sensorPresent && oWantSMS.on();
 }
 
 std::string CONFIGSHEET::SelectionText() const

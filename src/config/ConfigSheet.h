@@ -106,6 +106,8 @@ public:
     uint8_t RowWaterType(int row) const;
 
     bool open = false;  // between configureSheet and Save / Cancel
+    // Without a motion sensor both tilt controls are greyed (the dialog detects it).
+    bool sensorPresent = true;
 
     CHECKOUTLET oMainMonitorOnly;
     INTOUTLET oFishSize;

@@ -77,6 +77,9 @@ public:
     MATRIX eyeMatrix;
 
 private:
+    // Avoids the others, moves along the heading, stays in view and under the surface;
+    // true when the front or back wall stopped it.
+    bool Advance(ONEFISH* all, long count, float level, float dt, bool stayOnScreen, const FRUSTUM& view);
     void KeepInView(VECTOR3D before, float radius, const FRUSTUM& view);
     void Pose(float dt);
     void Eyes(float dt);

@@ -18,7 +18,6 @@ void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnS
 {
     if (!fishData || !vertexBuffer) return;
     const FISHDATA* d = fishData;
-    const float R = Radius();
 
     // 1. Ease speed and the speed factor; a leaving fish changes pace three times as fast.
     if (!leaving) {
@@ -33,21 +32,7 @@ void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnS
         speed = d->animSpeed * speedFactor;
         cruiseSpeed = d->swimSpeed * speedFactor;
 
-        VECTOR3D before = position;
-        CheckCollision(all, count, dt);
-        position += direction * (currentSpeed * dt);
-        if (stayOnScreen) KeepInView(before, R, view);
-
-        double ceiling = Ceiling(level, R, position.z);
-        if (position.y > ceiling) position.y = (float)ceiling;
-
-        if (position.z < -32.0f) {
-            if (!leaving) target = RoamingTarget(level);
-            position.z = -32.0f;
-        } else if (position.z > 32.0f) {
-            if (!leaving) target = RoamingTarget(level);
-            position.z = 32.0f;
-        }
+        if (Advance(all, count, level, dt, stayOnScreen, view) && !leaving) target = RoamingTarget(level);
 
         if (!leaving && !view.SphereIn(target, 5.0f)) target = RoamingTarget(level);
 
@@ -82,27 +67,30 @@ void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnS
         else
             cruiseSpeed = 0.0f;
 
-        VECTOR3D before = position;
-        CheckCollision(all, count, dt);
-        position += direction * (currentSpeed * dt);
-        if (stayOnScreen) KeepInView(before, R, view);
-
-        double ceiling = Ceiling(level, R, position.z);
-        if (position.y > ceiling) position.y = (float)ceiling;
-
-        if (position.z < -32.0f) {
-            actionTimer = 0.0f;
-            position.z = -32.0f;
-        } else if (position.z > 32.0f) {
-            actionTimer = 0.0f;
-            position.z = 32.0f;
-        }
+        if (Advance(all, count, level, dt, stayOnScreen, view)) actionTimer = 0.0f;  // a wall wakes it
 
         actionTimer -= dt;
         if (actionTimer < 0.0f) SetAction(FISH_CRUISING);
     }
 
     Pose(dt);
+}
+
+bool ONEFISH::Advance(ONEFISH* all, long count, float level, float dt, bool stayOnScreen, const FRUSTUM& view)
+{
+    const float R = Radius();
+    VECTOR3D before = position;
+    CheckCollision(all, count, dt);
+    position += direction * (currentSpeed * dt);
+    if (stayOnScreen) KeepInView(before, R, view);
+
+    double ceiling = Ceiling(level, R, position.z);
+    if (position.y > ceiling) position.y = (float)ceiling;
+
+    if (position.z < -32.0f) position.z = -32.0f;
+    else if (position.z > 32.0f) position.z = 32.0f;
+    else return false;
+    return true;
 }
 
 void ONEFISH::KeepInView(VECTOR3D before, float radius, const FRUSTUM& view)

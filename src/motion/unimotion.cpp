@@ -8,18 +8,32 @@
 #include <cstring>
 #include <string>
 
+#include "motion/iio_accel.h"
 #include "settings/Paths.h"
 #include "settings/Preferences.h"
 
 namespace {
 
-// No sensor service exists on this platform: every lookup comes back empty.
-SMSHANDLE NoFind(void*, const char*) { return 0; }
-SMSHANDLE NoOpen(void*, SMSHANDLE) { return 0; }
-int NoCall(void*, SMSHANDLE, int, const void*, size_t, void*, size_t*) { return -1; }
-void NoClose(void*, SMSHANDLE) {}
+// This platform's services: the kernel's accelerometers, found afresh on every poll, so
+// a device that goes away just fails the read. A handle is the device number plus one;
+// there is nothing to open or close.
+SMSHANDLE IioFind(void*, const char* serviceClass) {
+    if (std::strcmp(serviceClass, IIO_ACCEL_SERVICE) != 0) return 0;
+    const int device = IioFindAccelerometer();
+    return device < 0 ? 0 : static_cast<SMSHANDLE>(device) + 1;
+}
+SMSHANDLE IioOpen(void*, SMSHANDLE service) { return service; }
+int IioCall(void*, SMSHANDLE connection, int selector, const void*, size_t size, void* output,
+            size_t* outputSize) {
+    int16_t v[3];
+    if (selector != 0 || size < sizeof v || !IioReadAccelerometer(static_cast<int>(connection - 1), v)) return -1;
+    std::memcpy(output, v, sizeof v);
+    *outputSize = sizeof v;
+    return 0;
+}
+void IioClose(void*, SMSHANDLE) {}
 
-const SMSSERVICE kPlatformService = {nullptr, NoFind, NoOpen, NoCall, NoClose};
+const SMSSERVICE kPlatformService = {nullptr, IioFind, IioOpen, IioCall, IioClose};
 const SMSSERVICE* gService = &kPlatformService;
 
 struct KindCall {
@@ -35,6 +49,7 @@ bool CallForKind(int kind, KindCall* out) {
         case SMS_I2C_ALT: *out = {21, "IOI2CMotionSensor", 0}; return true;
         case SMS_PMU: *out = {21, "PMUMotionSensor", 0}; return true;
         case SMS_SMC: *out = {5, "SMCMotionSensor", 1}; return true;
+        case SMS_IIO: *out = {0, IIO_ACCEL_SERVICE, 1}; return true;
         default: return false;
     }
 }
@@ -121,7 +136,7 @@ int probe_sms(int selector, const char* serviceClass, int dataType, char* output
 
 int detect_sms() {
     char scratch[SMS_RECORD_MAX];
-    for (int kind = SMS_I2C; kind <= SMS_SMC; ++kind) {
+    for (int kind = SMS_I2C; kind <= SMS_IIO; ++kind) {
         KindCall c;
         CallForKind(kind, &c);
         if (probe_sms(c.selector, c.serviceClass, c.dataType, scratch)) return kind;

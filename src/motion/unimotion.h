@@ -3,8 +3,9 @@
 // the per-user calibration. Plain functions, results 1 for success and 0 for failure.
 //
 // The sensor itself is reached through a small service table (SMSSERVICE). The
-// built-in table of this platform finds no sensor service, so detect_sms returns 0
-// and the scene runs without tilt; tests and other ports install their own table.
+// built-in table answers for the kernel's IIO accelerometers (motion/iio_accel.h) and
+// finds none of the other services, so without such a device detect_sms returns 0 and
+// the scene runs without tilt; tests and other ports install their own table.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,8 @@ enum {
     SMS_I2C = 1,      // "IOI2CMotionSensor", selector 21, 60-byte record, 8-bit axes
     SMS_I2C_ALT = 2,  // the same service and call; a machine with it reports kind 1
     SMS_PMU = 3,      // "PMUMotionSensor", selector 21, 60-byte record, 8-bit axes
-    SMS_SMC = 4       // "SMCMotionSensor", selector 5, 40-byte record, 16-bit axes
+    SMS_SMC = 4,      // "SMCMotionSensor", selector 5, 40-byte record, 16-bit axes
+    SMS_IIO = 5       // "IIOAccelerometer", selector 0, 40-byte record, 16-bit axes
 };
 
 // Record sizes of the two data types (bytes); probe output needs SMS_RECORD_MAX.
@@ -52,7 +54,7 @@ void sms_set_service(const SMSSERVICE* service);
 // One integer calibration value; false when missing (or stored with another type).
 bool sms_calibration_value(const char* key, int64_t* value);
 
-// First sensor kind that answers, 0 when none does (after four probes).
+// First sensor kind that answers, 0 when none does (after five probes).
 int detect_sms();
 // One sample into output (at least SMS_RECORD_MAX bytes). dataType 0: 60-byte record,
 // 1: 40-byte record.

@@ -6,6 +6,7 @@
 #include <gio/gio.h>
 
 #include <algorithm>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -110,7 +111,51 @@ std::string KdePackagePicture(const std::string& dir) {
     return best;
 }
 
-void AddGnome(std::vector<std::string>* out) {
+// Every valued property of an xfconf channel file by its path
+// ("/backdrop/screen0/monitor0/workspace0/last-image"); the first of a path wins.
+std::map<std::string, std::string> XfconfProperties(const std::string& xml) {
+    const size_t kMaxPath = 1024;  // real paths are short; a hostile file must not nest forever
+    std::map<std::string, std::string> out;
+    std::vector<std::string> open;
+    size_t pos = 0;
+    while ((pos = xml.find('<', pos)) != std::string::npos) {
+        size_t end = xml.find('>', pos);
+        if (end == std::string::npos) break;
+        std::string tag = xml.substr(pos, end - pos + 1);
+        pos = end + 1;
+        if (tag.compare(0, 10, "</property") == 0) {
+            if (!open.empty()) open.pop_back();
+            continue;
+        }
+        if (tag.compare(0, 10, "<property ") != 0) continue;
+        std::string path = (open.empty() ? "" : open.back()) + "/" + AttrValue(tag, "name");
+        if (path.size() > kMaxPath) break;
+        std::string value = AttrValue(tag, "value");
+        if (!value.empty()) out.emplace(path, value);
+        if (tag[tag.size() - 2] != '/') open.push_back(path);
+    }
+    return out;
+}
+
+// An ini-style file as [group] -> key -> value (the first of each wins).
+std::map<std::string, std::map<std::string, std::string>> IniGroups(const std::string& text) {
+    std::map<std::string, std::map<std::string, std::string>> out;
+    std::istringstream in(text);
+    std::string line, group;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == '[') {
+            group = line;
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq != std::string::npos) out[group].emplace(line.substr(0, eq), line.substr(eq + 1));
+    }
+    return out;
+}
+
+// GNOME, Cinnamon and MATE keep one picture for all monitors.
+void AddGnome(std::vector<std::string>* out, const MonitorId&) {
     // GNOME 42 and later keep a separate picture for the dark style.
     std::string scheme = GSettingsString("org.gnome.desktop.interface", "color-scheme");
     if (scheme == "prefer-dark") {
@@ -121,30 +166,31 @@ void AddGnome(std::vector<std::string>* out) {
     if (!p.empty()) out->push_back(p);
 }
 
-void AddCinnamon(std::vector<std::string>* out) {
+void AddCinnamon(std::vector<std::string>* out, const MonitorId&) {
     std::string p = PathFromUriOrPath(GSettingsString("org.cinnamon.desktop.background", "picture-uri"));
     if (!p.empty()) out->push_back(p);
 }
 
-void AddMate(std::vector<std::string>* out) {
+void AddMate(std::vector<std::string>* out, const MonitorId&) {
     std::string p = PathFromUriOrPath(GSettingsString("org.mate.background", "picture-filename"));
     if (!p.empty()) out->push_back(p);
 }
 
-void AddXfce(std::vector<std::string>* out) {
+void AddXfce(std::vector<std::string>* out, const MonitorId& monitor) {
     std::string xml;
     if (!ReadText(ConfigHome() + "/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml", &xml)) return;
-    std::string p = XfceLastImage(xml);
-    if (!p.empty()) out->push_back(p);
+    for (const std::string& p : {XfceMonitorImage(xml, monitor), XfceLastImage(xml)})
+        if (!p.empty()) out->push_back(p);
 }
 
-void AddKde(std::vector<std::string>* out) {
-    std::string rc;
+void AddKde(std::vector<std::string>* out, const MonitorId& monitor) {
+    std::string rc, shell;
     if (!ReadText(ConfigHome() + "/plasma-org.kde.plasma.desktop-appletsrc", &rc)) return;
-    std::string p = KdeWallpaperImage(rc);
-    if (p.empty()) return;
-    if (IsDir(p)) p = KdePackagePicture(p);
-    if (!p.empty()) out->push_back(p);
+    if (!ReadText(ConfigHome() + "/plasmashellrc", &shell)) shell.clear();
+    for (std::string p : {KdeScreenWallpaperImage(rc, shell, monitor), KdeWallpaperImage(rc)}) {
+        if (!p.empty() && IsDir(p)) p = KdePackagePicture(p);
+        if (!p.empty()) out->push_back(p);
+    }
 }
 
 bool Contains(const std::string& desktops, const char* name) {
@@ -207,10 +253,55 @@ std::string KdeWallpaperImage(const std::string& appletsrc) {
     return "";
 }
 
-std::vector<std::string> DesktopWallpaperSettings() {
+std::string XfceMonitorImage(const std::string& channelXml, const MonitorId& monitor) {
+    std::vector<std::string> keys;
+    const std::string screen = "/backdrop/screen0/monitor";
+    if (!monitor.name.empty()) keys.push_back(screen + monitor.name + "/workspace0/last-image");
+    if (monitor.index >= 0) {
+        const std::string n = std::to_string(monitor.index);
+        keys.push_back(screen + n + "/workspace0/last-image");
+        keys.push_back(screen + n + "/image-path");
+    }
+    if (keys.empty()) return "";
+    const std::map<std::string, std::string> props = XfconfProperties(channelXml);
+    for (const std::string& k : keys) {
+        auto it = props.find(k);
+        std::string p = it == props.end() ? "" : PathFromUriOrPath(it->second);
+        if (!p.empty()) return p;
+    }
+    return "";
+}
+
+std::string KdeScreenWallpaperImage(const std::string& appletsrc, const std::string& plasmashellrc,
+                                    const MonitorId& monitor) {
+    std::string screen = monitor.index >= 0 ? std::to_string(monitor.index) : "";
+    if (!monitor.name.empty()) {
+        auto shell = IniGroups(plasmashellrc);
+        for (const auto& [number, connector] : shell["[ScreenConnectors]"])
+            if (connector == monitor.name) screen = number;
+    }
+    if (screen.empty()) return "";
+    // [Containments][N] holds lastScreen; [Containments][N][Wallpaper][org.kde.image][General]
+    // its picture. Panels have a screen too but no picture.
+    const auto groups = IniGroups(appletsrc);
+    for (const auto& [group, keys] : groups) {
+        if (group.compare(0, 15, "[Containments][") != 0 || group.find(']', 15) != group.size() - 1) continue;
+        auto last = keys.find("lastScreen");
+        if (last == keys.end() || last->second != screen) continue;
+        auto wall = groups.find(group + "[Wallpaper][org.kde.image][General]");
+        if (wall == groups.end()) continue;
+        auto image = wall->second.find("Image");
+        std::string p = image == wall->second.end() ? "" : PathFromUriOrPath(image->second);
+        while (p.size() > 1 && p.back() == '/') p.pop_back();
+        if (!p.empty()) return p;
+    }
+    return "";
+}
+
+std::vector<std::string> DesktopWallpaperSettings(const MonitorId& monitor) {
     const char* cur = std::getenv("XDG_CURRENT_DESKTOP");
     std::string desk = cur ? cur : "";
-    using Adder = void (*)(std::vector<std::string>*);
+    using Adder = void (*)(std::vector<std::string>*, const MonitorId&);
     struct Entry { const char* name; Adder add; };
     // Default order when the desktop is not named: the GSettings desktops first.
     std::vector<Entry> order = {{"GNOME", AddGnome}, {"X-Cinnamon", AddCinnamon}, {"MATE", AddMate},
@@ -218,12 +309,12 @@ std::vector<std::string> DesktopWallpaperSettings() {
     std::stable_partition(order.begin(), order.end(),
                           [&](const Entry& e) { return Contains(desk, e.name); });
     std::vector<std::string> out;
-    for (const Entry& e : order) e.add(&out);
+    for (const Entry& e : order) e.add(&out, monitor);
     return out;
 }
 
-std::vector<std::string> DesktopPictureChain(const std::string& resourceDir) {
-    std::vector<std::string> chain = DesktopWallpaperSettings();
+std::vector<std::string> DesktopPictureChain(const std::string& resourceDir, const MonitorId& monitor) {
+    std::vector<std::string> chain = DesktopWallpaperSettings(monitor);
     chain.push_back(kDebianDesktopBackground);
     chain.push_back(kFixedDesktopPicture);
     if (!resourceDir.empty()) chain.push_back(resourceDir + "/" + kResourceFallbackPicture);

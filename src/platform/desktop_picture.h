@@ -14,14 +14,22 @@ struct PictureRGBA {
     int height = 0;
 };
 
+// The monitor a view covers: its RandR name ("HDMI-1") and its place in the server's
+// list. An empty name and index -1: no particular monitor.
+struct MonitorId {
+    std::string name;
+    int index = -1;
+};
+
 // The wallpaper the desktop's own settings name, most likely desktop first (by
 // XDG_CURRENT_DESKTOP), as absolute paths; settings that are absent or empty add nothing.
-// The paths are not checked for existence.
-std::vector<std::string> DesktopWallpaperSettings();
+// Where a desktop keeps one picture per monitor (Xfce, KDE Plasma), the monitor's own
+// comes before the desktop's single one. The paths are not checked for existence.
+std::vector<std::string> DesktopWallpaperSettings(const MonitorId& monitor = {});
 
 // Every picture worth trying for the desktop background, in order: the desktop's setting,
 // the system's fixed pictures, then the fallback picture of the resource folder.
-std::vector<std::string> DesktopPictureChain(const std::string& resourceDir);
+std::vector<std::string> DesktopPictureChain(const std::string& resourceDir, const MonitorId& monitor = {});
 
 // The picture the fixed fallback path and the resource folder provide.
 extern const char kFixedDesktopPicture[];
@@ -44,6 +52,12 @@ bool LoadDesktopPicture(const std::string& resourceDir, int maxSide, PictureRGBA
 // Pieces exposed for tests: parsers of the settings files and the slideshow.
 std::string XfceLastImage(const std::string& channelXml);
 std::string KdeWallpaperImage(const std::string& appletsrc);
+// The monitor's own picture: Xfce's backdrop/screen0/monitor<NAME>/workspace0/last-image,
+// else the older monitor<INDEX> forms; KDE's containment whose lastScreen is the screen
+// plasmashellrc's [ScreenConnectors] gives the name (else the index). "" when none.
+std::string XfceMonitorImage(const std::string& channelXml, const MonitorId& monitor);
+std::string KdeScreenWallpaperImage(const std::string& appletsrc, const std::string& plasmashellrc,
+                                    const MonitorId& monitor);
 std::string SlideshowLargestPicture(const std::string& xml, const std::string& baseDir);
 // A file:// URI or plain path as a local path ("" for other schemes).
 std::string PathFromUriOrPath(const std::string& value);

@@ -64,7 +64,9 @@ bool DesktopPicture(void* user, char* path, size_t size) {
     X11SURFACE* s = Surface(user);
     if (!s->services || size == 0) return false;
     std::string p;
-    if (!X11DesktopPicturePath(s->services, &p) || p.size() + 1 > size) return false;
+    // Each view shows the picture of the monitor it covers.
+    if (!X11DesktopPicturePath(s->services, &p, X11WindowMonitor(s->dpy, s->win)) || p.size() + 1 > size)
+        return false;
     std::memcpy(path, p.c_str(), p.size() + 1);
     return true;
 }
@@ -152,8 +154,18 @@ bool X11PrepareStandaloneCapture(X11SERVICES* sv, Display* dpy, int screen) {
     return X11PrepareRootCapture(sv, dpy, screen, m.x, m.y, m.width, m.height);
 }
 
-bool X11DesktopPicturePath(X11SERVICES* sv, std::string* path) {
-    for (const std::string& candidate : DesktopPictureChain("")) {
+MonitorId X11WindowMonitor(Display* dpy, Window w) {
+    XWindowAttributes wa;
+    int x, y, width, height;
+    if (!XGetWindowAttributes(dpy, w, &wa) || !WindowRootRect(dpy, w, &x, &y, &width, &height)) return {};
+    const std::vector<MonitorRect> mons = QueryMonitors(dpy, wa.root);
+    const int under = MonitorUnderRect(mons, x, y, width, height);
+    if (under < 0) return {};
+    return {mons[static_cast<size_t>(under)].name, under};
+}
+
+bool X11DesktopPicturePath(X11SERVICES* sv, std::string* path, const MonitorId& monitor) {
+    for (const std::string& candidate : DesktopPictureChain("", monitor)) {
         struct stat st;
         if (stat(candidate.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         if (StbReadable(candidate)) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/desktop_picture.h"
 #include "platform/sdl_sound.h"
 #include "view/HostInterface.h"
 
@@ -50,7 +51,10 @@ bool X11PrepareRootCapture(X11SERVICES* services, Display* dpy, int screen, int 
 // The same for the main monitor (where a standalone window opens).
 bool X11PrepareStandaloneCapture(X11SERVICES* services, Display* dpy, int screen);
 
-// The desktop picture as a path the core's loaders read (JPEG, PNG, GIF); SVG, WebP and
-// slideshows are converted into a temporary PNG kept in services->tempPicture. False when
-// the desktop names nothing loadable.
-bool X11DesktopPicturePath(X11SERVICES* services, std::string* path);
+// The desktop picture of the monitor as a path the core's loaders read (JPEG, PNG, GIF);
+// SVG, WebP and slideshows are converted into a temporary PNG kept in
+// services->tempPicture. False when the desktop names nothing loadable.
+bool X11DesktopPicturePath(X11SERVICES* services, std::string* path, const MonitorId& monitor = {});
+
+// The monitor that holds most of the window (no particular one when it meets none).
+MonitorId X11WindowMonitor(Display* dpy, Window w);

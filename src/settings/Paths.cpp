@@ -19,14 +19,6 @@ bool IsFolder(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string HomeFolder() {
-    const char* home = getenv("HOME");
-    if (home && home[0] == '/') return home;
-    struct passwd* pw = getpwuid(getuid());
-    if (pw && pw->pw_dir && pw->pw_dir[0] == '/') return pw->pw_dir;
-    return "/tmp";
-}
-
 // An XDG variable counts only when it holds an absolute path.
 std::string XdgFolder(const char* var, const char* fallbackUnderHome) {
     const char* v = getenv(var);
@@ -98,6 +90,14 @@ std::string Normalise(const std::string& path) {
 }
 
 }  // namespace
+
+std::string HomeFolder() {
+    const char* home = getenv("HOME");
+    if (home && home[0] == '/') return home;
+    struct passwd* pw = getpwuid(getuid());
+    if (pw && pw->pw_dir && pw->pw_dir[0] == '/') return pw->pw_dir;
+    return "/tmp";
+}
 
 std::string ExecutableFolder() {
     char buf[PATH_MAX];

@@ -16,6 +16,8 @@ std::string ResourceFolder();
 // A file in the resource folder.
 std::string ResourceFile(const char* name);
 
+// $HOME when absolute, else the password database's home, else /tmp.
+std::string HomeFolder();
 // $XDG_CONFIG_HOME when absolute, else $HOME/.config. No trailing slash.
 std::string ConfigFolder();
 // $XDG_DATA_HOME/reefmere/fish/ (default $HOME/.local/share), with a trailing slash.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <map>
@@ -208,3 +209,20 @@ TEST_F(DialogTest, SpeciesTableSortsByNameAndScrollsToTheLastRow)
 }
 
 }  // namespace
+
+TEST_F(DialogTest, TiltControlsNeedAMotionSensor)
+{
+    ASSERT_TRUE(x.ok());
+    testsupport::TempDir iio;
+    testsupport::ScopedEnv env({{"REEFMERE_IIO_ROOT", iio.path()}});
+    REPORT rep = Parse(RunDialog("toggle:oWantSMS,report").output);
+    EXPECT_FALSE(rep.enabled["oWantSMS"] || rep.enabled["oSMSReverse"]);
+    EXPECT_EQ(rep.misc["sensor"], "No motion sensor found");
+    const std::string dev = iio / "iio:device0";
+    ASSERT_EQ(mkdir(dev.c_str(), 0755), 0);
+    for (const char* f : {"in_accel_x_raw", "in_accel_y_raw", "in_accel_z_raw", "in_accel_scale"})
+        ASSERT_TRUE(testsupport::WriteFile(dev + "/" + f, "1\n"));
+    rep = Parse(RunDialog("toggle:oWantSMS,report").output);
+    EXPECT_TRUE(rep.enabled["oWantSMS"] && rep.enabled["oSMSReverse"]);
+    EXPECT_EQ(rep.misc["sensor"], "");
+}

@@ -71,7 +71,7 @@ std::tuple<T, T, T> XYZ(T x, T y, T z) { return {x, y, z}; }
 TEST_F(Sensor, DetectionOrderAndEachKindsLayout) {
     EXPECT_EQ(detect_sms(), 0);
     EXPECT_EQ(fake_.finds, (std::vector<std::string>{"IOI2CMotionSensor", "IOI2CMotionSensor", "PMUMotionSensor",
-                                                      "SMCMotionSensor"}));
+                                                      "SMCMotionSensor", "IIOAccelerometer"}));
     EXPECT_EQ(fake_.opens, 0);
     const int16_t smc[3] = {-2, 16, -32768};  // host byte order
     const struct {
@@ -105,7 +105,7 @@ TEST_F(Sensor, DetectionOrderAndEachKindsLayout) {
 TEST_F(Sensor, FailuresWriteNothingAndCloseWhatTheyOpened) {
     fake_.serviceClass = "IOI2CMotionSensor";
     int x = 7, y = 8, z = 9;
-    for (int kind : {0, 5, -1}) EXPECT_EQ(read_sms_raw(kind, &x, &y, &z), 0);
+    for (int kind : {0, 6, -1}) EXPECT_EQ(read_sms_raw(kind, &x, &y, &z), 0);
     char out[SMS_RECORD_MAX];
     EXPECT_EQ(probe_sms(21, "IOI2CMotionSensor", 2, out) + probe_sms(21, nullptr, 0, out) +
                   probe_sms(21, "IOI2CMotionSensor", 0, nullptr),
@@ -120,7 +120,9 @@ TEST_F(Sensor, FailuresWriteNothingAndCloseWhatTheyOpened) {
     EXPECT_TRUE(fake_.opens > 0 && fake_.opens == fake_.closes);
     fake_.failCall = false;
     EXPECT_EQ(read_sms(1, &x, nullptr, &z), 0);  // read_sms needs all three outputs
-    sms_set_service(nullptr);                    // this platform has no sensor
+    testsupport::TempDir noDevices;
+    testsupport::ScopedEnv noIio({{"REEFMERE_IIO_ROOT", noDevices.path()}});
+    sms_set_service(nullptr);  // this platform's own table, with no accelerometer
     EXPECT_EQ(detect_sms() + read_sms_raw(1, &x, &y, &z), 0);
 }
 

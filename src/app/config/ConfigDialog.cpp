@@ -7,6 +7,8 @@
 
 #include "fish/FishData.h"
 #include "settings/Paths.h"
+#include "motion/unimotion.h"
+#include "settings/XScreenSaverPrograms.h"
 
 namespace {
 
@@ -350,6 +352,15 @@ GtkWidget* BackgroundPage(CONFIGDIALOG* d)
     return f.grid;
 }
 
+void OnAddToXScreenSaver(GtkWidget*, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    std::string message = "reefmere was found neither beside reefmere-config nor on PATH";
+    if (!d->hackProgram.empty()) AddToProgramsFile(XScreenSaverFile(), HackEntry(d->hackProgram), &message);
+    if (!message.empty()) message[0] = static_cast<char>(g_ascii_toupper(message[0]));
+    gtk_label_set_text(GTK_LABEL(d->wXScreenSaverNote), message.c_str());
+}
+
 GtkWidget* SoundPage(CONFIGDIALOG* d)
 {
     FORM f = NewForm();
@@ -363,6 +374,21 @@ GtkWidget* SoundPage(CONFIGDIALOG* d)
     AddRow(&f, nullptr, d->wLowCPU);
     AddRow(&f, nullptr, d->wWantSMS);
     AddRow(&f, nullptr, d->wSMSReverse);
+    // The same detection the scene makes at setup.
+    d->sheet.sensorPresent = detect_sms() != SMS_NONE;
+    d->sheet.configureSheet_updatestates();
+    d->wSensorNote = gtk_label_new(d->sheet.sensorPresent ? "" : "No motion sensor found");
+    gtk_widget_set_halign(d->wSensorNote, GTK_ALIGN_START);
+    AddRow(&f, nullptr, d->wSensorNote);
+    // Offers the hack to XScreenSaver, whose list otherwise has to be edited by hand.
+    d->wAddToXScreenSaver = Button(d, "_Add to XScreenSaver", G_CALLBACK(OnAddToXScreenSaver));
+    gtk_widget_set_halign(d->wAddToXScreenSaver, GTK_ALIGN_START);
+    d->wXScreenSaverNote = gtk_label_new("");
+    gtk_label_set_line_wrap(GTK_LABEL(d->wXScreenSaverNote), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(d->wXScreenSaverNote), 48);
+    gtk_label_set_xalign(GTK_LABEL(d->wXScreenSaverNote), 0.0f);
+    AddRow(&f, "XScreenSaver:", d->wAddToXScreenSaver);
+    AddRow(&f, nullptr, d->wXScreenSaverNote);
     return f.grid;
 }
 

@@ -38,6 +38,7 @@ struct CONFIGDIALOG {
     AQUARIUM aquarium;
     CONFIGSHEET sheet;
     std::string contentBase;
+    std::string hackProgram;  // reefmere beside the dialog or on PATH; empty: not found
 
     GtkWidget* window = nullptr;
     GtkWidget* notebook = nullptr;
@@ -53,7 +54,8 @@ struct CONFIGDIALOG {
     GtkWidget *wLowCPU = nullptr, *wWantSMS = nullptr, *wSMSReverse = nullptr;
     GtkWidget *wDirectory = nullptr, *wSave = nullptr, *wDefaults = nullptr, *wClose = nullptr;
     GtkWidget *wSelectAll = nullptr, *wSelectSalt = nullptr, *wSelectFresh = nullptr;
-    GtkWidget *wWebsite = nullptr, *wSavedNote = nullptr;
+    GtkWidget *wWebsite = nullptr, *wSavedNote = nullptr, *wSensorNote = nullptr;
+    GtkWidget *wAddToXScreenSaver = nullptr, *wXScreenSaverNote = nullptr;
     std::map<std::string, GtkWidget*> controls;  // preference key -> its widget
     GtkListStore* fishStore = nullptr;
     GtkWidget* fishView = nullptr;

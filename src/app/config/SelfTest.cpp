@@ -118,8 +118,10 @@ void Report(CONFIGDIALOG* d)
     }
     printf("menu=%s\n", items.c_str());
     printf("status=%s\n", gtk_label_get_text(GTK_LABEL(d->wStatus)));
+    printf("sensor=%s\n", gtk_label_get_text(GTK_LABEL(d->wSensorNote)));
     printf("progress=%.2f\n", gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(d->wProgress)) * 100.0);
     printf("selection=%s\n", d->sheet.SelectionText().c_str());
+    printf("xscreensaver=%s\n", gtk_label_get_text(GTK_LABEL(d->wXScreenSaverNote)));
     printf("preview=%d\n", d->preview.pid > 0 ? static_cast<int>(d->preview.pid) : 0);
     printf("preview-starts=%d\n", d->preview.starts);
     printf("preview-args=%s\n", PreviewArguments(d->preview.pid).c_str());
@@ -149,6 +151,7 @@ bool Act(CONFIGDIALOG* d, const std::string& action)
     else if (verb == "select-salt") gtk_button_clicked(GTK_BUTTON(d->wSelectSalt));
     else if (verb == "select-fresh") gtk_button_clicked(GTK_BUTTON(d->wSelectFresh));
     else if (verb == "check") gtk_button_clicked(GTK_BUTTON(d->wCheck));
+    else if (verb == "add-to-xscreensaver") gtk_button_clicked(GTK_BUTTON(d->wAddToXScreenSaver));
     else if (verb == "report") Report(d);
     else if (verb == "download") {
         gtk_combo_box_set_active(GTK_COMBO_BOX(d->wAvailable), atoi(arg.c_str()));

@@ -70,7 +70,8 @@ int main(int argc, char** argv)
     d->sheet.configureSheet();
     // Show where downloads go from the start.
     d->sheet.configureSheet_directory(d->settings.FishPath2);
-    if (preview) d->preview.program = PreviewProgram();
+    d->hackProgram = PreviewProgram();
+    if (preview) d->preview.program = d->hackProgram;
     if (script) {
         std::stringstream ss(script);
         std::string action;

@@ -172,6 +172,11 @@ const FLAG kFlags[] = {
          cl->view.seed = static_cast<unsigned>(v);
          return true;
      }},
+    {"--add-to-xscreensaver", nullptr, "add this program to the programs: list in ~/.xscreensaver, then exit",
+     [](COMMANDLINE* cl, const char*) {
+         cl->addToXScreenSaver = true;
+         return true;
+     }},
     {"--geometry", "WxH+X+Y", "window: its size and place (X11 geometry; either part may be left out)",
      [](COMMANDLINE* cl, const char* a) { return ParseGeometry(a, &cl->window); }},
     {"--xscreensaver-options", nullptr,

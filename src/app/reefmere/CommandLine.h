@@ -18,6 +18,7 @@ struct COMMANDLINE {
     HACKOPTIONS hack;          // -root, -window-id, $XSCREENSAVER_WINDOW
     VIEWOPTIONS view;
     bool help = false;
+    bool addToXScreenSaver = false;
     bool version = false;
     bool sizeGiven = false;
 };

@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "CommandLine.h"
+#include "settings/Paths.h"
+#include "settings/XScreenSaverPrograms.h"
 
 int main(int argc, char** argv) {
     COMMANDLINE cl;
@@ -14,6 +16,13 @@ int main(int argc, char** argv) {
     if (cl.help) {
         fputs(UsageText().c_str(), stdout);
         return 0;
+    }
+    if (cl.addToXScreenSaver) {
+        std::string message;
+        ProgramsResult r = AddToProgramsFile(XScreenSaverFile(), HackEntry(ExecutableFolder() + "/reefmere"), &message);
+        bool ok = r == ProgramsResult::Added || r == ProgramsResult::AlreadyListed;
+        fprintf(ok ? stdout : stderr, "reefmere: %s\n", message.c_str());
+        return ok ? 0 : 1;
     }
     // From here on a SIGTERM, SIGINT or SIGHUP ends the X11 modes cleanly, even one that
     // arrives while the window is still being prepared.
