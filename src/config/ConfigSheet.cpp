@@ -67,7 +67,8 @@ void CONFIGSHEET::Bind(SETTINGS* settings, bool* mainMonitorOnly, AQUARIUM* aqua
     settings_ = settings;
     mainMonitorOnly_ = mainMonitorOnly;
     aquarium_ = aquarium;
-    contentBase_ = contentBase;
+    sourceOverride_ = contentBase;
+    if (!contentBase.empty()) oFishSource.text = contentBase;
 }
 
 bool CONFIGSHEET::HasCatalogue() const { return aquarium_ && aquarium_->fishInfo && aquarium_->fishInfoCount > 0; }
@@ -90,6 +91,9 @@ bool CONFIGSHEET::configureSheet()
         if (c.menu) (this->*c.menu).item = SheetMenuItem(c, v.integer);
     }
     SetTitle(&oBGPath, settings_->BGPath);
+    oFishSource.text = sourceOverride_.empty() ? settings_->FishSource : sourceOverride_;
+    sourceOverride_.clear();
+    if (FishSource().empty() && downloads.statusText.empty()) downloads.statusText = STATUS_NO_SOURCE;
 
     if (HasCatalogue()) {
         fishList.clear();
@@ -111,7 +115,10 @@ void CONFIGSHEET::configureSheet_updatestates()
     oVolume.enabled = oPlaySound.on();
     oWantSMS.enabled = sensorPresent;
     oSMSReverse.enabled = sensorPresent && oWantSMS.on();
+    oWebsite.enabled = !FishSource().empty();
 }
+
+std::string CONFIGSHEET::FishSource() const { return TrimSourceAddress(oFishSource.text); }
 
 std::string CONFIGSHEET::SelectionText() const
 {
@@ -150,6 +157,10 @@ std::vector<SettingOverride> CONFIGSHEET::EditedValues() const
     path.key = FindSettingKey("BGPath");
     path.value.text = oBGPath.title;
     out.push_back(path);
+    SettingOverride source;
+    source.key = FindSettingKey("FishSource");
+    source.value.text = FishSource();
+    out.push_back(source);
     if (HasCatalogue()) {
         SettingOverride selection;
         selection.key = FindSettingKey("FishSelection");
@@ -167,7 +178,7 @@ bool CONFIGSHEET::configureSheet_save()
     for (const SettingOverride& o : EditedValues())
         if (strcmp(o.key->key, "FishSelection") != 0) o.key->set(&s, &mmo, o.value);
     if (mainMonitorOnly_) *mainMonitorOnly_ = mmo;
-    LimitSettings(&s, nullptr);
+    LimitSettings(&s, nullptr);  // what is stored is always in range
     std::string selection;
     bool haveSelection = HasCatalogue();
     if (haveSelection) {
@@ -246,7 +257,11 @@ bool CONFIGSHEET::configureSheet_directory(const char* chosen)
     return true;
 }
 
-std::string CONFIGSHEET::configureSheet_openwebsite() const { return WebsiteUrl(contentBase_); }
+std::string CONFIGSHEET::configureSheet_openwebsite() const
+{
+    std::string source = FishSource();
+    return source.empty() ? "" : WebsiteUrl(source);
+}
 
 bool CONFIGSHEET::ReloadCatalogue()
 {

@@ -40,6 +40,12 @@ struct PATHOUTLET {
     bool enabled = true;
 };
 
+// A text field.
+struct TEXTOUTLET {
+    std::string text;
+    bool enabled = true;
+};
+
 // Titles of the two folder choosers.
 #define SHEET_BGPATH_TITLE "Select Folder To Load Random Background Images From"
 #define SHEET_DIRECTORY_TITLE "Select Fish Data Folder"
@@ -51,7 +57,9 @@ public:
     CONFIGSHEET& operator=(const CONFIGSHEET&) = delete;
 
     // Borrows the record, the view flag and (may be null) the aquarium whose catalogue
-    // the species table shows. contentBase: the download server's base address.
+    // the species table shows. contentBase: a fish source for this session (a command
+    // line's or the environment's), shown by the first configureSheet in place of the
+    // stored one; empty: the stored one.
     void Bind(SETTINGS* settings, bool* mainMonitorOnly, AQUARIUM* aquarium, const std::string& contentBase);
 
     // Fills every control from the record and the table from the catalogue, then
@@ -71,8 +79,10 @@ public:
     // refused (false, one line on stderr) and nothing changes.
     bool configureSheet_bgpath(const char* chosen);
     bool configureSheet_directory(const char* chosen);
-    // The maker's web page (the content server's "/mac/fish/").
+    // The maker's web page (the fish source's "/mac/fish/"); empty without a source.
     std::string configureSheet_openwebsite() const;
+    // The fish source as typed (blanks and trailing slashes dropped); empty: none.
+    std::string FishSource() const;
 
     // Download page (Downloads.cpp).
     // A check in two halves, so the fetch itself can run without blocking: the begin
@@ -88,9 +98,11 @@ public:
     void download_didReceiveDataOfLength(int64_t length);
     void downloadDidFinish();
     void download_didFailWithError(const std::string& description, const std::string& failingUrl);
+    // Species were installed from files (or replaced): the table and the offers follow.
+    void fishInstalled(const std::string& statusText);
 
     // What Save would store, as the controls hold it now: one value per control's key,
-    // "BGPath", and "FishSelection" when a catalogue backs the table. The live preview
+    // "BGPath", "FishSource", and "FishSelection" when a catalogue backs the table. The live preview
     // runs with these; comparing two of them tells whether anything is left unsaved.
     std::vector<SettingOverride> EditedValues() const;
 
@@ -129,6 +141,8 @@ public:
     CHECKOUTLET oWantSMS;
     CHECKOUTLET oSMSReverse;
     PATHOUTLET oDirectory;
+    TEXTOUTLET oFishSource;  // the fish source's address (key "FishSource")
+    CHECKOUTLET oWebsite;    // the Web Page button: only its enabled state matters
     CHECKOUTLET oSave;  // the Save button: only its enabled state matters
 
     // The species table: display names in catalogue order and each row's selection.
@@ -144,7 +158,8 @@ private:
     SETTINGS* settings_ = nullptr;
     bool* mainMonitorOnly_ = nullptr;
     AQUARIUM* aquarium_ = nullptr;
-    std::string contentBase_;
+    std::string sourceOverride_;     // taken by the first configureSheet
+    std::string listUrl_;            // the list being fetched: relative offers resolve against it
     std::string checkStatusBefore_;  // status text to restore after a successful check
 };
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "fish/Aquarium.h"
 #include "config/ConfigSheet.h"
@@ -107,17 +108,78 @@ bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA
     return true;
 }
 
-std::string ContentBaseUrl(const char* option)
+std::string ContentBaseUrl(const char* option, const std::string& stored)
 {
-    std::string base;
-    if (option && option[0]) {
-        base = option;
-    } else {
-        const char* env = getenv("REEFMERE_CONTENT_URL");
-        base = env && env[0] ? env : DEFAULT_CONTENT_URL;
-    }
+    const char* env = getenv("REEFMERE_CONTENT_URL");
+    return TrimSourceAddress(option && option[0] ? option : env && env[0] ? env : stored);
+}
+
+std::string TrimSourceAddress(std::string base)
+{
+    size_t first = base.find_first_not_of(" \t\r\n");
+    base = first == std::string::npos ? "" : base.substr(first, base.find_last_not_of(" \t\r\n") - first + 1);
     while (!base.empty() && base.back() == '/') base.pop_back();
     return base;
+}
+
+namespace {
+
+bool HasScheme(const std::string& url, const char* scheme)
+{
+    size_t n = strlen(scheme);
+    return url.size() > n && strncasecmp(url.c_str(), scheme, n) == 0;
+}
+
+bool IsWebAddress(const std::string& url) { return HasScheme(url, "http://") || HasScheme(url, "https://"); }
+
+// Removes "." and ".." segments from an absolute path; ".." never climbs above "/".
+std::string WithoutDotSegments(const std::string& path)
+{
+    std::vector<std::string> kept;
+    size_t at = 1;
+    while (at <= path.size()) {
+        size_t end = path.find('/', at);
+        if (end == std::string::npos) end = path.size();
+        std::string seg = path.substr(at, end - at);
+        bool last = end == path.size();
+        if (seg == "..") {
+            if (!kept.empty()) kept.pop_back();
+            if (last) kept.push_back("");
+        } else if (seg == ".") {
+            if (last) kept.push_back("");
+        } else {
+            kept.push_back(seg);
+        }
+        at = end + 1;
+    }
+    std::string out;
+    for (const std::string& seg : kept) out += "/" + seg;
+    return out.empty() ? "/" : out;
+}
+
+}  // namespace
+
+bool IsFileAddress(const std::string& url) { return HasScheme(url, "file://"); }
+
+bool SourceAddressOk(const std::string& base) { return IsWebAddress(base) || IsFileAddress(base); }
+
+std::string ResolveOfferUrl(const std::string& listUrl, const std::string& url)
+{
+    std::string resolved = url;
+    if (url.find("://") == std::string::npos) {
+        size_t scheme = listUrl.find("://");
+        if (scheme == std::string::npos || url.compare(0, 2, "//") == 0) return "";
+        size_t pathStart = listUrl.find('/', scheme + 3);
+        if (pathStart == std::string::npos) pathStart = listUrl.size();
+        std::string origin = listUrl.substr(0, pathStart);
+        std::string folder = listUrl.substr(pathStart, listUrl.find_first_of("?#", pathStart) - pathStart);
+        folder = folder.substr(0, folder.rfind('/') + 1);
+        size_t tail = url.find_first_of("?#");
+        std::string path = url.substr(0, tail), rest = tail == std::string::npos ? "" : url.substr(tail);
+        resolved = origin + WithoutDotSegments(path[0] == '/' ? path : (folder.empty() ? "/" : folder) + path) + rest;
+    }
+    if (IsWebAddress(resolved) || (IsFileAddress(resolved) && IsFileAddress(listUrl))) return resolved;
+    return "";
 }
 
 namespace {
@@ -210,12 +272,21 @@ void CONFIGSHEET::SetDownloadLocks(bool enabled)
 std::string CONFIGSHEET::configureSheet_checkdownloads_begin()
 {
     if (downloads.theDownload || downloads.checking) return "";
+    std::string source = FishSource();
+    // Without a usable source nothing is fetched: the page says what to do instead.
+    if (source.empty() || !SourceAddressOk(source)) {
+        downloads.statusText = source.empty() ? STATUS_NO_SOURCE : STATUS_BAD_SOURCE;
+        return "";
+    }
     downloads.checking = true;
     downloads.checkEnabled = false;
     downloads.cancelEnabled = true;
     checkStatusBefore_ = downloads.statusText;
+    for (const char* stale : {STATUS_NO_SOURCE, STATUS_BAD_SOURCE, STATUS_NO_SERVER})
+        if (checkStatusBefore_ == stale) checkStatusBefore_.clear();
     downloads.statusText = STATUS_CHECKING;
-    return DownloadListUrl(contentBase_);
+    listUrl_ = DownloadListUrl(source);
+    return listUrl_;
 }
 
 void CONFIGSHEET::configureSheet_checkdownloads_end(const std::string* text)
@@ -228,10 +299,26 @@ void CONFIGSHEET::configureSheet_checkdownloads_end(const std::string* text)
         return;
     }
     downloads.statusText = checkStatusBefore_;
-    std::vector<DOWNLOADDATA> offers;
+    std::vector<DOWNLOADDATA> offers, kept;
     ParseDownloadList(text->data(), text->size(), &offers);  // a broken list offers nothing
-    downloads.downloadData = offers;
+    for (DOWNLOADDATA& d : offers) {
+        std::string url = ResolveOfferUrl(listUrl_, d.url);
+        if (url.empty() || url.size() >= sizeof d.url) {
+            fprintf(stderr, "reefmere-config: download list: \"%s\" at %s: address not taken\n", d.name, d.url);
+            continue;
+        }
+        CopyToField(d.url, sizeof d.url, url.c_str());
+        kept.push_back(d);
+    }
+    downloads.downloadData = kept;
     FilterOffers();
+}
+
+void CONFIGSHEET::fishInstalled(const std::string& statusText)
+{
+    ReloadCatalogue();
+    FilterOffers();
+    downloads.statusText = statusText;
 }
 
 void CONFIGSHEET::FilterOffers()

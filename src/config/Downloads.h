@@ -18,9 +18,6 @@ struct DOWNLOADDATA {
 // Path of the list on the content server, and of the maker's web page.
 #define DOWNLOAD_LIST_PATH "/mac/zips/fish/fishTypes14.plist"
 #define WEBSITE_PATH "/mac/fish/"
-// Base address when neither --content-url nor $REEFMERE_CONTENT_URL gives one: a server
-// on this machine (e.g. `python3 -m http.server 8642` in a folder prepared with reefpack list).
-#define DEFAULT_CONTENT_URL "http://localhost:8642"
 // Largest list accepted from a server (bytes).
 #define DOWNLOAD_LIST_MAX_BYTES (1u << 20)
 // Most offers shown in the menu: a pop-up of thousands helps nobody, and filling one
@@ -31,6 +28,11 @@ struct DOWNLOADDATA {
 #define STATUS_NO_SERVER "Error! Could not connect to the server!"
 #define STATUS_COMPLETE "Download Complete!"
 #define STATUS_CHECKING "Checking the server for new fish..."
+#define STATUS_NO_SOURCE                                                                            \
+    "No fish source is set. Type the address of a fish pack above (http://, https:// or file://) " \
+    "and press Check. `reefpack index FOLDER` makes a pack of a folder of .fish files; "           \
+    "Install from File adds single files."
+#define STATUS_BAD_SOURCE "The fish source must be an http://, https:// or file:// address."
 
 // The page's controls and the state of a running download.
 struct DOWNLOADPAGE {
@@ -64,9 +66,19 @@ struct DOWNLOADPAGE {
 // scalars on top: a list holding arrays or dictionaries is refused whole, before libplist.
 bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA>* out);
 
-// The content server's base address: option (when non-empty), else $REEFMERE_CONTENT_URL,
-// else DEFAULT_CONTENT_URL; trailing slashes removed.
-std::string ContentBaseUrl(const char* option);
+// The fish source's base address: option (when non-empty), else $REEFMERE_CONTENT_URL,
+// else the stored preference; surrounding blanks and trailing slashes removed. Empty:
+// no source.
+std::string ContentBaseUrl(const char* option, const std::string& stored = "");
+std::string TrimSourceAddress(std::string base);
+// Whether a source address has a scheme the page fetches (http, https, file).
+bool SourceAddressOk(const std::string& base);
+bool IsFileAddress(const std::string& url);
+// An offer's address as fetched: absolute ones as they are, relative ones (as `reefpack
+// index` writes) resolved against the list's address. Empty when the result is not
+// http(s), or file:// under a list that is not itself a local file: a web server's list
+// never makes the page read local files.
+std::string ResolveOfferUrl(const std::string& listUrl, const std::string& url);
 std::string DownloadListUrl(const std::string& base);
 std::string WebsiteUrl(const std::string& base);
 

@@ -27,8 +27,8 @@ public:
     CURLFETCH(const CURLFETCH&) = delete;
     CURLFETCH& operator=(const CURLFETCH&) = delete;
 
-    // Fetches url (http or https only) into memory, at most maxBytes. False when a
-    // transfer already runs or it cannot be started (reason in Error()).
+    // Fetches url (http or https; file:// with allowFiles) into memory, at most maxBytes.
+    // False when a transfer already runs or it cannot be started (reason in Error()).
     bool StartText(const std::string& url, size_t maxBytes);
     // Downloads url into destination (its folder is created when missing).
     bool StartDownload(const std::string& url, const std::string& destination);
@@ -41,7 +41,7 @@ public:
     // Stops a running transfer; a download's temporary file is removed.
     void Cancel();
 
-    bool Running() const { return easy_ != nullptr; }
+    bool Running() const { return easy_ != nullptr || localFd_ >= 0; }
     bool Succeeded() const { return succeeded_; }
     const std::string& Text() const { return text_; }
     const std::string& Error() const { return error_; }  // one-line description
@@ -53,6 +53,9 @@ public:
     std::function<void(int64_t length)> onData;
     // Checks a finished download before it is put in place; false with a reason.
     std::function<bool(const std::string& path, std::string* why)> validate;
+    // Whether file:// addresses are read (a source on this machine); redirects never
+    // lead to one. Read here rather than by libcurl, which would open a FIFO blocking.
+    bool allowFiles = false;
     // Total time limit of the next transfer in seconds (0: the defaults above).
     long timeoutSeconds = 0;
     // Where the last successful download was put (the destination, or "-2" etc. beside it).
@@ -63,7 +66,10 @@ public:
 
 private:
     bool Begin(const std::string& url);
+    bool BeginLocal(const std::string& url);
+    void PollLocal();
     void Finish(int code);
+    void Complete();  // a finished download: sync, check, put in place
     void DropTemporary();
 
     void* multi_ = nullptr;  // CURLM*
@@ -79,6 +85,8 @@ private:
     bool overLimit_ = false;
     bool writeFailed_ = false;
     int fd_ = -1;            // temporary file of a download
+    int localFd_ = -1;       // the file of a running file:// transfer
+    int64_t localSize_ = 0;
     std::string tempPath_;
     std::string destination_;
     std::string savedPath_;

@@ -56,6 +56,11 @@ const SettingKey kSettingKeys[] = {
     BOOL_KEY("LowCPU", LOWCPU, 0, "lower frame rate (at most 20 frames a second)"),
     BOOL_KEY("WantSMS", WANTSMS, 0, "tilt the water with a motion sensor"),
     BOOL_KEY("SMSReverse", SMSREVERSE, 0, "reverse the motion sensor's roll"),
+    // Read by the settings dialog's More Fish page only. High: the most bytes; a longer
+    // address is dropped rather than cut, since a cut one names something else.
+    {"FishSource", SettingType::Text, 0, "", "address of the fish source the settings dialog offers species from", 0, 511,
+     [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.FishSource; },
+     [](SETTINGS* s, bool*, const SettingValue& v) { s->FishSource = v.text; }},
     {"FishSelection", SettingType::Text, 0, nullptr, "switched-off species: name#...##", 0, 0,
      [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.fishSelection ? s.fishSelection : ""; },
      [](SETTINGS* s, bool*, const SettingValue& v) {
@@ -90,9 +95,20 @@ int LimitSettings(SETTINGS* s, const char* source) {
     bool mmo = false;
     for (size_t i = 0; i < kSettingKeyCount; i++) {
         const SettingKey& k = kSettingKeys[i];
-        if (k.type != SettingType::Integer || !k.get) continue;
+        if (!k.get) continue;
         SettingValue v;
         k.get(*s, false, &v);
+        if (k.type == SettingType::Text) {
+            if (k.high <= 0 || v.text.size() <= static_cast<uint64_t>(k.high)) continue;
+            if (source)
+                fprintf(stderr, "reefmere: %s: \"%s\" is longer than %lld bytes; not used\n", source, k.key,
+                        static_cast<long long>(k.high));
+            v.text = k.defaultText ? k.defaultText : "";
+            k.set(s, &mmo, v);
+            moved++;
+            continue;
+        }
+        if (k.type != SettingType::Integer) continue;
         int64_t limited = v.integer < k.low ? k.low : v.integer > k.high ? k.high : v.integer;
         if (limited == v.integer) continue;
         if (source)
@@ -151,6 +167,7 @@ bool ParseSettingValue(const SettingKey& key, const char* text, SettingValue* ou
         return true;
     }
     case SettingType::Text:
+        if (key.high > 0 && strlen(text) > static_cast<size_t>(key.high)) return false;
         out->text = text;
         return true;
     }

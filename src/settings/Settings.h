@@ -37,6 +37,7 @@ struct SETTINGS {
     bool LOWCPU = false;
     bool WANTSMS = false;
     bool SMSREVERSE = false;
+    std::string FishSource;         // the settings dialog's fish source address; empty: none
 };
 
 // The stored version; any other value (or none) resets the store to the defaults.
@@ -64,6 +65,8 @@ struct SettingKey {
     const char* help;          // one line for --help and the sheet
     // Integer keys: the allowed values, both ends included. Options outside are refused,
     // stored values outside are limited on load, and the dialogs offer exactly this range.
+    // Text keys: high > 0 is the longest text in bytes; a longer one is refused as an
+    // option and read as the default from the store.
     int64_t low;
     int64_t high;
     // Copy between record (plus the view's MainMonitorOnly flag) and a value. Null for
@@ -81,7 +84,7 @@ const SettingKey* FindSettingKey(const char* key);  // null when unknown
 void DefaultSettings(SETTINGS* s, bool* mainMonitorOnly);
 
 // Limits every integer field to its key's range (a stored FishSize of 200 would divide
-// the species scale by zero). Each value moved is reported on stderr naming source
+// the species scale by zero) and puts the default in place of an over-long text. Each value moved is reported on stderr naming source
 // (null: silently). Returns the number of values moved.
 int LimitSettings(SETTINGS* s, const char* source);
 

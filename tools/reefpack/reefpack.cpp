@@ -1,5 +1,5 @@
 // reefpack: the content kit's command line (build the resource folder, pack, inspect and
-// validate fish archives, write a download list).
+// validate fish archives, install them, write a download list).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +8,8 @@
 
 #include "ArchiveTools.h"
 #include "Assets.h"
+#include "Install.h"
+#include "settings/Paths.h"
 
 namespace {
 
@@ -32,6 +34,13 @@ const char* kUsage =
     "      --out FILE.fish     the archive to write\n"
     "  inspect FILE            print an archive's header, directory and model\n"
     "  validate FILE...        load every archive with the engine's readers; exit 1 on any failure\n"
+    "  install [--replace] FILE...\n"
+    "                          check each archive as the screen saver loads it and copy it into\n"
+    "                          the per-user fish folder; a species already there is replaced\n"
+    "                          only with --replace; exit 1 when any file is refused\n"
+    "  index DIR               make DIR a fish source: writes DIR/mac/zips/fish/fishTypes14.plist\n"
+    "                          listing DIR's fish archives; serve DIR (python3 -m http.server) or\n"
+    "                          give its file:// address to reefmere-config\n"
     "  list DIR BASEURL [OUT]  write the download list of the fish archives in DIR\n"
     "                          (default OUT: DIR/fishTypes14.plist)\n";
 
@@ -95,6 +104,35 @@ int Pack(int argc, char** argv) {
     return 0;
 }
 
+int Install(int argc, char** argv) {
+    bool replace = false;
+    std::vector<const char*> files;
+    for (int i = 2; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--replace")) replace = true;
+        else files.push_back(argv[i]);
+    }
+    if (files.empty()) return Usage("install takes at least one file");
+    const std::string folder = UserFishFolder();
+    int failed = 0;
+    for (const char* file : files) {
+        reefpack::InstallOutcome o = reefpack::InstallFish(file, folder, replace);
+        switch (o.status) {
+            case reefpack::InstallOutcome::Installed:
+                std::printf("installed %s: \"%s\" as %s\n", file, o.displayName.c_str(), o.path.c_str());
+                continue;
+            case reefpack::InstallOutcome::Exists:
+                std::fprintf(stderr, "reefpack: %s: \"%s\" is already installed (%s); --replace replaces it\n", file,
+                             o.displayName.c_str(), o.existing.front().c_str());
+                break;
+            default:
+                std::fprintf(stderr, "reefpack: %s: refused: %s\n", file, o.reason.c_str());
+                break;
+        }
+        ++failed;
+    }
+    return failed ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -131,6 +169,18 @@ int main(int argc, char** argv) {
             }
         }
         return failed ? 1 : 0;
+    }
+    if (cmd == "install") return Install(argc, argv);
+    if (cmd == "index") {
+        if (argc != 3) return Usage("index takes one folder");
+        std::string out, error;
+        int count = 0;
+        if (!reefpack::WriteIndex(argv[2], &out, &count, &error)) {
+            std::fprintf(stderr, "reefpack: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("wrote %s (%d species)\n", out.c_str(), count);
+        return 0;
     }
     if (cmd == "list") {
         if (argc != 4 && argc != 5) return Usage("list takes a folder, a base address and optionally an output file");

@@ -2,6 +2,7 @@
 // preview beside them, and the two-way binding between widgets and the sheet's model.
 #include "ConfigDialog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -15,13 +16,6 @@ namespace {
 // COL_INDEX: the row's place in the catalogue (the model's row); the view sorts by name.
 enum { COL_SELECTED, COL_NAME, COL_WATER, COL_INDEX, COL_COUNT };
 
-// Every edit: the note of the last Save no longer holds, and the preview follows.
-void Edited(CONFIGDIALOG* d)
-{
-    gtk_label_set_text(GTK_LABEL(d->wSavedNote), "");
-    SchedulePreview(d);
-}
-
 void OnControlChanged(GtkWidget*, gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
@@ -29,7 +23,7 @@ void OnControlChanged(GtkWidget*, gpointer data)
     TakeControls(d);
     d->sheet.configureSheet_update();
     ShowModel(d);
-    Edited(d);
+    NoteEdit(d);
 }
 
 // The widget of one preference key, kept for ShowModel and TakeControls.
@@ -160,64 +154,58 @@ void OnSelect(GtkWidget* w, gpointer data)
     if (w == d->wSelectSalt) d->sheet.configureSheet_selectSalt();
     if (w == d->wSelectFresh) d->sheet.configureSheet_selectFresh();
     ShowModel(d);
-    Edited(d);
+    NoteEdit(d);
 }
 
-void ChooseFolder(CONFIGDIALOG* d, bool background)
+void ChooseBackgroundFolder(CONFIGDIALOG* d)
 {
-    GtkWidget* chooser = gtk_file_chooser_dialog_new(background ? SHEET_BGPATH_TITLE : SHEET_DIRECTORY_TITLE,
+    GtkWidget* chooser = gtk_file_chooser_dialog_new(SHEET_BGPATH_TITLE,
                                                      GTK_WINDOW(d->window), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
                                                      "_Cancel", GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT,
                                                      nullptr);
     GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
     gtk_file_chooser_set_select_multiple(fc, FALSE);
     // Where the folder is gone (or was never set), the pictures folder is the likely place.
-    std::string start = background ? d->settings.BGPath : d->settings.FishPath2;
-    if (background && !g_file_test(start.c_str(), G_FILE_TEST_IS_DIR)) start = UserPicturesFolder();
+    std::string start = d->settings.BGPath;
+    if (!g_file_test(start.c_str(), G_FILE_TEST_IS_DIR)) start = UserPicturesFolder();
     gtk_file_chooser_set_current_folder(fc, start.c_str());
     GtkFileFilter* filter = gtk_file_filter_new();
-    if (background) {
-        gtk_file_filter_set_name(filter, "Pictures (jpg, gif, png)");
-        for (const char* p : {"*.jpg", "*.gif", "*.png"}) gtk_file_filter_add_pattern(filter, p);
-    } else {
-        gtk_file_filter_set_name(filter, "Fish archives (fish)");
-        gtk_file_filter_add_pattern(filter, "*.fish");
-    }
+    gtk_file_filter_set_name(filter, "Pictures (jpg, gif, png)");
+    for (const char* p : {"*.jpg", "*.gif", "*.png"}) gtk_file_filter_add_pattern(filter, p);
     gtk_file_chooser_add_filter(fc, filter);
     if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
         char* path = gtk_file_chooser_get_filename(fc);
         if (path) {
             TakeControls(d);
-            bool taken = background ? d->sheet.configureSheet_bgpath(path) : d->sheet.configureSheet_directory(path);
+            bool taken = d->sheet.configureSheet_bgpath(path);
             if (!taken) {
                 GtkWidget* m = gtk_message_dialog_new(GTK_WINDOW(chooser), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                                       GTK_BUTTONS_CLOSE, "The folder's path is too long (at most 1023 bytes).");
                 gtk_dialog_run(GTK_DIALOG(m));
                 gtk_widget_destroy(m);
-            } else if (!background) {
-                // Downloads now go to this folder, and its species join the table.
-                d->sheet.ReloadCatalogue();
             }
             g_free(path);
             ShowModel(d);
-            if (taken) Edited(d);
+            if (taken) NoteEdit(d);
         }
     }
     gtk_widget_destroy(chooser);
 }
 
-void OnBGPath(GtkWidget*, gpointer data) { ChooseFolder(static_cast<CONFIGDIALOG*>(data), true); }
+void OnBGPath(GtkWidget*, gpointer data) { ChooseBackgroundFolder(static_cast<CONFIGDIALOG*>(data)); }
 
 void OnWebsite(GtkWidget*, gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    TakeControls(d);
     std::string url = d->sheet.configureSheet_openwebsite();
-    // No shell: the address goes to xdg-open as one argument.
-    const char* argv[] = {"xdg-open", url.c_str(), nullptr};
-    GError* error = nullptr;
-    if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, &error)) {
-        fprintf(stderr, "reefmere-config: cannot run xdg-open: %s\n", error ? error->message : "unknown error");
-        g_clear_error(&error);
+    if (url.empty()) return;  // no source: the button is greyed
+    std::string why = OpenWithDesktop(url);
+    if (!why.empty()) {
+        fprintf(stderr, "reefmere-config: %s\n", why.c_str());
+        gtk_label_set_text(GTK_LABEL(d->wSavedNote), why.c_str());
+        d->sheet.downloads.statusText = why;
+        ShowDownloads(d);
     }
 }
 
@@ -227,7 +215,7 @@ void OnDefaults(GtkWidget*, gpointer data)
     TakeControls(d);
     d->sheet.configureSheet_defaults();
     ShowModel(d);
-    Edited(d);
+    NoteEdit(d);
 }
 
 void OnSave(GtkWidget*, gpointer data)
@@ -396,9 +384,22 @@ const char* WaterText(const CONFIGSHEET& m, int row) { return m.RowWaterType(row
 
 }  // namespace
 
-void ChooseFishFolder(CONFIGDIALOG* d) { ChooseFolder(d, false); }
+void NoteEdit(CONFIGDIALOG* d)
+{
+    gtk_label_set_text(GTK_LABEL(d->wSavedNote), "");
+    SchedulePreview(d);
+}
 
 std::vector<std::string> EditedArguments(const CONFIGDIALOG* d) { return SettingOverrideArguments(d->sheet.EditedValues()); }
+
+std::vector<std::string> PreviewOptions(const CONFIGDIALOG* d)
+{
+    std::vector<SettingOverride> values = d->sheet.EditedValues();
+    values.erase(std::remove_if(values.begin(), values.end(),
+                                [](const SettingOverride& o) { return !strcmp(o.key->key, "FishSource"); }),
+                 values.end());
+    return SettingOverrideArguments(values);
+}
 
 bool Unsaved(const CONFIGDIALOG* d) { return EditedArguments(d) != d->savedArgs; }
 
@@ -407,7 +408,7 @@ void ToggleRow(CONFIGDIALOG* d, int row)
     if (row < 0 || row >= static_cast<int>(d->sheet.rowSelected.size())) return;
     d->sheet.rowSelected[row] = !d->sheet.rowSelected[row];
     ShowModel(d);
-    Edited(d);
+    NoteEdit(d);
 }
 
 void RequestClose(CONFIGDIALOG* d)
@@ -486,7 +487,6 @@ void ShowModel(CONFIGDIALOG* d)
         if (c.menu) SetMenu(w, m.*c.menu);
     }
     SetPath(d->wBGPath, m.oBGPath);
-    SetPath(d->wDirectory, m.oDirectory);
     gtk_widget_set_sensitive(d->wSave, m.oSave.enabled);
 
     // Rebuild the table only when its rows changed; otherwise just the check marks.
@@ -528,6 +528,7 @@ void TakeControls(CONFIGDIALOG* d)
         if (c.menu) TakeMenu(w, &(m.*c.menu));
     }
     if (d->wAvailable) m.downloads.menuChosen = gtk_combo_box_get_active(GTK_COMBO_BOX(d->wAvailable));
+    if (d->wSource) m.oFishSource.text = gtk_entry_get_text(GTK_ENTRY(d->wSource));
 }
 
 void CloseDialog(CONFIGDIALOG* d)

@@ -37,7 +37,6 @@ struct CONFIGDIALOG {
     bool mainMonitorOnly = false;
     AQUARIUM aquarium;
     CONFIGSHEET sheet;
-    std::string contentBase;
     std::string hackProgram;  // reefmere beside the dialog or on PATH; empty: not found
 
     GtkWidget* window = nullptr;
@@ -63,6 +62,7 @@ struct CONFIGDIALOG {
     // Download page.
     GtkWidget *wAvailable = nullptr, *wCheck = nullptr, *wDownload = nullptr, *wCancel = nullptr;
     GtkWidget *wProgress = nullptr, *wStatus = nullptr;
+    GtkWidget *wSource = nullptr, *wInstall = nullptr, *wOpenFolder = nullptr;
     CURLFETCH listFetch;
     CURLFETCH download;
     guint pollSource = 0;  // GLib timeout driving the transfers
@@ -74,6 +74,7 @@ struct CONFIGDIALOG {
     // Self-test script (comma-separated actions); empty in normal use.
     std::vector<std::string> script;
     size_t scriptNext = 0;
+    int scriptedAnswer = 0;  // the script's answer to "Replace?": 1 replace, -1 keep, 0 ask
 };
 
 // ConfigDialog.cpp
@@ -82,15 +83,18 @@ void ShowModel(CONFIGDIALOG* d);   // model -> every widget
 void TakeControls(CONFIGDIALOG* d);  // every widget -> model
 void ShowDownloads(CONFIGDIALOG* d);
 void CloseDialog(CONFIGDIALOG* d);
-void ChooseFishFolder(CONFIGDIALOG* d);  // the fish folder's chooser (download page)
-// The sheet's values as options of reefmere's command line: what the preview runs with.
+// The sheet's values as options of reefmere's command line, as Save would store them.
 std::vector<std::string> EditedArguments(const CONFIGDIALOG* d);
+// The same without what the tank does not show (the fish source): the preview's options.
+std::vector<std::string> PreviewOptions(const CONFIGDIALOG* d);
 // True when the controls hold something that Save has not stored.
 bool Unsaved(const CONFIGDIALOG* d);
 // Close, Cancel and the window's close button: with unsaved edits, asks first.
 void RequestClose(CONFIGDIALOG* d);
 // Switches the species of catalogue row (not table row) on or off, as its check box does.
 void ToggleRow(CONFIGDIALOG* d, int row);
+// After any edit: the Save note goes and the preview follows.
+void NoteEdit(CONFIGDIALOG* d);
 
 // DownloadPage.cpp
 GtkWidget* BuildDownloadPage(CONFIGDIALOG* d);
@@ -98,6 +102,11 @@ void StartCheck(CONFIGDIALOG* d);
 void CancelTransfers(CONFIGDIALOG* d);
 void StartDownload(CONFIGDIALOG* d);
 bool TransfersRunning(const CONFIGDIALOG* d);
+// Installs fish archives into the fish folder (asking before a species is replaced),
+// reports on the page and refreshes the species table.
+void InstallFiles(CONFIGDIALOG* d, const std::vector<std::string>& files);
+// Opens a folder or address with xdg-open; empty, or what went wrong in one line.
+std::string OpenWithDesktop(const std::string& target);
 
 // Preview.cpp
 GtkWidget* BuildPreview(CONFIGDIALOG* d);

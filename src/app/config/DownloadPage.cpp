@@ -1,5 +1,6 @@
-// The download page: the fish folder, the server's offers, the Download button, the
-// progress bar and the status text. Transfers run on libcurl's multi interface,
+// The More Fish page: the fish source, its offers, the Download button, the progress bar
+// and the status text, installing from files, and the fish folder the screen saver reads.
+// Transfers run on libcurl's multi interface (file:// ones in curl_fetch itself),
 // advanced by a GLib timeout, so the window keeps drawing while they run.
 #include "ConfigDialog.h"
 
@@ -7,7 +8,9 @@
 #include <cstdio>
 
 #include "ArchiveTools.h"
+#include "Install.h"
 #include "config/Downloads.h"
+#include "settings/Paths.h"
 
 namespace {
 
@@ -16,7 +19,71 @@ const guint kPollMilliseconds = 15;
 void OnCheck(GtkWidget*, gpointer data) { StartCheck(static_cast<CONFIGDIALOG*>(data)); }
 void OnDownload(GtkWidget*, gpointer data) { StartDownload(static_cast<CONFIGDIALOG*>(data)); }
 void OnCancel(GtkWidget*, gpointer data) { CancelTransfers(static_cast<CONFIGDIALOG*>(data)); }
-void OnDirectory(GtkWidget*, gpointer data) { ChooseFishFolder(static_cast<CONFIGDIALOG*>(data)); }
+void OnOpenFolder(GtkWidget*, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    MakeFolders(d->settings.FishPath2);  // a file manager cannot open what is not there yet
+    std::string why = OpenWithDesktop(d->settings.FishPath2);
+    if (!why.empty()) {
+        d->sheet.downloads.statusText = why;
+        ShowDownloads(d);
+    }
+}
+
+void OnSourceChanged(GtkWidget* w, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    if (d->showing) return;
+    d->sheet.oFishSource.text = gtk_entry_get_text(GTK_ENTRY(w));
+    d->sheet.configureSheet_updatestates();
+    if (d->wWebsite) gtk_widget_set_sensitive(d->wWebsite, d->sheet.oWebsite.enabled);
+    NoteEdit(d);
+}
+
+void OnInstall(GtkWidget*, gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    GtkWidget* chooser = gtk_file_chooser_dialog_new("Install Fish", GTK_WINDOW(d->window), GTK_FILE_CHOOSER_ACTION_OPEN,
+                                                     "_Cancel", GTK_RESPONSE_CANCEL, "_Install", GTK_RESPONSE_ACCEPT,
+                                                     nullptr);
+    GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
+    gtk_file_chooser_set_select_multiple(fc, TRUE);
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, "Fish archives (*.fish)");
+    gtk_file_filter_add_pattern(filter, "*.fish");
+    gtk_file_chooser_add_filter(fc, filter);
+    std::vector<std::string> files;
+    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+        GSList* chosen = gtk_file_chooser_get_filenames(fc);
+        for (GSList* p = chosen; p; p = p->next) files.push_back(static_cast<char*>(p->data));
+        g_slist_free_full(chosen, g_free);
+    }
+    gtk_widget_destroy(chooser);
+    if (!files.empty()) InstallFiles(d, files);
+}
+
+// Asks before a species already in the fish folder is replaced.
+bool AskReplace(CONFIGDIALOG* d, const reefpack::InstallOutcome& o)
+{
+    GtkWidget* q = gtk_message_dialog_new(GTK_WINDOW(d->window), GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
+                                          GTK_BUTTONS_NONE, "Replace \"%s\"?", o.displayName.c_str());
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(q), "A species of this name is installed already (%s).",
+                                             o.existing.front().c_str());
+    gtk_dialog_add_buttons(GTK_DIALOG(q), "_Keep", GTK_RESPONSE_REJECT, "_Replace", GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(q), GTK_RESPONSE_REJECT);
+    // A scripted run answers as its script says.
+    if (d->scriptedAnswer) {
+        g_idle_add([](gpointer q) -> gboolean {
+            CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(g_object_get_data(G_OBJECT(q), "reefmere-dialog"));
+            gtk_dialog_response(GTK_DIALOG(q), d->scriptedAnswer > 0 ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_REJECT);
+            return G_SOURCE_REMOVE;
+        }, q);
+        g_object_set_data(G_OBJECT(q), "reefmere-dialog", d);
+    }
+    bool yes = gtk_dialog_run(GTK_DIALOG(q)) == GTK_RESPONSE_ACCEPT;
+    gtk_widget_destroy(q);
+    return yes;
+}
 
 void OnMenuChanged(GtkWidget* w, gpointer data)
 {
@@ -63,6 +130,45 @@ void KeepPolling(CONFIGDIALOG* d)
 
 bool TransfersRunning(const CONFIGDIALOG* d) { return d->listFetch.Running() || d->download.Running(); }
 
+std::string OpenWithDesktop(const std::string& target)
+{
+    gchar* program = g_find_program_in_path("xdg-open");
+    if (!program) return "Cannot open " + target + ": xdg-open is not installed (package xdg-utils).";
+    // No shell: the address goes to xdg-open as one argument.
+    const char* argv[] = {program, target.c_str(), nullptr};
+    GError* error = nullptr;
+    std::string why;
+    if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, nullptr, &error))
+        why = "Cannot open " + target + ": " + (error ? error->message : "xdg-open did not start");
+    g_clear_error(&error);
+    g_free(program);
+    return why;
+}
+
+void InstallFiles(CONFIGDIALOG* d, const std::vector<std::string>& files)
+{
+    std::string report;
+    for (const std::string& file : files) {
+        std::string base = file.substr(file.rfind('/') + 1);
+        reefpack::InstallOutcome o = reefpack::InstallFish(file, d->settings.FishPath2, false);
+        if (o.status == reefpack::InstallOutcome::Exists) {
+            if (!AskReplace(d, o)) {
+                report += base + ": kept the installed \"" + o.displayName + "\".\n";
+                continue;
+            }
+            o = reefpack::InstallFish(file, d->settings.FishPath2, true);
+        }
+        if (o.status == reefpack::InstallOutcome::Installed)
+            report += "Installed \"" + o.displayName + "\" from " + base + ".\n";
+        else
+            report += base + ": not installed: " + o.reason + "\n";
+    }
+    // The table shows the new species at once; the preview may now show them too.
+    d->sheet.fishInstalled(report);
+    ShowModel(d);
+    RestartPreview(d);
+}
+
 GtkWidget* BuildDownloadPage(CONFIGDIALOG* d)
 {
     GtkWidget* grid = gtk_grid_new();
@@ -76,19 +182,12 @@ GtkWidget* BuildDownloadPage(CONFIGDIALOG* d)
         return l;
     };
 
-    d->wDirectory = gtk_button_new_with_label("");
-    GtkWidget* dl = gtk_bin_get_child(GTK_BIN(d->wDirectory));
-    gtk_label_set_ellipsize(GTK_LABEL(dl), PANGO_ELLIPSIZE_MIDDLE);
-    gtk_label_set_max_width_chars(GTK_LABEL(dl), 36);
-    gtk_widget_set_hexpand(d->wDirectory, TRUE);
-    g_signal_connect(d->wDirectory, "clicked", G_CALLBACK(OnDirectory), d);
-    gtk_grid_attach(GTK_GRID(grid), label("Fish folder:"), 0, row, 1, 1);
-    gtk_grid_attach(GTK_GRID(grid), d->wDirectory, 1, row++, 2, 1);
-
-    GtkWidget* server = label(("Server: " + d->contentBase).c_str());
-    gtk_label_set_ellipsize(GTK_LABEL(server), PANGO_ELLIPSIZE_END);
-    gtk_label_set_selectable(GTK_LABEL(server), TRUE);
-    gtk_grid_attach(GTK_GRID(grid), server, 0, row, 2, 1);
+    d->wSource = gtk_entry_new();
+    gtk_entry_set_placeholder_text(GTK_ENTRY(d->wSource), "none: e.g. https://example.org/reef or file:///srv/fish");
+    gtk_widget_set_hexpand(d->wSource, TRUE);
+    g_signal_connect(d->wSource, "changed", G_CALLBACK(OnSourceChanged), d);
+    gtk_grid_attach(GTK_GRID(grid), label("Fish source:"), 0, row, 1, 1);
+    gtk_grid_attach(GTK_GRID(grid), d->wSource, 1, row, 1, 1);
     d->wCheck = gtk_button_new_with_mnemonic("_Check");
     g_signal_connect(d->wCheck, "clicked", G_CALLBACK(OnCheck), d);
     gtk_grid_attach(GTK_GRID(grid), d->wCheck, 2, row++, 1, 1);
@@ -113,7 +212,23 @@ GtkWidget* BuildDownloadPage(CONFIGDIALOG* d)
     gtk_label_set_line_wrap(GTK_LABEL(d->wStatus), TRUE);
     gtk_label_set_selectable(GTK_LABEL(d->wStatus), TRUE);
     gtk_grid_attach(GTK_GRID(grid), d->wStatus, 0, row++, 3, 1);
-    GtkWidget* note = label("Species downloaded here join the tank the next time the screen saver starts.");
+
+    // Downloads and installs go where the screen saver reads: this folder, no other.
+    d->wDirectory = label(d->settings.FishPath2);
+    gtk_label_set_ellipsize(GTK_LABEL(d->wDirectory), PANGO_ELLIPSIZE_MIDDLE);
+    gtk_label_set_selectable(GTK_LABEL(d->wDirectory), TRUE);
+    gtk_widget_set_hexpand(d->wDirectory, TRUE);
+    gtk_grid_attach(GTK_GRID(grid), label("Fish folder:"), 0, row, 1, 1);
+    gtk_grid_attach(GTK_GRID(grid), d->wDirectory, 1, row++, 2, 1);
+    GtkWidget* buttons = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+    d->wInstall = gtk_button_new_with_mnemonic("_Install from File...");
+    g_signal_connect(d->wInstall, "clicked", G_CALLBACK(OnInstall), d);
+    d->wOpenFolder = gtk_button_new_with_mnemonic("_Open Fish Folder");
+    g_signal_connect(d->wOpenFolder, "clicked", G_CALLBACK(OnOpenFolder), d);
+    gtk_box_pack_start(GTK_BOX(buttons), d->wInstall, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(buttons), d->wOpenFolder, FALSE, FALSE, 0);
+    gtk_grid_attach(GTK_GRID(grid), buttons, 0, row++, 3, 1);
+    GtkWidget* note = label("Species downloaded or installed here join the tank the next time the screen saver starts.");
     gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
     gtk_widget_set_opacity(note, 0.7);
     gtk_grid_attach(GTK_GRID(grid), note, 0, row++, 3, 1);
@@ -147,7 +262,11 @@ void ShowDownloads(CONFIGDIALOG* d)
     gtk_widget_set_sensitive(d->wCheck, p.checkEnabled);
     gtk_widget_set_sensitive(d->wDownload, p.downloadEnabled);
     if (d->wCancel) gtk_widget_set_sensitive(d->wCancel, p.cancelEnabled);
-    gtk_widget_set_sensitive(d->wDirectory, d->sheet.oDirectory.enabled);
+    gtk_widget_set_sensitive(d->wInstall, d->sheet.oDirectory.enabled);
+    gtk_label_set_text(GTK_LABEL(d->wDirectory), d->sheet.oDirectory.title);
+    if (gtk_entry_get_text(GTK_ENTRY(d->wSource)) != d->sheet.oFishSource.text)
+        gtk_entry_set_text(GTK_ENTRY(d->wSource), d->sheet.oFishSource.text.c_str());
+    if (d->wWebsite) gtk_widget_set_sensitive(d->wWebsite, d->sheet.oWebsite.enabled);
     gtk_widget_set_sensitive(d->wSave, d->sheet.oSave.enabled);
     if (!(p.progressAnimating && p.expectedBytes < 1))
         gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(d->wProgress), std::clamp(p.progress / 100.0, 0.0, 1.0));
@@ -160,8 +279,14 @@ void ShowDownloads(CONFIGDIALOG* d)
 
 void StartCheck(CONFIGDIALOG* d)
 {
+    TakeControls(d);
     std::string url = d->sheet.configureSheet_checkdownloads_begin();
-    if (url.empty()) return;
+    if (url.empty()) {
+        ShowDownloads(d);  // busy, or no usable source: the status says which
+        return;
+    }
+    // Local files only for a source on this machine.
+    d->listFetch.allowFiles = IsFileAddress(url);
     if (!d->listFetch.StartText(url, DOWNLOAD_LIST_MAX_BYTES)) {
         fprintf(stderr, "reefmere-config: %s: %s\n", url.c_str(), d->listFetch.Error().c_str());
         d->sheet.configureSheet_checkdownloads_end(nullptr);
@@ -189,6 +314,7 @@ void StartDownload(CONFIGDIALOG* d)
         std::string summary;
         return reefpack::ValidateArchive(path, &summary, why);
     };
+    d->download.allowFiles = IsFileAddress(d->sheet.FishSource());
     if (!d->download.StartDownload(url, destination)) {
         d->sheet.download_didFailWithError(d->download.Error(), url);
     } else {

@@ -57,7 +57,7 @@ gboolean OnPauseOver(gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     d->preview.debounce = 0;
-    std::vector<std::string> args = EditedArguments(d);
+    std::vector<std::string> args = PreviewOptions(d);
     if (args != d->preview.args) {
         d->preview.args = args;
         RestartPreview(d);

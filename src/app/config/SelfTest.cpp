@@ -3,6 +3,7 @@
 // model's state is printed on standard output and the dialog closes as Close would.
 //   save close defaults select-all select-salt select-fresh check download:N
 //   toggle:OUTLET set:OUTLET=VALUE menu:OUTLET=ITEM row:N page:N sleep:MS report
+//   source:ADDRESS install:FILE replace:yes|no (the answer to "Replace?") open-folder website
 //   drag:OUTLET=FROM..TO (one value every 20 ms, as a dragged slider sends them)
 //   answer:save|discard|cancel (the open "Save the changes?" question) scroll:end
 // Each action waits for a pending preview restart first.
@@ -45,7 +46,8 @@ std::map<std::string, GtkWidget*> Widgets(CONFIGDIALOG* d)
             {"oWWaterLvl", d->wWWaterLvl}, {"oDontLeave", d->wDontLeave}, {"oRandomSizes", d->wRandomSizes},
             {"oVolume", d->wVolume}, {"oLowCPU", d->wLowCPU}, {"oWantSMS", d->wWantSMS},
             {"oSMSReverse", d->wSMSReverse}, {"oDirectory", d->wDirectory}, {"oSave", d->wSave},
-            {"oAvailableDownloads", d->wAvailable}, {"oCheckDownloads", d->wCheck}, {"oDownload", d->wDownload}};
+            {"oAvailableDownloads", d->wAvailable}, {"oCheckDownloads", d->wCheck}, {"oDownload", d->wDownload},
+            {"oFishSource", d->wSource}, {"oWebsite", d->wWebsite}};
 }
 
 // The running preview's options, read back from the process itself.
@@ -86,7 +88,11 @@ void Report(CONFIGDIALOG* d)
     printf("report\n");
     for (auto& [name, w] : Widgets(d)) {
         std::string value;
-        if (GTK_IS_SPIN_BUTTON(w))
+        if (GTK_IS_LABEL(w))
+            value = gtk_label_get_text(GTK_LABEL(w));
+        else if (GTK_IS_ENTRY(w) && !GTK_IS_SPIN_BUTTON(w))
+            value = gtk_entry_get_text(GTK_ENTRY(w));
+        else if (GTK_IS_SPIN_BUTTON(w))
             value = std::to_string(gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(w)));
         else if (GTK_IS_COMBO_BOX(w))
             value = std::to_string(gtk_combo_box_get_active(GTK_COMBO_BOX(w)));
@@ -153,6 +159,11 @@ bool Act(CONFIGDIALOG* d, const std::string& action)
     else if (verb == "check") gtk_button_clicked(GTK_BUTTON(d->wCheck));
     else if (verb == "add-to-xscreensaver") gtk_button_clicked(GTK_BUTTON(d->wAddToXScreenSaver));
     else if (verb == "report") Report(d);
+    else if (verb == "source") gtk_entry_set_text(GTK_ENTRY(d->wSource), arg.c_str());
+    else if (verb == "install") InstallFiles(d, {arg});
+    else if (verb == "replace") d->scriptedAnswer = arg == "yes" ? 1 : -1;
+    else if (verb == "open-folder") gtk_button_clicked(GTK_BUTTON(d->wOpenFolder));
+    else if (verb == "website") gtk_button_clicked(GTK_BUTTON(d->wWebsite));
     else if (verb == "download") {
         gtk_combo_box_set_active(GTK_COMBO_BOX(d->wAvailable), atoi(arg.c_str()));
         gtk_button_clicked(GTK_BUTTON(d->wDownload));

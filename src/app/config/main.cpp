@@ -1,7 +1,7 @@
 // reefmere-config: the settings dialog of the Reefmere screen saver (GTK 3).
 //   reefmere-config [--content-url URL] [--no-preview] [--self-test ACTIONS]
-// The content server's address: --content-url, else $REEFMERE_CONTENT_URL, else
-// DEFAULT_CONTENT_URL (config/Downloads.h).
+// The fish source: --content-url, else $REEFMERE_CONTENT_URL, else the stored
+// "FishSource" preference; none at all until the user gives one.
 #include <glib-unix.h>
 #include <unistd.h>
 
@@ -18,8 +18,9 @@ namespace {
 
 const char* kUsage =
     "usage: reefmere-config [--content-url URL] [--no-preview] [--self-test ACTIONS]\n"
-    "  --content-url URL   base address of the fish-pack server (also $REEFMERE_CONTENT_URL;\n"
-    "                      default " DEFAULT_CONTENT_URL "); the list is URL" DOWNLOAD_LIST_PATH "\n"
+    "  --content-url URL   fish source for this run, in place of the stored one (also\n"
+    "                      $REEFMERE_CONTENT_URL); http://, https:// or file://; the list is\n"
+    "                      URL" DOWNLOAD_LIST_PATH "\n"
     "  --no-preview        do not run the screen saver in the preview area\n"
     "  --self-test ACTIONS comma-separated scripted actions, then print the state and quit (tests)\n";
 
@@ -64,8 +65,9 @@ int main(int argc, char** argv)
 
     auto d = std::make_unique<CONFIGDIALOG>();
     LoadSettings(&d->settings, &d->mainMonitorOnly);
-    d->contentBase = ContentBaseUrl(contentUrl);
-    d->sheet.Bind(&d->settings, &d->mainMonitorOnly, &d->aquarium, d->contentBase);
+    // An address given for this run shows in the page's field; Save keeps it.
+    std::string override = ContentBaseUrl(contentUrl);
+    d->sheet.Bind(&d->settings, &d->mainMonitorOnly, &d->aquarium, override);
     d->sheet.ReloadCatalogue();  // the same folders and catalogue as the screen saver's
     d->sheet.configureSheet();
     // Show where downloads go from the start.
@@ -82,7 +84,8 @@ int main(int argc, char** argv)
     BuildDialog(d.get());
     ShowModel(d.get());
     // Nothing is unsaved yet; the preview starts with what is stored.
-    d->savedArgs = d->preview.args = EditedArguments(d.get());
+    d->savedArgs = EditedArguments(d.get());
+    d->preview.args = PreviewOptions(d.get());
     gtk_widget_show_all(d->window);
     // Ended by a signal (a session closing, a settings host), close as Close does.
     for (int sig : {SIGTERM, SIGINT, SIGHUP})

@@ -38,8 +38,15 @@ bool InspectArchive(const std::string& path, FILE* out, std::string* error);
 bool ValidateArchive(const std::string& path, std::string* summary, std::string* error);
 
 // Writes the download list (an XML property list: an array of "name;address" strings)
-// for every fish archive in dir, addresses formed from baseUrl and the file name.
+// for every fish archive in dir that validates, addresses formed from baseUrl and the
+// file name; written atomically.
 bool WriteDownloadList(const std::string& dir, const std::string& baseUrl, const std::string& outPath,
                        int* count, std::string* error);
+
+// The download list of a folder of fish archives as a fish source: written (atomically) to
+// dir/mac/zips/fish/fishTypes14.plist with addresses relative to it, so that dir's own
+// address (http:// or file://) is the source. Archives that fail validation are left out
+// with a line on stderr.
+bool WriteIndex(const std::string& dir, std::string* outPath, int* count, std::string* error);
 
 }  // namespace reefpack

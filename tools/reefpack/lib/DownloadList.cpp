@@ -1,15 +1,19 @@
-// `reefpack list`: the download list a content server offers, written for a folder of
-// fish archives so that any static web server can serve fish packs.
+// `reefpack list` and `reefpack index`: the download list a fish source offers, written
+// for a folder of fish archives so that any static web server (or a file:// address)
+// serves a fish pack.
 #include <dirent.h>
 #include <plist/plist.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 #include "ArchiveTools.h"
+#include "Install.h"
 #include "LumpWriter.h"
 #include "data/FishFile.h"
+#include "settings/Paths.h"
 
 namespace reefpack {
 namespace {
@@ -62,10 +66,16 @@ bool WriteDownloadList(const std::string& dir, const std::string& baseUrl, const
     plist_t list = plist_new_array();
     *count = 0;
     for (const std::string& file : files) {
-        FISHFILE f;
         std::string path = dir + "/" + file;
+        FISHFILE f;
+        std::string summary, why;
         if (!f.Open(path.c_str())) {
             std::fprintf(stderr, "reefpack: %s: not a fish archive, left out\n", path.c_str());
+            continue;
+        }
+        // An offer that would be refused after the download helps nobody.
+        if (!ValidateArchive(path, &summary, &why)) {
+            std::fprintf(stderr, "reefpack: %s: %s, left out\n", path.c_str(), why.c_str());
             continue;
         }
         std::string name(f.header.name, strnlen(f.header.name, sizeof f.header.name));
@@ -87,11 +97,19 @@ bool WriteDownloadList(const std::string& dir, const std::string& baseUrl, const
     }
     std::vector<uint8_t> bytes(xml, xml + len);
     plist_to_xml_free(xml);
-    if (!WriteBytes(outPath, bytes)) {
-        *error = "cannot write " + outPath;
+    return WriteFileAtomically(outPath, bytes, error);
+}
+
+bool WriteIndex(const std::string& dir, std::string* outPath, int* count, std::string* error) {
+    // The list sits where the dialog looks for it under the source address; its entries
+    // climb back to the archives, so the folder can be served from any address.
+    std::string listFolder = dir + "/mac/zips/fish";
+    if (!MakeFolders(listFolder)) {
+        *error = "cannot create " + listFolder + ": " + std::strerror(errno);
         return false;
     }
-    return true;
+    *outPath = listFolder + "/fishTypes14.plist";
+    return WriteDownloadList(dir, "../../..", *outPath, count, error);
 }
 
 }  // namespace reefpack

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Install.h"
+
 namespace reefpack {
 
 void PutU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
@@ -91,17 +93,9 @@ std::vector<uint8_t> LumpWriter::BuildResource() const {
 }
 
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const std::string temp = path + ".tmp" + std::to_string(static_cast<long>(getpid()));
-    FILE* f = fopen(temp.c_str(), "wb");
-    if (!f) {
-        fprintf(stderr, "reefpack: %s: cannot write\n", path.c_str());
-        return false;
-    }
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (fclose(f) == 0) && ok;
-    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-        remove(temp.c_str());
-        fprintf(stderr, "reefpack: %s: cannot write\n", path.c_str());
+    std::string error;
+    if (!WriteFileAtomically(path, bytes, &error)) {
+        fprintf(stderr, "reefpack: %s\n", error.c_str());
         return false;
     }
     return true;
