@@ -13,6 +13,7 @@
 #include "motion/iio_accel.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -43,9 +44,10 @@ Attr ReadNumber(const std::string& path, T* value) {
     if (!ReadRegularFile(path.c_str(), kAttributeMax, &text)) return errno == ENOENT ? Attr::kMissing : Attr::kBad;
     const char* b = text.data();
     const char* e = b + text.size();
-    while (b < e && std::strchr(" \t\n\r", *b)) ++b;
-    while (e > b && std::strchr(" \t\n\r", e[-1])) --e;
-    if (b < e && *b == '+') ++b;  // from_chars takes no plus sign
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (b < e && space(*b)) ++b;
+    while (e > b && space(e[-1])) --e;
+    if (e - b > 1 && *b == '+' && b[1] != '-') ++b;  // from_chars takes no plus sign
     // from_chars ignores the locale, which the settings dialog sets from the user's.
     auto r = std::from_chars(b, e, *value);
     return b < e && r.ec == std::errc() && r.ptr == e ? Attr::kOk : Attr::kBad;
@@ -67,6 +69,15 @@ bool ReadAxis(const std::string& dir, char axis, double* g) {
     if (ReadAxisOrShared(dir, axis, "offset", &offset) == Attr::kBad) return false;  // optional
     *g = (static_cast<double>(raw) + offset) * scale / kStandardGravity;
     return std::isfinite(*g);
+}
+
+// All three axes are there as regular files (read only when sampled).
+bool HasAxes(int device) {
+    const std::string dir = DevicePath(device);
+    struct stat st;
+    for (char axis : {'x', 'y', 'z'})
+        if (stat((dir + "/in_accel_" + axis + "_raw").c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return true;
 }
 
 }  // namespace
@@ -108,8 +119,7 @@ int IioFindAccelerometer() {
     }
     closedir(d);
     std::sort(devices.begin(), devices.end());
-    int16_t sample[3];
     for (int n : devices)
-        if (IioReadAccelerometer(n, sample)) return n;
+        if (HasAxes(n)) return n;
     return -1;
 }

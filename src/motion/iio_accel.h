@@ -14,7 +14,7 @@
 // The folder the devices are looked for in.
 std::string IioRoot();
 
-// The lowest N whose device gives a whole sample; -1 when none does.
+// The lowest N whose device has all three axes; -1 when none has.
 int IioFindAccelerometer();
 
 // One sample of iio:deviceN in the units the tilt expects (256 per g, see the .cpp for

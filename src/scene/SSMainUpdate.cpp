@@ -69,8 +69,10 @@ void SSMAIN::StepTilt() {
     smsPollTimer = static_cast<float>(smsPollTimer - frameTime);
     smsWindow = static_cast<float>(smsWindow - frameTime);
     if (smsWindow < 0.0f) {
-        // Polling ends a minute after setup; the drawn tilt eases back.
-        tiltTarget = {0.0f, 0.0f, 0.0f};
+        // Polling ends a minute after setup; the drawn tilt eases back to level, which is
+        // the rest roll (a sensor reading z < 0 at rest has one of 180 degrees: easing to
+        // 0 would turn the tank upside down).
+        tiltTarget = {0.0f, 0.0f, restRoll};
     } else if (smsPollTimer < 0.0f) {
         smsPollTimer = kPollInterval;
         // A failed read keeps the last target rather than jerking the tank level.

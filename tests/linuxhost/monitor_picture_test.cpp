@@ -1,5 +1,5 @@
-// A desktop picture per monitor: the lookups in Xfce's channel file and KDE's applet
-// file by monitor name and index, and two RandR monitors showing their own pictures.
+// A desktop picture per monitor: Xfce's and KDE's lookups by monitor name and index, and
+// two RandR monitors showing their own pictures.
 #include "hack_support.h"
 #include "platform/desktop_picture.h"
 
@@ -9,74 +9,62 @@ using namespace hacktest;
 namespace {
 
 std::string XfceChannel(const std::vector<std::pair<std::string, std::string>>& monitors) {
-    std::string xml = "<?xml version=\"1.0\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
-                      " <property name=\"backdrop\" type=\"empty\"><property name=\"screen0\" type=\"empty\">\n";
+    std::string xml = "<channel name=\"xfce4-desktop\"><property name=\"backdrop\"><property name=\"screen0\">\n";
     for (const auto& [monitor, picture] : monitors)
-        xml += "  <property name=\"monitor" + monitor + "\" type=\"empty\"><property name=\"workspace0\" type=\"empty\">"
-               "<property name=\"image-style\" type=\"int\" value=\"5\"/><property name=\"last-image\" "
+        xml += "<property name=\"monitor" + monitor + "\"><property name=\"workspace0\"><property name=\"last-image\" "
                "type=\"string\" value=\"" + picture + "\"/></property></property>\n";
-    return xml + " </property></property>\n</channel>\n";
+    return xml + "</property></property></channel>\n";
 }
 
 }  // namespace
 
 TEST(MonitorPicture, XfceAndKdeLookUpTheMonitorsOwnPicture) {
-    const std::string xfce = XfceChannel({{"eDP-1", "/p/laptop.png"}, {"HDMI-1", "file:///p/tv%20set.png"},
-                                          {"1", "/p/second.jpg"}});
-    const std::string oldXfce = "<channel><property name=\"backdrop\"><property name=\"screen0\">"
-                                "<property name=\"monitor0\"><property name=\"image-path\" value=\"/p/old.jpg\"/>"
-                                "</property></property></property></channel>";
-    const std::string kde = "[Containments][1]\nlastScreen=0\nplugin=org.kde.panel\n\n"
-                            "[Containments][2]\nlastScreen=1\n\n[Containments][2][Wallpaper][org.kde.image][General]\n"
-                            "Image=file:///p/kde-one.jpg\n\n[Containments][3]\nlastScreen=0\n\n"
-                            "[Containments][3][Wallpaper][org.kde.image][General]\nImage=/p/kde-zero/\n";
+    const std::string xfce = XfceChannel({{"eDP-1", "/p/lap.png"}, {"HDMI-1", "file:///p/tv%20set.png"}, {"1", "/p/1.jpg"}});
+    const std::string oldXfce = "<property name=\"backdrop\"><property name=\"screen0\"><property name=\"monitor0\">"
+                                "<property name=\"image-path\" value=\"/p/old.jpg\"/></property></property></property>";
+    const std::string kde = "[Containments][1]\nlastScreen=0\n\n[Containments][2]\nlastScreen=1\n\n"
+                            "[Containments][2][Wallpaper][org.kde.image][General]\nImage=file:///p/k1.jpg\n\n"
+                            "[Containments][3]\nlastScreen=0\n\n[Containments][3][Wallpaper][org.kde.image][General]\n"
+                            "Image=/p/k0/\n";
     const std::string shell = "[ScreenConnectors]\n0=DP-2\n1=HDMI-1\n";
     const struct {
-        std::string name;
-        int index;
-        std::string xfce, old, kde, kdeNoConnectors;
+        MonitorId m;
+        std::string xfce, old, kde, kdeByIndex;
     } cases[] = {
-        {"HDMI-1", 0, "/p/tv set.png", "/p/old.jpg", "/p/kde-one.jpg", "/p/kde-zero"},
-        {"eDP-1", 1, "/p/laptop.png", "", "/p/kde-one.jpg", "/p/kde-one.jpg"},
-        {"DP-2", 1, "/p/second.jpg", "", "/p/kde-zero", "/p/kde-one.jpg"},
-        {"", 0, "", "/p/old.jpg", "/p/kde-zero", "/p/kde-zero"},
-        {"", -1, "", "", "", ""},
+        {{"HDMI-1", 0}, "/p/tv set.png", "/p/old.jpg", "/p/k1.jpg", "/p/k0"},
+        {{"eDP-1", 1}, "/p/lap.png", "", "/p/k1.jpg", "/p/k1.jpg"},
+        {{"DP-2", 1}, "/p/1.jpg", "", "/p/k0", "/p/k1.jpg"},
+        {{"", -1}, "", "", "", ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name + " " + std::to_string(c.index));
-        const MonitorId m{c.name, c.index};
-        EXPECT_EQ(XfceMonitorImage(xfce, m), c.xfce);
-        EXPECT_EQ(XfceMonitorImage(oldXfce, m), c.old);
-        EXPECT_EQ(KdeScreenWallpaperImage(kde, shell, m), c.kde);
-        EXPECT_EQ(KdeScreenWallpaperImage(kde, "", m), c.kdeNoConnectors);
+        SCOPED_TRACE(c.m.name);
+        EXPECT_EQ(XfceMonitorImage(xfce, c.m), c.xfce);
+        EXPECT_EQ(XfceMonitorImage(oldXfce, c.m), c.old);
+        EXPECT_EQ(KdeScreenWallpaperImage(kde, shell, c.m), c.kde);
+        EXPECT_EQ(KdeScreenWallpaperImage(kde, "", c.m), c.kdeByIndex);
     }
-    // Deep or unterminated nesting ends the walk without harm.
-    std::string deep;
+    std::string deep;  // nesting without end stops the walk
     for (int i = 0; i < 100000; ++i) deep += "<property name=\"backdrop\">";
-    EXPECT_EQ(XfceMonitorImage(deep + "<property name=\"x\" value=\"/p/x\"/>", {"eDP-1", 0}), "");
+    EXPECT_EQ(XfceMonitorImage(deep, {"eDP-1", 0}), "");
 }
 
 TEST(MonitorPicture, TwoMonitorsShowTheirOwnXfcePictures) {
     XServer xs(1280, 480);
-    ASSERT_TRUE(xs.ok());
-    ASSERT_TRUE(SplitIntoTwoMonitors(xs.dpy, 1280, 480));
+    ASSERT_TRUE(xs.ok() && SplitIntoTwoMonitors(xs.dpy, 1280, 480));
     PrivateHome home;
-    const auto solid = [](uint8_t r, uint8_t g, uint8_t b) {
+    for (auto [name, rgb] : {std::pair<std::string, uint32_t>{"red", 0xe61e14}, {"blue", 0x1428e6}}) {
         std::vector<uint8_t> px;
-        for (int i = 0; i < 64 * 64; ++i) px.insert(px.end(), {r, g, b, 255});
-        return px;
-    };
-    ASSERT_TRUE(WritePNG(home / "red.png", solid(230, 30, 20), 64, 64));
-    ASSERT_TRUE(WritePNG(home / "blue.png", solid(20, 40, 230), 64, 64));
+        for (int i = 0; i < 64 * 64; ++i) px.insert(px.end(), {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255});
+        ASSERT_TRUE(WritePNG(home / (name + ".png"), px, 64, 64));
+    }
     const std::string channel = home.ConfigDir() + "/xfce4/xfconf/xfce-perchannel-xml";
     ASSERT_EQ(testsupport::Run({"mkdir", "-p", channel}).exitCode, 0);
-    ASSERT_TRUE(WriteFile(channel + "/xfce4-desktop.xml", XfceChannel({{"LEFT", home / "red.png"},
-                                                                        {"RIGHT", home / "blue.png"}})));
+    ASSERT_TRUE(WriteFile(channel + "/xfce4-desktop.xml",
+                          XfceChannel({{"LEFT", home / "red.png"}, {"RIGHT", home / "blue.png"}})));
     auto env = home.Env(xs.display());
     env["XDG_CURRENT_DESKTOP"] = "XFCE";
     Process run;
-    ASSERT_TRUE(run.Start({Reefmere(), "--window", "--fullscreen", "--defaults", "--bg-type", "1", "--seconds", "60"},
-                          env));
+    ASSERT_TRUE(run.Start({Reefmere(), "--window", "--fullscreen", "--defaults", "--bg-type", "1", "--seconds", "60"}, env));
     const auto mostly = [](int hot, int cold) {
         return [=](const Shot& s) { return Fraction(s, [&](const uint8_t* p) { return p[hot] > p[cold] + 60; }) > 0.5; };
     };
