@@ -132,26 +132,52 @@ std::string CONFIGSHEET::SelectionText() const
     return text + "##";
 }
 
+std::vector<SettingOverride> CONFIGSHEET::EditedValues() const
+{
+    std::vector<SettingOverride> out;
+    if (!settings_) return out;
+    const bool mmo = mainMonitorOnly_ && *mainMonitorOnly_;
+    for (size_t i = 0; i < kSheetControlCount; i++) {
+        const SHEETCONTROL& c = kSheetControls[i];
+        SettingOverride o;
+        o.key = FindSettingKey(c.key);
+        if (c.check) o.value.integer = (this->*c.check).on() ? 1 : 0;
+        if (c.number) o.value.integer = (this->*c.number).value;
+        if (c.menu) {
+            // A menu with no item chosen keeps the stored value it could not show.
+            if ((this->*c.menu).item < 0 && !c.fromItem) o.key->get(*settings_, mmo, &o.value);
+            else o.value.integer = SheetMenuValue(c, (this->*c.menu).item);
+        }
+        // What is stored (and passed on as an option) is always in range.
+        if (o.key->type == SettingType::Integer)
+            o.value.integer = o.value.integer < o.key->low ? o.key->low : o.value.integer > o.key->high ? o.key->high : o.value.integer;
+        out.push_back(o);
+    }
+    SettingOverride path;
+    path.key = FindSettingKey("BGPath");
+    path.value.text = oBGPath.title;
+    out.push_back(path);
+    SettingOverride source;
+    source.key = FindSettingKey("FishSource");
+    source.value.text = FishSource();
+    out.push_back(source);
+    if (HasCatalogue()) {
+        SettingOverride selection;
+        selection.key = FindSettingKey("FishSelection");
+        selection.value.text = SelectionText();
+        out.push_back(selection);
+    }
+    return out;
+}
+
 bool CONFIGSHEET::configureSheet_save()
 {
     if (!settings_) return false;
     SETTINGS& s = *settings_;
     bool mmo = mainMonitorOnly_ && *mainMonitorOnly_;
-    for (size_t i = 0; i < kSheetControlCount; i++) {
-        const SHEETCONTROL& c = kSheetControls[i];
-        SettingValue v;
-        if (c.check) v.integer = (this->*c.check).on() ? 1 : 0;
-        if (c.number) v.integer = (this->*c.number).value;
-        if (c.menu) {
-            // A menu with no item chosen keeps the stored value it could not show.
-            if ((this->*c.menu).item < 0 && !c.fromItem) continue;
-            v.integer = SheetMenuValue(c, (this->*c.menu).item);
-        }
-        FindSettingKey(c.key)->set(&s, &mmo, v);
-    }
+    for (const SettingOverride& o : EditedValues())
+        if (strcmp(o.key->key, "FishSelection") != 0) o.key->set(&s, &mmo, o.value);
     if (mainMonitorOnly_) *mainMonitorOnly_ = mmo;
-    CopyToField(s.BGPath, sizeof s.BGPath, oBGPath.title);
-    s.FishSource = FishSource();
     LimitSettings(&s, nullptr);  // what is stored is always in range
     std::string selection;
     bool haveSelection = HasCatalogue();

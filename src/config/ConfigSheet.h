@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/Downloads.h"
+#include "settings/SettingOverrides.h"
 #include "settings/Settings.h"
 
 class AQUARIUM;
@@ -99,6 +100,11 @@ public:
     void download_didFailWithError(const std::string& description, const std::string& failingUrl);
     // Species were installed from files (or replaced): the table and the offers follow.
     void fishInstalled(const std::string& statusText);
+
+    // What Save would store, as the controls hold it now: one value per control's key,
+    // "BGPath", "FishSource", and "FishSelection" when a catalogue backs the table. The live preview
+    // runs with these; comparing two of them tells whether anything is left unsaved.
+    std::vector<SettingOverride> EditedValues() const;
 
     // The "FishSelection" text the table stands for: file names of unselected rows,
     // each followed by "#", then "##"; just "##" when no row is selected.

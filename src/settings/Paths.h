@@ -23,6 +23,17 @@ std::string ConfigFolder();
 // $XDG_DATA_HOME/reefmere/fish/ (default $HOME/.local/share), with a trailing slash.
 std::string UserFishFolder();
 
+// The user's pictures folder, as `xdg-user-dir PICTURES` finds it: XDG_PICTURES_DIR from
+// $XDG_CONFIG_HOME/user-dirs.dirs, else from the environment; where neither names one
+// (or it names the home folder itself, xdg-user-dirs' "disabled"), $HOME/Pictures.
+// No trailing slash.
+std::string UserPicturesFolder();
+// The folder a "BGPath" value stands for here. The stored default names the macOS
+// desktop-pictures folder ("/library/Desktop Pictures/", any case, trailing slash or
+// not), which no Linux system has: it maps to UserPicturesFolder(). Anything else,
+// the empty text included, is kept as it is.
+std::string PlatformPictureFolder(const char* stored);
+
 // Writes all of data to fd, retrying short writes and EINTR; false on any other error.
 bool WriteAll(int fd, const char* data, size_t size);
 

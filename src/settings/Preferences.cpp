@@ -421,18 +421,24 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
             if (s->MAX_FISH > 3) s->MAX_FISH = 3;
             return false;
         }
+        // The store gets the record's defaults, so that a default the platform maps
+        // (the picture folder) is stored as the folder the record holds.
+        DefaultSettings(s, mainMonitorOnly);
         for (size_t i = 0; i < kSettingKeyCount; i++) {
             const SettingKey& k = kSettingKeys[i];
+            SettingValue v;
+            v.integer = k.defaultInteger;
+            if (k.defaultText) v.text = k.defaultText;
+            if (k.get) k.get(*s, *mainMonitorOnly, &v);
             switch (k.type) {
-            case SettingType::Boolean: store.SetBool(k.key, k.defaultInteger != 0); break;
-            case SettingType::Integer: store.SetInteger(k.key, k.defaultInteger); break;
+            case SettingType::Boolean: store.SetBool(k.key, v.integer != 0); break;
+            case SettingType::Integer: store.SetInteger(k.key, v.integer); break;
             case SettingType::Text:
-                if (k.defaultText) store.SetString(k.key, k.defaultText);
+                if (k.defaultText) store.SetString(k.key, v.text.c_str());
                 break;
             }
         }
         ok = store.Synchronize();
-        DefaultSettings(s, mainMonitorOnly);
     }
     // Last, apart from reading: whatever the file held, the record leaves here in range.
     LimitSettings(s, store.Path().c_str());

@@ -100,6 +100,20 @@ void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTIN
         if (o.key && o.key->set) o.key->set(s, mainMonitorOnly, o.value);
 }
 
+std::vector<std::string> SettingOverrideArguments(const std::vector<SettingOverride>& overrides) {
+    std::vector<std::string> args;
+    for (const SettingOverride& o : overrides) {
+        std::string name = o.key ? OverrideOptionName(*o.key) : "";
+        if (name.empty()) continue;
+        switch (o.key->type) {
+        case SettingType::Boolean: args.push_back((o.value.integer ? "--" : "--no-") + name); break;
+        case SettingType::Integer: args.push_back("--" + name + "=" + std::to_string(o.value.integer)); break;
+        case SettingType::Text: args.push_back("--" + name + "=" + o.value.text); break;
+        }
+    }
+    return args;
+}
+
 std::string SettingOverridesHelp() {
     std::string out;
     for (size_t k = 0; k < kSettingKeyCount; ++k) {

@@ -26,5 +26,9 @@ int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverr
 
 void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTINGS* s, bool* mainMonitorOnly);
 
+// The options that set these values, for another process's command line: "--name" or
+// "--no-name" for booleans, "--name=VALUE" for the rest (so a value may start with "-").
+std::vector<std::string> SettingOverrideArguments(const std::vector<SettingOverride>& overrides);
+
 // The options as --help lines, generated from the table.
 std::string SettingOverridesHelp();

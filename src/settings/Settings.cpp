@@ -46,7 +46,10 @@ const SettingKey kSettingKeys[] = {
     BOOL_KEY("PlaySound", PLAYSOUND, 1, "play the looping sound"),
     {"BGPath", SettingType::Text, 0, "/library/Desktop Pictures/", "folder of background pictures", 0, 0,
      [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.BGPath; },
-     [](SETTINGS* s, bool*, const SettingValue& v) { CopyToField(s->BGPath, sizeof s->BGPath, v.text.c_str()); }},
+     // The stored default names a macOS folder: here it stands for the user's pictures.
+     [](SETTINGS* s, bool*, const SettingValue& v) {
+         CopyToField(s->BGPath, sizeof s->BGPath, PlatformPictureFolder(v.text.c_str()).c_str());
+     }},
     BOOL_KEY("StayOnScreen", STAYONSCREEN, 0, "fish stay on screen"),
     BOOL_KEY("RandomSizes", RANDOMSIZES, 0, "every fish gets a random size"),
     INT_KEY("Volume", VOLUME, int16_t, 100, 0, 100, "sound volume (100 is full)"),

@@ -1,11 +1,13 @@
 // reefmere-config itself under a private Xvfb, driven by its --self-test script: its
-// widgets take, save and show the store; Defaults then Close writes nothing; a download
-// from a server on 127.0.0.1 lands in the fish folder; the live preview restarts on a
-// changed Save and goes with the dialog.
+// widgets take, save and show the store; Close asks only when something is unsaved; a
+// download from a server on 127.0.0.1 lands in the fish folder; the live preview runs
+// the unsaved values and goes with the dialog; the species table sorts and scrolls.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
@@ -20,34 +22,48 @@ using namespace configtest;
 
 namespace {
 
-// What the last report printed: "outlet NAME value=V enabled=E", "row N selected=S ...",
-// and NAME=VALUE lines.
+// What one report printed: "outlet NAME value=V enabled=E", "row N index=I selected=S
+// water=W name=X" in table order, "table rows=R first=F last=L scrollbar=B", NAME=VALUE.
 struct REPORT {
     std::map<std::string, std::string> value;
     std::map<std::string, bool> enabled;
-    std::vector<bool> rowSelected;
+    std::map<int, bool> rowSelected;  // by catalogue row
+    std::vector<std::string> names;   // in table order
     std::map<std::string, std::string> misc;
 };
 
-REPORT Parse(const std::string& output)
+std::vector<REPORT> Reports(const std::string& output)
 {
-    REPORT r;
+    std::vector<REPORT> all;
     std::istringstream in(output);
     std::string line;
     while (std::getline(in, line)) {
-        size_t v = line.find(" value="), e = line.rfind(" enabled=");
+        if (line == "report") all.emplace_back();
+        if (all.empty()) continue;
+        REPORT& r = all.back();
+        size_t v = line.find(" value="), e = line.rfind(" enabled="), n = line.find(" name=");
         if (line.rfind("outlet ", 0) == 0 && v != std::string::npos && e != std::string::npos) {
             std::string name = line.substr(7, line.find(' ', 7) - 7);
             r.value[name] = line.substr(v + 7, e - v - 7);
             r.enabled[name] = line.substr(e + 9) == "1";
-        } else if (line.rfind("row ", 0) == 0) {
-            if (atoi(line.c_str() + 4) == 0) r.rowSelected.clear();
-            r.rowSelected.push_back(line.find("selected=1") != std::string::npos);
+        } else if (line.rfind("row ", 0) == 0 && n != std::string::npos) {
+            r.rowSelected[atoi(line.c_str() + line.find("index=") + 6)] = line.find("selected=1") != std::string::npos;
+            r.names.push_back(line.substr(n + 6));
+            r.misc["water:" + r.names.back()] = line.substr(line.find("water=") + 6, n - line.find("water=") - 6);
+        } else if (line.rfind("table ", 0) == 0) {
+            std::istringstream words(line.substr(6));
+            for (std::string w; words >> w;) r.misc[w.substr(0, w.find('='))] = w.substr(w.find('=') + 1);
         } else if (line.find('=') != std::string::npos && line.find(' ') > line.find('=')) {
             r.misc[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
         }
     }
-    return r;
+    return all;
+}
+
+REPORT Parse(const std::string& output)
+{
+    std::vector<REPORT> all = Reports(output);
+    return all.empty() ? REPORT{} : all.back();
 }
 
 class DialogTest : public ::testing::Test {
@@ -82,40 +98,44 @@ TEST_F(DialogTest, SavesWhatTheWidgetsHoldAndShowsItAgain)
     ASSERT_EQ(r.exitCode, 0) << r.output;
     REPORT rep = Parse(r.output);
     ASSERT_EQ(rep.rowSelected.size(), BundledArchives().size()) << r.output;
-    EXPECT_TRUE(rep.enabled["oWWaterLvl"]);
     EXPECT_FALSE(rep.enabled["oVolume"]);
-    EXPECT_TRUE(rep.enabled["oBGPath"]);
     EXPECT_EQ(rep.value["oDirectory"], home.FishDir() + "/");
 
-    EXPECT_EQ(Stored<std::string>(home, "version"), "1.7");
-    EXPECT_FALSE(Stored<bool>(home, "RandomWaterLevel"));
     EXPECT_EQ(Stored<int64_t>(home, "WantedWaterLevel"), 40);
     EXPECT_EQ(Stored<int64_t>(home, "WaterRes"), 5);
-    EXPECT_FALSE(Stored<bool>(home, "PlaySound"));
-    EXPECT_EQ(Stored<int64_t>(home, "BGType"), 2);
-    std::string text = Stored<std::string>(home, "FishSelection");  // one file off, then "##"
-    ASSERT_GT(text.size(), 3u);
-    EXPECT_EQ(text.substr(text.size() - 3), "###");
-    EXPECT_TRUE(testsupport::FileExists(Bundled(text.substr(0, text.size() - 3)))) << text;
 
     rep = Parse(RunDialog("report").output);
     EXPECT_EQ(rep.value["oWaterRes"], "1");
     EXPECT_EQ(rep.value["oRWaterLvl"], "0");
-    for (size_t i = 0; i < rep.rowSelected.size(); i++) EXPECT_EQ(rep.rowSelected[i], i != 1) << i;
+    for (size_t i = 0; i < rep.rowSelected.size(); i++) EXPECT_EQ(rep.rowSelected[i], i != 1) << i;  // stored, then shown
 }
 
-TEST_F(DialogTest, DefaultsThenCloseWritesNothing)
+TEST_F(DialogTest, CloseAsksOnlyWhenSomethingIsUnsaved)
 {
     ASSERT_TRUE(x.ok());
     ASSERT_EQ(RunDialog("set:oFishSize=150,toggle:oLowCPU,row:0,save").exitCode, 0);
     const std::vector<uint8_t> before = testsupport::ReadFile(home.StorePath());
     ASSERT_FALSE(before.empty());
-    testsupport::RunResult r = RunDialog("defaults,report,close");
+    // Cancel keeps the dialog open; Discard closes it and writes nothing.
+    testsupport::RunResult r = RunDialog("defaults,close,report,answer:cancel,report,close,answer:discard");
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    REPORT rep = Parse(r.output);
-    EXPECT_EQ(rep.value["oFishSize"], "100");  // the controls took the defaults
-    EXPECT_TRUE(rep.rowSelected.at(0));
+    std::vector<REPORT> reps = Reports(r.output);
+    ASSERT_EQ(reps.size(), 2u) << r.output;
+    EXPECT_NE(reps[0].misc["question"], "");
+    EXPECT_EQ(reps[1].misc["question"], "");
     EXPECT_EQ(testsupport::ReadFile(home.StorePath()), before);
+
+    // The Save note goes at the next edit; Save in the question stores before closing.
+    r = RunDialog("toggle:oLowCPU,save,report,toggle:oWantBubbles,report,close,answer:save");
+    reps = Reports(r.output);
+    ASSERT_EQ(reps.size(), 2u) << r.output;
+    EXPECT_EQ(reps[0].misc["note"], "Settings saved.");
+    EXPECT_EQ(reps[1].misc["note"], "");
+    EXPECT_FALSE(Stored<bool>(home, "LowCPU"));
+    EXPECT_FALSE(Stored<bool>(home, "WantBubbles"));
+
+    // Nothing unsaved: Close closes at once (else the script's end would report again).
+    EXPECT_EQ(Reports(RunDialog("report,close").output).size(), 1u);
 }
 
 TEST_F(DialogTest, DownloadsFromALocalServer)
@@ -146,19 +166,46 @@ TEST_F(DialogTest, DownloadsFromALocalServer)
     EXPECT_EQ(Parse(r.output).misc["status"], "Error! Could not connect to the server!");
 }
 
-TEST_F(DialogTest, PreviewRestartsOnAChangedSaveAndGoesWithTheDialog)
+TEST_F(DialogTest, PreviewRunsUnsavedEditsOnceTheyPauseAndGoesWithTheDialog)
 {
     ASSERT_TRUE(x.ok());
-    testsupport::RunResult r = RunDialog("report,toggle:oLowCPU,save,report", true);
+    testsupport::RunResult r = RunDialog("report,toggle:oLowCPU,report,drag:oFishSize=60..90,report", true);
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    std::vector<int> pids;
-    for (size_t at = r.output.find("preview="); at != std::string::npos; at = r.output.find("preview=", at + 1))
-        pids.push_back(atoi(r.output.c_str() + at + 8));
-    ASSERT_GE(pids.size(), 2u) << r.output;
-    EXPECT_GT(pids[0], 0) << r.output;
-    EXPECT_GT(pids[1], 0);
-    EXPECT_NE(pids[0], pids[1]);
-    for (int pid : pids) EXPECT_NE(kill(pid, 0), 0) << pid;  // none outlives the dialog
+    std::vector<REPORT> reps = Reports(r.output);
+    ASSERT_GE(reps.size(), 3u) << r.output;
+    const std::string args[] = {reps[0].misc["preview-args"] + " ", reps[1].misc["preview-args"] + " ",
+                                reps[2].misc["preview-args"] + " "};
+    EXPECT_NE(args[0].find("--no-low-cpu "), std::string::npos) << args[0];
+    EXPECT_NE(args[1].find("--low-cpu "), std::string::npos) << args[1];
+    EXPECT_NE(args[2].find("--fish-size=90 "), std::string::npos) << args[2];
+    // One process per pause in the edits, not one per value of the drag (one more only
+    // should the test machine stall for the whole pause).
+    EXPECT_GE(atoi(reps[2].misc["preview-starts"].c_str()), 3);
+    EXPECT_LE(atoi(reps[2].misc["preview-starts"].c_str()), 4);
+    EXPECT_FALSE(Stored<bool>(home, "LowCPU"));  // shown, not saved
+    for (const REPORT& rep : reps) EXPECT_NE(kill(atoi(rep.misc.at("preview").c_str()), 0), 0);  // none outlives the dialog
+}
+
+TEST_F(DialogTest, SpeciesTableSortsByNameAndScrollsToTheLastRow)
+{
+    ASSERT_TRUE(x.ok());
+    testsupport::SpeciesRecipe first;  // a user's species: after the bundled ones in the catalogue
+    first.displayName = "Aardvark Fish";
+    first.waterType = 1;
+    ASSERT_TRUE(MakeFolders(home.FishDir()) && testsupport::WriteSpecies(home.FishDir() + "/zz.fish", first));
+    testsupport::RunResult r = RunDialog("report,scroll:end,report");
+    std::vector<REPORT> reps = Reports(r.output);
+    ASSERT_EQ(reps.size(), 3u) << r.output;
+    const std::vector<std::string>& names = reps[0].names;
+    ASSERT_EQ(names.size(), BundledArchives().size() + 1);
+    EXPECT_EQ(names[0], "Aardvark Fish");
+    EXPECT_EQ(reps[0].misc["water:Aardvark Fish"], "Freshwater");
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(),
+                               [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; }));
+    EXPECT_EQ(reps[0].misc["scrollbar"], "1");
+    const int last = static_cast<int>(names.size()) - 1;
+    EXPECT_LT(atoi(reps[0].misc["last"].c_str()), last);
+    EXPECT_EQ(atoi(reps[1].misc["last"].c_str()), last);
 }
 
 }  // namespace

@@ -2,16 +2,19 @@
 // preview beside them, and the two-way binding between widgets and the sheet's model.
 #include "ConfigDialog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "fish/FishData.h"
+#include "settings/Paths.h"
 #include "motion/unimotion.h"
 #include "settings/XScreenSaverPrograms.h"
 
 namespace {
 
-enum { COL_SELECTED, COL_NAME, COL_WATER, COL_COUNT };
+// COL_INDEX: the row's place in the catalogue (the model's row); the view sorts by name.
+enum { COL_SELECTED, COL_NAME, COL_WATER, COL_INDEX, COL_COUNT };
 
 void OnControlChanged(GtkWidget*, gpointer data)
 {
@@ -20,6 +23,7 @@ void OnControlChanged(GtkWidget*, gpointer data)
     TakeControls(d);
     d->sheet.configureSheet_update();
     ShowModel(d);
+    NoteEdit(d);
 }
 
 // The widget of one preference key, kept for ShowModel and TakeControls.
@@ -136,10 +140,11 @@ void SetPath(GtkWidget* w, const PATHOUTLET& o)
 void OnRowToggled(GtkCellRendererToggle*, gchar* pathText, gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
-    int row = atoi(pathText);
-    if (row < 0 || row >= static_cast<int>(d->sheet.rowSelected.size())) return;
-    d->sheet.rowSelected[row] = !d->sheet.rowSelected[row];
-    ShowModel(d);
+    GtkTreeIter it;
+    if (!gtk_tree_model_get_iter_from_string(GTK_TREE_MODEL(d->fishStore), &it, pathText)) return;
+    gint row = -1;
+    gtk_tree_model_get(GTK_TREE_MODEL(d->fishStore), &it, COL_INDEX, &row, -1);
+    ToggleRow(d, row);
 }
 
 void OnSelect(GtkWidget* w, gpointer data)
@@ -149,6 +154,7 @@ void OnSelect(GtkWidget* w, gpointer data)
     if (w == d->wSelectSalt) d->sheet.configureSheet_selectSalt();
     if (w == d->wSelectFresh) d->sheet.configureSheet_selectFresh();
     ShowModel(d);
+    NoteEdit(d);
 }
 
 void ChooseBackgroundFolder(CONFIGDIALOG* d)
@@ -159,7 +165,10 @@ void ChooseBackgroundFolder(CONFIGDIALOG* d)
                                                      nullptr);
     GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
     gtk_file_chooser_set_select_multiple(fc, FALSE);
-    gtk_file_chooser_set_current_folder(fc, d->settings.BGPath);
+    // Where the folder is gone (or was never set), the pictures folder is the likely place.
+    std::string start = d->settings.BGPath;
+    if (!g_file_test(start.c_str(), G_FILE_TEST_IS_DIR)) start = UserPicturesFolder();
+    gtk_file_chooser_set_current_folder(fc, start.c_str());
     GtkFileFilter* filter = gtk_file_filter_new();
     gtk_file_filter_set_name(filter, "Pictures (jpg, gif, png)");
     for (const char* p : {"*.jpg", "*.gif", "*.png"}) gtk_file_filter_add_pattern(filter, p);
@@ -168,7 +177,8 @@ void ChooseBackgroundFolder(CONFIGDIALOG* d)
         char* path = gtk_file_chooser_get_filename(fc);
         if (path) {
             TakeControls(d);
-            if (!d->sheet.configureSheet_bgpath(path)) {
+            bool taken = d->sheet.configureSheet_bgpath(path);
+            if (!taken) {
                 GtkWidget* m = gtk_message_dialog_new(GTK_WINDOW(chooser), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                                       GTK_BUTTONS_CLOSE, "The folder's path is too long (at most 1023 bytes).");
                 gtk_dialog_run(GTK_DIALOG(m));
@@ -176,6 +186,7 @@ void ChooseBackgroundFolder(CONFIGDIALOG* d)
             }
             g_free(path);
             ShowModel(d);
+            if (taken) NoteEdit(d);
         }
     }
     gtk_widget_destroy(chooser);
@@ -204,6 +215,7 @@ void OnDefaults(GtkWidget*, gpointer data)
     TakeControls(d);
     d->sheet.configureSheet_defaults();
     ShowModel(d);
+    NoteEdit(d);
 }
 
 void OnSave(GtkWidget*, gpointer data)
@@ -215,23 +227,31 @@ void OnSave(GtkWidget*, gpointer data)
     // The dialog stays open: the sheet shows the stored values again.
     d->sheet.configureSheet();
     ShowModel(d);
-    std::string now = StoredSnapshot(d);
-    if (now != d->storedSnapshot) {
-        d->storedSnapshot = now;
-        RestartPreview(d);
-    }
+    // Not written: the edits stay unsaved, and Close still asks.
+    if (ok) d->savedArgs = EditedArguments(d);
+    // The preview already runs with these values, or will once its pause is over.
 }
 
-void OnClose(GtkWidget*, gpointer data)
+void OnCloseAnswer(GtkDialog* question, gint response, gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    d->question = nullptr;
+    gtk_widget_destroy(GTK_WIDGET(question));
+    if (response == GTK_RESPONSE_ACCEPT) {
+        OnSave(nullptr, d);
+        if (Unsaved(d)) return;  // the store could not be written: the note says so
+    } else if (response != GTK_RESPONSE_REJECT) {
+        return;  // Cancel, Esc, or the question's own window closed
+    }
     d->sheet.configureSheet_cancel();
     CloseDialog(d);
 }
 
+void OnClose(GtkWidget*, gpointer data) { RequestClose(static_cast<CONFIGDIALOG*>(data)); }
+
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data)
 {
-    OnClose(nullptr, data);
+    RequestClose(static_cast<CONFIGDIALOG*>(data));
     return TRUE;
 }
 
@@ -246,17 +266,21 @@ GtkWidget* FishPage(CONFIGDIALOG* d)
 {
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
     gtk_container_set_border_width(GTK_CONTAINER(box), 12);
-    d->fishStore = gtk_list_store_new(COL_COUNT, G_TYPE_BOOLEAN, G_TYPE_STRING, G_TYPE_STRING);
+    d->fishStore = gtk_list_store_new(COL_COUNT, G_TYPE_BOOLEAN, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_INT);
+    gtk_tree_sortable_set_sort_column_id(GTK_TREE_SORTABLE(d->fishStore), COL_NAME, GTK_SORT_ASCENDING);
     d->fishView = gtk_tree_view_new_with_model(GTK_TREE_MODEL(d->fishStore));
     GtkCellRenderer* toggle = gtk_cell_renderer_toggle_new();
     g_signal_connect(toggle, "toggled", G_CALLBACK(OnRowToggled), d);
     gtk_tree_view_append_column(GTK_TREE_VIEW(d->fishView),
                                 gtk_tree_view_column_new_with_attributes("In the tank", toggle, "active", COL_SELECTED, nullptr));
-    gtk_tree_view_append_column(GTK_TREE_VIEW(d->fishView),
-                                gtk_tree_view_column_new_with_attributes("Species", gtk_cell_renderer_text_new(), "text", COL_NAME, nullptr));
-    gtk_tree_view_append_column(GTK_TREE_VIEW(d->fishView),
-                                gtk_tree_view_column_new_with_attributes("Water", gtk_cell_renderer_text_new(), "text", COL_WATER, nullptr));
+    for (auto [title, col] : {std::pair{"Species", COL_NAME}, std::pair{"Water", COL_WATER}}) {
+        GtkTreeViewColumn* c = gtk_tree_view_column_new_with_attributes(title, gtk_cell_renderer_text_new(), "text", col, nullptr);
+        gtk_tree_view_column_set_sort_column_id(c, col);
+        gtk_tree_view_append_column(GTK_TREE_VIEW(d->fishView), c);
+    }
+    // A scroll bar that shows only under the pointer hides that rows are missing below.
     GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroll), FALSE);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroll), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
     gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(scroll), 208);
     gtk_container_add(GTK_CONTAINER(scroll), d->fishView);
@@ -356,21 +380,60 @@ GtkWidget* SoundPage(CONFIGDIALOG* d)
     return f.grid;
 }
 
-std::string Line(const char* key, const std::string& value) { return std::string(key) + "=" + value + "\n"; }
+const char* WaterText(const CONFIGSHEET& m, int row) { return m.RowWaterType(row) == 1 ? "Freshwater" : "Saltwater"; }
 
 }  // namespace
 
-std::string StoredSnapshot(const CONFIGDIALOG* d)
+void NoteEdit(CONFIGDIALOG* d)
 {
-    std::string s;
-    for (size_t i = 0; i < kSettingKeyCount; i++) {
-        const SettingKey& k = kSettingKeys[i];
-        if (!k.get) continue;
-        SettingValue v;
-        k.get(d->settings, d->mainMonitorOnly, &v);
-        s += Line(k.key, k.type == SettingType::Text ? v.text : std::to_string(v.integer));
+    gtk_label_set_text(GTK_LABEL(d->wSavedNote), "");
+    SchedulePreview(d);
+}
+
+std::vector<std::string> EditedArguments(const CONFIGDIALOG* d) { return SettingOverrideArguments(d->sheet.EditedValues()); }
+
+std::vector<std::string> PreviewOptions(const CONFIGDIALOG* d)
+{
+    std::vector<SettingOverride> values = d->sheet.EditedValues();
+    values.erase(std::remove_if(values.begin(), values.end(),
+                                [](const SettingOverride& o) { return !strcmp(o.key->key, "FishSource"); }),
+                 values.end());
+    return SettingOverrideArguments(values);
+}
+
+bool Unsaved(const CONFIGDIALOG* d) { return EditedArguments(d) != d->savedArgs; }
+
+void ToggleRow(CONFIGDIALOG* d, int row)
+{
+    if (row < 0 || row >= static_cast<int>(d->sheet.rowSelected.size())) return;
+    d->sheet.rowSelected[row] = !d->sheet.rowSelected[row];
+    ShowModel(d);
+    NoteEdit(d);
+}
+
+void RequestClose(CONFIGDIALOG* d)
+{
+    if (d->question) {
+        gtk_window_present(GTK_WINDOW(d->question));
+        return;
     }
-    return s;
+    if (!Unsaved(d)) {
+        d->sheet.configureSheet_cancel();
+        CloseDialog(d);
+        return;
+    }
+    // Not run modally in a loop of its own: the dialog's timers (preview, transfers) go on.
+    GtkWidget* q = gtk_message_dialog_new(GTK_WINDOW(d->window),
+                                          static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+                                          GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
+                                          "Save the changes to the settings before closing?");
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(q), "Changes that are not saved are lost.");
+    gtk_dialog_add_buttons(GTK_DIALOG(q), "_Discard", GTK_RESPONSE_REJECT, "_Cancel", GTK_RESPONSE_CANCEL, "_Save",
+                           GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(q), GTK_RESPONSE_ACCEPT);
+    g_signal_connect(q, "response", G_CALLBACK(OnCloseAnswer), d);
+    d->question = q;
+    gtk_widget_show_all(q);
 }
 
 bool BuildDialog(CONFIGDIALOG* d)
@@ -427,22 +490,27 @@ void ShowModel(CONFIGDIALOG* d)
     gtk_widget_set_sensitive(d->wSave, m.oSave.enabled);
 
     // Rebuild the table only when its rows changed; otherwise just the check marks.
+    // Rows are kept sorted by the store: each carries its catalogue row.
     GtkTreeModel* tm = GTK_TREE_MODEL(d->fishStore);
     int rows = gtk_tree_model_iter_n_children(tm, nullptr);
     if (rows != m.RowCount()) {
         gtk_list_store_clear(d->fishStore);
-        for (int i = 0; i < m.RowCount(); i++) {
-            GtkTreeIter it;
-            gtk_list_store_append(d->fishStore, &it);
-            gtk_list_store_set(d->fishStore, &it, COL_NAME, m.fishList[i].c_str(), COL_WATER,
-                               m.RowWaterType(i) == 1 ? "Freshwater" : "Saltwater", -1);
-        }
+        for (int i = 0; i < m.RowCount(); i++)
+            gtk_list_store_insert_with_values(d->fishStore, nullptr, -1, COL_NAME, m.fishList[i].c_str(), COL_WATER,
+                                              WaterText(m, i), COL_INDEX, i, -1);
     }
-    GtkTreeIter it;
-    bool valid = gtk_tree_model_get_iter_first(tm, &it);
-    for (int i = 0; valid && i < m.RowCount(); i++, valid = gtk_tree_model_iter_next(tm, &it))
+    // A changed name moves its row: walk iterators taken before any change (they persist).
+    std::vector<GtkTreeIter> iters;
+    GtkTreeIter first;
+    for (bool valid = gtk_tree_model_get_iter_first(tm, &first); valid; valid = gtk_tree_model_iter_next(tm, &first))
+        iters.push_back(first);
+    for (GtkTreeIter& it : iters) {
+        gint i = -1;
+        gtk_tree_model_get(tm, &it, COL_INDEX, &i, -1);
+        if (i < 0 || i >= m.RowCount()) continue;
         gtk_list_store_set(d->fishStore, &it, COL_SELECTED, static_cast<gboolean>(m.rowSelected[i]), COL_NAME,
-                           m.fishList[i].c_str(), COL_WATER, m.RowWaterType(i) == 1 ? "Freshwater" : "Saltwater", -1);
+                           m.fishList[i].c_str(), COL_WATER, WaterText(m, i), -1);
+    }
     bool table = m.HasCatalogue();
     for (GtkWidget* b : {d->wSelectAll, d->wSelectSalt, d->wSelectFresh}) gtk_widget_set_sensitive(b, table);
     ShowDownloads(d);

@@ -26,6 +26,10 @@ struct PREVIEW {
     bool restartPending = false; // start again once the old process has gone
     bool ended = false;          // it exited on its own (no GL, no display)
     bool tried = false;          // a start was attempted
+    std::vector<std::string> args;  // the preference options it runs (or will run) with
+    guint debounce = 0;          // pending restart after an edit
+    guint killTimer = 0;         // SIGKILL for an old process that ignores SIGTERM
+    int starts = 0;              // processes started
 };
 
 struct CONFIGDIALOG {
@@ -64,7 +68,8 @@ struct CONFIGDIALOG {
     guint pollSource = 0;  // GLib timeout driving the transfers
 
     PREVIEW preview;
-    std::string storedSnapshot;  // what the preview was started with
+    std::vector<std::string> savedArgs;  // EditedArguments as last loaded or saved
+    GtkWidget* question = nullptr;       // "Save the changes?" while it is open
 
     // Self-test script (comma-separated actions); empty in normal use.
     std::vector<std::string> script;
@@ -78,8 +83,18 @@ void ShowModel(CONFIGDIALOG* d);   // model -> every widget
 void TakeControls(CONFIGDIALOG* d);  // every widget -> model
 void ShowDownloads(CONFIGDIALOG* d);
 void CloseDialog(CONFIGDIALOG* d);
-// The settings as stored, one line per key: the preview restarts when this changes.
-std::string StoredSnapshot(const CONFIGDIALOG* d);
+// The sheet's values as options of reefmere's command line, as Save would store them.
+std::vector<std::string> EditedArguments(const CONFIGDIALOG* d);
+// The same without what the tank does not show (the fish source): the preview's options.
+std::vector<std::string> PreviewOptions(const CONFIGDIALOG* d);
+// True when the controls hold something that Save has not stored.
+bool Unsaved(const CONFIGDIALOG* d);
+// Close, Cancel and the window's close button: with unsaved edits, asks first.
+void RequestClose(CONFIGDIALOG* d);
+// Switches the species of catalogue row (not table row) on or off, as its check box does.
+void ToggleRow(CONFIGDIALOG* d, int row);
+// After any edit: the Save note goes and the preview follows.
+void NoteEdit(CONFIGDIALOG* d);
 
 // DownloadPage.cpp
 GtkWidget* BuildDownloadPage(CONFIGDIALOG* d);
@@ -97,6 +112,9 @@ std::string OpenWithDesktop(const std::string& target);
 GtkWidget* BuildPreview(CONFIGDIALOG* d);
 void StartPreview(CONFIGDIALOG* d);
 void RestartPreview(CONFIGDIALOG* d);
+// After an edit: restarts the preview with EditedArguments once the edits pause, so a
+// dragged slider starts one process, not one per step.
+void SchedulePreview(CONFIGDIALOG* d);
 void StopPreview(CONFIGDIALOG* d);
 
 // SelfTest.cpp: runs d->script once the window is up, prints the model, quits.

@@ -37,6 +37,7 @@ void OnSourceChanged(GtkWidget* w, gpointer data)
     d->sheet.oFishSource.text = gtk_entry_get_text(GTK_ENTRY(w));
     d->sheet.configureSheet_updatestates();
     if (d->wWebsite) gtk_widget_set_sensitive(d->wWebsite, d->sheet.oWebsite.enabled);
+    NoteEdit(d);
 }
 
 void OnInstall(GtkWidget*, gpointer data)

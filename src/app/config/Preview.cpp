@@ -1,7 +1,8 @@
-// The live preview: `reefmere --preview -window-id XID` drawing into the X window of a
-// drawing area, as a child process. It is restarted when saved settings change and
-// stopped (SIGTERM, then SIGKILL after 2 s) when the dialog closes; the child also
-// gets SIGTERM should the dialog die first.
+// The live preview: `reefmere --preview -window-id XID --OPTION...` drawing into the X
+// window of a drawing area, as a child process. The options carry the sheet's values,
+// saved or not; an edit restarts it once the edits pause. An old process gets SIGTERM,
+// then SIGKILL after 2 s, and is reaped by its child watch before the next one starts
+// in the same window; the child also gets SIGTERM should the dialog die first.
 #include <gdk/gdkx.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ConfigDialog.h"
 #include "platform/x11_glx.h"
@@ -18,6 +20,10 @@ namespace {
 
 const int kPreviewWidth = 320;   // pixels
 const int kPreviewHeight = 240;
+// Milliseconds without an edit before the preview restarts: a dragged slider sends a
+// value every few milliseconds.
+const guint kPreviewPauseMs = 400;
+const guint kPreviewKillMs = 2000;  // SIGTERM ignored this long: SIGKILL
 
 void DieWithParent(gpointer) { prctl(PR_SET_PDEATHSIG, SIGTERM); }
 
@@ -28,6 +34,8 @@ void OnChildExit(GPid pid, gint, gpointer data)
     if (pid != d->preview.pid) return;
     d->preview.pid = -1;
     d->preview.watch = 0;
+    if (d->preview.killTimer) g_source_remove(d->preview.killTimer);
+    d->preview.killTimer = 0;
     if (d->preview.restartPending) {
         d->preview.restartPending = false;
         StartPreview(d);
@@ -35,6 +43,26 @@ void OnChildExit(GPid pid, gint, gpointer data)
         d->preview.ended = true;
         if (d->preview.area) gtk_widget_queue_draw(d->preview.area);
     }
+}
+
+gboolean KillStuck(gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    d->preview.killTimer = 0;
+    if (d->preview.pid > 0) kill(d->preview.pid, SIGKILL);  // the child watch still reaps it
+    return G_SOURCE_REMOVE;
+}
+
+gboolean OnPauseOver(gpointer data)
+{
+    CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
+    d->preview.debounce = 0;
+    std::vector<std::string> args = PreviewOptions(d);
+    if (args != d->preview.args) {
+        d->preview.args = args;
+        RestartPreview(d);
+    }
+    return G_SOURCE_REMOVE;
 }
 
 gboolean OnDraw(GtkWidget* w, cairo_t* cr, gpointer data)
@@ -100,14 +128,7 @@ GtkWidget* BuildPreview(CONFIGDIALOG* d)
     g_signal_connect(d->preview.area, "draw", G_CALLBACK(OnDraw), d);
     g_signal_connect(d->preview.area, "map-event", G_CALLBACK(OnMapped), d);
     gtk_container_add(GTK_CONTAINER(frame), d->preview.area);
-    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
-    gtk_box_pack_start(GTK_BOX(box), frame, FALSE, FALSE, 0);
-    GtkWidget* note = gtk_label_new("The tank as saved: changes show here after Save.");
-    gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
-    gtk_label_set_max_width_chars(GTK_LABEL(note), 40);
-    gtk_widget_set_opacity(note, 0.7);
-    gtk_box_pack_start(GTK_BOX(box), note, FALSE, FALSE, 0);
-    return box;
+    return frame;
 }
 
 void StartPreview(CONFIGDIALOG* d)
@@ -119,11 +140,13 @@ void StartPreview(CONFIGDIALOG* d)
     gdk_display_sync(gdk_window_get_display(win));  // the window must exist on the server first
     p.tried = true;
     std::string xid = std::to_string(static_cast<unsigned long>(gdk_x11_window_get_xid(win)));
-    const char* argv[] = {p.program.c_str(), "--preview", "-window-id", xid.c_str(), nullptr};
+    std::vector<char*> argv;
+    for (const char* a : {p.program.c_str(), "--preview", "-window-id", xid.c_str()}) argv.push_back(const_cast<char*>(a));
+    for (const std::string& a : p.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     GPid pid = 0;
     GError* error = nullptr;
-    if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, DieWithParent, nullptr,
-                       &pid, &error)) {
+    if (!g_spawn_async(nullptr, argv.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, DieWithParent, nullptr, &pid, &error)) {
         fprintf(stderr, "reefmere-config: cannot start the preview %s: %s\n", p.program.c_str(),
                 error ? error->message : "unknown error");
         g_clear_error(&error);
@@ -131,6 +154,7 @@ void StartPreview(CONFIGDIALOG* d)
     }
     p.pid = pid;
     p.ended = false;
+    p.starts++;
     p.watch = g_child_watch_add(pid, OnChildExit, d);
     gtk_widget_queue_draw(p.area);
 }
@@ -142,15 +166,27 @@ void RestartPreview(CONFIGDIALOG* d)
         // Started again from the child watch once the old one has gone.
         p.restartPending = true;
         kill(p.pid, SIGTERM);
+        if (!p.killTimer) p.killTimer = g_timeout_add(kPreviewKillMs, KillStuck, d);
     } else {
         StartPreview(d);
     }
+}
+
+void SchedulePreview(CONFIGDIALOG* d)
+{
+    PREVIEW& p = d->preview;
+    if (p.debounce) g_source_remove(p.debounce);
+    p.debounce = g_timeout_add(kPreviewPauseMs, OnPauseOver, d);
 }
 
 void StopPreview(CONFIGDIALOG* d)
 {
     PREVIEW& p = d->preview;
     p.restartPending = false;
+    for (guint* source : {&p.debounce, &p.killTimer}) {
+        if (*source) g_source_remove(*source);
+        *source = 0;
+    }
     if (p.pid <= 0) return;
     if (p.watch) g_source_remove(p.watch);
     p.watch = 0;

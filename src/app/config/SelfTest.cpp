@@ -4,15 +4,38 @@
 //   save close defaults select-all select-salt select-fresh check download:N
 //   toggle:OUTLET set:OUTLET=VALUE menu:OUTLET=ITEM row:N page:N sleep:MS report
 //   source:ADDRESS install:FILE replace:yes|no (the answer to "Replace?") open-folder website
+//   drag:OUTLET=FROM..TO (one value every 20 ms, as a dragged slider sends them)
+//   answer:save|discard|cancel (the open "Save the changes?" question) scroll:end
+// Each action waits for a pending preview restart first.
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "ConfigDialog.h"
 
 namespace {
+
+// A drag in progress: the spin button and the values still to come.
+struct DRAG {
+    GtkWidget* widget = nullptr;
+    int next = 0, last = 0;
+};
+DRAG drag;
+
+gboolean DragStep(gpointer)
+{
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(drag.widget), drag.next);
+    if (drag.next == drag.last) {
+        drag.widget = nullptr;
+        return G_SOURCE_REMOVE;
+    }
+    drag.next += drag.next < drag.last ? 1 : -1;
+    return G_SOURCE_CONTINUE;
+}
 
 std::map<std::string, GtkWidget*> Widgets(CONFIGDIALOG* d)
 {
@@ -27,9 +50,42 @@ std::map<std::string, GtkWidget*> Widgets(CONFIGDIALOG* d)
             {"oFishSource", d->wSource}, {"oWebsite", d->wWebsite}};
 }
 
+// The running preview's options, read back from the process itself.
+std::string PreviewArguments(pid_t pid)
+{
+    if (pid <= 0) return "";
+    std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::stringstream parts(all);
+    std::string part, out;
+    // After the program, --preview and the window.
+    for (int n = 0; std::getline(parts, part, '\0'); n++)
+        if (n >= 4) out += (out.empty() ? "" : " ") + part;
+    return out;
+}
+
+// The table as seen: rows the scrolled view shows now, and whether its scroll bar is there.
+void ReportTable(CONFIGDIALOG* d)
+{
+    GtkTreePath *first = nullptr, *last = nullptr;
+    int a = -1, b = -1;
+    if (gtk_tree_view_get_visible_range(GTK_TREE_VIEW(d->fishView), &first, &last)) {
+        a = gtk_tree_path_get_indices(first)[0];
+        b = gtk_tree_path_get_indices(last)[0];
+    }
+    gtk_tree_path_free(first);
+    gtk_tree_path_free(last);
+    GtkWidget* scroll = gtk_widget_get_parent(d->fishView);
+    GtkWidget* bar = gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroll));
+    bool shown = bar && gtk_widget_get_mapped(bar) && !gtk_scrolled_window_get_overlay_scrolling(GTK_SCROLLED_WINDOW(scroll));
+    printf("table rows=%d first=%d last=%d scrollbar=%d\n",
+           gtk_tree_model_iter_n_children(GTK_TREE_MODEL(d->fishStore), nullptr), a, b, shown ? 1 : 0);
+}
+
 // One line per widget, read from the widgets themselves, then the table and the page.
 void Report(CONFIGDIALOG* d)
 {
+    printf("report\n");
     for (auto& [name, w] : Widgets(d)) {
         std::string value;
         if (GTK_IS_LABEL(w))
@@ -52,8 +108,9 @@ void Report(CONFIGDIALOG* d)
     for (bool valid = gtk_tree_model_get_iter_first(tm, &it); valid; valid = gtk_tree_model_iter_next(tm, &it), row++) {
         gboolean selected = FALSE;
         gchar *name = nullptr, *water = nullptr;
-        gtk_tree_model_get(tm, &it, 0, &selected, 1, &name, 2, &water, -1);
-        printf("row %d selected=%d water=%s name=%s\n", row, selected ? 1 : 0, water, name);
+        gint index = -1;
+        gtk_tree_model_get(tm, &it, 0, &selected, 1, &name, 2, &water, 3, &index, -1);
+        printf("row %d index=%d selected=%d water=%s name=%s\n", row, index, selected ? 1 : 0, water, name);
         g_free(name);
         g_free(water);
     }
@@ -72,6 +129,15 @@ void Report(CONFIGDIALOG* d)
     printf("selection=%s\n", d->sheet.SelectionText().c_str());
     printf("xscreensaver=%s\n", gtk_label_get_text(GTK_LABEL(d->wXScreenSaverNote)));
     printf("preview=%d\n", d->preview.pid > 0 ? static_cast<int>(d->preview.pid) : 0);
+    printf("preview-starts=%d\n", d->preview.starts);
+    printf("preview-args=%s\n", PreviewArguments(d->preview.pid).c_str());
+    printf("note=%s\n", gtk_label_get_text(GTK_LABEL(d->wSavedNote)));
+    printf("unsaved=%d\n", Unsaved(d) ? 1 : 0);
+    const char* question = "";
+    if (d->question) g_object_get(d->question, "text", &question, nullptr);
+    printf("question=%s\n", question ? question : "");
+    if (d->question) g_free(const_cast<char*>(question));
+    ReportTable(d);
     fflush(stdout);
 }
 
@@ -107,10 +173,20 @@ bool Act(CONFIGDIALOG* d, const std::string& action)
         gtk_spin_button_set_value(GTK_SPIN_BUTTON(w), atof(value.c_str()));
     } else if (verb == "menu" && w && GTK_IS_COMBO_BOX(w)) {
         gtk_combo_box_set_active(GTK_COMBO_BOX(w), atoi(value.c_str()));
+    } else if (verb == "drag" && w && GTK_IS_SPIN_BUTTON(w) && value.find("..") != std::string::npos) {
+        drag = DRAG{w, atoi(value.c_str()), atoi(value.c_str() + value.find("..") + 2)};
+        g_timeout_add(20, DragStep, nullptr);
+    } else if (verb == "answer" && d->question) {
+        int response = arg == "save" ? GTK_RESPONSE_ACCEPT : arg == "discard" ? GTK_RESPONSE_REJECT : GTK_RESPONSE_CANCEL;
+        GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(d->question), response);
+        if (!button) return false;
+        gtk_button_clicked(GTK_BUTTON(button));
+    } else if (verb == "scroll" && arg == "end") {
+        // As far down as the scroll bar goes.
+        GtkAdjustment* a = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(d->fishView));
+        gtk_adjustment_set_value(a, gtk_adjustment_get_upper(a) - gtk_adjustment_get_page_size(a));
     } else if (verb == "row") {
-        size_t r = static_cast<size_t>(atoi(arg.c_str()));
-        if (r < d->sheet.rowSelected.size()) d->sheet.rowSelected[r] = !d->sheet.rowSelected[r];
-        ShowModel(d);
+        ToggleRow(d, atoi(arg.c_str()));
     } else if (verb == "page") {
         gtk_notebook_set_current_page(GTK_NOTEBOOK(d->notebook), atoi(arg.c_str()));
     } else if (verb != "sleep") {
@@ -133,7 +209,8 @@ bool PreviewPending(const CONFIGDIALOG* d)
 gboolean Step(gpointer data)
 {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
-    if (TransfersRunning(d) || d->preview.restartPending || PreviewPending(d) || g_get_monotonic_time() < sleepUntil)
+    if (TransfersRunning(d) || drag.widget || d->preview.debounce || d->preview.restartPending || PreviewPending(d) ||
+        g_get_monotonic_time() < sleepUntil)
         return G_SOURCE_CONTINUE;
     if (d->scriptNext >= d->script.size()) {
         Report(d);
@@ -145,7 +222,8 @@ gboolean Step(gpointer data)
     if (action.rfind("sleep:", 0) == 0) sleepUntil = g_get_monotonic_time() + 1000 * atoll(action.c_str() + 6);
     if (action == "close") {
         gtk_button_clicked(GTK_BUTTON(d->wClose));
-        return G_SOURCE_REMOVE;
+        // Closed at once, or asking: the script goes on to answer.
+        return d->closed ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
     }
     if (!Act(d, action)) {
         StopPreview(d);

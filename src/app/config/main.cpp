@@ -83,7 +83,9 @@ int main(int argc, char** argv)
 
     BuildDialog(d.get());
     ShowModel(d.get());
-    d->storedSnapshot = StoredSnapshot(d.get());
+    // Nothing is unsaved yet; the preview starts with what is stored.
+    d->savedArgs = EditedArguments(d.get());
+    d->preview.args = PreviewOptions(d.get());
     gtk_widget_show_all(d->window);
     // Ended by a signal (a session closing, a settings host), close as Close does.
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
