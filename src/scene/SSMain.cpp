@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -47,6 +48,7 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* settings, co
     wantCaustic = settings->WANTCAUSTIC;
     gradualFill = settings->GRADUALFILL;
     smsReverse = settings->SMSREVERSE;
+    skipPasses = ParseSkipPasses(std::getenv("REEFMERE_SKIP_PASSES"));
 
     // Water, background grid, aquarium and resource textures are replaced here, in this
     // order, before anything is drawn:
@@ -165,9 +167,32 @@ void SSMAIN::Cleanup() {
     backgroundTexture = 0;
     if (causticTexture) glDeleteTextures(1, &causticTexture);
     causticTexture = 0;
+    if (pictureTexture) glDeleteTextures(1, &pictureTexture);
+    pictureTexture = 0;
+    pictureSource = 0;
     glDisable(GL_LIGHTING);
     glDisable(GL_LIGHT0);
     glDisable(GL_CULL_FACE);
+}
+
+uint32_t ParseSkipPasses(const char* list) {
+    static const struct {
+        const char* name;
+        uint32_t bit;
+    } kNames[] = {
+        {"caustic-texture", kSkipCausticTexture}, {"below", kSkipBelow}, {"above", kSkipAbove},
+        {"surface", kSkipSurface}, {"fish", kSkipFish}, {"fish-caustic", kSkipFishCaustic},
+        {"wall-caustic", kSkipWallCaustic}, {"overlay", kSkipOverlay},
+    };
+    uint32_t bits = 0;
+    while (list && *list) {
+        const char* end = std::strchr(list, ',');
+        const size_t len = end ? static_cast<size_t>(end - list) : std::strlen(list);
+        for (const auto& k : kNames)
+            if (std::strlen(k.name) == len && std::strncmp(k.name, list, len) == 0) bits |= k.bit;
+        list = end ? end + 1 : nullptr;
+    }
+    return bits;
 }
 
 uint32_t EmptyTexture() {

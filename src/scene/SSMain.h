@@ -17,6 +17,20 @@ class WATERCLASS;
 class BACKGROUND;
 class AQUARIUM;
 
+// Drawing passes a measurement run may leave out (REEFMERE_SKIP_PASSES), one bit each.
+enum SKIPPASS : uint32_t {
+    kSkipCausticTexture = 1u << 0,  // "caustic-texture": the 128 x 128 render-to-texture
+    kSkipBelow = 1u << 1,           // "below": the wobbling picture under the water line
+    kSkipAbove = 1u << 2,           // "above": the plain picture above it
+    kSkipSurface = 1u << 3,         // "surface": the refracting water surface
+    kSkipFish = 1u << 4,            // "fish": fish and bubbles
+    kSkipFishCaustic = 1u << 5,     // "fish-caustic": the projected caustic over the fish
+    kSkipWallCaustic = 1u << 6,     // "wall-caustic": the back-wall caustic quad
+    kSkipOverlay = 1u << 7,         // "overlay": banner, caption and title card
+};
+// The bits named in a comma-separated list of the names above; unknown names are ignored.
+uint32_t ParseSkipPasses(const char* list);
+
 // A raw motion-sensor reading.
 struct SMSREADING {
     int32_t x = 0;
@@ -50,6 +64,9 @@ public:
     void Draw();                             // camera, surface, fish, caustic pass, overlay
     void RenderToTexture(uint32_t texture);  // caustic pattern -> texture (128 x 128)
     void DoUnderlay();
+    // The picture as the screen shows it, one texel per pixel, into pictureTexture when
+    // the picture or the view size changed since it was made (part of DrawFrame).
+    void PreparePicture();
     void DoOverlay();
     // The banner, caption and title-card timers and `fade`, by frameTime (part of Update).
     void StepOverlay();
@@ -88,6 +105,12 @@ public:
     AQUARIUM* aquarium = nullptr;     // owned
     uint32_t backgroundTexture = 0;   // GL name, given by the view, deleted by Cleanup
     uint32_t causticTexture = 0;      // GL name, owned
+    // The draw pass's own copy of the picture at the view size (GL name, owned), and what
+    // it was made from; not scene state: Update never reads it. 0: not made (yet).
+    uint32_t pictureTexture = 0;
+    uint32_t pictureSource = 0;
+    int32_t pictureWidth = 0;
+    int32_t pictureHeight = 0;
     float waterLevel = 1.0f;          // fraction of the tank
     float wantedLevel = 1.0f;
     int64_t waterShift = 6;
@@ -100,6 +123,9 @@ public:
     float dropTimer = 1.0f;           // seconds
     float waterTimer = 0.0f;          // seconds
     float aspect = 4.0f / 3.0f;       // width / height, never below 1
+    // Passes DrawFrame leaves out, for measuring what each costs: set by Setup from
+    // REEFMERE_SKIP_PASSES, 0 otherwise.
+    uint32_t skipPasses = 0;
 };
 
 // A new 128 x 128 RGBA texture, all zero, left bound; repeat wrap, linear filters.

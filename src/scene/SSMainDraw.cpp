@@ -36,7 +36,7 @@ bool IsCausticTarget() {
 void SSMAIN::DrawFrame() {
     // The caustic render clears only its own corner first, and the buffers once after its
     // copy, which stands in for the frame's clear.
-    if (causticDue) {
+    if (causticDue && !(skipPasses & kSkipCausticTexture)) {
         RenderToTexture(causticTexture);
     } else {
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -47,9 +47,10 @@ void SSMAIN::DrawFrame() {
     // clear: only the overlay shows. The caustic texture above stays current for the
     // first frame after the card.
     if (sceneFade >= 1.0f) {
-        DoOverlay();
+        if (!(skipPasses & kSkipOverlay)) DoOverlay();
         return;
     }
+    if (!(skipPasses & kSkipAbove)) PreparePicture();
     DoUnderlay();
     Draw();
 }
@@ -69,7 +70,7 @@ void SSMAIN::Draw() {
     glLightfv(GL_LIGHT0, GL_POSITION, light);
 
     const float surfaceY = SurfaceY(waterLevel);
-    if (waterLevel < 1.0f && water) {
+    if (waterLevel < 1.0f && water && !(skipPasses & kSkipSurface)) {
         const float c = sceneFade * -0.75f + 0.75f;
         glColor4f(c, c, c, 1.0f);
         glPushMatrix();
@@ -91,7 +92,7 @@ void SSMAIN::Draw() {
     const float bright = 1.0f - sceneFade;
     glColor4f(bright, bright, bright, 1.0f);
     glPushMatrix();
-    if (aquarium) aquarium->Draw(false);
+    if (aquarium && !(skipPasses & kSkipFish)) aquarium->Draw(false);
     glPopMatrix();
 
     if (wantCaustic) {
@@ -107,7 +108,7 @@ void SSMAIN::Draw() {
         glEnable(GL_POLYGON_OFFSET_FILL);
         glPolygonOffset(-0.1f, -0.5f);
         glPushMatrix();
-        if (aquarium) aquarium->Draw(true);
+        if (aquarium && !(skipPasses & kSkipFishCaustic)) aquarium->Draw(true);
         glPopMatrix();
         glDisable(GL_POLYGON_OFFSET_FILL);
         glDepthMask(GL_TRUE);
@@ -115,19 +116,21 @@ void SSMAIN::Draw() {
 
         // Back wall; texture coordinates come from the projector.
         const float w = 60.0f * aspect;
-        glBegin(GL_QUADS);
-        glVertex3f(-w, surfaceY, kBackWallZ);
-        glVertex3f(w, surfaceY, kBackWallZ);
-        glVertex3f(w, kBackWallBottom, kBackWallZ);
-        glVertex3f(-w, kBackWallBottom, kBackWallZ);
-        glEnd();
+        if (!(skipPasses & kSkipWallCaustic)) {
+            glBegin(GL_QUADS);
+            glVertex3f(-w, surfaceY, kBackWallZ);
+            glVertex3f(w, surfaceY, kBackWallZ);
+            glVertex3f(w, kBackWallBottom, kBackWallZ);
+            glVertex3f(-w, kBackWallBottom, kBackWallZ);
+            glEnd();
+        }
         ReadyNormalPass();
     }
 
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
     glEnable(GL_LIGHTING);
-    if (!preview) DoOverlay();
+    if (!preview && !(skipPasses & kSkipOverlay)) DoOverlay();
     glDisable(GL_TEXTURE_2D);
 }
 

@@ -95,26 +95,102 @@ void SSMAIN::DoUnderlay() {
     glEnable(GL_CLIP_PLANE0);
     float c = static_cast<float>(sceneFade * -0.75 + 0.75);
     glColor4f(c, c, c, 1.0f);
-    if (background) background->Draw(viewWidth, viewHeight, waterLevel, frameTime);
+    if (background && !(skipPasses & kSkipBelow)) background->Draw(viewWidth, viewHeight, waterLevel, frameTime);
 
-    // Above the water: the plain picture, cut by the water line.
+    // Above the water: the plain picture, cut by the water line. From the copy made at the
+    // view size where there is one: a 1:1 nearest copy costs a software rasteriser much
+    // less than filtering the picture again, and it is the same picture (dimmed after the
+    // filtering rather than before: at most 1/255 apart while the card fades).
     glTranslatef(w * 0.5f, h * 0.5f, 0.0f);
     c = 1.0f - sceneFade;
     glColor4f(c, c, c, 1.0f);
-    glClipPlane(GL_CLIP_PLANE0, plane);
-    glEnable(GL_CLIP_PLANE0);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-w / 2, -h / 2, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(w / 2, -h / 2, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(w / 2, h / 2, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(-w / 2, h / 2, 0.0f);
-    glEnd();
+    const bool copy = pictureTexture != 0 && pictureSource == backgroundTexture && pictureWidth == viewWidth &&
+                      pictureHeight == viewHeight;
+    if (copy) glBindTexture(GL_TEXTURE_2D, pictureTexture);
+    const bool level = n.x == 0.0f && n.y == 1.0f;
+    if (skipPasses & kSkipAbove) {
+        // Measuring without it.
+    } else if (copy && level) {
+        // Level: the rows above the line as one rectangle, no clipping.
+        glDisable(GL_CLIP_PLANE0);
+        const float line = static_cast<float>(-d);
+        if (line < h / 2) {
+            const float bottom = line < -h / 2 ? -h / 2 : line;
+            const float tb = bottom / h + 0.5f;
+            // Undimmed it is a plain copy, which the rasteriser may do without shading.
+            if (c == 1.0f) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+            glBegin(GL_QUADS);
+            glTexCoord2f(0.0f, tb);
+            glVertex3f(-w / 2, bottom, 0.0f);
+            glTexCoord2f(1.0f, tb);
+            glVertex3f(w / 2, bottom, 0.0f);
+            glTexCoord2f(1.0f, 1.0f);
+            glVertex3f(w / 2, h / 2, 0.0f);
+            glTexCoord2f(0.0f, 1.0f);
+            glVertex3f(-w / 2, h / 2, 0.0f);
+            glEnd();
+            glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        }
+    } else {
+        glClipPlane(GL_CLIP_PLANE0, plane);
+        glEnable(GL_CLIP_PLANE0);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0.0f, 0.0f);
+        glVertex3f(-w / 2, -h / 2, 0.0f);
+        glTexCoord2f(1.0f, 0.0f);
+        glVertex3f(w / 2, -h / 2, 0.0f);
+        glTexCoord2f(1.0f, 1.0f);
+        glVertex3f(w / 2, h / 2, 0.0f);
+        glTexCoord2f(0.0f, 1.0f);
+        glVertex3f(-w / 2, h / 2, 0.0f);
+        glEnd();
+    }
     glDisable(GL_CLIP_PLANE0);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+}
+
+void SSMAIN::PreparePicture() {
+    if (pictureTexture != 0 && pictureSource == backgroundTexture && pictureWidth == viewWidth &&
+        pictureHeight == viewHeight)
+        return;
+    GLint most = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
+    if (backgroundTexture == 0 || viewWidth <= 0 || viewHeight <= 0 || viewWidth > most || viewHeight > most) {
+        if (pictureTexture) glDeleteTextures(1, &pictureTexture);
+        pictureTexture = 0;
+        return;
+    }
+    // The picture over the whole buffer, filtered as the plain pass used to draw it, then
+    // copied; the frame's own drawing starts from a clear buffer again.
+    PixelProjection(viewWidth, viewHeight);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, backgroundTexture);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    Quad(static_cast<float>(viewWidth), static_cast<float>(viewHeight));
+    if (!pictureTexture) glGenTextures(1, &pictureTexture);
+    glBindTexture(GL_TEXTURE_2D, pictureTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 0, 0, viewWidth, viewHeight, 0);
+    if (glGetError() != GL_NO_ERROR) {
+        // No copy: the plain pass filters the picture itself.
+        glDeleteTextures(1, &pictureTexture);
+        pictureTexture = 0;
+    } else {
+        pictureSource = backgroundTexture;
+        pictureWidth = viewWidth;
+        pictureHeight = viewHeight;
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
 }

@@ -48,9 +48,12 @@ TEST(SceneFrames, MatchTheReferences) {
         int level;  // percent
         bool caustics;
         float fade;  // the title card's, before the last update
+        float roll;  // degrees, the tank tilted by the motion sensor
     } cases[] = {
-        {"low", 30, true, 0.0f},       {"full", 100, true, 0.0f},    {"fading-low", 30, true, 0.5f},
-        {"fading-high", 80, true, 0.5f}, {"plain", 60, false, 0.0f}, {"card", 60, true, 1.0f},
+        {"low", 30, true, 0.0f, 0.0f},         {"full", 100, true, 0.0f, 0.0f},
+        {"fading-low", 30, true, 0.5f, 0.0f},  {"fading-high", 80, true, 0.5f, 0.0f},
+        {"plain", 60, false, 0.0f, 0.0f},      {"card", 60, true, 1.0f, 0.0f},
+        {"tilted", 45, true, 0.25f, 12.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -63,6 +66,11 @@ TEST(SceneFrames, MatchTheReferences) {
         ASSERT_TRUE(r.Build(kW, kH, 7));
         SSMAIN& s = r.scene;
         s.backgroundTexture = testsupport::PatternTexture(16);
+        if (c.roll != 0.0f) {
+            // No sensor answers: the tilt stays where it is put.
+            s.smsActive = true;
+            s.tiltTarget.z = s.tiltCurrent.z = c.roll;
+        }
         r.Run(6.0);
         s.fade = c.fade;
         if (c.fade > 0.0f) s.cardTimer = -1.0f;
