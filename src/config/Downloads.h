@@ -28,10 +28,10 @@ struct DOWNLOADDATA {
 #define STATUS_NO_SERVER "Error! Could not connect to the server!"
 #define STATUS_COMPLETE "Download Complete!"
 #define STATUS_CHECKING "Checking the server for new fish..."
-#define STATUS_NO_SOURCE                                                                            \
-    "No fish source is set. Type the address of a fish pack above (http://, https:// or file://) " \
-    "and press Check. `reefpack index FOLDER` makes a pack of a folder of .fish files; "           \
-    "Install from File adds single files."
+#define STATUS_NO_SOURCE                                                                             \
+    "No fish source is set. Type the address of a fish pack above (http://, https:// or file://) "  \
+    "and press Check, or add .fish files with Install from File. \"reefpack index FOLDER\" makes " \
+    "a fish pack of a folder of .fish files."
 #define STATUS_BAD_SOURCE "The fish source must be an http://, https:// or file:// address."
 
 // The page's controls and the state of a running download.

@@ -51,6 +51,9 @@ void WATERCLASS::FreeArrays() {
     vertices = nullptr;
     delete[] causticVerts;
     causticVerts = nullptr;
+    delete[] litTriangles;
+    litTriangles = nullptr;
+    numLitIndices = 0;
     delete[] cells;
     cells = nullptr;
     delete[] scratch;
@@ -63,7 +66,7 @@ bool WATERCLASS::Initialize(unsigned short resolution, float newSize, bool newRe
     invSize = 1.0f / newSize;
     const uint16_t newShift = resolution < 4 ? 4 : (resolution > 8 ? 8 : resolution);
     // Arrays kept from an earlier Initialize must match the grid they will be read as.
-    if (newShift != shift && (cells || indices || vertices || causticVerts)) FreeArrays();
+    if (newShift != shift && (cells || indices || vertices || causticVerts || litTriangles)) FreeArrays();
     shift = newShift;
     refraction = newRefraction;
     waveSpeed = newWaveSpeed;
@@ -107,6 +110,11 @@ bool WATERCLASS::Initialize(unsigned short resolution, float newSize, bool newRe
         if (causticVerts == nullptr) return false;
         std::memset(causticVerts, 0, sizeof(CAUSTICVERTEX) * numVerts);
     }
+    if (litTriangles == nullptr) {
+        litTriangles = new (std::nothrow) uint16_t[3 * static_cast<size_t>(numIndices - 2)];
+        if (litTriangles == nullptr) return false;
+        numLitIndices = 0;
+    }
     return true;
 }
 
@@ -144,21 +152,59 @@ void WATERCLASS::BuildStrip() {
 
 bool WATERCLASS::Update(VECTOR3D& eye, VECTOR3D& light, bool caustics, double /*elapsed*/,
                         float level) {
-    if (cells == nullptr || vertices == nullptr || causticVerts == nullptr || scratch == nullptr)
+    if (cells == nullptr || vertices == nullptr || causticVerts == nullptr || scratch == nullptr ||
+        litTriangles == nullptr)
         return true;
 #if defined(__SSE2__)
     if (!pointByPoint) {
         VelocityRows();
         if (refraction) sphereRadiusSq = kSphereRadiusSq;
         SurfaceAndCausticRows(eye, light, caustics, level);
+        if (caustics) ShadeCaustics();
         return true;
     }
 #endif
     VelocityPass();
     if (refraction) sphereRadiusSq = kSphereRadiusSq;
     SurfacePass(eye, level);
-    if (caustics) CausticPass(light);
+    if (caustics) {
+        CausticPass(light);
+        ShadeCaustics();
+    }
     return true;
+}
+
+void WATERCLASS::ShadeCaustics() {
+    for (uint32_t i = 0; i < numVerts; ++i) {
+        CAUSTICVERTEX& v = causticVerts[i];
+        v.r = 1.0f;
+        v.g = 1.0f;
+        v.b = 1.0f;
+        v.a = static_cast<float>(static_cast<double>(v.intensity) / kFullIntensity);
+    }
+    // A triangle whose corners are all dark blends (src * 0 + dst * 1) to exactly what is
+    // there, and on a software rasteriser each of these tiny triangles costs its setup
+    // whether it changes a pixel or not; degenerate joins cost a little too. The rest keep
+    // the strip's order, and so the blend order. The strip is drawn as numIndices - 2
+    // indices (see DrawSurface).
+    const uint32_t drawn = numIndices - 2;
+    uint32_t w = 0;
+    for (uint32_t i = 0; i + 2 < drawn; ++i) {
+        uint16_t a = indices[i], b = indices[i + 1];
+        const uint16_t c = indices[i + 2];
+        if (a == b || b == c || a == c) continue;
+        if (causticVerts[a].intensity == 0 && causticVerts[b].intensity == 0 && causticVerts[c].intensity == 0)
+            continue;
+        if (i & 1) {
+            const uint16_t t = a;
+            a = b;
+            b = t;
+        }
+        litTriangles[w++] = a;
+        litTriangles[w++] = b;
+        litTriangles[w++] = c;
+    }
+    numLitIndices = w;
 }
 
 // Pass 1: damped velocities from the 3 x 3 neighbourhood (weights 1/12 diagonal, 1/6
@@ -352,14 +398,7 @@ bool WATERCLASS::DrawSurface() {
 }
 
 bool WATERCLASS::DrawCaustics() {
-    if (causticVerts == nullptr || indices == nullptr) return true;
-    for (uint32_t i = 0; i < numVerts; ++i) {
-        CAUSTICVERTEX& v = causticVerts[i];
-        v.r = 1.0f;
-        v.g = 1.0f;
-        v.b = 1.0f;
-        v.a = static_cast<float>(static_cast<double>(v.intensity) / kFullIntensity);
-    }
+    if (causticVerts == nullptr || litTriangles == nullptr) return true;
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
@@ -367,7 +406,8 @@ bool WATERCLASS::DrawCaustics() {
     const char* base = reinterpret_cast<const char*>(causticVerts);
     glVertexPointer(3, GL_FLOAT, sizeof(CAUSTICVERTEX), base);
     glColorPointer(4, GL_FLOAT, sizeof(CAUSTICVERTEX), base + 28);
-    glDrawElements(GL_TRIANGLE_STRIP, static_cast<GLsizei>(numIndices - 2), GL_UNSIGNED_SHORT, indices);
+    if (numLitIndices > 0)
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(numLitIndices), GL_UNSIGNED_SHORT, litTriangles);
     glDisableClientState(GL_COLOR_ARRAY);
     return true;
 }

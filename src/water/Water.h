@@ -57,6 +57,8 @@ public:
     // Same disturbance at a chosen point (row, column wrap around).
     void DropAt(int row, int column, float strength);
     bool DrawSurface();
+    // The caustic mesh's triangles that lighten anything: the strip's triangles in their
+    // order, less those whose three corners are dark (alpha 0 blends to no change).
     bool DrawCaustics();
 
     float size = 0.0f;
@@ -70,6 +72,10 @@ public:
     uint16_t* indices = nullptr;             // owned, numIndices
     WATERVERTEX* vertices = nullptr;         // owned, numVerts
     CAUSTICVERTEX* causticVerts = nullptr;   // owned, numVerts
+    // Triangles of the caustic strip with a lit corner, three indices each (owned,
+    // capacity 3 (numIndices - 2)); set with the caustic mesh's colours by Update.
+    uint16_t* litTriangles = nullptr;
+    uint32_t numLitIndices = 0;
     bool refraction = true;
     float waveSpeed = 1.0f;
     uint16_t shift = 6;
@@ -93,6 +99,8 @@ private:
     void SurfaceAndCausticRows(const VECTOR3D& eye, const VECTOR3D& light, bool caustics, float level);
     void VelocityRows();
     void BuildStrip();
+    // Colours from the intensities and the lit triangles (part of Update with caustics).
+    void ShadeCaustics();
 
     // Per-row working arrays for the fused passes (16 N + 8 floats), owned.
     float* scratch = nullptr;

@@ -3,6 +3,7 @@
 // serves a fish pack.
 #include <dirent.h>
 #include <plist/plist.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -13,7 +14,6 @@
 #include "Install.h"
 #include "LumpWriter.h"
 #include "data/FishFile.h"
-#include "settings/Paths.h"
 
 namespace reefpack {
 namespace {
@@ -103,10 +103,14 @@ bool WriteDownloadList(const std::string& dir, const std::string& baseUrl, const
 bool WriteIndex(const std::string& dir, std::string* outPath, int* count, std::string* error) {
     // The list sits where the dialog looks for it under the source address; its entries
     // climb back to the archives, so the folder can be served from any address.
-    std::string listFolder = dir + "/mac/zips/fish";
-    if (!MakeFolders(listFolder)) {
-        *error = "cannot create " + listFolder + ": " + std::strerror(errno);
-        return false;
+    // Folders a web server running as another user can read (the umask permitting).
+    std::string listFolder = dir;
+    for (const char* part : {"/mac", "/zips", "/fish"}) {
+        listFolder += part;
+        if (mkdir(listFolder.c_str(), 0777) != 0 && errno != EEXIST) {
+            *error = "cannot create " + listFolder + ": " + std::strerror(errno);
+            return false;
+        }
     }
     *outPath = listFolder + "/fishTypes14.plist";
     return WriteDownloadList(dir, "../../..", *outPath, count, error);
