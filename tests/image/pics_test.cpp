@@ -1,15 +1,20 @@
-// Background pictures: folder scans, the uniform random choice, texture sizing, and
-// decoded pictures and captures landing upside down in the uploaded texture.
+// Background pictures: folder scans and the random choice, texture sizing, pictures and
+// captures landing upside down, hostile files and sizes, the background chain.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <GL/gl.h>
 
-#include <cstdlib>
 #include <map>
 
 #include "image/Pics.h"
+#include "image/TGALoader.h"
+#include "image/Texture.h"
 #include "image/TextureSizing.h"
+#include "math/RegularFile.h"
 #include "test_support.h"
+#include "view/BackgroundSource.h"
 
 extern "C" int stbi_write_png(const char* filename, int w, int h, int comp, const void* data, int stride_in_bytes);
 
@@ -110,4 +115,128 @@ TEST(Pics, PicturesAndCapturesLandUpsideDownAndOpaque) {
     EXPECT_TRUE(w == 32 && h == 32 && tex[1] == 200);
     GLuint n = name;
     glDeleteTextures(1, &n);
+}
+
+TEST(HostilePictures, FifosAreRefusedWithoutBlocking) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "a.jpg").c_str(), 0600), 0);
+    std::string tga(34, '\xff');  // a 2 x 2 32-bit TGA
+    ASSERT_TRUE(testsupport::WriteFile(dir / "b.tga", tga.replace(0, 18, std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x20\0", 18))));
+    std::string text;
+    EXPECT_EQ(OpenRegularFile((dir / "a.jpg").c_str()), -1);
+    EXPECT_FALSE(ReadRegularFile((dir / "a.jpg").c_str(), 100, &text));
+    EXPECT_EQ(FopenRegular(dir.path().c_str()), nullptr);  // a folder is no file either
+    EXPECT_FALSE(ReadRegularFile((dir / "b.tga").c_str(), 10, &text));  // over the limit
+    ASSERT_TRUE(ReadRegularFile((dir / "b.tga").c_str(), 100, &text));
+    EXPECT_EQ(text.size(), 34u);
+    Texture t;
+    EXPECT_FALSE(loadPicFile((dir / "a.jpg").c_str(), &t, 0));  // before any GL: refused at open
+    EXPECT_FALSE(LoadTGA(&t, (dir / "a.jpg").c_str()));
+    EXPECT_TRUE(LoadTGA(&t, (dir / "b.tga").c_str()));
+}
+
+TEST(HostilePictures, PictureSizeLimitAndShortFolderPaths) {
+    EXPECT_TRUE(PicturePixelsAccepted(7680, 4320));
+    EXPECT_FALSE(PicturePixelsAccepted(16384, 16384));
+    EXPECT_FALSE(PicturePixelsAccepted(65535, 1 << 20));
+    EXPECT_FALSE(PicturePixelsAccepted(0, 10));
+    EXPECT_EQ(PictureTextureSide(7680, 2, 16384), 4096);  // an 8K picture: a 4K texture at most
+
+    // "--bg-path p" means the folder p: the picture inside it, never "p" + its name.
+    TempDir dir;
+    char old[4096];
+    ASSERT_NE(getcwd(old, sizeof old), nullptr);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    mkdir("p", 0700);
+    // A header claiming 16384 x 16384: refused with a message, before any GL is needed.
+    const std::vector<uint8_t> claiming = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x40, 0x00,
+                                           0x40, 0x00, 0x01, 0x01, 0x11, 0x00, 0xFF, 0xD9};
+    ASSERT_TRUE(testsupport::WriteFile("p/ok_small.png", claiming));
+    testing::internal::CaptureStderr();
+    Texture t;
+    bool loaded = LoadPicture("p", &t, 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(chdir(old), 0);
+    EXPECT_FALSE(loaded);
+    EXPECT_NE(err.find("p/ok_small.png: picture of 16384 x 16384 pixels is larger"), std::string::npos) << err;
+}
+
+namespace {
+
+bool DesktopPicture(void* user, char* path, size_t size) {
+    const std::string& desktop = *static_cast<std::string*>(user);
+    snprintf(path, size, "%s", desktop.c_str());
+    return !desktop.empty();
+}
+
+// A solid 8 x 4 PNG whose red is `red`.
+void Picture(const std::string& path, uint8_t red) {
+    std::vector<uint8_t> px(8 * 4 * 4, 255);
+    for (size_t i = 0; i < px.size(); i += 4) px[i] = red, px[i + 1] = px[i + 2] = 0;
+    ASSERT_TRUE(testsupport::WritePNG(path, px, 8, 4));
+}
+
+}  // namespace
+
+TEST(BackgroundSource, EachTypeThenTheFallback) {
+    EglContext ctx;
+    ASSERT_TRUE(ctx.Create(16, 16));
+    TempDir res, pics, other, desk, none;
+    Picture(res / kFallbackBackgroundPicture, 11);
+    Picture(pics / "sea.png", 22);
+    Picture(desk / "desk.png", 44);
+    Picture(other / "Photo.PNG", 33);  // suffixes are case-sensitive
+    testsupport::WriteFile(other / "broken.jpg", "not a jpeg");
+    testsupport::WriteFile(desk / "desk.svg", "<svg/>");
+    GLuint captured = 0;
+    glGenTextures(1, &captured);
+    const struct {
+        int type;
+        std::string folder, desktop;
+        bool haveCapture;
+        BGSOURCE source;
+        int red;              // of the chosen picture; -1: the capture kept
+        const char* message;  // on stderr, when any
+    } cases[] = {
+        {2, pics.path(), "", false, BGSOURCE_FOLDER, 22, ""},
+        {2, other.path(), "", false, BGSOURCE_FALLBACK, 11, "could not load a picture from this folder"},
+        {2, "", "", false, BGSOURCE_FALLBACK, 11, ""},
+        {1, "", desk / "desk.png", false, BGSOURCE_DESKTOP, 44, ""},
+        {1, "", "/a.j", false, BGSOURCE_FALLBACK, 11, ""},  // 4 bytes or less name nothing
+        {1, "", desk / "desk.svg", false, BGSOURCE_FALLBACK, 11, "desk.svg: picture does not load"},
+        {0, "", desk / "desk.png", true, BGSOURCE_CAPTURE, -1, ""},
+        {0, "", desk / "desk.png", false, BGSOURCE_DESKTOP, 44, ""},
+        {7, pics.path(), desk / "desk.png", false, BGSOURCE_FALLBACK, 11, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " folder " << c.folder << " desktop " << c.desktop);
+        std::string desktop = c.desktop;
+        REEFHOST host;
+        host.user = &desktop;
+        host.desktopPicture = DesktopPicture;
+        Texture t;
+        if (c.haveCapture) t.texID = captured;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ChooseBackground(host, c.type, c.folder.c_str(), 2, res.path(), &t), c.source);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+        if (c.red < 0) {
+            EXPECT_EQ(t.texID, captured);
+            t.texID = 0;  // the caller's name
+        } else {
+            EXPECT_EQ(testsupport::ReadTexture(t.texID).at(0), c.red);
+        }
+    }
+    REEFHOST bare;  // no desktop lookup at all
+    Texture t;
+    EXPECT_EQ(ChooseBackground(bare, 1, "", 2, res.path(), &t), BGSOURCE_FALLBACK);
+    testing::internal::CaptureStderr();
+    Texture u;
+    EXPECT_EQ(ChooseBackground(bare, 2, none.path().c_str(), 0, none.path(), &u), BGSOURCE_NONE);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("fallback background picture is missing"), std::string::npos);
+    EXPECT_EQ(u.texID, 0u);
+    // The resource folder the build writes has a fallback picture that loads.
+    Texture shipped;
+    EXPECT_EQ(ChooseBackground(bare, 2, "", 0, testsupport::ShareDir(), &shipped), BGSOURCE_FALLBACK);
+    EXPECT_NE(shipped.texID, 0u);
 }
