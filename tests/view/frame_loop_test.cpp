@@ -1,7 +1,4 @@
-// The view's frame loop in the headless context against an injected clock: minimum step,
-// the 2 s skip, LOWCPU pacing, the sound countdown, main-screen rules, resize, capture
-// sizing, a scene that could not be built, and a teardown that leaves GL clean. (A
-// secondary monitor kept black: the full-screen program test.)
+// The view's frame loop in the headless context against an injected clock.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -15,7 +12,7 @@
 
 namespace {
 
-// The host table's side: a real context and clock, counting what the view asks of it.
+// A real context and an injected clock, counting what the view asks of the host.
 struct TestHost {
     EglContext gl;
     double clock = 1000.0;
@@ -76,14 +73,13 @@ class FrameLoop : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(host.gl.Create(host.width, host.height)); }
     void TearDown() override { view.reset(); }
-    // Creates the view, starts it and runs the first (setup) frame.
     void Start(const std::vector<std::pair<const char*, const char*>>& overrides, bool preview = false) {
         view.reset();
         view.reset(new ReefmereView(host.Table(preview), Options(overrides)));
         view->startAnimation();
         view->animateOneFrame();
     }
-    // Advances the clock by dt and runs one host call; true when a frame was drawn.
+    // True when a frame was drawn.
     bool Step(double dt) {
         int before = host.swaps;
         host.clock += dt;
@@ -103,10 +99,9 @@ protected:
     std::unique_ptr<ReefmereView> view;
 };
 
-TEST_F(FrameLoop, PacingSkipsAndLowCpu) {
+TEST_F(FrameLoop, PacingSkipsResizeAndLowCpu) {
     Start({{"PlaySound", "no"}});
-    // 1/60 in double is below 1/60 in single precision: nothing is drawn, and the next
-    // call measures from the last drawn frame.
+    // 1/60 in double is below 1/60 in single precision: not drawn.
     EXPECT_FALSE(Step(1.0 / 60.0));
     EXPECT_TRUE(Step(1.0 / 60.0));
     EXPECT_DOUBLE_EQ(view->animtime, host.clock);
@@ -116,8 +111,25 @@ TEST_F(FrameLoop, PacingSkipsAndLowCpu) {
     EXPECT_EQ(view->framesDrawn, drawn);
     EXPECT_DOUBLE_EQ(view->animtime, host.clock);
     EXPECT_TRUE(Step(2.0));
+    // Resize, and a teardown that leaves GL clean.
+    ASSERT_NE(view->ssMain, nullptr);
+    host.width = 640;
+    host.height = 200;
+    ASSERT_TRUE(host.gl.Resize(640, 200));
+    view->setFrameSize(640, 200);
+    EXPECT_TRUE(Step(0.05));
+    EXPECT_FLOAT_EQ(view->ssMain->aspect, 3.2f);
+    GLint vp[4] = {};
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(vp[2], 640);
+    EXPECT_EQ(vp[3], 200);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    view.reset();
+    host.gl.MakeCurrent();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
 
-    // LOWCPU: at most one frame per 0.05 s, so two host calls at 35 Hz make one frame.
+    // LOWCPU: at most one frame per 0.05 s.
     Start({{"LowCPU", "yes"}, {"PlaySound", "no"}});
     EXPECT_FALSE(Step(0.0499));
     EXPECT_TRUE(Step(0.0002));
@@ -155,32 +167,11 @@ TEST_F(FrameLoop, SoundStartsOnceAfterTheCountdownOnTheMainScreenOnly) {
     }
 }
 
-TEST_F(FrameLoop, ResizeFollowsAndTeardownLeavesGlClean) {
-    Start({{"PlaySound", "no"}});
-    ASSERT_NE(view->ssMain, nullptr);
-    host.width = 640;
-    host.height = 200;
-    ASSERT_TRUE(host.gl.Resize(640, 200));
-    view->setFrameSize(640, 200);
-    EXPECT_TRUE(Step(0.05));
-    EXPECT_FLOAT_EQ(view->ssMain->aspect, 3.2f);
-    GLint vp[4] = {};
-    glGetIntegerv(GL_VIEWPORT, vp);
-    EXPECT_EQ(vp[2], 640);
-    EXPECT_EQ(vp[3], 200);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    view.reset();
-    host.gl.MakeCurrent();
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-}
-
 TEST_F(FrameLoop, CaptureIsSizedToPowersOfTwoAndBlackCapturesFallBack) {
     // No capture possible: the desktop picture instead, for this view only.
     view.reset(new ReefmereView(host.Table(false), Options({{"BGType", "0"}})));
     EXPECT_EQ(view->mySettings.BGTYPE, 1);
-    // 1449 x 300 rounds (in the logarithm) to 2048 x 256; detail 1 caps at 1024, a
-    // preview (detail 0) at 512.
+    // 1449 x 300 rounds to 2048 x 256; detail 1 caps at 1024, a preview's 0 at 512.
     host.captureW = 1449;
     host.captureH = 300;
     host.capture.assign(static_cast<size_t>(1449) * 300 * 4, 200);

@@ -1,18 +1,18 @@
 // The preference store: first run, clamp, absent and wrongly typed keys, FIFOs and
-// oversized files, save and reload. (Version resets, damaged and unwritable stores:
-// hostile_store_test.cpp and the program tests.)
+// oversized files, save and reload, every integer key's range, the pictures folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
-#include "test_support.h"
 #include "settings/Paths.h"
 #include "settings/Preferences.h"
+#include "settings/SettingOverrides.h"
 #include "settings/Settings.h"
+#include "test_support.h"
 
 namespace {
 
@@ -30,7 +30,6 @@ protected:
         ASSERT_TRUE(testsupport::WriteFile(home.StorePath(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" +
                                                                  dictBody + "</dict>\n</plist>\n"));
     }
-    // Loads into a fresh record (the fixture's s).
     void Load(bool expectOk = true) {
         FreeFishSelection(&s);
         s = SETTINGS();
@@ -38,7 +37,6 @@ protected:
         EXPECT_EQ(LoadSettings(&s, &mmo), expectOk);
         err = testing::internal::GetCapturedStderr();
     }
-    // Every key of the loaded record as a default record holds it (the selection aside).
     void ExpectDefaults() {
         SETTINGS d;
         bool dm = true;
@@ -82,16 +80,11 @@ TEST_F(PrefsTest, FirstRunWritesEveryDefaultTyped) {
 }
 
 TEST_F(PrefsTest, CurrentVersionLoadsClampsAndReadsAbsentKeysAsZero) {
-    WriteStore(Str("version", SETTINGS_VERSION) + Int("MaxFish", 10) + Int("WaterRes", 5) + Bool("LowCPU", true) +
-               Int("BGType", 2) + Bool("MainMonitorOnly", true) + Int("FishSize", -20) +
+    // (Each integer key's limits: SettingRanges below.)
+    WriteStore(Str("version", SETTINGS_VERSION) + Bool("LowCPU", true) + Bool("MainMonitorOnly", true) +
                Str("FishSelection", std::string(3000, 'a')));
     Load();
-    EXPECT_EQ(s.MAX_FISH, 3);  // the tank holds three
-    EXPECT_EQ(s.WATERSHIFT, 5);
-    EXPECT_TRUE(s.LOWCPU);
-    EXPECT_EQ(s.BGTYPE, 2);
-    EXPECT_TRUE(mmo);
-    EXPECT_EQ(s.LFISHSIZE, 50);  // read whole, then limited to its range
+    EXPECT_TRUE(s.LOWCPU && mmo);
     EXPECT_EQ(s.selectionSize, 3001);  // a long selection is not cut
     EXPECT_FALSE(s.WANTCAUSTIC);
     EXPECT_EQ(s.WWATERLEVEL, 20);  // absent reads 0, limited to 20
@@ -184,6 +177,111 @@ TEST(SettingsPaths, CopyToFieldNeverSplitsACharacter) {
     EXPECT_STREQ(field, "abcd");
     CopyToField(field, sizeof field, nullptr);
     EXPECT_STREQ(field, "");
+}
+
+}  // namespace
+
+namespace {
+
+int ParseOne(const std::string& option, long long value, SettingValue* got) {
+    std::string v = std::to_string(value);
+    std::vector<char*> argv = {const_cast<char*>(option.c_str()), const_cast<char*>(v.c_str())};
+    std::vector<SettingOverride> out;
+    int i = 0;
+    int r = ParseSettingOverride(2, argv.data(), &i, &out);
+    if (r == 1) *got = out.at(0).value;
+    return r;
+}
+
+std::string Plist(const std::string& body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+           "<key>version</key><string>1.7</string>\n" + body + "</dict>\n</plist>\n";
+}
+
+}  // namespace
+
+TEST(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv env{{{"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_HOME", dir / "data"}}};
+    ASSERT_EQ(mkdir((dir / "config").c_str(), 0700), 0);
+    int integers = 0;
+    for (size_t k = 0; k < kSettingKeyCount; k++) {
+        const SettingKey& key = kSettingKeys[k];
+        if (key.type != SettingType::Integer) continue;
+        integers++;
+        SCOPED_TRACE(key.key);
+        ASSERT_LT(key.low, key.high);
+        EXPECT_GE(key.defaultInteger, key.low);
+        EXPECT_LE(key.defaultInteger, key.high);
+        std::string option = "--" + OverrideOptionName(key);
+        SettingValue got;
+        EXPECT_EQ(ParseOne(option, key.low, &got), 1);
+        EXPECT_EQ(got.integer, key.low);
+        EXPECT_EQ(ParseOne(option, key.high, &got), 1);
+        EXPECT_EQ(got.integer, key.high);
+        EXPECT_EQ(ParseOne(option, key.low - 1, &got), -1);
+        EXPECT_EQ(ParseOne(option, key.high + 1, &got), -1);
+
+        // Stored: in range kept, out of range limited to the nearer end.
+        const long long stored[][2] = {{key.low, key.low}, {key.high, key.high},
+                                       {key.low - 1, key.low}, {key.high + 1, key.high}};
+        for (const auto& c : stored) {
+            ASSERT_TRUE(testsupport::WriteFile(
+                dir / "config/kpFishSS.plist",
+                Plist("<key>" + std::string(key.key) + "</key><integer>" + std::to_string(c[0]) + "</integer>\n")));
+            SETTINGS s;
+            bool mmo = false;
+            LoadSettings(&s, &mmo);
+            SettingValue v;
+            key.get(s, mmo, &v);
+            EXPECT_EQ(v.integer, c[1]) << "stored " << c[0];
+            FreeFishSelection(&s);
+        }
+    }
+    EXPECT_EQ(integers, 7);
+}
+
+namespace {
+
+TEST(PictureFolder, TheMacDefaultMapsToTheUsersPicturesFolder)
+{
+    struct CASE {
+        const char* userDirs;  // user-dirs.dirs; null: no file, "FIFO": a FIFO there
+        const char* env;       // $XDG_PICTURES_DIR
+        const char* stored;
+        std::string want;      // "~" stands for the home folder
+    } cases[] = {
+        {nullptr, "", "/Library/Desktop Pictures", "~/Pictures"},
+        {nullptr, "/env/pics", "/library/desktop pictures//", "/env/pics"},
+        {"XDG_PICTURES_DIR=\"$HOME/Bilder\"\n", "/env/pics", "/library/Desktop Pictures/", "~/Bilder"},
+        {"# x\nXDG_PICTURES_DIR=\"/srv/a\"\n  XDG_PICTURES_DIR = \"/srv/My \\\"Pics\\\"/\"", "", "/library/Desktop Pictures/",
+         "/srv/My \"Pics\""},
+        {"XDG_PICTURES_DIR=\"$HOME/\"\n", "", "/library/Desktop Pictures/", "~/Pictures"},  // "disabled"
+        {"XDG_PICTURES_DIR=\"$(id)\"\nXDG_PICTURES_DIR=x\nXDG_PICTURES_DIR=\"/`id`\"\nXDG_PICTURES_DIR=\"/open", "",
+         "/library/Desktop Pictures/", "~/Pictures"},
+        {"FIFO", "", "/library/Desktop Pictures/", "~/Pictures"},
+        {"XDG_PICTURES_DIR=\"/srv/a\"\n", "", "/home/me/mine", "/home/me/mine"},
+    };
+    for (const CASE& c : cases) {
+        testsupport::PrivateHome home;
+        testsupport::ScopedEnv env(std::map<std::string, std::string>{{"XDG_PICTURES_DIR", c.env}});
+        const std::string dirs = home.ConfigDir() + "/user-dirs.dirs";
+        MakeFolders(home.ConfigDir());
+        if (c.userDirs && std::string(c.userDirs) == "FIFO") {
+            ASSERT_EQ(mkfifo(dirs.c_str(), 0600), 0);
+        } else if (c.userDirs) {
+            ASSERT_TRUE(testsupport::WriteFile(dirs, std::string(c.userDirs)));
+        }
+        std::string want = c.want[0] == '~' ? home.path() + c.want.substr(1) : c.want;
+        EXPECT_EQ(PlatformPictureFolder(c.stored), want) << c.stored << " with " << (c.userDirs ? c.userDirs : "no file");
+    }
+
+    // Loading and defaults go through the key table, which maps the stored default.
+    testsupport::PrivateHome home;
+    testsupport::ScopedEnv env(std::map<std::string, std::string>{{"XDG_PICTURES_DIR", ""}});
+    SETTINGS s;
+    DefaultSettings(&s, nullptr);
+    EXPECT_EQ(std::string(s.BGPath), home.path() + "/Pictures");
 }
 
 }  // namespace
