@@ -1,19 +1,16 @@
-// Desktop picture lookup and decoding against settings files and pictures the tests write.
-// GSettings state is per process, so each lookup runs in a forked child with its own
-// environment (schema folder, keyfile backend, XDG_CONFIG_HOME, XDG_CURRENT_DESKTOP).
+// Desktop pictures: each desktop's settings (whole screen and per monitor), decoding,
+// hostile slideshows and sizes, (two monitors showing theirs: the program test). GSettings state
+// is per process, so each lookup runs in a forked child with its own environment.
 #include <sys/wait.h>
-#include <unistd.h>
 #include <webp/encode.h>
 
-#include <cstdlib>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "hack_support.h"
 #include "platform/desktop_picture.h"
 
 using namespace testsupport;
+using namespace hacktest;
 
 namespace {
 
@@ -32,8 +29,7 @@ bool WriteWebp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint
     return ok;
 }
 
-// Runs fn in a forked child with the given environment (GSettings state is per process)
-// and returns what it returned, or "child failed".
+// What fn returns in a forked child with the given environment, or "child failed".
 std::string InChild(const std::map<std::string, std::string>& env, const std::function<std::string()>& fn) {
     int fds[2];
     if (pipe(fds) != 0) return "pipe failed";
@@ -70,20 +66,23 @@ class DesktopPicture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(hacktest::CompileWallpaperSchemas(dir / "schemas"));
-        ASSERT_EQ(testsupport::Run({"mkdir", "-p", dir / "config/glib-2.0/settings",
-                                    dir / "config/xfce4/xfconf/xfce-perchannel-xml", dir / "pkg/contents/images",
-                                    dir / "res"}).exitCode,
-                  0);
+        ASSERT_EQ(testsupport::Run({"mkdir", "-p", dir / "config/glib-2.0/settings", dir / "config/xfce4/xfconf/xfce-perchannel-xml",
+                       dir / "pkg/contents/images", dir / "res"}).exitCode, 0);
     }
     std::map<std::string, std::string> Env(const std::string& desktop) {
-        return {{"GSETTINGS_SCHEMA_DIR", dir / "schemas"},
-                {"GSETTINGS_BACKEND", "keyfile"},
-                {"XDG_CONFIG_HOME", dir / "config"},
-                {"XDG_DATA_DIRS", dir / "nodata"},
-                {"XDG_CURRENT_DESKTOP", desktop}};
+        return {{"GSETTINGS_SCHEMA_DIR", dir / "schemas"}, {"GSETTINGS_BACKEND", "keyfile"},
+                {"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_DIRS", dir / "nodata"}, {"XDG_CURRENT_DESKTOP", desktop}};
     }
     TempDir dir;
 };
+
+std::string XfceChannel(const std::vector<std::pair<std::string, std::string>>& monitors) {
+    std::string xml = "<channel name=\"xfce4-desktop\"><property name=\"backdrop\"><property name=\"screen0\">\n";
+    for (const auto& [monitor, picture] : monitors)
+        xml += "<property name=\"monitor" + monitor + "\"><property name=\"workspace0\"><property name=\"last-image\" "
+               "type=\"string\" value=\"" + picture + "\"/></property></property>\n";
+    return xml + "</property></property></channel>\n";
+}
 
 }  // namespace
 
@@ -96,12 +95,7 @@ TEST_F(DesktopPicture, SettingsOfEachDesktopInTheDesktopsOrder) {
                           "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n"
                           "[org/mate/desktop/background]\npicture-filename='" + dir.path() + "/mate.jpg'\n"));
     ASSERT_TRUE(WriteFile(dir / "config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
-                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
-                          " <property name=\"backdrop\" type=\"empty\">\n  <property name=\"screen0\" type=\"empty\">\n"
-                          "   <property name=\"monitorVirtual1\" type=\"empty\">\n    <property name=\"workspace0\" type=\"empty\">\n"
-                          "     <property name=\"color-style\" type=\"int\" value=\"0\"/>\n"
-                          "     <property name=\"last-image\" type=\"string\" value=\"" + dir.path() + "/xfce&amp;co.png\"/>\n"
-                          "    </property>\n   </property>\n  </property>\n </property>\n</channel>\n"));
+                          XfceChannel({{"Virtual1", dir.path() + "/xfce&amp;co.png"}})));
     ASSERT_TRUE(WriteFile(dir / "config/plasma-org.kde.plasma.desktop-appletsrc",
                           "[Containments][1]\nplugin=org.kde.plasma.folder\n\n"
                           "[Containments][1][Wallpaper][org.kde.image][General]\r\nImage=file://" + dir.path() + "/kde.png\r\n"));
@@ -128,7 +122,7 @@ TEST_F(DesktopPicture, MissingSchemasAndFilesGiveNothingAndDoNotAbort) {
     EXPECT_EQ(KdeWallpaperImage("[Other]\nImage=/x.png\n"), "");
 }
 
-TEST_F(DesktopPicture, DecodesWebpAndFollowsSlideshowToLargest) {
+TEST_F(DesktopPicture, DecodesWebpSlideshowsAndHostileOnesNeitherHangNorOverflow) {
     // SVG (rendered no larger than maxSide): the hack tests; WebP and slideshows here.
     PictureRGBA pic;
     ASSERT_TRUE(WriteWebp(dir / "pic.webp", 64, 32, 10, 200, 30));
@@ -152,6 +146,18 @@ TEST_F(DesktopPicture, DecodesWebpAndFollowsSlideshowToLargest) {
     // A slideshow naming itself ends with a diagnostic, not a loop.
     ASSERT_TRUE(WriteFile(dir / "loop.xml", "<background><static><file>loop.xml</file></static></background>"));
     EXPECT_FALSE(LoadPictureRGBA(dir / "loop.xml", 1024, &pic));
+    // Hostile: a slideshow naming a FIFO, sizes past any integer, a picture taller than
+    // any texture side though its pixel count is small.
+    ASSERT_EQ(mkfifo((dir / "a.jpg").c_str(), 0600), 0);
+    ASSERT_TRUE(WriteFile(dir / "show.xml", "<background><static><file>a.jpg</file></static></background>"));
+    ASSERT_TRUE(WritePNG(dir / "tall.png", std::vector<uint8_t>(16385 * 4, 200), 1, 16385));
+    testing::internal::CaptureStderr();
+    for (const char* f : {"show.xml", "a.jpg", "tall.png"}) EXPECT_FALSE(LoadPictureRGBA(dir / f, 256, &pic)) << f;
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(SlideshowLargestPicture("<background><static><file><size width=\"99999999999999999999\" "
+                                      "height=\"99999999999999999999\">/big.jpg</size><size width=\"10\" "
+                                      "height=\"10\">/small.jpg</size></file></static></background>", "/"),
+              "/big.jpg");
 }
 
 TEST_F(DesktopPicture, BrokenPicturesFailAndTheChainMovesOn) {
@@ -182,4 +188,34 @@ TEST_F(DesktopPicture, BrokenPicturesFailAndTheChainMovesOn) {
         return ok && p.pixels[2] == 255 ? chosen : "failed";
     });
     EXPECT_EQ(got, dir / "res/" + kResourceFallbackPicture);
+}
+
+TEST(MonitorPicture, XfceAndKdeLookUpTheMonitorsOwnPicture) {
+    const std::string xfce = XfceChannel({{"eDP-1", "/p/lap.png"}, {"HDMI-1", "file:///p/tv%20set.png"}, {"1", "/p/1.jpg"}});
+    const std::string oldXfce = "<property name=\"backdrop\"><property name=\"screen0\"><property name=\"monitor0\">"
+                                "<property name=\"image-path\" value=\"/p/old.jpg\"/></property></property></property>";
+    const std::string kde = "[Containments][1]\nlastScreen=0\n\n[Containments][2]\nlastScreen=1\n\n"
+                            "[Containments][2][Wallpaper][org.kde.image][General]\nImage=file:///p/k1.jpg\n\n"
+                            "[Containments][3]\nlastScreen=0\n\n[Containments][3][Wallpaper][org.kde.image][General]\n"
+                            "Image=/p/k0/\n";
+    const std::string shell = "[ScreenConnectors]\n0=DP-2\n1=HDMI-1\n";
+    const struct {
+        MonitorId m;
+        std::string xfce, old, kde, kdeByIndex;
+    } cases[] = {
+        {{"HDMI-1", 0}, "/p/tv set.png", "/p/old.jpg", "/p/k1.jpg", "/p/k0"},
+        {{"eDP-1", 1}, "/p/lap.png", "", "/p/k1.jpg", "/p/k1.jpg"},
+        {{"DP-2", 1}, "/p/1.jpg", "", "/p/k0", "/p/k1.jpg"},
+        {{"", -1}, "", "", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m.name);
+        EXPECT_EQ(XfceMonitorImage(xfce, c.m), c.xfce);
+        EXPECT_EQ(XfceMonitorImage(oldXfce, c.m), c.old);
+        EXPECT_EQ(KdeScreenWallpaperImage(kde, shell, c.m), c.kde);
+        EXPECT_EQ(KdeScreenWallpaperImage(kde, "", c.m), c.kdeByIndex);
+    }
+    std::string deep;  // nesting without end stops the walk
+    for (int i = 0; i < 100000; ++i) deep += "<property name=\"backdrop\">";
+    EXPECT_EQ(XfceMonitorImage(deep, {"eDP-1", 0}), "");
 }

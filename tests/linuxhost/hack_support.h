@@ -29,8 +29,6 @@ struct XServer {
     ~XServer() {
         if (dpy) XCloseDisplay(dpy);
     }
-    XServer(const XServer&) = delete;
-    XServer& operator=(const XServer&) = delete;
     bool ok() const { return dpy != nullptr; }
     const std::string& display() const { return x.display(); }
     testsupport::Xvfb x;
@@ -58,7 +56,6 @@ inline Window MakeSaverWindow(Display* dpy, int x, int y, int w, int h) {
 struct Shot {
     std::vector<uint8_t> rgba;  // top row first
     int width = 0, height = 0;
-    const uint8_t* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
 };
 
 // The drawable's pixels now, top row first.
@@ -78,7 +75,7 @@ inline Shot Grab(Display* dpy, Window w, int x, int y, int width, int height) {
     return s;
 }
 
-// Fraction of pixels a predicate accepts; of those not black.
+// Fraction of pixels a predicate accepts.
 template <typename F>
 double Fraction(const Shot& s, F pred) {
     size_t n = 0;
@@ -89,8 +86,7 @@ inline double LitFraction(const Shot& s) {
     return Fraction(s, [](const uint8_t* p) { return (p[0] | p[1] | p[2]) > 8; });
 }
 
-// Drawn: most of the grab is not black.
-inline bool Lit(const Shot& s) { return LitFraction(s) > 0.3; }
+inline bool Lit(const Shot& s) { return LitFraction(s) > 0.3; }  // drawn
 inline bool Orange(const uint8_t* p) { return p[0] > 200 && p[1] > 80 && p[1] < 190 && p[2] < 60; }
 inline bool Magenta(const uint8_t* p) { return p[0] > 120 && p[2] > 120 && p[1] < p[0] / 2 && p[1] < p[2] / 2; }
 // The tank drawn over an orange desktop copy: lit, partly orange, not only orange.
@@ -114,17 +110,14 @@ bool WaitFor(Display* dpy, Window w, int x, int y, int width, int height, F ok, 
     auto start = std::chrono::steady_clock::now();
     while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() < seconds) {
         Shot s = Grab(dpy, w, x, y, width, height);
-        bool good = ok(s);
         if (last) *last = s;
-        if (good) return true;
+        if (ok(s)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;
 }
 
-// SIGTERM ends a hack at once; the bound is loose because a loaded machine (or the
-// sanitized GL teardown) stretches the exit, and a hack that ignores the signal still
-// runs into Stop's own limit.
+// SIGTERM ends a hack at once; loose, for loaded machines and sanitized teardowns.
 #if defined(__SANITIZE_ADDRESS__)
 const double kTermSeconds = 5.0;
 #else
@@ -133,8 +126,7 @@ const double kTermSeconds = 3.0;
 
 inline std::string Reefmere() { return testsupport::Program("reefmere"); }
 
-// The command prefix that drops root (empty when not root): the XScreenSaver daemon
-// refuses to launch hacks as root.
+// Drops root, which the XScreenSaver daemon refuses to launch hacks as.
 inline std::vector<std::string> Unprivileged() {
     if (geteuid() != 0) return {};
     return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
@@ -162,19 +154,12 @@ inline std::map<std::string, std::string> DaemonHome(const testsupport::TempDir&
         Run({"chmod", "-R", "a+rwX", dir / "home"}).exitCode != 0 ||
         Run({"chmod", "-R", "a+rX", dir / "inst"}).exitCode != 0)
         return {};
-    std::map<std::string, std::string> env = {{"HOME", dir / "home"},
-                                              {"DISPLAY", display},
-                                              {"XDG_CONFIG_HOME", dir / "home/.config"},
-                                              {"XDG_DATA_HOME", dir / "home/.local/share"},
-                                              {"XDG_RUNTIME_DIR", ""},
-                                              {"SDL_AUDIODRIVER", "dummy"},
-                                              {"REEFMERE_SHARE_DIR", ""},
-                                              {"XSCREENSAVER_WINDOW", ""}};
-    return env;
+    return {{"HOME", dir / "home"}, {"DISPLAY", display}, {"XDG_CONFIG_HOME", dir / "home/.config"},
+            {"XDG_DATA_HOME", dir / "home/.local/share"}, {"XDG_RUNTIME_DIR", ""}, {"SDL_AUDIODRIVER", "dummy"},
+            {"REEFMERE_SHARE_DIR", ""}, {"XSCREENSAVER_WINDOW", ""}};
 }
 
-// Starts the daemon and has it blank the screen; false (the daemon's log in *why) when
-// it never answers.
+// Starts the daemon and has it blank the screen; false, with its log in *why, if not.
 inline bool StartDaemonAndActivate(testsupport::Process* daemon, const std::map<std::string, std::string>& env,
                                    std::string* why) {
     if (!daemon->Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env)) return false;

@@ -1,46 +1,69 @@
-// reefmere as an XScreenSaver hack under a private Xvfb: a window it did not create (by
-// id, by the variable, -root), a resize, SIGTERM and a destroyed window, the -fps text,
-// the daemon's screenshot unless grabDesktopImages is off, and the desktop's picture.
+// reefmere as an XScreenSaver hack under a private Xvfb, in windows it did not create.
 #include "hack_support.h"
 
 using namespace testsupport;
 using namespace hacktest;
 
-TEST(Hack, DrawsIntoAForeignWindowFollowsResizeAndEndsWithIt) {
-    XServer xs(1024, 768);
-    ASSERT_TRUE(xs.ok());
-    Display* dpy = xs.dpy;
-    Window win = MakeSaverWindow(dpy, 0, 0, 400, 300);
-    PrivateHome home;
-    Process hack;
-    ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--seed", "3"}, home.Env(xs.display())));
-    ASSERT_TRUE(WaitFor(dpy, win, 0, 0, 400, 300, Lit)) << hack.Output();
-    // Larger: the part beyond the old 400 x 300 gets drawn once the view resized.
-    XResizeWindow(dpy, win, 800, 600);
-    XSync(dpy, False);
-    ASSERT_TRUE(WaitFor(dpy, win, 450, 350, 300, 200, Lit, 20.0)) << hack.Output();
-    // The daemon destroys the window: the hack ends by itself, cleanly.
-    XDestroyWindow(dpy, win);
-    XSync(dpy, False);
-    auto exited = [&] {  // a zombie until reaped, so its status is still there to read
-        std::string stat = ReadText("/proc/" + std::to_string(hack.pid()) + "/stat");
-        size_t paren = stat.rfind(')');
-        return paren == std::string::npos || (paren + 2 < stat.size() && stat[paren + 2] == 'Z');
-    };
-    for (int i = 0; i < 200 && !exited(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_TRUE(exited()) << hack.Output();
-    EXPECT_EQ(hack.Stop(SIGKILL, 5.0), 0) << hack.Output();  // its own exit status, not the kill
-}
-
-TEST(Hack, TakesItsWindowFromTheVariableAndFromRoot) {
+// One window, in turn: the daemon's screenshot (grabs allowed, then off), the window
+// from the variable with -fps, the desktop's SVG picture; then -root and a bad id.
+TEST(Hack, PicturesItShowsAndWindowsItTakes) {
     XServer xs(800, 600);
     ASSERT_TRUE(xs.ok());
     Display* dpy = xs.dpy;
-    Window win = MakeSaverWindow(dpy, 0, 0, 800, 600);
     PrivateHome home;
     auto env = home.Env(xs.display());
-    env["XSCREENSAVER_WINDOW"] = Hex(win);
+    // A window it resizes with, and ends with when the daemon destroys it.
     {
+        Window small = MakeSaverWindow(dpy, 0, 0, 400, 300);
+        Process hack;
+        ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(small), "--defaults", "--seed", "3"}, env));
+        ASSERT_TRUE(WaitFor(dpy, small, 0, 0, 400, 300, Lit)) << hack.Output();
+        // Larger: the part beyond the old 400 x 300 gets drawn once the view resized.
+        XResizeWindow(dpy, small, 800, 600);
+        XSync(dpy, False);
+        ASSERT_TRUE(WaitFor(dpy, small, 450, 350, 300, 200, Lit, 20.0)) << hack.Output();
+        // The daemon destroys the window: the hack ends by itself, cleanly.
+        XDestroyWindow(dpy, small);
+        XSync(dpy, False);
+        auto exited = [&] {  // a zombie until reaped, so its status is still there to read
+            std::string stat = ReadText("/proc/" + std::to_string(hack.pid()) + "/stat");
+            size_t paren = stat.rfind(')');
+            return paren == std::string::npos || (paren + 2 < stat.size() && stat[paren + 2] == 'Z');
+        };
+        for (int i = 0; i < 200 && !exited(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_TRUE(exited()) << hack.Output();
+        EXPECT_EQ(hack.Stop(SIGKILL, 5.0), 0) << hack.Output();  // its own exit status, not the kill
+    }
+    Window win = MakeSaverWindow(dpy, 0, 0, 800, 600);
+    // The daemon's copy of the desktop: magenta.
+    Pixmap pix = XCreatePixmap(dpy, win, 800, 600, static_cast<unsigned>(DefaultDepth(dpy, 0)));
+    GC gc = XCreateGC(dpy, pix, 0, nullptr);
+    XSetForeground(dpy, gc, 0xe010e0);
+    XFillRectangle(dpy, pix, gc, 0, 0, 800, 600);
+    XFreeGC(dpy, gc);
+    unsigned long id = pix;
+    XChangeProperty(dpy, win, XInternAtom(dpy, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&id), 1);
+    const auto magenta = [](const Shot& s) { return Fraction(s, Magenta) > 0.2; };
+    for (bool grabsOff : {false, true}) {
+        SCOPED_TRACE(grabsOff ? "grabDesktopImages off" : "grabs allowed");
+        if (grabsOff) {
+            ASSERT_TRUE(WriteFile(home / ".xscreensaver", "mode: random\ngrabDesktopImages:\tFalse\n"));
+        }
+        XClearWindow(dpy, win);  // the last run's frame would count as drawn
+        XSync(dpy, False);
+        Process hack;
+        ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--bg-type", "0"}, env));
+        Shot shot;
+        EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, grabsOff ? Lit : +magenta, 40.0, &shot)) << hack.Output();
+        if (grabsOff) {
+            EXPECT_LT(Fraction(shot, Magenta), 0.01);
+        }
+        EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
+        EXPECT_EQ(hack.Output().find("grabDesktopImages is off") != std::string::npos, grabsOff) << hack.Output();
+    }
+    {
+        env["XSCREENSAVER_WINDOW"] = Hex(win);
         Process hack;
         ASSERT_TRUE(hack.Start({Reefmere(), "--defaults", "-fps"}, env));
         EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, Lit)) << hack.Output();
@@ -54,11 +77,33 @@ TEST(Hack, TakesItsWindowFromTheVariableAndFromRoot) {
         XWindowAttributes wa;
         ASSERT_TRUE(XGetWindowAttributes(dpy, win, &wa));
         EXPECT_EQ(wa.map_state, IsViewable);
+        env["XSCREENSAVER_WINDOW"] = "";
+    }
+    {
+        // GNOME's setting, through a schema and a keyfile written here, names an SVG.
+        ASSERT_TRUE(CompileWallpaperSchemas(home / "schemas"));
+        ASSERT_EQ(testsupport::Run({"mkdir", "-p", home.ConfigDir() + "/glib-2.0/settings"}).exitCode, 0);
+        ASSERT_TRUE(WriteFile(home / "wall.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"400\">"
+                                                 "<rect width=\"640\" height=\"400\" fill=\"#e010e0\"/></svg>"));
+        ASSERT_TRUE(WriteFile(home.ConfigDir() + "/glib-2.0/settings/keyfile",
+                              "[org/gnome/desktop/background]\npicture-uri='file://" + home.path() + "/wall.svg'\n"));
+        auto gnome = env;
+        gnome["GSETTINGS_BACKEND"] = "keyfile";
+        gnome["GSETTINGS_SCHEMA_DIR"] = home / "schemas";
+        gnome["XDG_CURRENT_DESKTOP"] = "GNOME";
+        gnome["XDG_RUNTIME_DIR"] = home.path();
+        XClearWindow(dpy, win);
+        XSync(dpy, False);
+        Process hack;
+        ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--bg-type", "1"}, gnome));
+        EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, magenta)) << hack.Output();
+        EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
+        // The converted picture is gone with the process.
+        for (const std::string& n : ListFolder(home.path())) EXPECT_EQ(n.find("reefmere-desktop"), std::string::npos) << n;
     }
     XDestroyWindow(dpy, win);
     {
         // -root without the variable: the root window (black, or Xvfb's weave counts as drawn).
-        env["XSCREENSAVER_WINDOW"] = "";
         PaintRoot(dpy, 0);
         Process hack;
         ASSERT_TRUE(hack.Start({Reefmere(), "-root", "--defaults"}, env));
@@ -69,67 +114,4 @@ TEST(Hack, TakesItsWindowFromTheVariableAndFromRoot) {
     RunResult r = testsupport::Run({Reefmere(), "--defaults"}, env, 20);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("names no window"), std::string::npos) << r.output;
-}
-
-TEST(Hack, ShowsTheDaemonsScreenshotUnlessGrabsAreOff) {
-    XServer xs(800, 600);
-    ASSERT_TRUE(xs.ok());
-    Display* dpy = xs.dpy;
-    Window win = MakeSaverWindow(dpy, 0, 0, 800, 600);
-    // The daemon's copy of the desktop: magenta.
-    Pixmap pix = XCreatePixmap(dpy, win, 800, 600, static_cast<unsigned>(DefaultDepth(dpy, 0)));
-    GC gc = XCreateGC(dpy, pix, 0, nullptr);
-    XSetForeground(dpy, gc, 0xe010e0);
-    XFillRectangle(dpy, pix, gc, 0, 0, 800, 600);
-    XFreeGC(dpy, gc);
-    unsigned long id = pix;
-    XChangeProperty(dpy, win, XInternAtom(dpy, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&id), 1);
-    XSync(dpy, False);
-    PrivateHome home;
-    for (bool grabsOff : {false, true}) {
-        SCOPED_TRACE(grabsOff ? "grabDesktopImages off" : "grabs allowed");
-        if (grabsOff) {
-            ASSERT_TRUE(WriteFile(home / ".xscreensaver", "mode: random\ngrabDesktopImages:\tFalse\n"));
-        }
-        XClearWindow(dpy, win);  // the last run's frame would count as drawn
-        XSync(dpy, False);
-        Process hack;
-        ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--bg-type", "0"}, home.Env(xs.display())));
-        Shot shot;
-        EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, [&](const Shot& s) {
-            return grabsOff ? Lit(s) : Fraction(s, Magenta) > 0.2;
-        }, 40.0, &shot)) << hack.Output();
-        if (grabsOff) {
-            EXPECT_LT(Fraction(shot, Magenta), 0.01);
-        }
-        EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
-        EXPECT_EQ(hack.Output().find("grabDesktopImages is off") != std::string::npos, grabsOff) << hack.Output();
-    }
-}
-
-TEST(Hack, ShowsTheDesktopPictureFromTheDesktopsSettingsEvenAsSvg) {
-    XServer xs(800, 600);
-    ASSERT_TRUE(xs.ok());
-    Window win = MakeSaverWindow(xs.dpy, 0, 0, 800, 600);
-    PrivateHome home;
-    // GNOME's setting, through a schema and a keyfile written here, names an SVG.
-    ASSERT_TRUE(CompileWallpaperSchemas(home / "schemas"));
-    ASSERT_EQ(testsupport::Run({"mkdir", "-p", home.ConfigDir() + "/glib-2.0/settings"}).exitCode, 0);
-    ASSERT_TRUE(WriteFile(home / "wall.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"400\">"
-                                             "<rect width=\"640\" height=\"400\" fill=\"#e010e0\"/></svg>"));
-    ASSERT_TRUE(WriteFile(home.ConfigDir() + "/glib-2.0/settings/keyfile",
-                          "[org/gnome/desktop/background]\npicture-uri='file://" + home.path() + "/wall.svg'\n"));
-    auto env = home.Env(xs.display());
-    env["GSETTINGS_BACKEND"] = "keyfile";
-    env["GSETTINGS_SCHEMA_DIR"] = home / "schemas";
-    env["XDG_CURRENT_DESKTOP"] = "GNOME";
-    env["XDG_RUNTIME_DIR"] = home.path();
-    Process hack;
-    ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--bg-type", "1"}, env));
-    EXPECT_TRUE(WaitFor(xs.dpy, win, 0, 0, 800, 600, [](const Shot& s) { return Fraction(s, Magenta) > 0.2; }))
-        << hack.Output();
-    EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
-    // The converted picture is gone with the process.
-    for (const std::string& n : ListFolder(home.path())) EXPECT_EQ(n.find("reefmere-desktop"), std::string::npos) << n;
 }

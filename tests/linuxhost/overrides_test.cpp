@@ -1,9 +1,6 @@
 // Command-line overrides generated from the settings table.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <set>
-
 #include "settings/SettingOverrides.h"
 
 namespace {
@@ -22,15 +19,6 @@ int ParseAll(std::vector<std::string> args, std::vector<SettingOverride>* out, s
 }
 
 }  // namespace
-
-TEST(SettingOverrides, EveryKeyButVersionHasItsOwnOption) {
-    std::set<std::string> names;
-    for (size_t k = 0; k < kSettingKeyCount; ++k) {
-        std::string n = OverrideOptionName(kSettingKeys[k]);
-        EXPECT_EQ(n.empty(), std::strcmp(kSettingKeys[k].key, "version") == 0) << kSettingKeys[k].key;
-        EXPECT_TRUE(n.empty() || names.insert(n).second) << n;
-    }
-}
 
 TEST(SettingOverrides, ParsedAndAppliedOnTopOfTheRecord) {
     std::vector<SettingOverride> ov;

@@ -1,5 +1,4 @@
-// The looping sound through SDL's disk audio driver: what reaches the "device" file is
-// the WAV's samples at the volume's gain, repeated without a seam.
+// The looping sound through SDL's disk driver: the WAV's samples at the gain, seamless.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -19,15 +18,14 @@ std::vector<uint8_t> SawtoothWav(int n, std::vector<int16_t>* samples) {
     auto put = [&](uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) f.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
-    auto tag = [&](const char* t) { f.insert(f.end(), t, t + 4); };
-    tag("RIFF");
+    const char* tags = "RIFFWAVEfmt data";
+    f.assign(tags, tags + 4);
     put(36 + 2 * n, 4);
-    tag("WAVE");
-    tag("fmt ");
+    f.insert(f.end(), tags + 4, tags + 12);
     // Chunk size, PCM, mono, rate, bytes a second, bytes a frame, bits a sample.
     const std::pair<uint32_t, int> fmt[] = {{16, 4}, {1, 2}, {1, 2}, {8000, 4}, {16000, 4}, {2, 2}, {16, 2}};
     for (const auto& [v, bytes] : fmt) put(v, bytes);
-    tag("data");
+    f.insert(f.end(), tags + 12, tags + 16);
     put(2 * n, 4);
     for (int i = 0; i < n; ++i) {
         samples->push_back(static_cast<int16_t>((i % 100) * 600 - 30000));
@@ -36,10 +34,8 @@ std::vector<uint8_t> SawtoothWav(int n, std::vector<int16_t>* samples) {
     return f;
 }
 
-// Plays the file through the disk driver until `count` samples from the first sound on
-// are written (or, when silent, that many in all), then stops. SDL's audio thread starts
-// paused and may write a buffer of silence before Play unpauses it, so the samples are
-// counted from the first that is not zero.
+// Plays through the disk driver until `count` samples from the first non-zero one (SDL
+// may write silence before Play unpauses it) are written, or that many in all if mute.
 std::vector<int16_t> PlayToDisk(const std::string& wav, const std::string& out, float volume, size_t count) {
     ScopedEnv env({{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", out}});
     SdlSound sound;

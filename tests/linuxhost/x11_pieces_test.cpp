@@ -1,5 +1,4 @@
-// The X11 pieces of the hack under a private Xvfb: a stale screenshot pixmap,
-// grabDesktopImages, window ids, covered monitors and the virtual root.
+// The X11 pieces of the hack: screenshot, grabDesktopImages, window ids, monitors.
 #include "hack_support.h"
 #include "platform/x11_monitors.h"
 #include "platform/x11_screensaver.h"
@@ -14,23 +13,6 @@ Window MakeWindow(Display* dpy, Window parent, int x, int y, int w, int h) {
     return win;
 }
 }  // namespace
-
-TEST(X11Pieces, StaleScreenshotPixmapIsNoPictureAndNoXError) {
-    XServer xs(320, 240);
-    ASSERT_TRUE(xs.ok());
-    Display* dpy = xs.dpy;
-    Pixmap pix = XCreatePixmap(dpy, DefaultRootWindow(dpy), 64, 32, static_cast<unsigned>(DefaultDepth(dpy, 0)));
-    Window saver = MakeWindow(dpy, DefaultRootWindow(dpy), 0, 0, 320, 240);
-    int w = 0, h = 0;
-    EXPECT_EQ(CaptureSaverScreenshot(dpy, saver, &w, &h), nullptr);  // no property yet
-    unsigned long id = pix;
-    XChangeProperty(dpy, saver, XInternAtom(dpy, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&id), 1);
-    XFreePixmap(dpy, pix);
-    XSync(dpy, False);
-    EXPECT_EQ(CaptureSaverScreenshot(dpy, saver, &w, &h), nullptr);
-    EXPECT_EQ(CaptureRootRect(dpy, 0, 300, 200, 100, 100, &w, &h), nullptr);  // outside the screen
-}
 
 TEST(X11Pieces, GrabDesktopImagesPreference) {
     const std::pair<const char*, bool> cases[] = {{"", true},
@@ -64,6 +46,19 @@ TEST(X11Pieces, WindowIdsVirtualRootAndCoveredMonitors) {
     XServer xs(640, 480);
     ASSERT_TRUE(xs.ok());
     Display* dpy = xs.dpy;
+    // A stale screenshot pixmap: no picture and no X error.
+    Pixmap pix = XCreatePixmap(dpy, DefaultRootWindow(dpy), 64, 32, static_cast<unsigned>(DefaultDepth(dpy, 0)));
+    Window saver = MakeWindow(dpy, DefaultRootWindow(dpy), 0, 0, 320, 240);
+    int cw = 0, ch = 0;
+    EXPECT_EQ(CaptureSaverScreenshot(dpy, saver, &cw, &ch), nullptr);  // no property yet
+    unsigned long id = pix;
+    XChangeProperty(dpy, saver, XInternAtom(dpy, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&id), 1);
+    XFreePixmap(dpy, pix);
+    XSync(dpy, False);
+    EXPECT_EQ(CaptureSaverScreenshot(dpy, saver, &cw, &ch), nullptr);
+    EXPECT_EQ(CaptureRootRect(dpy, 0, 600, 200, 100, 100, &cw, &ch), nullptr);  // outside the screen
+    XDestroyWindow(dpy, saver);
     ScopedEnv noWindow({{"XSCREENSAVER_WINDOW", std::string()}});
     unsetenv("XSCREENSAVER_WINDOW");
     std::string why;
@@ -71,7 +66,7 @@ TEST(X11Pieces, WindowIdsVirtualRootAndCoveredMonitors) {
     // A desktop window marks itself as the virtual root.
     Window desk = MakeWindow(dpy, DefaultRootWindow(dpy), 0, 0, 640, 480);
     Window vroot = MakeWindow(dpy, desk, 0, 0, 640, 480);
-    unsigned long id = vroot;
+    id = vroot;
     XChangeProperty(dpy, desk, XInternAtom(dpy, "__SWM_VROOT", False), XA_WINDOW, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&id), 1);
     XSync(dpy, False);
