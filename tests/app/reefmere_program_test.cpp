@@ -1,9 +1,7 @@
 // reefmere run as a program: headless frames and snapshot, the command line's errors and
-// help, a broken or unwritable preference store, and the window under a private Xvfb.
+// help, an unwritable or out-of-range preference store.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stb_image.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -123,20 +121,4 @@ TEST(ReefmereProgram, CorruptUnwritableOrOutOfRangeStoreStillRenders) {
         EXPECT_EQ(r.output.find("no fish species"), std::string::npos) << r.output;
         EXPECT_TRUE(testsupport::FileExists(home / "f/frame-0001.png"));
     }
-}
-
-TEST(ReefmereProgram, WindowOpensUnderXvfbAndQuits) {
-    testsupport::Xvfb xvfb(640, 480);
-    ASSERT_TRUE(xvfb.ok());
-    PrivateHome home;
-    testsupport::Process p;
-    ASSERT_TRUE(p.Start({Program("reefmere"), "--window", "300x200"}, home.Env(xvfb.display())));
-    bool seen = false;
-    for (int i = 0; i < 100 && !seen; i++) {
-        seen = testsupport::Run({"xwininfo", "-name", "Reefmere"}, {{"DISPLAY", xvfb.display()}}, 10)
-                   .output.find("IsViewable") != std::string::npos;
-        if (!seen) usleep(100000);
-    }
-    EXPECT_TRUE(seen) << p.Output();
-    EXPECT_EQ(p.Stop(SIGTERM, 30.0), 0) << p.Output();
 }
