@@ -1,12 +1,9 @@
 // reefmere-config itself under a private Xvfb, driven by its --self-test script: saving,
 // Close, the preview, the species table, the tilt controls, fish sources and installs.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <strings.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -228,20 +225,14 @@ TEST_F(DialogTest, AnIndexedPackDownloadsOverHttpAndFromItsFileAddress)
     ASSERT_TRUE(testsupport::WriteSpecies(pack / "odd.fish", odd));
     ASSERT_EQ(testsupport::Run({testsupport::Program("reefpack"), "index", pack.path()}).exitCode, 0);
 
-    const int port = TestServer::DeadPort();
-    testsupport::Process server;
-    ASSERT_TRUE(server.Start({"python3", "-m", "http.server", std::to_string(port), "--bind", "127.0.0.1", "--directory",
-                              pack.path()}));
-    sockaddr_in a{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
-    for (int i = 0, fd = -1; i < 500; i++, close(fd), usleep(20000))
-        if (connect(fd = socket(AF_INET, SOCK_STREAM, 0), reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) break;
-    const std::string http = "http://127.0.0.1:" + std::to_string(port);
-    testsupport::RunResult r = RunDialog("source:" + http + ",check,download:0,save");
-    ASSERT_EQ(r.exitCode, 0) << r.output << server.Output();
+    TestServer server;
+    server.Set(DOWNLOAD_LIST_PATH, Reply{200, testsupport::ReadText(pack.path() + DOWNLOAD_LIST_PATH)});
+    for (size_t i = 0; i < 3; i++) server.Set("/" + all[i], Reply{200, testsupport::ReadText(Bundled(all[i]))});
+    testsupport::RunResult r = RunDialog("source:" + server.Base() + ",check,download:0,save");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(Said(r.output, "status=").back(), STATUS_COMPLETE) << r.output;
     EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{all[0]});
-    EXPECT_EQ(Stored<std::string>(home, "FishSource"), http);
-    server.Stop(SIGTERM, 10);
+    EXPECT_EQ(Stored<std::string>(home, "FishSource"), server.Base());
 
     r = RunDialog("source:file://" + pack.path() + "/,check,download:0");
     EXPECT_EQ(Said(r.output, "status=").back(), STATUS_COMPLETE) << r.output;
