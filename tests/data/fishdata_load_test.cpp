@@ -1,5 +1,4 @@
-// Species loading as the aquarium does it (FISHINFO::LoadData): skins with and without a
-// mask, the species parameters, joint names, frame ranges, and species left out whole.
+// Species loading as the aquarium does it (FISHINFO::LoadData).
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 

@@ -1,6 +1,4 @@
-// One fish's behaviour, with no GL context: turning towards targets (ahead, behind,
-// aiming), pitch limits and angle wrap, the ceiling, the walls, staying in view,
-// collisions, resting and its interruptions, legs while leaving, and the eyes.
+// One fish's steering and behaviour, with no GL context.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -121,8 +119,7 @@ TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
     EXPECT_FLOAT_EQ(all[2].target.x, 7.0f);  // untouched
     EXPECT_FLOAT_EQ(all[1].position.x, 2.0f);
 
-    // A waiting fish is not an obstacle; a leaving one keeps its target and the other's;
-    // near but not touching, a resting fish stops resting.
+    // A waiting fish is not an obstacle; a leaving one keeps its target and the other's.
     all[1].action = FISH_WAITING;
     all[0].position = VECTOR3D{};
     all[0].CheckCollision(all, 2, 0.5f);
@@ -133,12 +130,6 @@ TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
     all[1].target = VECTOR3D{5, 5, 5};
     all[0].CheckCollision(all, 2, 0.5f);
     EXPECT_TRUE(all[0].position.x < 0.0f && all[0].target.x == 100.0f && all[1].target.x == 5.0f);
-    all[0].action = FISH_RESTING;
-    all[0].actionTimer = 5.0f;
-    all[0].position = VECTOR3D{};
-    all[1].position = VECTOR3D{10, 0, 0};  // between 0.75 and 1.5 of 8
-    all[0].CheckCollision(all, 2, 0.5f);
-    EXPECT_TRUE(all[0].actionTimer == 0.0f && all[0].position.x == 0.0f);
     for (ONEFISH& f : all) f.fishData = nullptr;
 }
 
@@ -255,25 +246,6 @@ TEST_F(Behaviour, RestingCoastsEndsAndIsInterruptedByANearFish)
     }
 }
 
-TEST_F(Behaviour, LegsWhileLeavingAndAfter)
-{
-    ONEFISH& f = fish[0];
-    Place(&f, VECTOR3D{0, -10, 0}, 5.0f);
-    f.leaving = true;
-    f.target = VECTOR3D{0, -10, 1};  // practically reached
-    f.actionTimer = 5.0f;
-    f.Move(fish, 1, 1.0f, kDt, false, kView);
-    EXPECT_TRUE(f.leaving && f.target.z == 1.0f);  // reaching the target does not end a leaving leg
-    f.actionTimer = 0.001f;
-    f.Move(fish, 1, 1.0f, kDt, false, kView);
-    EXPECT_FALSE(f.leaving);
-    // A normal leg ends when the target is reached.
-    Place(&f, VECTOR3D{0, -10, 0}, 5.0f);
-    f.target = VECTOR3D{0, -10, 5.05f};  // off the 0.1 grid of random targets
-    f.Move(fish, 1, 1.0f, kDt, false, kView);
-    EXPECT_NE(f.target.z, 5.05f);
-}
-
 TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
 {
     ONEFISH& f = fish[0];
@@ -289,18 +261,6 @@ TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
         EXPECT_NEAR(f.joints[left].animMatrix.m[i], expected.m[i], 1e-12);
         EXPECT_NEAR(f.joints[right].animMatrix.m[i], TransposeMatrix(expected).m[i], 1e-12);
     }
-    // A species with only one eye joint never touches the eyes.
-    FISHINFO oneEyed;
-    SpeciesRecipe recipe;
-    recipe.extraJoints = {"eyel", "mouth"};
-    FISHDATA* d = testsupport::LoadSpecies(dir.path(), recipe, &oneEyed, "oneeyed.fish");
-    ASSERT_NE(d, nullptr);
-    EXPECT_TRUE(d->eyeLeftJoint > 0 && d->eyeRightJoint == 0);
-    ONEFISH g;
-    ASSERT_TRUE(g.SetupFromFishData(d));
-    Place(&g, VECTOR3D{0, -10, 0});
-    g.Move(&g, 1, 1.0f, 0.5f, false, kView);
-    EXPECT_TRUE(g.eyeTimer == 1.0f && g.eyeAngles.y == 0.0f);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The tank with no GL context: the species catalogue and the selection text, filling fish
-// from their species, the school leaving the view, and the bubble pool.
+// The tank with no GL context: catalogue, selection text, fish from species, bubbles.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -244,29 +243,6 @@ TEST_F(Tank, FishShareGeometryDeformApartAndLeaveTheSpeciesIntact)
     EXPECT_TRUE(f.fishData == nullptr && f.vertexBuffer == nullptr);
     f.Move(&f, 1, 1.0f, 0.1f, false, kView);
     f.Draw(false);
-}
-
-int ActiveCount(const AQUARIUM& tank)
-{
-    int n = 0;
-    for (const ONEPARTICLE& b : tank.bubbles) n += b.active ? 1 : 0;
-    return n;
-}
-
-TEST(Bubbles, PuffsUseFreeSlotsOnly)
-{
-    AQUARIUM tank;
-    tank.AddBubbles(MAX_BUBBLES, VECTOR3D{0, -45, 0});
-    EXPECT_EQ(ActiveCount(tank), MAX_BUBBLES);
-    tank.bubbles[7].position.y = 123.0f;
-    tank.AddBubbles(4, VECTOR3D{1, 1, 1});  // full pool: nothing starts
-    EXPECT_EQ(tank.bubbles[7].position.y, 123.0f);
-    tank.bubbles[10].active = false;
-    tank.bubbles[200].active = false;
-    tank.AddBubbles(4, VECTOR3D{20, 0, 0});  // two free slots: two start
-    EXPECT_EQ(ActiveCount(tank), MAX_BUBBLES);
-    EXPECT_NEAR(tank.bubbles[10].position.x, 20.0f, 0.5f);
-    EXPECT_NEAR(tank.bubbles[200].position.x, 20.0f, 0.5f);
 }
 
 TEST(Bubbles, VanishAtTheWaterLine)

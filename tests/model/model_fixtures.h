@@ -1,5 +1,4 @@
-// Models for the model tests, written with the content kit's MS3D writer and read back
-// through a string stream.
+// Models written with the content kit's MS3D writer and read back from memory.
 #pragma once
 #include <gtest/gtest.h>
 

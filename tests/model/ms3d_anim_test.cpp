@@ -88,7 +88,6 @@ TEST(Ms3dAnimation, PlaysLoopsHoldsAndBlends) {
         {0, 10, false, false, 0.3, 300, 0.6f, 0},
         {0, 0, false, false, 0.2, 500, 1.0f, 0},     // exactly on a key
         {0, 0, false, false, 0.7, 1000, 0.0f, 0},    // no loop: stops at the end
-        {0, 0, false, false, 0.5, 1000, 0.0f, 0},    // and holds
         {2, 10, true, false, 0.5, 700, 0.6f, 0},
         {0, 0, true, false, 0.5, 200, 0.4f, 0},      // 1200 ms wraps to 200: the overshoot dropped
         {0, 0, true, false, 0.8, 200, 0.4f, 0},      // reaching the end exactly wraps too

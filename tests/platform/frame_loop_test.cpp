@@ -1,7 +1,4 @@
-// The real-clock frame loop under an injected clock and sleep: each frame is drawn on the
-// first wake after it is due (none dropped), never sooner than asked (LowCPU, -delay),
-// with one sleep per drawn frame, for one view and for two sharing the loop; a view that
-// cannot draw does not make the loop spin.
+// The frame loop under an injected clock and sleep: deadlines met, nothing early, no spinning.
 #include <gtest/gtest.h>
 
 #include <memory>

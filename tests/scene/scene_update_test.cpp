@@ -1,8 +1,8 @@
-// The scene's update with no GL context: the water tick, drops and level, the sensor tilt
-// and its easing, the camera roll, the banner and title-card schedule and the one-frame
-// lead of the card over the scene's fade.
+// The scene's update with no GL context: water, tilt, banner and title card.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -209,6 +209,40 @@ TEST(SceneUpdate, BannerAndTitleCardScheduleOverTwoAndAHalfMinutes) {
     p.Run(70.0);
     EXPECT_EQ(p.scene.fade, 0.0f);
     EXPECT_EQ(p.scene.cardTimer, 60.0f);
+}
+
+// A kernel accelerometer of 1000 counts per g, reading 1 g at rest (zSign -1: -1 g lying
+// flat, as hid sensor hubs do), then turned 20 degrees about the viewing axis.
+TEST(SceneUpdate, AnIioTiltRollsTheCameraKeepsItWhenTheDeviceGoesAndSettlesLevel) {
+    for (double zSign : {1.0, -1.0}) {
+        testsupport::TempDir root, config;
+        testsupport::ScopedEnv env({{"REEFMERE_IIO_ROOT", root.path()}, {"XDG_CONFIG_HOME", config.path()}});
+        sms_set_service(nullptr);
+        const std::string dir = root / "iio:device0";
+        auto tilt = [&](double degrees) {
+            const double a = degrees * M_PI / 180.0, g[3] = {std::sin(a), 0.0, zSign * std::cos(a)};
+            for (int i = 0; i < 3; ++i)
+                testsupport::WriteFile(dir + "/in_accel_" + "xyz"[i] + "_raw", std::to_string(std::lround(g[i] * 1000)));
+        };
+        mkdir(dir.c_str(), 0755);
+        testsupport::WriteFile(dir + "/in_accel_scale", "0.00980665\n");
+        tilt(0.0);  // the first reading is the rest
+        SceneRig r;
+        r.settings.WANTSMS = true;
+        ASSERT_TRUE(r.Build(160, 90));
+        r.Run(1.0);
+        EXPECT_LT(std::abs(r.scene.camera.roll), 0.5f) << zSign;
+        tilt(20.0);
+        r.Run(1.0);
+        testsupport::Run({"rm", "-rf", dir});
+        const float target = r.scene.tiltTarget.z;
+        r.Run(1.0);
+        EXPECT_EQ(r.scene.tiltTarget.z, target);
+        EXPECT_NEAR(std::abs(r.scene.camera.roll), 30.8f, 0.5f) << zSign;  // sin 20 g reads as about 31 degrees
+        r.scene.smsWindow = 0.0f;  // the minute is up: level again
+        r.Run(3.0);
+        EXPECT_LT(std::abs(r.scene.camera.roll), 0.5f) << zSign;
+    }
 }
 
 }  // namespace

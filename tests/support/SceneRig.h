@@ -1,6 +1,4 @@
-// A real scene built from the bundled resource archive and species with a fixed seed,
-// for stepping (no GL context: every GL call is then a no-op) and for frames drawn in the
-// headless EGL context. Also a motion sensor whose readings the test chooses.
+// A real scene (bundled archive, fixed seed) for stepping or drawing, and a fake sensor.
 #pragma once
 
 #include <gtest/gtest.h>

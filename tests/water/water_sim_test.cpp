@@ -1,5 +1,4 @@
-// Water height field: grid sizing, the still state, drops, mean removal, the
-// strip, caustic buckets, and the packed rows against the point-by-point passes.
+// Water height field: grid, still state, drops, strip, caustics, packed rows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
