@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -56,12 +57,9 @@ TEST(SceneUpdate, OneWaterTickPerCallDropsAndLevel) {
         for (int i = 0; i < 32 * 32; ++i) ASSERT_EQ(w.cells[i].velocity, 0.0f) << "call " << calls;
     }
     EXPECT_TRUE(calls == 49 || calls == 50) << calls;  // 1 s of 20 ms frames
-    std::srand(99);
-    const int a = std::rand(), b = std::rand(), c = std::rand(), e = std::rand();
-    std::srand(99);
-    d.scene.Update(0.02);
-    EXPECT_EQ(w.cells[(c & 31) * 32 + (b & 31)].velocity, static_cast<float>((a % 150) / 100.0 + 0.5) * -0.25f);
-    EXPECT_EQ(d.scene.dropTimer, static_cast<float>(((e % 120) + 100) / 10.0));
+    d.scene.Update(0.02);  // the drop, and the next one 10 to 22 s away
+    EXPECT_TRUE(d.scene.dropTimer >= 10.0f && d.scene.dropTimer < 22.0f);
+    EXPECT_TRUE(std::any_of(w.cells, w.cells + 32 * 32, [](const WATERCELL& c) { return c.velocity < 0.0f; }));
 }
 
 TEST(SceneUpdate, SensorRollPollingAndEasing) {
@@ -130,8 +128,7 @@ TEST(SceneUpdate, SensorRollPollingAndEasing) {
     SceneRig f;
     f.settings.WANTSMS = true;
     ASSERT_TRUE(f.Build(320, 180));
-    EXPECT_TRUE(f.scene.smsActive);
-    EXPECT_EQ(f.scene.restRoll, 0.0f);
+    EXPECT_TRUE(f.scene.smsActive && f.scene.restRoll == 0.0f);
     gSensor = scenetest::FakeSensor{};
     gSensor.present = false;
     SceneRig n;
