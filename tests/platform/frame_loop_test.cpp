@@ -12,8 +12,7 @@ namespace {
 // The simulated machine: one clock, a drawn frame costs `cost` seconds of it, and a
 // sleep wakes 10 to 500 us late, as a timer does.
 struct SIM {
-    double clock = 1000.0;
-    double cost = 0.0;
+    double clock = 1000.0, cost = 0.0;
     unsigned rng = 12345;
     int waits = 0;
     bool contextLost = false;

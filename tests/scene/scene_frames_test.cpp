@@ -117,31 +117,6 @@ TEST(SceneFrames, CameraMatchesTheFixedFunctionMatrices) {
     }
 }
 
-TEST(SceneFrames, UpdateLeavesGLAloneAndDrawFrameRendersTheCaustics) {
-    EglContext gl;
-    ASSERT_TRUE(gl.Create(kW, kH));
-    glViewport(0, 0, kW, kH);
-    SceneRig r;
-    ASSERT_TRUE(r.Build(kW, kH));
-    SSMAIN& s = r.scene;
-    auto texture = [&]() {
-        std::vector<uint8_t> px(128 * 128 * 4);
-        glBindTexture(GL_TEXTURE_2D, s.causticTexture);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-        return px;
-    };
-    const std::vector<uint8_t> empty = texture();
-    glClearColor(0.5f, 0.25f, 0.75f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    const std::vector<uint8_t> marked = gl.ReadPixels();
-    for (int i = 0; i < 10; ++i) s.Update(scenetest::kStep);
-    EXPECT_EQ(gl.ReadPixels(), marked);
-    EXPECT_EQ(texture(), empty);
-    ASSERT_TRUE(s.causticDue);
-    s.DrawFrame();
-    EXPECT_NE(texture(), empty);
-}
-
 // A setup that fails (no resource archive) is released whole, the background texture too.
 TEST(SceneFrames, CleanupReleasesEvenAFailedSetup) {
     EglContext gl;
