@@ -18,15 +18,13 @@ const float kDt = 1.0f / 60.0f;
 const FRUSTUM kView = CAMERA().Frustum();  // the scene's camera at 4:3
 
 // A bare fish for the pure steering arithmetic.
-void Aim(ONEFISH* f, VECTOR3D angles)
-{
+void Aim(ONEFISH* f, VECTOR3D angles) {
     f->angles = angles;
     f->orientation = MatrixFromAngle(angles);
     f->direction = MatrixPointMultiply(f->orientation, VECTOR3D{0, 0, 1});
 }
 
-TEST(Steering, TurnRulesAheadBehindAndFineAiming)
-{
+TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
     // Wanted pitch and yaw for a target at `degrees` off the nose (positive: to the
     // fish's left, +x) and `up` above it, at turn rate 60.
     auto wanted = [](double degrees, float up = 0.0f) {
@@ -59,8 +57,7 @@ TEST(Steering, TurnRulesAheadBehindAndFineAiming)
     }
 }
 
-TEST(Steering, PitchLimitsAndClamp)
-{
+TEST(Steering, PitchLimitsAndClamp) {
     // Already pitched towards a target well above: the closer to the limit, the slower.
     const float cases[][2] = {{42, 0}, {-42, 60}, {33, 30}, {37, 15}};
     for (const auto& c : cases) {
@@ -81,8 +78,7 @@ TEST(Steering, PitchLimitsAndClamp)
     }
 }
 
-TEST(Steering, YawWrapsAtAFullTurn)
-{
+TEST(Steering, YawWrapsAtAFullTurn) {
     ONEFISH f;
     Aim(&f, VECTOR3D{0, 359, 0});
     f.target = f.position + f.direction * 50.0f;  // straight ahead: no wanted turn
@@ -100,8 +96,7 @@ TEST(Steering, YawWrapsAtAFullTurn)
     EXPECT_NEAR(g.direction.x, std::sin(-1.0 * 3.141592653589793 / 180.0), 1e-4);
 }
 
-TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
-{
+TEST(Steering, CollisionHandlesOnlyTheFirstFishMet) {
     FISHDATA species;  // only the radius matters here
     species.extent = 4.0f;
     ONEFISH all[3];
@@ -135,15 +130,13 @@ TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
 
 class Behaviour : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         data = testsupport::LoadSpecies(dir.path(), SpeciesRecipe(), &species);
         ASSERT_NE(data, nullptr);
         for (ONEFISH& f : fish) ASSERT_TRUE(f.SetupFromFishData(data));
     }
     // A cruising fish at p heading along +z (angles zero), steady at speed.
-    static void Place(ONEFISH* f, VECTOR3D p, float speed = 0.0f)
-    {
+    static void Place(ONEFISH* f, VECTOR3D p, float speed = 0.0f) {
         f->action = FISH_CRUISING;
         f->position = p;
         Aim(f, VECTOR3D{});
@@ -159,8 +152,7 @@ protected:
     FISHDATA* data = nullptr;
 };
 
-TEST_F(Behaviour, CeilingAndWallsHoldTheFishAndRetarget)
-{
+TEST_F(Behaviour, CeilingAndWallsHoldTheFishAndRetarget) {
     ONEFISH& f = fish[0];
     for (float level : {0.0f, 1.0f}) {
         Place(&f, VECTOR3D{0, 30, 0});
@@ -188,8 +180,7 @@ TEST_F(Behaviour, CeilingAndWallsHoldTheFishAndRetarget)
     EXPECT_TRUE(f.position.z == 32.0f && f.action == FISH_CRUISING && f.actionTimer == 20.0f);
 }
 
-TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
-{
+TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis) {
     ONEFISH& f = fish[0];
     // The rightmost x at y = 0, z = 0 where the whole fish is still in view.
     float edge = 0;
@@ -215,8 +206,7 @@ TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
     }
 }
 
-TEST_F(Behaviour, RestingCoastsEndsAndIsInterruptedByANearFish)
-{
+TEST_F(Behaviour, RestingCoastsEndsAndIsInterruptedByANearFish) {
     ONEFISH& f = fish[0];
     Place(&f, VECTOR3D{0, -10, 0});
     f.SetAction(FISH_RESTING);
@@ -246,8 +236,7 @@ TEST_F(Behaviour, RestingCoastsEndsAndIsInterruptedByANearFish)
     }
 }
 
-TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
-{
+TEST_F(Behaviour, EyesRollOnlyWithBothJoints) {
     ONEFISH& f = fish[0];
     Place(&f, VECTOR3D{0, -10, 0});
     f.eyeTimer = 0.1f;

@@ -19,8 +19,7 @@ namespace {
 
 const FRUSTUM kView = CAMERA().Frustum();  // the scene's camera at 4:3
 
-void WriteNamed(const std::string& path, const std::string& displayName, uint8_t waterType = 0, uint32_t flags = 0)
-{
+void WriteNamed(const std::string& path, const std::string& displayName, uint8_t waterType = 0, uint32_t flags = 0) {
     SpeciesRecipe recipe;
     recipe.displayName = displayName;
     recipe.waterType = waterType;
@@ -28,8 +27,7 @@ void WriteNamed(const std::string& path, const std::string& displayName, uint8_t
     ASSERT_TRUE(testsupport::WriteSpecies(path, recipe));
 }
 
-TEST(Catalogue, BothFoldersValidArchivesOnly)
-{
+TEST(Catalogue, BothFoldersValidArchivesOnly) {
     testsupport::TempDir d, d2;
     AQUARIUM none;
     none.SetFishPaths(d2.path().c_str(), "/nonexistent/reefmere/fish");
@@ -65,8 +63,7 @@ TEST(Catalogue, BothFoldersValidArchivesOnly)
     EXPECT_TRUE(tank.fishInfo == nullptr && tank.fishInfoCount == 0);
 }
 
-TEST(Catalogue, SelectionTextSwitchesNamedSpeciesOff)
-{
+TEST(Catalogue, SelectionTextSwitchesNamedSpeciesOff) {
     testsupport::TempDir d;
     const std::string longName = std::string(SELECTION_ITEM_MAX - 4, 'L');  // with ".fish": one too long
     for (const char* name : {"Clown.fish", "Tetra.fish", "Guppy.fish"}) WriteNamed(d / name, name);
@@ -109,16 +106,14 @@ TEST(Catalogue, SelectionTextSwitchesNamedSpeciesOff)
 
 class Tank : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         snprintf(settings.FishPath, sizeof settings.FishPath, "%s", dir.path().c_str());
         settings.FishPath2[0] = '\0';
         settings.MAX_FISH = 3;
         Select("##");
     }
     void TearDown() override { FreeFishSelection(&settings); }
-    void Select(const char* text)
-    {
+    void Select(const char* text) {
         FreeFishSelection(&settings);
         ASSERT_TRUE(SetFishSelection(&settings, text));
     }
@@ -126,8 +121,7 @@ protected:
     SETTINGS settings;
 };
 
-TEST_F(Tank, SetupTakesTheSelectionAndReplacesFailedSpecies)
-{
+TEST_F(Tank, SetupTakesTheSelectionAndReplacesFailedSpecies) {
     AQUARIUM noCatalogue;
     EXPECT_FALSE(noCatalogue.Setup(&settings));
     Select("##");
@@ -172,8 +166,7 @@ TEST_F(Tank, SetupTakesTheSelectionAndReplacesFailedSpecies)
     EXPECT_FALSE(none.Setup(&settings));
 }
 
-TEST_F(Tank, SchoolLeavesForTargetsOutOfViewUnlessItStaysOnScreen)
-{
+TEST_F(Tank, SchoolLeavesForTargetsOutOfViewUnlessItStaysOnScreen) {
     ASSERT_TRUE(testsupport::WriteSpecies(dir / "a.fish", SpeciesRecipe()));
     for (bool stay : {false, true}) {
         settings.STAYONSCREEN = stay;
@@ -205,8 +198,7 @@ TEST_F(Tank, SchoolLeavesForTargetsOutOfViewUnlessItStaysOnScreen)
     }
 }
 
-TEST_F(Tank, FishShareGeometryDeformApartAndLeaveTheSpeciesIntact)
-{
+TEST_F(Tank, FishShareGeometryDeformApartAndLeaveTheSpeciesIntact) {
     FISHINFO species;
     FISHDATA* data = testsupport::LoadSpecies(dir.path(), SpeciesRecipe(), &species);
     ASSERT_NE(data, nullptr);
@@ -245,8 +237,7 @@ TEST_F(Tank, FishShareGeometryDeformApartAndLeaveTheSpeciesIntact)
     f.Draw(false);
 }
 
-TEST(Bubbles, VanishAtTheWaterLine)
-{
+TEST(Bubbles, VanishAtTheWaterLine) {
     // Full tank: 39.5 at the back (z = -32), 17.5 at the front (z = 32). Empty tank:
     // -40.5 and -18.5. A tiny step keeps the wobble out of the way.
     const struct {

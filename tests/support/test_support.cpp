@@ -40,10 +40,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    if (path_.size() > 5 && path_ != "/tmp") {
-        std::string cmd = "rm -rf '" + path_ + "'";
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path_.c_str());
-    }
+    if (path_ != "/tmp" && std::system(("rm -rf '" + path_ + "'").c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", path_.c_str());
 }
 
 ScopedEnv::ScopedEnv(const std::map<std::string, std::string>& vars) {
@@ -121,11 +119,7 @@ int SpawnWithLog(const std::vector<std::string>& argv, const std::map<std::strin
     if (pid != 0) return pid;
     setpgid(0, 0);
     int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) {
-        dup2(fd, 1);
-        dup2(fd, 2);
-        close(fd);
-    }
+    if (fd >= 0) dup2(fd, 1), dup2(fd, 2), close(fd);
     int devnull = open("/dev/null", O_RDONLY);
     if (devnull >= 0) dup2(devnull, 0);
     for (const auto& kv : env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
@@ -194,9 +188,8 @@ bool Process::Start(const std::vector<std::string>& argv, const std::map<std::st
 }
 
 bool Process::Running() {
-    if (pid_ <= 0) return false;
     int status = 0;
-    return waitpid(pid_, &status, WNOHANG) == 0;
+    return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
 }
 
 int Process::Stop(int sig, double timeoutSeconds, double* secondsTaken) {
@@ -242,16 +235,12 @@ Xvfb::Xvfb(int width, int height, const std::string& extraArgs) {
     pid_ = pid;
     display_ = ":" + num;
     const char* old = getenv("DISPLAY");
-    hadDisplay_ = old != nullptr;
-    if (old) oldDisplay_ = old;
+    if ((hadDisplay_ = old != nullptr)) oldDisplay_ = old;
     setenv("DISPLAY", display_.c_str(), 1);
 }
 
 Xvfb::~Xvfb() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
+    if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
     hadDisplay_ ? setenv("DISPLAY", oldDisplay_.c_str(), 1) : unsetenv("DISPLAY");
 }
 
