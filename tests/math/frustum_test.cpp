@@ -24,7 +24,7 @@ void SetBoxPlanes() {
 
 // The scene's camera (45° field, eye at (0, 0, 60) on the origin, near 1, far 100):
 // what the planes call visible is what GL draws.
-TEST(Frustum, ExtractedPlanesAgreeWithRasterisedPoints) {
+TEST(Frustum, ExtractedPlanesOfTheScenesCamera) {
     EglContext ctx;
     ASSERT_TRUE(ctx.Create(64, 64));
     glViewport(0, 0, 64, 64);
