@@ -1,5 +1,5 @@
 // Shared pieces of the configuration tests: the build's bundled archives, their header
-// fields, folder listings, and the store as written, read back on its own.
+// fields, and the store as written, read back on its own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,38 +27,28 @@ inline std::vector<std::string> BundledArchives()
 
 inline std::string Bundled(const std::string& name) { return testsupport::ShareDir() + "/" + name; }
 
-// The archive's display name ("" when it does not open) and water type (-1 then).
-inline std::string DisplayNameOf(const std::string& path)
+// The archive's display name ("" when it does not open); its water type in *water (-1 then).
+inline std::string DisplayNameOf(const std::string& path, int* water = nullptr)
 {
     FISHFILE f;
+    if (water) *water = -1;
     if (!f.Open(path.c_str())) return "";
-    std::string name(f.header.name, strnlen(f.header.name, sizeof f.header.name));
-    f.Close();
-    return name;
-}
-
-inline int WaterTypeOf(const std::string& path)
-{
-    FISHFILE f;
-    if (!f.Open(path.c_str())) return -1;
-    int w = f.header.waterType;
-    f.Close();
-    return w;
+    if (water) *water = f.header.waterType;
+    return std::string(f.header.name, strnlen(f.header.name, sizeof f.header.name));
 }
 
 inline bool CopyInto(const std::string& src, const std::string& folder, const std::string& name = "")
 {
     MakeFolders(folder);
-    std::string base = name.empty() ? src.substr(src.rfind('/') + 1) : name;
-    return testsupport::WriteFile(folder + "/" + base, testsupport::ReadFile(src));
+    return testsupport::WriteFile(folder + "/" + (name.empty() ? src.substr(src.rfind('/') + 1) : name),
+                                  testsupport::ReadFile(src));
 }
 
 inline bool StoreGet(PREFSTORE& p, const char* key, bool* v) { return p.GetBool(key, v); }
 inline bool StoreGet(PREFSTORE& p, const char* key, int64_t* v) { return p.GetInteger(key, v); }
 inline bool StoreGet(PREFSTORE& p, const char* key, std::string* v) { return p.GetString(key, v); }
 
-// A key of the store in this home as written; the test fails when it is absent or of
-// another type.
+// A key of the store in this home as written; fails when absent or of another type.
 template <typename T>
 T Stored(const testsupport::PrivateHome& home, const char* key)
 {

@@ -1,6 +1,4 @@
-// A small HTTP/1.0 server on 127.0.0.1 for the download tests: fixed replies per path,
-// one connection at a time on a thread of the test. A reply can announce more bytes
-// than it sends (a transfer cut short), announce no length, or be a status but 200.
+// A small HTTP/1.0 server on 127.0.0.1: fixed replies per path, one connection at a time.
 #pragma once
 
 #include <arpa/inet.h>
@@ -29,9 +27,7 @@ public:
     TestServer()
     {
         fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t len = sizeof a;
         if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, 8) != 0 ||
             getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
@@ -64,8 +60,7 @@ private:
             pollfd p{fd_, POLLIN, 0};
             if (poll(&p, 1, 50) <= 0) continue;
             int c = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (c >= 0) Handle(c);
-            if (c >= 0) close(c);
+            if (c >= 0) Handle(c), close(c);
         }
     }
 
@@ -81,16 +76,12 @@ private:
         }
         size_t sp = request.find(' ');
         std::string path = request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
-        Reply r{404, "not here"};
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (replies_.count(path)) r = replies_[path];
-        }
-        std::string all = "HTTP/1.0 " + std::to_string(r.status) + (r.status == 200 ? " OK" : " Error") +
-                          "\r\nContent-Type: application/octet-stream\r\n" +
-                          (r.announced == -2 ? "" : "Content-Length: " +
-                                                        std::to_string(r.announced >= 0 ? r.announced : static_cast<int64_t>(r.body.size())) +
-                                                        "\r\n") +
+        std::unique_lock<std::mutex> lock(mutex_);
+        Reply r = replies_.count(path) ? replies_[path] : Reply{404, "not here"};
+        lock.unlock();
+        const int64_t length = r.announced >= 0 ? r.announced : static_cast<int64_t>(r.body.size());
+        std::string all = "HTTP/1.0 " + std::to_string(r.status) + (r.status == 200 ? " OK" : " Error") + "\r\n" +
+                          (r.announced == -2 ? "" : "Content-Length: " + std::to_string(length) + "\r\n") +
                           "Connection: close\r\n\r\n" + r.body;
         for (size_t off = 0; off < all.size();) {
             ssize_t n = send(c, all.data() + off, all.size() - off, MSG_NOSIGNAL);

@@ -1,7 +1,5 @@
-// reefmere-config itself under a private Xvfb, driven by its --self-test script: its
-// widgets take, save and show the store; Close asks only when something is unsaved; a
-// download from a server on 127.0.0.1 lands in the fish folder; the live preview runs
-// the unsaved values and goes with the dialog; the species table sorts and scrolls.
+// reefmere-config itself under a private Xvfb, driven by its --self-test script: saving,
+// Close, the preview, the species table, the tilt controls, fish sources and installs.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <strings.h>
@@ -16,7 +14,6 @@
 #include "ConfigFixture.h"
 #include "TestServer.h"
 #include "config/Downloads.h"
-#include "settings/Preferences.h"
 
 using namespace configtest;
 
@@ -60,6 +57,15 @@ std::vector<REPORT> Reports(const std::string& output)
     return all;
 }
 
+// What each report said after "KEY=" (or "outlet KEY value="), in order.
+std::vector<std::string> Said(const std::string& output, const std::string& key)
+{
+    std::vector<std::string> all;
+    for (size_t at = output.find("\n" + key); at != std::string::npos; at = output.find("\n" + key, at + 1))
+        all.push_back(output.substr(at + key.size() + 1, output.find('\n', at + 1) - at - key.size() - 1));
+    return all;
+}
+
 REPORT Parse(const std::string& output)
 {
     std::vector<REPORT> all = Reports(output);
@@ -70,27 +76,26 @@ class DialogTest : public ::testing::Test {
 protected:
     // No accessibility bus in a private X server; the font stack's process-long caches
     // are not ours to report under LeakSanitizer.
-    std::map<std::string, std::string> Env() const
+    testsupport::RunResult RunDialog(const std::string& script, bool preview = false,
+                                     std::map<std::string, std::string> extra = {})
     {
         std::map<std::string, std::string> env = home.Env(x.display());
         const char* lsan = getenv("LSAN_OPTIONS");
         std::string supp = "suppressions=" + testsupport::SourceDir() + "/tests/config/lsan.supp";
         env["LSAN_OPTIONS"] = lsan && lsan[0] ? std::string(lsan) + ":" + supp : supp;
         env["NO_AT_BRIDGE"] = "1";
-        return env;
-    }
-    testsupport::RunResult RunDialog(const std::string& script, bool preview = false, const std::string& url = "")
-    {
+        env["REEFMERE_CONTENT_URL"] = "";
+        for (auto& [k, v] : extra) env[k] = v;
         std::vector<std::string> argv = {testsupport::Program("reefmere-config"), "--self-test", script};
         if (!preview) argv.push_back("--no-preview");
-        if (!url.empty()) argv.insert(argv.end(), {"--content-url", url});
-        return testsupport::Run(argv, Env(), 120.0);
+        return testsupport::Run(argv, env, 120.0);
     }
     testsupport::PrivateHome home;
     testsupport::Xvfb x{1024, 768};
+    testsupport::TempDir pack;
 };
 
-TEST_F(DialogTest, SavesWhatTheWidgetsHoldAndShowsItAgain)
+TEST_F(DialogTest, SavesShowsAndCloseAsksOnlyWhenSomethingIsUnsaved)
 {
     ASSERT_TRUE(x.ok());
     testsupport::RunResult r =
@@ -100,70 +105,49 @@ TEST_F(DialogTest, SavesWhatTheWidgetsHoldAndShowsItAgain)
     ASSERT_EQ(rep.rowSelected.size(), BundledArchives().size()) << r.output;
     EXPECT_FALSE(rep.enabled["oVolume"]);
     EXPECT_EQ(rep.value["oDirectory"], home.FishDir() + "/");
-
     EXPECT_EQ(Stored<int64_t>(home, "WantedWaterLevel"), 40);
     EXPECT_EQ(Stored<int64_t>(home, "WaterRes"), 5);
-
-    rep = Parse(RunDialog("report").output);
-    EXPECT_EQ(rep.value["oWaterRes"], "1");
-    EXPECT_EQ(rep.value["oRWaterLvl"], "0");
-    for (size_t i = 0; i < rep.rowSelected.size(); i++) EXPECT_EQ(rep.rowSelected[i], i != 1) << i;  // stored, then shown
-}
-
-TEST_F(DialogTest, CloseAsksOnlyWhenSomethingIsUnsaved)
-{
-    ASSERT_TRUE(x.ok());
-    ASSERT_EQ(RunDialog("set:oFishSize=150,toggle:oLowCPU,row:0,save").exitCode, 0);
     const std::vector<uint8_t> before = testsupport::ReadFile(home.StorePath());
-    ASSERT_FALSE(before.empty());
-    // Cancel keeps the dialog open; Discard closes it and writes nothing.
-    testsupport::RunResult r = RunDialog("defaults,close,report,answer:cancel,report,close,answer:discard");
+
+    // Shown again; Cancel keeps the dialog open; Discard closes it and writes nothing.
+    r = RunDialog("report,defaults,close,report,answer:cancel,report,close,answer:discard");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     std::vector<REPORT> reps = Reports(r.output);
-    ASSERT_EQ(reps.size(), 2u) << r.output;
-    EXPECT_NE(reps[0].misc["question"], "");
-    EXPECT_EQ(reps[1].misc["question"], "");
+    ASSERT_EQ(reps.size(), 3u) << r.output;
+    EXPECT_EQ(reps[0].value["oWaterRes"], "1");
+    EXPECT_EQ(reps[0].value["oRWaterLvl"], "0");
+    for (size_t i = 0; i < reps[0].rowSelected.size(); i++) EXPECT_EQ(reps[0].rowSelected[i], i != 1) << i;
+    EXPECT_NE(reps[1].misc["question"], "");
+    EXPECT_EQ(reps[2].misc["question"], "");
     EXPECT_EQ(testsupport::ReadFile(home.StorePath()), before);
 
     // The Save note goes at the next edit; Save in the question stores before closing.
-    r = RunDialog("toggle:oLowCPU,save,report,toggle:oWantBubbles,report,close,answer:save");
-    reps = Reports(r.output);
-    ASSERT_EQ(reps.size(), 2u) << r.output;
+    reps = Reports(RunDialog("toggle:oLowCPU,save,report,toggle:oWantBubbles,report,close,answer:save").output);
+    ASSERT_EQ(reps.size(), 2u);
     EXPECT_EQ(reps[0].misc["note"], "Settings saved.");
     EXPECT_EQ(reps[1].misc["note"], "");
-    EXPECT_FALSE(Stored<bool>(home, "LowCPU"));
+    EXPECT_TRUE(Stored<bool>(home, "LowCPU"));
     EXPECT_FALSE(Stored<bool>(home, "WantBubbles"));
 
     // Nothing unsaved: Close closes at once (else the script's end would report again).
     EXPECT_EQ(Reports(RunDialog("report,close").output).size(), 1u);
 }
 
-TEST_F(DialogTest, DownloadsFromALocalServer)
+TEST_F(DialogTest, AddToXScreenSaverAddsTheHackOnce)
 {
     ASSERT_TRUE(x.ok());
-    TestServer server;
-    ASSERT_TRUE(server.ok());
-    const std::vector<std::string> all = BundledArchives();
-    for (size_t i = 0; i < 2; i++) {
-        ASSERT_TRUE(CopyInto(Bundled(all[i]), home / "served"));
-        server.Set("/mac/zips/fish/" + all[i], Reply{200, testsupport::ReadText(Bundled(all[i]))});
+    const std::string file = home / ".xscreensaver", entry = testsupport::BinDir() + "/reefmere -root";
+    ASSERT_TRUE(testsupport::WriteFile(file, "mode:\tone\nprograms:\t\\\n\t\t\t\tmaze --root\t\t\t\t    \\n\\\n\n"));
+    for (const std::string& said : {"xscreensaver=Added \"GL: " + entry, std::string(" already lists reefmere;")}) {
+        testsupport::RunResult r = RunDialog("add-to-xscreensaver,report");
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_NE(r.output.find(said), std::string::npos) << r.output;
+        std::string text = testsupport::ReadText(file);
+        size_t at = text.find("  GL: \t\t\t\t" + entry);
+        EXPECT_NE(at, std::string::npos) << text;
+        EXPECT_EQ(text.find("reefmere", at + 10 + entry.size()), std::string::npos) << text;
     }
-    testsupport::RunResult r = testsupport::Run({testsupport::Program("reefpack"), "list", home / "served",
-                                                 server.Base() + "/mac/zips/fish", home / "list.plist"});
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    server.Set(DOWNLOAD_LIST_PATH, Reply{200, testsupport::ReadText(home / "list.plist")});
-
-    r = RunDialog("check,download:0", false, server.Base());
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    REPORT rep = Parse(r.output);
-    EXPECT_EQ(rep.misc["status"], "Download Complete!");
-    EXPECT_EQ(rep.misc["menu"], DisplayNameOf(Bundled(all[1])));  // the downloaded one left
-    EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{all[0]});
-    EXPECT_EQ(rep.rowSelected.size(), all.size() + 1);  // the new file joined the table
-    EXPECT_TRUE(rep.enabled["oSave"]);
-
-    r = RunDialog("check", false, "http://127.0.0.1:" + std::to_string(TestServer::DeadPort()));
-    EXPECT_EQ(Parse(r.output).misc["status"], "Error! Could not connect to the server!");
+    EXPECT_NE(testsupport::ReadText(file + ".reefmere-backup").find("maze --root"), std::string::npos);
 }
 
 TEST_F(DialogTest, PreviewRunsUnsavedEditsOnceTheyPauseAndGoesWithTheDialog)
@@ -186,16 +170,21 @@ TEST_F(DialogTest, PreviewRunsUnsavedEditsOnceTheyPauseAndGoesWithTheDialog)
     for (const REPORT& rep : reps) EXPECT_NE(kill(atoi(rep.misc.at("preview").c_str()), 0), 0);  // none outlives the dialog
 }
 
-TEST_F(DialogTest, SpeciesTableSortsByNameAndScrollsToTheLastRow)
+// Also the species table: sorted by name, scrolled to the last row on request.
+TEST_F(DialogTest, TiltControlsNeedAMotionSensor)
 {
     ASSERT_TRUE(x.ok());
+    testsupport::TempDir iio;
+    testsupport::ScopedEnv env({{"REEFMERE_IIO_ROOT", iio.path()}});
     testsupport::SpeciesRecipe first;  // a user's species: after the bundled ones in the catalogue
     first.displayName = "Aardvark Fish";
     first.waterType = 1;
     ASSERT_TRUE(MakeFolders(home.FishDir()) && testsupport::WriteSpecies(home.FishDir() + "/zz.fish", first));
-    testsupport::RunResult r = RunDialog("report,scroll:end,report");
+    testsupport::RunResult r = RunDialog("toggle:oWantSMS,report,scroll:end,report");
     std::vector<REPORT> reps = Reports(r.output);
     ASSERT_EQ(reps.size(), 3u) << r.output;
+    EXPECT_FALSE(reps[0].enabled["oWantSMS"] || reps[0].enabled["oSMSReverse"]);
+    EXPECT_EQ(reps[0].misc["sensor"], "No motion sensor found");
     const std::vector<std::string>& names = reps[0].names;
     ASSERT_EQ(names.size(), BundledArchives().size() + 1);
     EXPECT_EQ(names[0], "Aardvark Fish");
@@ -203,26 +192,74 @@ TEST_F(DialogTest, SpeciesTableSortsByNameAndScrollsToTheLastRow)
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end(),
                                [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; }));
     EXPECT_EQ(reps[0].misc["scrollbar"], "1");
-    const int last = static_cast<int>(names.size()) - 1;
-    EXPECT_LT(atoi(reps[0].misc["last"].c_str()), last);
-    EXPECT_EQ(atoi(reps[1].misc["last"].c_str()), last);
-}
+    EXPECT_LT(atoi(reps[0].misc["last"].c_str()), static_cast<int>(names.size()) - 1);
+    EXPECT_EQ(atoi(reps[1].misc["last"].c_str()), static_cast<int>(names.size()) - 1);
 
-}  // namespace
-
-TEST_F(DialogTest, TiltControlsNeedAMotionSensor)
-{
-    ASSERT_TRUE(x.ok());
-    testsupport::TempDir iio;
-    testsupport::ScopedEnv env({{"REEFMERE_IIO_ROOT", iio.path()}});
-    REPORT rep = Parse(RunDialog("toggle:oWantSMS,report").output);
-    EXPECT_FALSE(rep.enabled["oWantSMS"] || rep.enabled["oSMSReverse"]);
-    EXPECT_EQ(rep.misc["sensor"], "No motion sensor found");
     const std::string dev = iio / "iio:device0";
     ASSERT_EQ(mkdir(dev.c_str(), 0755), 0);
     for (const char* f : {"in_accel_x_raw", "in_accel_y_raw", "in_accel_z_raw", "in_accel_scale"})
         ASSERT_TRUE(testsupport::WriteFile(dev + "/" + f, "1\n"));
-    rep = Parse(RunDialog("toggle:oWantSMS,report").output);
+    REPORT rep = Parse(RunDialog("toggle:oWantSMS,report").output);
     EXPECT_TRUE(rep.enabled["oWantSMS"] && rep.enabled["oSMSReverse"]);
     EXPECT_EQ(rep.misc["sensor"], "");
 }
+
+TEST_F(DialogTest, NoSourceSaysHowAndFetchesNothing)
+{
+    ASSERT_TRUE(x.ok());
+    testsupport::RunResult r = RunDialog("check,report,open-folder,report,source:ftp://x,check", false, {{"PATH", "/nonexistent"}});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(Said(r.output, "status="), (std::vector<std::string>{STATUS_NO_SOURCE, "Cannot open " + home.FishDir() +
+                                          "/: xdg-open is not installed (package xdg-utils).", STATUS_BAD_SOURCE}));
+    EXPECT_EQ(Said(r.output, "outlet oWebsite value=").front(), "_Web Page enabled=0");
+    EXPECT_EQ(Said(r.output, "menu=").back(), "None");
+}
+
+TEST_F(DialogTest, AnIndexedPackDownloadsOverHttpAndFromItsFileAddress)
+{
+    ASSERT_TRUE(x.ok());
+    const std::vector<std::string> all = BundledArchives();
+    for (size_t i = 0; i < 3; i++) ASSERT_TRUE(CopyInto(Bundled(all.at(i)), pack.path()));
+    testsupport::SpeciesRecipe odd;
+    odd.skinSize = 6;  // opens, but would not load: left out of the index
+    ASSERT_TRUE(testsupport::WriteSpecies(pack / "odd.fish", odd));
+    ASSERT_EQ(testsupport::Run({testsupport::Program("reefpack"), "index", pack.path()}).exitCode, 0);
+
+    TestServer server;
+    server.Set(DOWNLOAD_LIST_PATH, Reply{200, testsupport::ReadText(pack.path() + DOWNLOAD_LIST_PATH)});
+    for (size_t i = 0; i < 3; i++) server.Set("/" + all[i], Reply{200, testsupport::ReadText(Bundled(all[i]))});
+    testsupport::RunResult r = RunDialog("source:" + server.Base() + ",check,download:0,save");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(Said(r.output, "status=").back(), STATUS_COMPLETE) << r.output;
+    EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{all[0]});
+    EXPECT_EQ(Stored<std::string>(home, "FishSource"), server.Base());
+
+    r = RunDialog("source:file://" + pack.path() + "/,check,download:0");
+    EXPECT_EQ(Said(r.output, "status=").back(), STATUS_COMPLETE) << r.output;
+    EXPECT_EQ(ListFolder(home.FishDir()), (std::vector<std::string>{all[0], all[1]}));
+    EXPECT_EQ(Said(r.output, "menu=").back(), DisplayNameOf(Bundled(all[2])));
+}
+
+TEST_F(DialogTest, InstallFromFileAsksBeforeReplacing)
+{
+    ASSERT_TRUE(x.ok());
+    const std::vector<std::string> all = BundledArchives();
+    const std::string name = DisplayNameOf(Bundled(all[0]));
+    ASSERT_TRUE(CopyInto(Bundled(all[0]), pack.path(), "mine.fish") && CopyInto(Bundled(all[0]), pack.path(), "again.fish"));
+    ASSERT_TRUE(testsupport::WriteFile(pack / "junk.fish", "junk"));
+    testsupport::RunResult r = RunDialog("install:" + pack / "mine.fish" + ",report,install:" + pack / "junk.fish" +
+                         ",report,replace:no,install:" + pack / "again.fish" + ",report,replace:yes,install:" +
+                         pack / "again.fish");
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    std::vector<std::string> statuses = Said(r.output, "status=");
+    ASSERT_EQ(statuses.size(), 4u) << r.output;
+    EXPECT_EQ(statuses[0], "Installed \"" + name + "\" from mine.fish.");
+    EXPECT_EQ(statuses[1].rfind("junk.fish: not installed: ", 0), 0u) << statuses[1];
+    EXPECT_EQ(statuses[2], "again.fish: kept the installed \"" + name + "\".");
+    EXPECT_EQ(statuses[3], "Installed \"" + name + "\" from again.fish.");
+    EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{"again.fish"});  // one row per species
+    size_t lastRow = r.output.rfind("\nrow ");  // in the table at once
+    EXPECT_EQ(static_cast<size_t>(atoi(r.output.c_str() + lastRow + 5)), all.size());
+}
+
+}  // namespace

@@ -1,12 +1,13 @@
 // The download page: the list parser and the saved file's name, then checks and
-// downloads through libcurl against a server on 127.0.0.1 serving a list written by
-// `reefpack list` and the bundled fish archives.
+// downloads through libcurl against a server on 127.0.0.1, honest and hostile.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
+#include "ArchiveTools.h"
 #include "ConfigFixture.h"
 #include "TestServer.h"
 #include "fish/Aquarium.h"
@@ -14,17 +15,19 @@
 #include "config/ConfigSheet.h"
 #include "config/Downloads.h"
 #include "settings/Paths.h"
+#include "settings/Settings.h"
 
 using namespace configtest;
 
 namespace {
 
 // Drives a transfer to its end; the limit only guards against a hang.
-void Pump(CURLFETCH* f)
+bool Pump(CURLFETCH* f)
 {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (f->Poll() && std::chrono::steady_clock::now() < until) f->Wait(100);
-    ASSERT_FALSE(f->Running());
+    EXPECT_FALSE(f->Running());
+    return f->Succeeded();
 }
 
 std::string PlistArray(const std::string& items)
@@ -63,12 +66,9 @@ TEST(DownloadList, KeepsWellFormedEntriesOnly)
 TEST(DownloadList, SavedFileNameStaysInTheFishFolder)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"http://h/mac/zips/fish/tang.fish", "tang.fish"}, {"http://h/a/b%20c.fish?x=1#frag", "b c.fish"},
-        {"https://h/packs/reef", "reef.fish"},             {"http://h/a%2Fb.fish", ""},
-        {"http://h/a%2fb.fish", ""},                       {"http://h/dir/", ""},
-        {"http://h", ""},                                  {"http://h/..", ""},
-        {"http://h/.hidden.fish", ""},                     {"http://h/%2e%2e", ""},
-        {"http://h/a%00b.fish", ""},                       {"http://h/a%0ab.fish", ""}};
+        {"http://h/a/b%20c.fish?x=1#frag", "b c.fish"}, {"https://h/packs/reef", "reef.fish"}, {"http://h/a%2Fb.fish", ""},
+        {"http://h/dir/", ""}, {"http://h", ""}, {"http://h/.hidden.fish", ""}, {"http://h/%2e%2e", ""},
+        {"http://h/a%00b.fish", ""}, {"http://h/a%0ab.fish", ""}};
     for (const auto& c : cases) EXPECT_EQ(DownloadFileName(c.first), c.second) << c.first;
     EXPECT_EQ(DownloadDestination("/f/fish/", "http://h/tang.fish"), "/f/fish/tang.fish");
     EXPECT_EQ(DownloadDestination("", "http://h/tang.fish"), "");
@@ -82,45 +82,35 @@ TEST(CurlFetch, ABodyWithoutALengthStopsAtTheLimit)
     server.Set("/small", Reply{200, std::string(1000, 'y'), -2});
     CURLFETCH f;
     ASSERT_TRUE(f.StartText(server.Base() + "/big", 4096));
-    Pump(&f);
-    EXPECT_FALSE(f.Succeeded());
+    EXPECT_FALSE(Pump(&f));
     EXPECT_LE(f.Text().size(), 4096u);
     ASSERT_TRUE(f.StartText(server.Base() + "/small", 1000));
-    Pump(&f);
-    EXPECT_TRUE(f.Succeeded()) << f.Error();
+    EXPECT_TRUE(Pump(&f)) << f.Error();
     EXPECT_EQ(f.Text().size(), 1000u);
 }
 
-// A fish folder with two species, a download folder with one installed, and a server
-// offering three species of which the first in list order is the installed one.
+// A fish folder with one species, a download folder with the first bundled one, and a
+// server offering that one and the next two.
 class DownloadTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.ok());
-        std::vector<std::string> all = BundledArchives();
-        ASSERT_GE(all.size(), 5u);
-        for (size_t i = 0; i < 2; i++) ASSERT_TRUE(CopyInto(Bundled(all[i]), home / "bundled"));
-        for (size_t i = 2; i < 5; i++) {
-            ASSERT_TRUE(CopyInto(Bundled(all[i]), home / "served"));
-            server.Set("/mac/zips/fish/" + all[i], Reply{200, testsupport::ReadText(Bundled(all[i]))});
+        ASSERT_GE(all.size(), 4u);
+        ASSERT_TRUE(CopyInto(Bundled(all[0]), home.FishDir()) && CopyInto(Bundled(all[3]), home / "bundled"));
+        std::string items;
+        for (size_t i = 0; i < 3; i++) {
+            server.Set("/f/" + all[i], Reply{200, testsupport::ReadText(Bundled(all[i]))});
+            items += Entry(DisplayNameOf(Bundled(all[i])) + ";" + server.Base() + "/f/" + all[i]);
         }
-        testsupport::RunResult r = testsupport::Run({testsupport::Program("reefpack"), "list", home / "served",
-                                                     server.Base() + "/mac/zips/fish", home / "list.plist"});
-        ASSERT_EQ(r.exitCode, 0) << r.output;
-        std::string list = testsupport::ReadText(home / "list.plist");
-        ASSERT_TRUE(ParseDownloadList(list.data(), list.size(), &offered));
-        ASSERT_EQ(offered.size(), 3u);
-        ASSERT_TRUE(CopyInto(home / "served" + "/" + DownloadFileName(offered[0].url), home.FishDir()));
-        server.Set(DOWNLOAD_LIST_PATH, Reply{200, list});
-
+        server.Set(DOWNLOAD_LIST_PATH, Reply{200, PlistArray(items)});
         DefaultSettings(&s, &mmo);
         CopyToField(s.FishPath, sizeof s.FishPath, (home / "bundled").c_str());
         CopyToField(s.FishPath2, sizeof s.FishPath2, home.FishDir().c_str());
         SetFishSelection(&s, "");
         sheet.Bind(&s, &mmo, &aquarium, server.Base());
         ASSERT_TRUE(sheet.ReloadCatalogue());
-        ASSERT_EQ(sheet.RowCount(), 3);
+        ASSERT_EQ(sheet.RowCount(), 2);
         sheet.configureSheet();
     }
     void TearDown() override { FreeFishSelection(&s); }
@@ -131,8 +121,7 @@ protected:
         ASSERT_FALSE(url.empty());
         CURLFETCH f;
         ASSERT_TRUE(f.StartText(url, DOWNLOAD_LIST_MAX_BYTES));
-        Pump(&f);
-        sheet.configureSheet_checkdownloads_end(f.Succeeded() ? &f.Text() : nullptr);
+        sheet.configureSheet_checkdownloads_end(Pump(&f) ? &f.Text() : nullptr);
     }
 
     // Downloads the offer at menu item `item` the way the dialog does.
@@ -146,8 +135,7 @@ protected:
         f.onResponse = [this](int64_t n) { sheet.download_didReceiveResponse(n); };
         f.onData = [this](int64_t n) { sheet.download_didReceiveDataOfLength(n); };
         EXPECT_TRUE(f.StartDownload(url, destination));
-        Pump(&f);
-        if (f.Succeeded())
+        if (Pump(&f))
             sheet.downloadDidFinish();
         else
             sheet.download_didFailWithError(f.Error(), f.Url());
@@ -164,11 +152,9 @@ protected:
         EXPECT_EQ(sheet.downloads.theDownload, !on);
     }
 
-    std::string ServedPath(int offer) const { return std::string(offered[offer].url).substr(server.Base().size()); }
-
+    const std::vector<std::string> all = BundledArchives();
     testsupport::PrivateHome home;
     TestServer server;
-    std::vector<DOWNLOADDATA> offered;
     SETTINGS s;
     bool mmo = false;
     AQUARIUM aquarium;
@@ -178,79 +164,40 @@ protected:
 TEST_F(DownloadTest, CheckOffersWhatIsNotInstalled)
 {
     Check();
-    EXPECT_EQ(sheet.downloads.menuItems, (std::vector<std::string>{offered[1].name, offered[2].name}));
+    EXPECT_EQ(sheet.downloads.menuItems, (std::vector<std::string>{DisplayNameOf(Bundled(all[1])), DisplayNameOf(Bundled(all[2]))}));
     EXPECT_TRUE(sheet.downloads.menuEnabled);
     EXPECT_EQ(sheet.downloads.statusText, "");  // a good check leaves the text as it was
-    // The menu index must name an offer: one past the last is refused.
-    sheet.downloads.menuChosen = 2;
+    sheet.downloads.menuChosen = 2;  // one past the last offer
     EXPECT_FALSE(sheet.configureSheet_download(nullptr, nullptr));
     EXPECT_FALSE(sheet.downloads.theDownload);
 
-    // An empty list, then one whose only good entry is the last, then no array at all.
-    const std::string lists[] = {PlistArray(""),
-                                 PlistArray(Entry("broken") + Entry(";x") + Entry(std::string(offered[2].name) + ";" +
-                                                                                  offered[2].url)),
-                                 "<plist version=\"1.0\"><dict><key>a</key><string>b;c</string></dict></plist>"};
-    const std::vector<std::string> menus[] = {{"None"}, {offered[2].name}, {"None"}};
-    for (int i = 0; i < 3; i++) {
-        server.Set(DOWNLOAD_LIST_PATH, Reply{200, lists[i]});
-        Check();
-        EXPECT_EQ(sheet.downloads.menuItems, menus[i]) << i;
-        EXPECT_EQ(sheet.downloads.menuEnabled, i == 1);
-    }
+    server.Set(DOWNLOAD_LIST_PATH, Reply{200, PlistArray("")});
+    Check();
+    EXPECT_EQ(sheet.downloads.menuItems, std::vector<std::string>{"None"});
+    EXPECT_FALSE(sheet.downloads.menuEnabled);
     sheet.downloads.menuChosen = 0;
     EXPECT_FALSE(sheet.configureSheet_download(nullptr, nullptr));  // "None" is no offer
 
-    // The server gone or without the list: said so, and the last menu stays.
-    sheet.Bind(&s, &mmo, &aquarium, "http://127.0.0.1:" + std::to_string(TestServer::DeadPort()));
-    Check();
-    EXPECT_EQ(sheet.downloads.statusText, "Error! Could not connect to the server!");
-    EXPECT_EQ(sheet.downloads.menuItems, menus[2]);
-    EXPECT_TRUE(sheet.downloads.checkEnabled);
+    // The server gone, or without the list: said so.
     server.Set(DOWNLOAD_LIST_PATH, Reply{404, "missing"});
-    sheet.Bind(&s, &mmo, &aquarium, server.Base());
-    sheet.downloads.statusText.clear();
-    Check();
-    EXPECT_EQ(sheet.downloads.statusText, "Error! Could not connect to the server!");
+    for (const std::string& base : {"http://127.0.0.1:" + std::to_string(TestServer::DeadPort()), server.Base()}) {
+        sheet.Bind(&s, &mmo, &aquarium, base);
+        sheet.downloads.statusText.clear();
+        Check();
+        EXPECT_EQ(sheet.downloads.statusText, "Error! Could not connect to the server!") << base;
+        EXPECT_TRUE(sheet.downloads.checkEnabled);
+    }
 }
 
-TEST_F(DownloadTest, CompletedDownloadIsValidatedAndListed)
+TEST_F(DownloadTest, DownloadsAreValidatedAndListedOrLeaveNoFile)
 {
     Check();
-    std::string file = DownloadFileName(offered[1].url);
-    ASSERT_TRUE(Download(0));
-    EXPECT_EQ(sheet.downloads.statusText, "Download Complete!");
-    EXPECT_FALSE(sheet.downloads.progressAnimating);
-    // In place, byte for byte, and nothing else left in the folder.
-    EXPECT_EQ(testsupport::ReadFile(home.FishDir() + "/" + file), testsupport::ReadFile(home / "served/" + file));
-    EXPECT_EQ(ListFolder(home.FishDir()).size(), 2u);
-    // The species joined the table and left the offers; a fresh check agrees.
-    EXPECT_EQ(sheet.RowCount(), 4);
-    EXPECT_NE(std::find(sheet.fishList.begin(), sheet.fishList.end(), offered[1].name), sheet.fishList.end());
-    EXPECT_EQ(sheet.downloads.menuItems, std::vector<std::string>{offered[2].name});
-    Check();
-    EXPECT_EQ(sheet.downloads.menuItems, std::vector<std::string>{offered[2].name});
-
-    // Into a download folder that does not exist yet.
-    ASSERT_TRUE(sheet.configureSheet_directory((home / "new/deeper/fish").c_str()));
-    ASSERT_TRUE(Download(0));
-    EXPECT_TRUE(testsupport::FileExists(home / "new/deeper/fish/" + DownloadFileName(offered[2].url)));
-}
-
-TEST_F(DownloadTest, CutShortCorruptOrRefusedDownloadsLeaveNoFile)
-{
-    Check();
-    const std::vector<std::string> before = ListFolder(home.FishDir());
-    const std::string path = ServedPath(1);
-    const std::string body = testsupport::ReadText(home / "served/" + DownloadFileName(offered[1].url));
-    std::string junk(body.size(), '\0');
-    for (size_t i = 0; i < junk.size(); i++) junk[i] = static_cast<char>((i * 7919u) >> 3);
+    const std::string path = "/f/" + all[1], body = testsupport::ReadText(Bundled(all[1]));
     const struct {
         Reply reply;
         const char* says;
     } cases[] = {
         {Reply{200, body.substr(0, body.size() / 2), static_cast<int64_t>(body.size())}, ""},  // cut short
-        {Reply{200, junk}, "not a valid fish archive"},
         {Reply{200, body.substr(0, body.size() - 1)}, "not a valid fish archive"},  // last byte lost
         {Reply{500, "oops"}, "500"},
     };
@@ -259,11 +206,126 @@ TEST_F(DownloadTest, CutShortCorruptOrRefusedDownloadsLeaveNoFile)
         EXPECT_FALSE(Download(0)) << c.says;
         EXPECT_EQ(sheet.downloads.statusText.rfind("Download failed! Error - ", 0), 0u) << sheet.downloads.statusText;
         EXPECT_NE(sheet.downloads.statusText.find(c.says), std::string::npos) << sheet.downloads.statusText;
-        EXPECT_NE(sheet.downloads.statusText.find(offered[1].url), std::string::npos);
-        EXPECT_EQ(ListFolder(home.FishDir()), before);
+        EXPECT_NE(sheet.downloads.statusText.find(server.Base() + path), std::string::npos);
+        EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{all[0]});
     }
-    EXPECT_EQ(sheet.RowCount(), 3);
     EXPECT_EQ(sheet.downloads.menuItems.size(), 2u);
+
+    server.Set(path, Reply{200, body});
+    ASSERT_TRUE(Download(0));
+    EXPECT_EQ(sheet.downloads.statusText, "Download Complete!");
+    EXPECT_FALSE(sheet.downloads.progressAnimating);
+    EXPECT_EQ(testsupport::ReadText(home.FishDir() + "/" + all[1]), body);
+    EXPECT_EQ(sheet.RowCount(), 3);  // joined the table, left the offers
+    EXPECT_EQ(sheet.downloads.menuItems, std::vector<std::string>{DisplayNameOf(Bundled(all[2]))});
+    ASSERT_TRUE(sheet.configureSheet_directory((home / "new/deeper/fish").c_str()));  // not made yet
+    ASSERT_TRUE(Download(0));
+    EXPECT_TRUE(testsupport::FileExists(home / "new/deeper/fish/" + all[2]));
+}
+
+TEST(HostileDownloads, ABrokenSpeciesNeverReplacesAWorkingOneNorAStallHangs)
+{
+    testsupport::PrivateHome home;
+    TestServer server;
+    ASSERT_TRUE(server.ok());
+    const std::vector<std::string> all = BundledArchives();
+    const std::string installed = home.FishDir() + "/tang.fish";
+    ASSERT_TRUE(CopyInto(Bundled(all.at(0)), home.FishDir(), "tang.fish"));
+    const std::vector<uint8_t> before = testsupport::ReadFile(installed), other = testsupport::ReadFile(Bundled(all.at(1)));
+    CURLFETCH f;
+    f.validate = [](const std::string& path, std::string* why) {
+        std::string summary;
+        return reefpack::ValidateArchive(path, &summary, why);
+    };
+    // At .../tang.fish: header and directory sound, model garbage.
+    std::string broken(other.begin(), other.end());
+    FISHFILE g;
+    ASSERT_TRUE(g.Open(Bundled(all[1]).c_str()));
+    broken.replace(g.lumps[0].offset, g.lumps[0].length, g.lumps[0].length, '\xA5');
+    server.Set("/tang.fish", Reply{200, broken});
+    ASSERT_TRUE(f.StartDownload(server.Base() + "/tang.fish", installed));
+    EXPECT_FALSE(Pump(&f));
+    EXPECT_NE(f.Error().find("not a valid fish archive"), std::string::npos) << f.Error();
+    EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{"tang.fish"});
+
+    // A sound archive of the same file name is kept beside it, not over it.
+    server.Set("/tang.fish", Reply{200, std::string(other.begin(), other.end())});
+    ASSERT_TRUE(f.StartDownload(server.Base() + "/tang.fish", installed));
+    EXPECT_TRUE(Pump(&f)) << f.Error();
+    EXPECT_EQ(f.SavedPath(), home.FishDir() + "/tang-2.fish");
+    EXPECT_EQ(testsupport::ReadFile(installed), before);
+    EXPECT_EQ(testsupport::ReadFile(home.FishDir() + "/tang-2.fish"), other);
+
+    // Announces 1000 bytes, sends 10, then keeps the connection open.
+    server.Set("/slow.fish", Reply{200, std::string(10, 'x'), 1000, 4000});
+    f.timeoutSeconds = 1;
+    ASSERT_TRUE(f.StartDownload(server.Base() + "/slow.fish", home.FishDir() + "/slow.fish"));
+    EXPECT_FALSE(Pump(&f));
+    EXPECT_NE(f.Error().find("took too long"), std::string::npos) << f.Error();
+    EXPECT_FALSE(testsupport::FileExists(home.FishDir() + "/slow.fish"));
+}
+
+TEST(HostileDownloads, ThousandsOfOffersAreCappedAndSaveStaysEnabled)
+{
+    testsupport::PrivateHome home;
+    SETTINGS s;
+    bool mmo = false;
+    DefaultSettings(&s, &mmo);
+    CopyToField(s.FishPath2, sizeof s.FishPath2, home.FishDir().c_str());
+    CONFIGSHEET sheet;
+    sheet.Bind(&s, &mmo, nullptr, "http://127.0.0.1:1");
+    sheet.configureSheet();
+    std::string list;
+    for (int i = 0; i < 10000; i++) list += Entry("Fish " + std::to_string(i) + ";http://127.0.0.1:1/f" + std::to_string(i) + ".fish");
+    list = PlistArray(list);
+    ASSERT_FALSE(sheet.configureSheet_checkdownloads_begin().empty());
+    sheet.configureSheet_checkdownloads_end(&list);
+    EXPECT_EQ(sheet.downloads.numDownloads, static_cast<uint32_t>(DOWNLOAD_OFFERS_SHOWN));
+    EXPECT_EQ(sheet.downloads.menuItems.size(), static_cast<size_t>(DOWNLOAD_OFFERS_SHOWN));
+    EXPECT_EQ(sheet.downloads.offersLeftOut, 10000u - DOWNLOAD_OFFERS_SHOWN);
+    EXPECT_NE(sheet.downloads.statusText.find("9800 left out"), std::string::npos) << sheet.downloads.statusText;
+
+    std::string url, destination;
+    ASSERT_TRUE(sheet.configureSheet_download(&url, &destination));
+    EXPECT_TRUE(sheet.oSave.enabled);
+    EXPECT_TRUE(sheet.downloads.cancelEnabled);
+    sheet.download_didFailWithError("The transfer was cancelled.", url);
+    EXPECT_FALSE(sheet.downloads.cancelEnabled);
+    FreeFishSelection(&s);
 }
 
 }  // namespace
+
+TEST(FishSourceAddresses, RelativeOffersResolveAndWebListsNeverNameLocalFiles)
+{
+    const std::string web = "http://h:8/p/mac/zips/fish/fishTypes14.plist", local = "file:///srv/p/mac/zips/fish/x.plist";
+    const struct { std::string list, offer, want; } cases[] = {
+        {web, "../../../a%20b.fish", "http://h:8/p/a%20b.fish"}, {web, "../../../../../../up.fish", "http://h:8/up.fish"},
+        {web, "/top.fish?x=1", "http://h:8/top.fish?x=1"},     {web, "file:///etc/passwd", ""},
+        {web, "//other/x.fish", ""},                            {local, "../../../a.fish", "file:///srv/p/a.fish"},
+        {local, "http://o/x.fish", "http://o/x.fish"},          {local, "ftp://o/x.fish", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ResolveOfferUrl(c.list, c.offer), c.want) << c.list << " " << c.offer;
+    SettingValue v;  // an over-long source is dropped, never cut
+    EXPECT_FALSE(ParseSettingValue(*FindSettingKey("FishSource"), std::string(512, 'a').c_str(), &v));
+    SETTINGS s;
+    s.FishSource = "http://x/" + std::string(600, 'a');
+    EXPECT_EQ(LimitSettings(&s, nullptr), 1);
+    EXPECT_EQ(s.FishSource, "");
+}
+
+TEST(FishSourceAddresses, LocalFilesKeepTheLimitsOfTheWeb)
+{
+    testsupport::TempDir dir;
+    ASSERT_TRUE(testsupport::WriteFile(dir / "big", std::string(DOWNLOAD_LIST_MAX_BYTES + 1, 'x')) &&
+                testsupport::WriteFile(dir / "ok", "<plist/>") && mkfifo((dir / "fifo").c_str(), 0600) == 0);
+    CURLFETCH f;
+    EXPECT_FALSE(f.StartText("file://" + dir / "ok", DOWNLOAD_LIST_MAX_BYTES));  // only for a local source
+    f.allowFiles = true;
+    for (const char* bad : {"big", "fifo", "absent", "."}) EXPECT_FALSE(f.StartText("file://" + dir / bad, 1u << 20)) << bad;
+    EXPECT_FALSE(f.StartText("file://elsewhere" + dir / "ok", 100));
+    ASSERT_TRUE(f.StartText("file://localhost" + dir / "%6Fk", 100));
+    while (f.Poll()) {
+    }
+    EXPECT_EQ(f.Text(), "<plist/>");
+}

@@ -1,9 +1,9 @@
 // `reefpack pack` from a person's own model and skins, round-tripped through the engine's
 // species loader; its refusals; and the inspect, validate and list commands around it.
 #include <gtest/gtest.h>
-#include <plist/plist.h>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "FishBuilder.h"
 #include "LumpWriter.h"
@@ -23,12 +23,11 @@ struct Inputs {
     std::string model = dir / "fish.ms3d";
     Inputs() {
         EXPECT_TRUE(WriteMs3dFile(BuildFishModel(BundledSpecies()[0]), model));
-        Skin("a.tga", 64, 64, 200), Skin("b.tga", 64, 64, 20), Skin("mask.tga", 64, 64, 128), Skin("odd.tga", 48, 64, 1);
-        Skin("big.tga", 128, 128, 9);
-    }
-    void Skin(const std::string& name, int w, int h, uint8_t v) {
-        std::vector<uint8_t> px(size_t(w) * h * 3, v);
-        EXPECT_TRUE(WriteTGA(dir / name, px.data(), w, h, 24, v == 20));
+        for (auto [name, w, h, v] : {std::tuple<const char*, int, int, uint8_t>{"a.tga", 64, 64, 200}, {"b.tga", 64, 64, 20},
+                                     {"mask.tga", 64, 64, 128}, {"odd.tga", 48, 64, 1}, {"big.tga", 128, 128, 9}}) {
+            std::vector<uint8_t> px(size_t(w) * h * 3, v);
+            EXPECT_TRUE(WriteTGA(dir / name, px.data(), w, h, 24, v == 20));
+        }
     }
     std::vector<std::string> Args(const std::string& out, std::initializer_list<std::string> more = {}) const {
         std::vector<std::string> a = {BinDir() + "/reefpack", "pack", "--model", model, "--skin", dir / "a.tga",
@@ -146,22 +145,14 @@ TEST(Pack, ValidateRejectsDamagedArchivesAndListWritesThePropertyList) {
     for (const char* f : {"longer.fish", "cut.fish", "short.fish", "norest.fish", "text.fish"})
         EXPECT_NE(r.output.find("FAILED " + in.dir / f), std::string::npos) << f << "\n" << r.output;
     EXPECT_EQ(testsupport::Run({BinDir() + "/reefpack", "inspect", in.dir / "text.fish"}).exitCode, 1);
-    EXPECT_EQ(testsupport::Run({BinDir() + "/reefpack", "--help"}).exitCode, 0);
 
     ASSERT_TRUE(WriteFile(served / "broken.fish", std::string("junk")));
     r = testsupport::Run({BinDir() + "/reefpack", "list", served.path(), "http://127.0.0.1:8080/fish/"});
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("broken.fish"), std::string::npos);
     const std::string xml = ReadText(served / "fishTypes14.plist");
-    plist_t root = nullptr;
-    plist_from_xml(xml.data(), static_cast<uint32_t>(xml.size()), &root);
-    ASSERT_TRUE(root && plist_get_node_type(root) == PLIST_ARRAY && plist_array_get_size(root) == 2);
-    const char* want[2] = {"Another Fish;http://127.0.0.1:8080/fish/a.fish", "My Fish;http://127.0.0.1:8080/fish/b%20fish.fish"};
-    for (uint32_t i = 0; i < 2; ++i) {
-        char* s = nullptr;
-        plist_get_string_val(plist_array_get_item(root, i), &s);
-        EXPECT_STREQ(s, want[i]);
-        free(s);
-    }
-    plist_free(root);
+    const size_t first = xml.find(">Another Fish;http://127.0.0.1:8080/fish/a.fish<"),
+                 second = xml.find(">My Fish;http://127.0.0.1:8080/fish/b%20fish.fish<");
+    EXPECT_TRUE(first < second && second != std::string::npos &&
+                xml.find("broken") == std::string::npos) << xml;
 }
