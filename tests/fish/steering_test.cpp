@@ -1,6 +1,4 @@
-// One fish's behaviour, with no GL context: turning towards targets (ahead, behind,
-// aiming), pitch limits and angle wrap, the ceiling, the walls, staying in view,
-// collisions, resting and its interruptions, legs while leaving, and the eyes.
+// One fish's steering and behaviour, with no GL context.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,15 +18,13 @@ const float kDt = 1.0f / 60.0f;
 const FRUSTUM kView = CAMERA().Frustum();  // the scene's camera at 4:3
 
 // A bare fish for the pure steering arithmetic.
-void Aim(ONEFISH* f, VECTOR3D angles)
-{
+void Aim(ONEFISH* f, VECTOR3D angles) {
     f->angles = angles;
     f->orientation = MatrixFromAngle(angles);
     f->direction = MatrixPointMultiply(f->orientation, VECTOR3D{0, 0, 1});
 }
 
-TEST(Steering, TurnRulesAheadBehindAndFineAiming)
-{
+TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
     // Wanted pitch and yaw for a target at `degrees` off the nose (positive: to the
     // fish's left, +x) and `up` above it, at turn rate 60.
     auto wanted = [](double degrees, float up = 0.0f) {
@@ -61,8 +57,7 @@ TEST(Steering, TurnRulesAheadBehindAndFineAiming)
     }
 }
 
-TEST(Steering, PitchLimitsAndClamp)
-{
+TEST(Steering, PitchLimitsAndClamp) {
     // Already pitched towards a target well above: the closer to the limit, the slower.
     const float cases[][2] = {{42, 0}, {-42, 60}, {33, 30}, {37, 15}};
     for (const auto& c : cases) {
@@ -83,8 +78,7 @@ TEST(Steering, PitchLimitsAndClamp)
     }
 }
 
-TEST(Steering, YawWrapsAtAFullTurn)
-{
+TEST(Steering, YawWrapsAtAFullTurn) {
     ONEFISH f;
     Aim(&f, VECTOR3D{0, 359, 0});
     f.target = f.position + f.direction * 50.0f;  // straight ahead: no wanted turn
@@ -102,8 +96,7 @@ TEST(Steering, YawWrapsAtAFullTurn)
     EXPECT_NEAR(g.direction.x, std::sin(-1.0 * 3.141592653589793 / 180.0), 1e-4);
 }
 
-TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
-{
+TEST(Steering, CollisionHandlesOnlyTheFirstFishMet) {
     FISHDATA species;  // only the radius matters here
     species.extent = 4.0f;
     ONEFISH all[3];
@@ -121,8 +114,7 @@ TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
     EXPECT_FLOAT_EQ(all[2].target.x, 7.0f);  // untouched
     EXPECT_FLOAT_EQ(all[1].position.x, 2.0f);
 
-    // A waiting fish is not an obstacle; a leaving one keeps its target and the other's;
-    // near but not touching, a resting fish stops resting.
+    // A waiting fish is not an obstacle; a leaving one keeps its target and the other's.
     all[1].action = FISH_WAITING;
     all[0].position = VECTOR3D{};
     all[0].CheckCollision(all, 2, 0.5f);
@@ -133,26 +125,18 @@ TEST(Steering, CollisionHandlesOnlyTheFirstFishMet)
     all[1].target = VECTOR3D{5, 5, 5};
     all[0].CheckCollision(all, 2, 0.5f);
     EXPECT_TRUE(all[0].position.x < 0.0f && all[0].target.x == 100.0f && all[1].target.x == 5.0f);
-    all[0].action = FISH_RESTING;
-    all[0].actionTimer = 5.0f;
-    all[0].position = VECTOR3D{};
-    all[1].position = VECTOR3D{10, 0, 0};  // between 0.75 and 1.5 of 8
-    all[0].CheckCollision(all, 2, 0.5f);
-    EXPECT_TRUE(all[0].actionTimer == 0.0f && all[0].position.x == 0.0f);
     for (ONEFISH& f : all) f.fishData = nullptr;
 }
 
 class Behaviour : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         data = testsupport::LoadSpecies(dir.path(), SpeciesRecipe(), &species);
         ASSERT_NE(data, nullptr);
         for (ONEFISH& f : fish) ASSERT_TRUE(f.SetupFromFishData(data));
     }
     // A cruising fish at p heading along +z (angles zero), steady at speed.
-    static void Place(ONEFISH* f, VECTOR3D p, float speed = 0.0f)
-    {
+    static void Place(ONEFISH* f, VECTOR3D p, float speed = 0.0f) {
         f->action = FISH_CRUISING;
         f->position = p;
         Aim(f, VECTOR3D{});
@@ -168,8 +152,7 @@ protected:
     FISHDATA* data = nullptr;
 };
 
-TEST_F(Behaviour, CeilingAndWallsHoldTheFishAndRetarget)
-{
+TEST_F(Behaviour, CeilingAndWallsHoldTheFishAndRetarget) {
     ONEFISH& f = fish[0];
     for (float level : {0.0f, 1.0f}) {
         Place(&f, VECTOR3D{0, 30, 0});
@@ -197,8 +180,7 @@ TEST_F(Behaviour, CeilingAndWallsHoldTheFishAndRetarget)
     EXPECT_TRUE(f.position.z == 32.0f && f.action == FISH_CRUISING && f.actionTimer == 20.0f);
 }
 
-TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
-{
+TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis) {
     ONEFISH& f = fish[0];
     // The rightmost x at y = 0, z = 0 where the whole fish is still in view.
     float edge = 0;
@@ -224,8 +206,7 @@ TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis)
     }
 }
 
-TEST_F(Behaviour, RestingCoastsEndsAndIsInterruptedByANearFish)
-{
+TEST_F(Behaviour, RestingCoastsEndsAndIsInterruptedByANearFish) {
     ONEFISH& f = fish[0];
     Place(&f, VECTOR3D{0, -10, 0});
     f.SetAction(FISH_RESTING);
@@ -255,27 +236,7 @@ TEST_F(Behaviour, RestingCoastsEndsAndIsInterruptedByANearFish)
     }
 }
 
-TEST_F(Behaviour, LegsWhileLeavingAndAfter)
-{
-    ONEFISH& f = fish[0];
-    Place(&f, VECTOR3D{0, -10, 0}, 5.0f);
-    f.leaving = true;
-    f.target = VECTOR3D{0, -10, 1};  // practically reached
-    f.actionTimer = 5.0f;
-    f.Move(fish, 1, 1.0f, kDt, false, kView);
-    EXPECT_TRUE(f.leaving && f.target.z == 1.0f);  // reaching the target does not end a leaving leg
-    f.actionTimer = 0.001f;
-    f.Move(fish, 1, 1.0f, kDt, false, kView);
-    EXPECT_FALSE(f.leaving);
-    // A normal leg ends when the target is reached.
-    Place(&f, VECTOR3D{0, -10, 0}, 5.0f);
-    f.target = VECTOR3D{0, -10, 5.05f};  // off the 0.1 grid of random targets
-    f.Move(fish, 1, 1.0f, kDt, false, kView);
-    EXPECT_NE(f.target.z, 5.05f);
-}
-
-TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
-{
+TEST_F(Behaviour, EyesRollOnlyWithBothJoints) {
     ONEFISH& f = fish[0];
     Place(&f, VECTOR3D{0, -10, 0});
     f.eyeTimer = 0.1f;
@@ -289,18 +250,6 @@ TEST_F(Behaviour, EyesRollOnlyWithBothJoints)
         EXPECT_NEAR(f.joints[left].animMatrix.m[i], expected.m[i], 1e-12);
         EXPECT_NEAR(f.joints[right].animMatrix.m[i], TransposeMatrix(expected).m[i], 1e-12);
     }
-    // A species with only one eye joint never touches the eyes.
-    FISHINFO oneEyed;
-    SpeciesRecipe recipe;
-    recipe.extraJoints = {"eyel", "mouth"};
-    FISHDATA* d = testsupport::LoadSpecies(dir.path(), recipe, &oneEyed, "oneeyed.fish");
-    ASSERT_NE(d, nullptr);
-    EXPECT_TRUE(d->eyeLeftJoint > 0 && d->eyeRightJoint == 0);
-    ONEFISH g;
-    ASSERT_TRUE(g.SetupFromFishData(d));
-    Place(&g, VECTOR3D{0, -10, 0});
-    g.Move(&g, 1, 1.0f, 0.5f, false, kView);
-    EXPECT_TRUE(g.eyeTimer == 1.0f && g.eyeAngles.y == 0.0f);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The tank with no GL context: the species catalogue and the selection text, filling fish
-// from their species, the school leaving the view, and the bubble pool.
+// The tank with no GL context: catalogue, selection text, fish from species, bubbles.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -20,8 +19,7 @@ namespace {
 
 const FRUSTUM kView = CAMERA().Frustum();  // the scene's camera at 4:3
 
-void WriteNamed(const std::string& path, const std::string& displayName, uint8_t waterType = 0, uint32_t flags = 0)
-{
+void WriteNamed(const std::string& path, const std::string& displayName, uint8_t waterType = 0, uint32_t flags = 0) {
     SpeciesRecipe recipe;
     recipe.displayName = displayName;
     recipe.waterType = waterType;
@@ -29,8 +27,7 @@ void WriteNamed(const std::string& path, const std::string& displayName, uint8_t
     ASSERT_TRUE(testsupport::WriteSpecies(path, recipe));
 }
 
-TEST(Catalogue, BothFoldersValidArchivesOnly)
-{
+TEST(Catalogue, BothFoldersValidArchivesOnly) {
     testsupport::TempDir d, d2;
     AQUARIUM none;
     none.SetFishPaths(d2.path().c_str(), "/nonexistent/reefmere/fish");
@@ -66,8 +63,7 @@ TEST(Catalogue, BothFoldersValidArchivesOnly)
     EXPECT_TRUE(tank.fishInfo == nullptr && tank.fishInfoCount == 0);
 }
 
-TEST(Catalogue, SelectionTextSwitchesNamedSpeciesOff)
-{
+TEST(Catalogue, SelectionTextSwitchesNamedSpeciesOff) {
     testsupport::TempDir d;
     const std::string longName = std::string(SELECTION_ITEM_MAX - 4, 'L');  // with ".fish": one too long
     for (const char* name : {"Clown.fish", "Tetra.fish", "Guppy.fish"}) WriteNamed(d / name, name);
@@ -110,16 +106,14 @@ TEST(Catalogue, SelectionTextSwitchesNamedSpeciesOff)
 
 class Tank : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         snprintf(settings.FishPath, sizeof settings.FishPath, "%s", dir.path().c_str());
         settings.FishPath2[0] = '\0';
         settings.MAX_FISH = 3;
         Select("##");
     }
     void TearDown() override { FreeFishSelection(&settings); }
-    void Select(const char* text)
-    {
+    void Select(const char* text) {
         FreeFishSelection(&settings);
         ASSERT_TRUE(SetFishSelection(&settings, text));
     }
@@ -127,8 +121,7 @@ protected:
     SETTINGS settings;
 };
 
-TEST_F(Tank, SetupTakesTheSelectionAndReplacesFailedSpecies)
-{
+TEST_F(Tank, SetupTakesTheSelectionAndReplacesFailedSpecies) {
     AQUARIUM noCatalogue;
     EXPECT_FALSE(noCatalogue.Setup(&settings));
     Select("##");
@@ -173,8 +166,7 @@ TEST_F(Tank, SetupTakesTheSelectionAndReplacesFailedSpecies)
     EXPECT_FALSE(none.Setup(&settings));
 }
 
-TEST_F(Tank, SchoolLeavesForTargetsOutOfViewUnlessItStaysOnScreen)
-{
+TEST_F(Tank, SchoolLeavesForTargetsOutOfViewUnlessItStaysOnScreen) {
     ASSERT_TRUE(testsupport::WriteSpecies(dir / "a.fish", SpeciesRecipe()));
     for (bool stay : {false, true}) {
         settings.STAYONSCREEN = stay;
@@ -206,8 +198,7 @@ TEST_F(Tank, SchoolLeavesForTargetsOutOfViewUnlessItStaysOnScreen)
     }
 }
 
-TEST_F(Tank, FishShareGeometryDeformApartAndLeaveTheSpeciesIntact)
-{
+TEST_F(Tank, FishShareGeometryDeformApartAndLeaveTheSpeciesIntact) {
     FISHINFO species;
     FISHDATA* data = testsupport::LoadSpecies(dir.path(), SpeciesRecipe(), &species);
     ASSERT_NE(data, nullptr);
@@ -246,31 +237,7 @@ TEST_F(Tank, FishShareGeometryDeformApartAndLeaveTheSpeciesIntact)
     f.Draw(false);
 }
 
-int ActiveCount(const AQUARIUM& tank)
-{
-    int n = 0;
-    for (const ONEPARTICLE& b : tank.bubbles) n += b.active ? 1 : 0;
-    return n;
-}
-
-TEST(Bubbles, PuffsUseFreeSlotsOnly)
-{
-    AQUARIUM tank;
-    tank.AddBubbles(MAX_BUBBLES, VECTOR3D{0, -45, 0});
-    EXPECT_EQ(ActiveCount(tank), MAX_BUBBLES);
-    tank.bubbles[7].position.y = 123.0f;
-    tank.AddBubbles(4, VECTOR3D{1, 1, 1});  // full pool: nothing starts
-    EXPECT_EQ(tank.bubbles[7].position.y, 123.0f);
-    tank.bubbles[10].active = false;
-    tank.bubbles[200].active = false;
-    tank.AddBubbles(4, VECTOR3D{20, 0, 0});  // two free slots: two start
-    EXPECT_EQ(ActiveCount(tank), MAX_BUBBLES);
-    EXPECT_NEAR(tank.bubbles[10].position.x, 20.0f, 0.5f);
-    EXPECT_NEAR(tank.bubbles[200].position.x, 20.0f, 0.5f);
-}
-
-TEST(Bubbles, VanishAtTheWaterLine)
-{
+TEST(Bubbles, VanishAtTheWaterLine) {
     // Full tank: 39.5 at the back (z = -32), 17.5 at the front (z = 32). Empty tank:
     // -40.5 and -18.5. A tiny step keeps the wobble out of the way.
     const struct {

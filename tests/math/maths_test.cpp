@@ -1,5 +1,4 @@
-// The maths helpers, one table: each row a result against what it must be (vectors as
-// x, y, z; matrices as 16 elements; quaternions as x, y, z, w).
+// The maths helpers in one table (matrices as 16 elements, quaternions as x, y, z, w).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -30,7 +29,6 @@ VECTOR3D R(VECTOR3D v, double deg, int axis) {
 }
 double Dot(QUAT a, QUAT b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
 VECTOR3D Normalized(VECTOR3D v) { v.Normalize(); return v; }
-MATRIX Over() { MATRIX m = MatrixFromAngle(P(0, -90, 0)); m.m[2] = 1.0000001; return m; }
 MATRIX WithTranslation(MATRIX m, VECTOR3D t) { m.SetTranslation(t); return m; }
 
 }  // namespace
@@ -47,7 +45,6 @@ TEST(Maths, EveryHelperAgainstItsDefinition) {
     Rotate(nullptr, 1, 2, 3);
     const MATRIX look = MatrixAngleBetweenVectors(P(20, 30, 40), P(-5, 0, 2));
     const VECTOR3D gaze = NormalizeVector(SubtractVectors(P(-5, 0, 2), P(20, 30, 40)));
-    const VECTOR3D lock = AngleFromMatrix(MatrixFromAngle(P(40, 90, 10)));
     MATRIX tr = T(5, 6, 7);
     const struct {
         const char* what;
@@ -56,27 +53,19 @@ TEST(Maths, EveryHelperAgainstItsDefinition) {
     } rows[] = {
         {"add", V(AddVectors(a, b)), {5, -3, 9}, 0},
         {"subtract", V(SubtractVectors(a, b)), {-3, 7, -3}, 0},
-        {"multiply", V(MultiplyVectors(a, b)), {4, -10, 18}, 0},
-        {"divide", V(DivideVectors(b, a)), {4, -2.5, 2}, 0},
         {"scale", V(ScaleVector(a, 0.5)), {0.5, 1, 1.5}, 0},
-        {"divide by scalar", V(P(2, 4, 8) / 4.0f), {0.5, 1, 2}, 0},
         {"dot", {VectorDotProduct(a, b)}, {12}, 0},
         {"cross, right-handed", V(VectorCrossProduct(a, b)), {27, 6, -13}, 0},
-        {"normal of a ccw triangle", V(CalculateNormal(P(0, 0, 0), P(1, 0, 0), P(0, 1, 0))), {0, 0, 1}, 0},
         {"lengths and squared distance",
          {VectorLength(P(3, 4, 0)), VectorLengthNOSQRT(P(3, 4, 0)), DistanceBetweenVectors(P(0, 0, 0), P(3, 4, 0))},
          {5, 25, 25}, 0},
         {"normalise", V(NormalizeVector(P(0, 3, 4))), {0, 0.6, 0.8}, 1e-7},
         {"normalise zero", V(NormalizeVector(P(0, 0, 0))), {0, 0, 0}, 0},
         {"normalise in place", V(Normalized(P(0, -2, 0))), {0, -1, 0}, 0},
-        {"compare", {double(CompareVectors(a, a)), double(CompareVectors(a, P(1, 2, 3.0001f)))}, {1, 0}, 0},
         {"T·R rotates first", V(MatrixPointMultiply(MultiplyMatrix(T(10, 0, 0), rz90), P(1, 0, 0))), {10, 1, 0}, 1e-6},
         {"R·T translates first", V(MatrixPointMultiply(MultiplyMatrix(rz90, T(10, 0, 0)), P(1, 0, 0))), {0, 11, 0}, 1e-5},
         {"translation in 12..14", M(tr), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1}, 0},
         {"transpose", M(TransposeMatrix(tr)), {1, 0, 0, 5, 0, 1, 0, 6, 0, 0, 1, 7, 0, 0, 0, 1}, 0},
-        {"add matrices", M(AddMatrix(tr, tr)), {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 10, 12, 14, 2}, 0},
-        {"subtract matrices", M(SubtractMatrix(tr, MATRIX())), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 6, 7, 0}, 0},
-        {"zero", M([] { MATRIX z; z.Zero(); return z; }()), Vals(16, 0.0), 0},
         {"MatrixFromAngle = Rz(-z)·Ry(y)·Rx(-x)", V(MatrixRotatePoint(MatrixFromAngle(P(30, 45, 60)), a)),
          V(R(R(R(a, -30, 0), 45, 1), -60, 2)), 1e-5},
         {"RotationToQuat = Rz(z)·Ry(y)·Rx(x)", V(MatrixRotatePoint(QuatToRotationMatrix(RotationToQuat(P(30, 45, 60))), a)),
@@ -85,29 +74,17 @@ TEST(Maths, EveryHelperAgainstItsDefinition) {
         {"inverse rotation", V(MatrixInverseRotatePoint(r, MatrixRotatePoint(r, p))), V(p), 1e-5},
         {"point multiply = rotate then translate", V(MatrixPointMultiply(r, p)),
          V(MatrixTranslatePoint(r, MatrixRotatePoint(r, p))), 1e-5},
-        {"inverse translation", V(MatrixInverseTranslatePoint(r, MatrixPointMultiply(r, p))), V(MatrixRotatePoint(r, p)), 1e-5},
-        {"angles round trip", V(AngleFromMatrix(MatrixFromAngle(P(123, 80, 271)))), {123, 80, 271}, 1e-3},
-        {"angles come back in [0, 360)", V(AngleFromMatrix(MatrixFromAngle(P(-30, -20, -10)))), {330, 340, 350}, 1e-3},
-        {"gimbal lock: x is 0", V(lock), V(P(0, 90, lock.z)), 1e-3},
-        {"gimbal lock keeps the turn", M(MatrixFromAngle(lock)), M(MatrixFromAngle(P(40, 90, 10))), 1e-5},
-        {"rounded past 1: no NaN", V(AngleFromMatrix(Over())), {0, 270, AngleFromMatrix(Over()).z}, 1e-3},
         {"look along -z", M(TransposeMatrix(MatrixAngleBetweenVectors(P(0, 0, 60), P(0, 0, 0)))), M(MATRIX()), 1e-7},
         {"look at itself", M(MatrixAngleBetweenVectors(P(3, 3, 3), P(3, 3, 3))), M(MATRIX()), 1e-7},
         {"look: orthonormal", M(MultiplyMatrix(TransposeMatrix(look), look)), M(MATRIX()), 1e-6},
         {"look: gaze onto -z", V(MatrixRotatePoint(TransposeMatrix(look), gaze)), {0, 0, -1}, 1e-6},
         {"look: no roll", {MatrixRotatePoint(TransposeMatrix(look), P(0, 1, 0)).x}, {0}, 1e-6},
         {"look straight down: back axis up", {MatrixAngleBetweenVectors(P(0, 50, 0), P(0, 0, 0)).m[9]}, {1}, 1e-7},
-        {"angle towards +x", V(AngleBetweenVectors(P(0, 0, 0), P(10, 0, 0))), {0, 90, 0}, 1e-4},
-        {"angle straight ahead", {VectorLength(AngleBetweenVectors(P(0, 0, 0), P(0, 0, 10)))},
-         {std::atan2(0.1, 10) * 180 / M_PI}, 1e-4},
         {"i·j = k", Q(MultiplyQuats(QUAT(1, 0, 0, 0), QUAT(0, 1, 0, 0))), {0, 0, 1, 0}, 0},
         {"q·q⁻¹ = 1", Q(MultiplyQuats(qa, InverseQuat(qa))), {0, 0, 0, 1}, 1e-12},
         {"inverse", Q(InverseQuat(QUAT(1, 2, 3, 4))), {-1, -2, -3, 4}, 0},
         {"product composes", M(QuatToRotationMatrix(MultiplyQuats(qa, qb))),
          M(MultiplyMatrix(QuatToRotationMatrix(qa), QuatToRotationMatrix(qb))), 1e-12},
-        {"axis and angle", V(MatrixRotatePoint(QuatToRotationMatrix(AxisAndAngleToQuat(P(0, 0, 1), M_PI / 2)), P(1, 0, 0))),
-         {0, 1, 0}, 1e-7},
-        {"axis kept as given", {AxisAndAngleToQuat(P(0, 0, 2), M_PI).z}, {2}, 1e-12},
         {"slerp ends and middle", {Dot(QuatSlerp(&f, &t, 0), from), Dot(QuatSlerp(&f, &t, 1), to), Dot(QuatSlerp(&f, &t, 0.5), mid)},
          {1, 1, 1}, 1e-9},
         {"slerp takes the short arc", Q(QuatSlerp(&f, &negTo, 1.0)), Q(to), 1e-12},

@@ -1,5 +1,4 @@
-// Small helpers: wrapping clamp, the frame-rate counter, the quiet error hooks and
-// alert, and the diagnostic writers.
+// Small helpers: the wrapping clamp and the error hooks.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,23 +21,10 @@ TEST(Misc, ClampWrapsIntoTheRange) {
     EXPECT_DOUBLE_EQ(clamp(5, 0, 0), 5);
 }
 
-TEST(Misc, FrameRateRefreshesAtMostFourTimesASecond) {
-    frameRate = lastcountTime = 0;
-    lastcountFrame = 0;
-    fCount = 10;
-    const double steps[][3] = {{0.2, 10, 0}, {0.5, 10, 20}, {0.6, 16, 20}, {1.0, 16, 12}};  // now, fCount, rate
-    for (auto& s : steps) {
-        fCount = static_cast<int>(s[1]);
-        CalcFrameRate(s[0]);
-        EXPECT_DOUBLE_EQ(frameRate, s[2]) << "at " << s[0];
-    }
-}
-
 TEST(Misc, HooksAreQuietUnlessAskedAndTextIsNeverAFormat) {
     testsupport::ScopedEnv quiet(std::map<std::string, std::string>{{"REEFMERE_DEBUG", ""}});
     testing::internal::CaptureStderr();
     ERRORCLOSE("cannot open model");
-    ERRORBOX("second hook");
     ERRORCLOSE(nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     {
@@ -55,23 +41,4 @@ TEST(Misc, HooksAreQuietUnlessAskedAndTextIsNeverAFormat) {
     EXPECT_NE(err.find("TGA"), std::string::npos);
     EXPECT_NE(err.find("bad header %s %n"), std::string::npos);
     EXPECT_EQ(err.find('\n'), err.size() - 1);
-}
-
-TEST(Misc, DiagnosticWritersAppendUnderTheStateFolder) {
-    testsupport::TempDir dir;
-    std::string state = dir.path() + "/state";
-    testsupport::ScopedEnv env({{"XDG_STATE_HOME", state}});
-    DEBUGp3d(MakePoint(1, 2.5f, -3));
-    DEBUGstr("hello");
-    DEBUG(0.25);
-    MATRIX m;
-    m.SetTranslation(MakePoint(7, 8, 9));
-    SaveMatrix(m);
-    char path[1024], tiny[8];
-    EXPECT_TRUE(DiagnosticsPath("debug.txt", path, sizeof path));
-    EXPECT_EQ(std::string(path), state + "/reefmere/debug.txt");
-    EXPECT_FALSE(DiagnosticsPath("../escape", path, sizeof path));
-    EXPECT_FALSE(DiagnosticsPath("debug.txt", tiny, sizeof tiny));
-    EXPECT_EQ(testsupport::ReadText(state + "/reefmere/debug.txt"), "1.000000,2.500000,-3.000000\nhello\n0.250000\n");
-    EXPECT_NE(testsupport::ReadText(state + "/reefmere/test.txt").find("7.00000 8.00000 9.00000 1.00000"), std::string::npos);
 }

@@ -1,5 +1,4 @@
-// Models for the model tests, written with the content kit's MS3D writer and read back
-// through a string stream.
+// Models written with the content kit's MS3D writer and read back from memory.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -61,17 +60,12 @@ inline reefpack::Ms3dModelDesc TwoJointModel() {
     d.AddTriangle(0, 2, 3, 0);
     d.AddTriangle(0, 1, 4, 1);
     for (auto& t : d.triangles)
-        for (int k = 0; k < 3; k++) {
-            t.s[k] = 0.25f * k;
-            t.t[k] = 0.5f;
-        }
+        for (int k = 0; k < 3; k++) t.s[k] = 0.25f * k, t.t[k] = 0.5f;
     int root = d.AddJoint("root", "", 0, 0, 0, 0, 0, 0);
     int tail = d.AddJoint("tail", "root", 0, 0, 0, 0, 0, -1);
-    // Root: rotation about y from 0 to 0.5 rad at t = 0.5 s and back to 0 at 1 s;
-    // translation along x.
+    // Root: rotation about y to 0.5 rad at 0.5 s and back at 1 s; translation along x.
     d.joints[root].rotKeys = {Key(0, 0, 0, 0), Key(0.5f, 0, 0.5f, 0), Key(1.0f, 0, 0, 0)};
     d.joints[root].transKeys = {Key(0, 0, 0, 0), Key(0.5f, 1, 0, 0), Key(1.0f, 0, 0, 0)};
-    // Tail: rotation about x only.
     d.joints[tail].rotKeys = {Key(0, 0, 0, 0), Key(1.0f, 1.0f, 0, 0)};
     d.joints[tail].transKeys = {Key(0, 0, 0, 0), Key(1.0f, 0, 0, 0)};
     return d;

@@ -1,11 +1,9 @@
-// Animation templates and model instances: vertex de-duplication, group ranges, the
-// instance following the model's own player, and instances sharing one species.
+// Animation templates and model instances.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "model/ModelMain.h"
@@ -41,23 +39,6 @@ std::vector<float> Buffer(const ONEMODEL& m) {
 }
 
 }  // namespace
-
-TEST(ModelInstance, AddVertToBufferSharesOnlyEqualRecords) {
-    ONEMODEL m;
-    m.Update(0.1);  // nothing to animate or draw yet
-    float p[3] = {1, 2, 3}, n[3] = {0, 0, 1}, p2[3] = {1, 2, 3.5f}, n2[3] = {0, 1, 0};
-    float nan[3] = {std::numeric_limits<float>::quiet_NaN(), 0, 0}, zero[3] = {0, 0, 0}, minus[3] = {-0.0f, 0, 0};
-    const struct {
-        float *p, *n, s, t;
-        int joint, index;
-    } rows[] = {{p, n, 0.5f, 0.25f, 0, 0},  {p, n, 0.5f, 0.25f, 0, 0},  {p2, n, 0.5f, 0.25f, 0, 1},
-                {p, n2, 0.5f, 0.25f, 0, 2}, {p, n, 0.75f, 0.25f, 0, 3}, {p, n, 0.5f, 0.75f, 0, 4},
-                {p, n, 0.5f, 0.25f, 1, 5},  {p, n, 0.5f, 0.25f, -1, 6}, {p2, n, 0.5f, 0.25f, 0, 1},
-                {nan, n, 0, 0, 0, 7},       {nan, n, 0, 0, 0, 8},       // NaN never matches
-                {zero, n, 0, 0, 0, 9},      {minus, n, 0, 0, 0, 9}};    // -0 is +0
-    for (const auto& r : rows) EXPECT_EQ(m.AddVertToBuffer(r.p, r.n, r.s, r.t, static_cast<std::int8_t>(r.joint)), r.index);
-    EXPECT_TRUE(m.numVertices == 10 && m.vertexBuffer[5].joint == 1 && m.vertexBuffer[4].t == 0.75f);
-}
 
 TEST(ModelInstance, SetupBuildsTemplateGroupsIndicesAndMaterials) {
     // A quad (4 distinct corners) drawn by two groups of 2 and 3 triangles, the second

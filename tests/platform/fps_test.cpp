@@ -1,5 +1,4 @@
-// The -fps overlay draws with DejaVu (antialiased: edge pixels between shadow and white),
-// in the lower left corner, with no X display at all.
+// The -fps overlay: antialiased DejaVu in the lower left, with no X display.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 

@@ -1,7 +1,4 @@
-// The real-clock frame loop under an injected clock and sleep: each frame is drawn on the
-// first wake after it is due (none dropped), never sooner than asked (LowCPU, -delay),
-// with one sleep per drawn frame, for one view and for two sharing the loop; a view that
-// cannot draw does not make the loop spin.
+// The frame loop under an injected clock and sleep: deadlines met, nothing early, no spinning.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,8 +12,7 @@ namespace {
 // The simulated machine: one clock, a drawn frame costs `cost` seconds of it, and a
 // sleep wakes 10 to 500 us late, as a timer does.
 struct SIM {
-    double clock = 1000.0;
-    double cost = 0.0;
+    double clock = 1000.0, cost = 0.0;
     unsigned rng = 12345;
     int waits = 0;
     bool contextLost = false;

@@ -1,6 +1,4 @@
-// A real scene built from the bundled resource archive and species with a fixed seed,
-// for stepping (no GL context: every GL call is then a no-op) and for frames drawn in the
-// headless EGL context. Also a motion sensor whose readings the test chooses.
+// A real scene (bundled archive, fixed seed) for stepping or drawing, and a fake sensor.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -41,9 +39,7 @@ public:
         std::srand(seed);
         return scene.Setup(preview, width, height, &settings, Archive().c_str());
     }
-    void Run(double seconds) {
-        for (double t = 0.0; t < seconds; t += kStep) scene.Update(kStep);
-    }
+    void Run(double seconds) { for (double t = 0.0; t < seconds; t += kStep) scene.Update(kStep); }
     static std::string Archive() { return testsupport::ShareDir() + "/kelpish.tidewares"; }
 
     testsupport::TempDir home;
@@ -70,9 +66,7 @@ public:
     ~SensorEnvironment() { sms_set_service(nullptr); }
 
 private:
-    static SMSHANDLE Find(void*, const char* cls) {
-        return gSensor.present && std::strcmp(cls, "SMCMotionSensor") == 0 ? 1 : 0;
-    }
+    static SMSHANDLE Find(void*, const char* cls) { return gSensor.present && !std::strcmp(cls, "SMCMotionSensor"); }
     static SMSHANDLE Open(void*, SMSHANDLE) { return 2; }
     static int Call(void*, SMSHANDLE, int, const void*, size_t, void* out, size_t* outSize) {
         if (++gSensor.calls > gSensor.failAfter && gSensor.failAfter > 0) return 1;

@@ -40,10 +40,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    if (path_.size() > 5 && path_ != "/tmp") {
-        std::string cmd = "rm -rf '" + path_ + "'";
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path_.c_str());
-    }
+    if (path_ != "/tmp" && std::system(("rm -rf '" + path_ + "'").c_str()) != 0)
+        std::fprintf(stderr, "could not remove %s\n", path_.c_str());
 }
 
 ScopedEnv::ScopedEnv(const std::map<std::string, std::string>& vars) {
@@ -55,24 +53,15 @@ ScopedEnv::ScopedEnv(const std::map<std::string, std::string>& vars) {
 }
 
 ScopedEnv::~ScopedEnv() {
-    for (const auto& kv : old_) {
-        if (kv.second.first)
-            setenv(kv.first.c_str(), kv.second.second.c_str(), 1);
-        else
-            unsetenv(kv.first.c_str());
-    }
+    for (const auto& kv : old_) kv.second.first ? setenv(kv.first.c_str(), kv.second.second.c_str(), 1) : unsetenv(kv.first.c_str());
 }
 
 PrivateHome::PrivateHome()
     : env_({{"HOME", dir_.path()}, {"XDG_CONFIG_HOME", dir_ / "config"}, {"XDG_DATA_HOME", dir_ / "data"}}) {}
 
 std::map<std::string, std::string> PrivateHome::Env(const std::string& display) const {
-    std::map<std::string, std::string> env = {{"HOME", path()},
-                                              {"XDG_CONFIG_HOME", ConfigDir()},
-                                              {"XDG_DATA_HOME", DataDir()},
-                                              {"DISPLAY", display},
-                                              {"SDL_AUDIODRIVER", "dummy"},
-                                              {"XSCREENSAVER_WINDOW", ""}};
+    std::map<std::string, std::string> env = {{"HOME", path()}, {"XDG_CONFIG_HOME", ConfigDir()}, {"XDG_DATA_HOME", DataDir()},
+                                              {"DISPLAY", display}, {"SDL_AUDIODRIVER", "dummy"}, {"XSCREENSAVER_WINDOW", ""}};
 #if defined(__SANITIZE_ADDRESS__)
     env["ASAN_OPTIONS"] = "detect_leaks=0:abort_on_error=1:halt_on_error=1";
 #endif
@@ -97,8 +86,8 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 std::string ReadText(const std::string& path) {
-    std::vector<uint8_t> b = ReadFile(path);
-    return std::string(b.begin(), b.end());
+    std::ifstream f(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
 bool FileExists(const std::string& path) { return FileSize(path) >= 0; }
@@ -130,11 +119,7 @@ int SpawnWithLog(const std::vector<std::string>& argv, const std::map<std::strin
     if (pid != 0) return pid;
     setpgid(0, 0);
     int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) {
-        dup2(fd, 1);
-        dup2(fd, 2);
-        close(fd);
-    }
+    if (fd >= 0) dup2(fd, 1), dup2(fd, 2), close(fd);
     int devnull = open("/dev/null", O_RDONLY);
     if (devnull >= 0) dup2(devnull, 0);
     for (const auto& kv : env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
@@ -147,9 +132,7 @@ int SpawnWithLog(const std::vector<std::string>& argv, const std::map<std::strin
 }
 
 int DecodeStatus(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
 }
 
 // Polls for the child's exit for up to timeoutSeconds: its decoded status, or -1 (with
@@ -162,10 +145,7 @@ int WaitExit(int pid, double timeoutSeconds, bool* timedOut) {
         pid_t w = waitpid(pid, &status, WNOHANG);
         if (w == pid) return DecodeStatus(status);
         if (w < 0) return -1;
-        if (Now() > deadline) {
-            *timedOut = true;
-            return -1;
-        }
+        if ((*timedOut = Now() > deadline)) return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
@@ -208,9 +188,8 @@ bool Process::Start(const std::vector<std::string>& argv, const std::map<std::st
 }
 
 bool Process::Running() {
-    if (pid_ <= 0) return false;
     int status = 0;
-    return waitpid(pid_, &status, WNOHANG) == 0;
+    return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
 }
 
 int Process::Stop(int sig, double timeoutSeconds, double* secondsTaken) {
@@ -219,13 +198,9 @@ int Process::Stop(int sig, double timeoutSeconds, double* secondsTaken) {
     kill(pid_, sig);
     bool timedOut = false;
     int result = WaitExit(pid_, timeoutSeconds, &timedOut);
-    if (timedOut) {
-        kill(-pid_, SIGKILL);
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    if (secondsTaken) *secondsTaken = Now() - start;
     kill(-pid_, SIGKILL);  // anything it left behind in its group
+    if (timedOut) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+    if (secondsTaken) *secondsTaken = Now() - start;
     pid_ = -1;
     return result;
 }
@@ -240,11 +215,7 @@ Xvfb::Xvfb(int width, int height, const std::string& extraArgs) {
         setpgid(0, 0);
         close(fds[0]);
         int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            dup2(devnull, 0);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-        }
+        for (int fd = 0; fd < 3 && devnull >= 0; ++fd) dup2(devnull, fd);
         std::string cmd = "exec Xvfb -displayfd " + std::to_string(fds[1]) + " -screen 0 " +
                           std::to_string(width) + "x" + std::to_string(height) +
                           "x24 -nolisten tcp -noreset +extension GLX +extension RANDR " + extraArgs;
@@ -252,37 +223,25 @@ Xvfb::Xvfb(int width, int height, const std::string& extraArgs) {
         _exit(127);
     }
     close(fds[1]);
-    if (pid < 0) {
-        close(fds[0]);
-        return;
-    }
     // Xvfb writes its display number once it accepts connections.
     std::string num;
     char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') num += c;
+    while (pid > 0 && read(fds[0], &c, 1) == 1 && c != '\n') num += c;
     close(fds[0]);
     if (num.empty()) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+        if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
         return;
     }
     pid_ = pid;
     display_ = ":" + num;
     const char* old = getenv("DISPLAY");
-    hadDisplay_ = old != nullptr;
-    if (old) oldDisplay_ = old;
+    if ((hadDisplay_ = old != nullptr)) oldDisplay_ = old;
     setenv("DISPLAY", display_.c_str(), 1);
 }
 
 Xvfb::~Xvfb() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    if (hadDisplay_)
-        setenv("DISPLAY", oldDisplay_.c_str(), 1);
-    else
-        unsetenv("DISPLAY");
+    if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+    hadDisplay_ ? setenv("DISPLAY", oldDisplay_.c_str(), 1) : unsetenv("DISPLAY");
 }
 
 std::vector<uint8_t> DeepBinaryPlist(bool dictTop, int depth) {
@@ -292,16 +251,10 @@ std::vector<uint8_t> DeepBinaryPlist(bool dictTop, int depth) {
     };
     std::vector<uint64_t> offsets = {b.size()};
     const uint64_t first = dictTop ? 2 : 1;  // index of the outermost nested array
-    if (dictTop) {
-        b.push_back(0xD1);
-        put(1, 4);
-        put(first, 4);
-        offsets.push_back(b.size());
-        b.insert(b.end(), {0x51, 'x'});
-    } else {
-        b.push_back(0xA1);
-        put(first, 4);
-    }
+    b.push_back(dictTop ? 0xD1 : 0xA1);
+    if (dictTop) put(1, 4);
+    put(first, 4);
+    if (dictTop) offsets.push_back(b.size()), b.insert(b.end(), {0x51, 'x'});
     for (int i = 0; i < depth; i++) {
         offsets.push_back(b.size());
         b.push_back(i + 1 < depth ? 0xA1 : 0xA0);
@@ -343,10 +296,8 @@ unsigned PatternTexture(int checker) {
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    for (GLenum p : {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER}) glTexParameteri(GL_TEXTURE_2D, p, GL_LINEAR);
+    for (GLenum p : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}) glTexParameteri(GL_TEXTURE_2D, p, GL_REPEAT);
     return name;
 }
 
@@ -374,13 +325,7 @@ reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe) {
     const float endTime = m.totalFrames / m.animationFPS;  // seconds
     int body = m.AddJoint("body", "");
     for (const std::string& name : recipe.extraJoints) m.AddJoint(name, "body", 0, 0, 0, 0, 0.5f, 2.5f);
-    for (auto& j : m.joints) {
-        reefpack::Ms3dKey a, b;
-        a.time = 0;
-        b.time = endTime;
-        j.rotKeys = {a, b};
-        j.transKeys = {a, b};
-    }
+    for (auto& j : m.joints) j.rotKeys = j.transKeys = {reefpack::Ms3dKey{0, {}}, reefpack::Ms3dKey{endTime, {}}};
     // A slight wag of the body over the swim range.
     m.joints[body].rotKeys.insert(m.joints[body].rotKeys.begin() + 1, reefpack::Ms3dKey{0.6f, {0.0f, 0.2f, 0.0f}});
     m.materials.resize(1);
@@ -395,10 +340,7 @@ reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe) {
     for (int i = 0; i < 4; i++) {
         int a = ring[i], b = ring[(i + 1) % 4];
         for (int t : {m.AddTriangle(nose, a, b, g), m.AddTriangle(tail, b, a, g)})
-            for (int c = 0; c < 3; c++) {
-                m.triangles[t].s[c] = 0.25f * c;
-                m.triangles[t].t[c] = 0.5f;
-            }
+            for (int c = 0; c < 3; c++) m.triangles[t].s[c] = 0.25f * c, m.triangles[t].t[c] = 0.5f;
     }
     for (size_t k = 0; k < recipe.extraJoints.size(); k++) {
         int joint = static_cast<int>(k) + 1;
@@ -422,10 +364,8 @@ std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector
     if (model.empty()) reefpack::WriteMs3d(recipe.model ? *recipe.model : SpeciesModel(recipe), &model);
     auto modeOf = [&recipe](size_t lump) { return lump < recipe.modes.size() ? recipe.modes[lump] : 0u; };
     writer.AddLump(model, kLumpKindModel, modeOf(0));
-    if (recipe.mask) {
-        const uint8_t grey[3] = {128, 128, 128};
-        writer.AddLump(SolidTGA(recipe.skinSize, grey), kLumpKindTGA, modeOf(1));
-    }
+    const uint8_t grey[3] = {128, 128, 128};
+    if (recipe.mask) writer.AddLump(SolidTGA(recipe.skinSize, grey), kLumpKindTGA, modeOf(1));
     for (int k = 0; k < recipe.skins; k++) {
         uint32_t kind = k < static_cast<int>(recipe.skinKinds.size()) ? recipe.skinKinds[k] : kLumpKindTGA;
         uint8_t rgb[3] = {recipe.colour[0], static_cast<uint8_t>(recipe.colour[1] + 20 * k), recipe.colour[2]};

@@ -1,5 +1,4 @@
-// Shared test helpers: temporary folders, a private home, running programs, a private
-// Xvfb, pictures, small fish archives, paths into the build tree.
+// Shared test helpers: folders, private home, programs, Xvfb, pictures, fish archives.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -13,12 +12,11 @@
 
 namespace testsupport {
 
-// The build tree's folders (programs in bin/, the resource folder in share/reefmere/).
-std::string BinDir();
+std::string BinDir();  // the build's programs
 std::string ShareDir();
 std::string SourceDir();
 
-// A fresh folder under /tmp, removed with everything in it when the object goes.
+// A fresh folder under /tmp, removed with its contents when the object goes.
 class TempDir {
 public:
     TempDir();
@@ -44,9 +42,7 @@ private:
     std::map<std::string, std::pair<bool, std::string>> old_;  // name -> (was set, value)
 };
 
-// A private home for one test: HOME, XDG_CONFIG_HOME and XDG_DATA_HOME point into a
-// fresh folder while it lives, so the preference store, the fish folder and
-// ~/.xscreensaver are the test's own.
+// HOME, XDG_CONFIG_HOME and XDG_DATA_HOME in a fresh folder while it lives.
 class PrivateHome {
 public:
     PrivateHome();
@@ -58,9 +54,8 @@ public:
     std::string DataDir() const { return dir_ / "data"; }
     std::string StorePath() const { return ConfigDir() + "/kpFishSS.plist"; }
     std::string FishDir() const { return DataDir() + "/reefmere/fish"; }
-    // The environment for a program started from the test: this home, the given display
-    // (none by default), no sound device and no saver window. Under the sanitizers the
-    // child checks memory errors but not leaks (Mesa and SDL leak at exit, unsuppressably).
+    // A child's environment: this home, the display, no sound, no saver window, and under
+    // the sanitizers no leak checks (Mesa and SDL leak at exit).
     std::map<std::string, std::string> Env(const std::string& display = "") const;
 
 private:
@@ -73,7 +68,6 @@ bool WriteFile(const std::string& path, const std::string& text);
 std::vector<uint8_t> ReadFile(const std::string& path);
 std::string ReadText(const std::string& path);
 bool FileExists(const std::string& path);
-// Names in a folder, sorted, without "." and "..".
 std::vector<std::string> ListFolder(const std::string& path);
 long FileSize(const std::string& path);  // -1 when absent
 
@@ -82,12 +76,10 @@ struct RunResult {
     bool timedOut = false;   // killed after the time limit
     std::string output;      // standard output and standard error together
 };
-// Runs argv[0] with the given arguments and extra environment (NAME=VALUE entries added
-// to or replacing the current ones), waiting at most timeoutSeconds.
+// Runs argv with env added to the current environment, waiting at most timeoutSeconds.
 RunResult Run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
               double timeoutSeconds = 120.0);
 
-// A program of the build (bin/<name>).
 std::string Program(const std::string& name);
 
 // A process started in the background; Stop() sends a signal and waits for it.
@@ -96,8 +88,7 @@ public:
     Process() = default;
     ~Process();
     bool Start(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {});
-    // Sends sig and waits up to timeoutSeconds; returns the exit status (128 + signal
-    // when killed by one), or -1 when it had to be killed after the wait.
+    // Sends sig and waits: the exit status (128 + signal), or -1 when killed after the wait.
     int Stop(int sig, double timeoutSeconds, double* secondsTaken = nullptr);
     bool Running();
     int pid() const { return pid_; }
@@ -108,8 +99,7 @@ private:
     std::string logPath_;
 };
 
-// A private X server (Xvfb) on a free display number; DISPLAY is set in this process
-// while it lives. Skips nothing: a test that needs it fails when it cannot start.
+// A private Xvfb on a free display; DISPLAY points at it while it lives.
 class Xvfb {
 public:
     explicit Xvfb(int width = 1024, int height = 768, const std::string& extraArgs = "");
@@ -124,23 +114,19 @@ private:
     bool hadDisplay_ = false;
 };
 
-// A binary property list whose top container (a dictionary {"x": ...} or an array)
-// holds `depth` arrays nested one in the next.
+// A binary property list: a dictionary {"x": ...} or an array holding `depth` nested arrays.
 std::vector<uint8_t> DeepBinaryPlist(bool dictTop, int depth);
 
-// Decodes a PNG (or any stb_image format) to RGBA8; empty on failure.
 std::vector<uint8_t> LoadImageRGBA(const std::string& path, int* width, int* height);
-// A 256 x 256 RGBA texture: red and green gradients across and up, blue in a checker of
-// checker-texel squares, so any shift or bend of texture coordinates shows. Needs a
-// current GL context; returns the GL name (linear filter, repeat).
+// A 256 x 256 texture (red and green gradients, a blue checker) in the current context.
 unsigned PatternTexture(int checker);
 
 bool WritePNG(const std::string& path, const std::vector<uint8_t>& rgba, int width, int height);
 // The uploaded level 0 of a texture as RGBA bytes, bottom row first; its size in *w, *h.
 std::vector<uint8_t> ReadTexture(uint32_t name, int* w = nullptr, int* h = nullptr);
 
-// A small fish archive built with the content kit's writers: a lozenge body on a root
-// joint, extra joints with a triangle each, one swim and one rest key range, solid skins.
+// A small fish archive: a lozenge body on a root joint, extra joints with a triangle each,
+// one swim and one rest range, solid skins.
 struct SpeciesRecipe {
     std::string displayName = "Test Fish";
     int skins = 2;
@@ -163,13 +149,11 @@ struct SpeciesRecipe {
     bool sphereMapped = false;            // material mode bit 7
     std::optional<reefpack::Ms3dModelDesc> model;  // replaces the lozenge when set
 };
-// The lozenge model the recipe describes (its frames fit the swim and rest ranges).
 reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe);
 // The whole archive; modelOverride replaces lump 0 when not empty.
 std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector<uint8_t>& modelOverride = {});
 bool WriteSpecies(const std::string& path, const SpeciesRecipe& recipe);
-// Writes the recipe as folder/fileName and loads it into *entry as the tank does; the
-// species, or null.
+// Writes folder/fileName and loads it into *entry as the tank does; null on failure.
 FISHDATA* LoadSpecies(const std::string& folder, const SpeciesRecipe& recipe, FISHINFO* entry,
                       const char* fileName = "test.fish");
 

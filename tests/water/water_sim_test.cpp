@@ -1,5 +1,4 @@
-// Water height field: grid sizing, the still state, drops, mean removal, the
-// strip, caustic buckets, and the packed rows against the point-by-point passes.
+// Water height field: grid and strip, drops, mean removal, packed rows against plain passes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,32 +55,6 @@ TEST(Water, GridIsClampedAndReinitialisedAndItsStripCoversEveryCell) {
     w.DropAt(127, 127, 1.0f);
     for (int i = 0; i < 3; ++i) Step(w);
     EXPECT_NE(w.cells[127 * 128 + 127].height, 0.0f);
-}
-
-TEST(Water, StillWaterIsFlatAndItsCausticsFollowTheCellArea) {
-    // A flat surface maps the picture straight (without refraction) and sends the light
-    // straight down: each caustic cell keeps the lattice area (64 / (N - 1))^2, x 0.3 for
-    // grids up to 32.
-    const struct {
-        unsigned short res;
-        uint32_t intensity;
-    } cases[] = {{4, 0u}, {5, 0x090909u}, {6, 0x0C0C0Cu}, {7, 0x404040u}};
-    for (const auto& c : cases) {
-        WATERCLASS w;
-        ASSERT_TRUE(w.Initialize(c.res, 64.0f, c.res != 6, 1.0f));
-        const int n = Side(w);
-        for (int i = 0; i < 3; ++i) Step(w, true, 0.25f);
-        EXPECT_EQ(w.meanHeight, 0.0f);
-        for (int k = 0; k < n * n; ++k) {
-            const WATERVERTEX& v = w.vertices[k];
-            ASSERT_TRUE(w.cells[k].height == 0.0f && w.cells[k].velocity == 0.0f);
-            ASSERT_TRUE(v.y == 0.0f && v.nx == 0.0f && v.ny == 1.0f && v.nz == 0.0f) << k;
-            ASSERT_TRUE(w.refraction || (v.s == v.x * w.invSize + 0.5f && v.t == v.z * w.invSize + 0.75f)) << k;
-            ASSERT_EQ(w.causticVerts[k].intensity, c.intensity) << "res " << c.res;
-            ASSERT_NEAR(w.causticVerts[k].x, v.x, 1e-4f);
-            ASSERT_NEAR(w.causticVerts[k].z, v.z, 1e-4f);
-        }
-    }
 }
 
 TEST(Water, DropsWrapCarryTheirImpulseAndFadeAwayUnderDamping) {
