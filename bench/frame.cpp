@@ -26,8 +26,7 @@ namespace {
 // runs a water tick (the tick is 1/60 in single precision, a hair above 1/60 in double).
 const double kStep = 1.0 / 60.0 + 1e-6;
 
-void LoadView(int width, int height)
-{
+void LoadView(int width, int height) {
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -39,9 +38,8 @@ void LoadView(int width, int height)
     glLoadIdentity();
 }
 
-void BM_FrameCPU(benchmark::State& state)
-{
-    EglContext gl;
+void BM_FrameCPU(benchmark::State& state) {
+    EGLCONTEXT gl;
     if (!gl.Create(320, 240)) {
         state.SkipWithError("no EGL context");
         return;
@@ -82,13 +80,12 @@ void BM_FrameCPU(benchmark::State& state)
 BENCHMARK(BM_FrameCPU)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 struct HostState {
-    EglContext gl;
+    EGLCONTEXT gl;
     double clock = 0.0;  // seconds of scene time
     int width = 1280, height = 720;
 };
 
-void BM_HeadlessFrame(benchmark::State& state)
-{
+void BM_HeadlessFrame(benchmark::State& state) {
     HostState host;
     if (!host.gl.Create(host.width, host.height)) {
         state.SkipWithError("no EGL context");
@@ -110,7 +107,7 @@ void BM_HeadlessFrame(benchmark::State& state)
     options.seed = 1;
     ReefmereView view(table, options);
     view.startAnimation();
-    view.animateOneFrame();  // setup
+    view.animateOneFrame();     // setup
     const double step = kStep;  // above the view's minimum step: every call draws
     // Fifteen seconds into the scene: the fish are in, the tank is filling.
     for (int i = 0; i < 60 * 15; i++) {

@@ -59,7 +59,7 @@ void BM_OpenResourceArchive(benchmark::State& state) {
 BENCHMARK(BM_OpenResourceArchive)->Unit(benchmark::kMicrosecond);
 
 void BM_BuildTexture(benchmark::State& state) {
-    EglContext ctx;
+    EGLCONTEXT ctx;
     if (!ctx.Create(16, 16)) {
         state.SkipWithError("no headless GL context");
         return;

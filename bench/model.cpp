@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr int kRings = 40;      // along z
-constexpr int kSegments = 25;   // around the body
+constexpr int kRings = 40;     // along z
+constexpr int kSegments = 25;  // around the body
 constexpr int kJoints = 10;
 
 reefpack::Ms3dModelDesc FishLikeModel() {

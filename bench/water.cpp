@@ -35,7 +35,9 @@ void BM_WaterUpdate(benchmark::State& state) {
     state.counters["ns_per_point"] = benchmark::Counter(
         static_cast<double>(w.numVerts), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_WaterUpdate)->ArgNames({"shift", "caustics"})->ArgsProduct({{5, 6, 7, 8}, {0, 1}})
+BENCHMARK(BM_WaterUpdate)
+    ->ArgNames({"shift", "caustics"})
+    ->ArgsProduct({{5, 6, 7, 8}, {0, 1}})
     ->Unit(benchmark::kMicrosecond);
 
 // The point-by-point passes, for comparison with the packed ones above.

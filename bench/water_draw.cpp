@@ -24,7 +24,7 @@ constexpr int kHeight = 720;
 constexpr float kLevel = 0.33f;
 
 struct Rig {
-    EglContext gl;
+    EGLCONTEXT gl;
     WATERCLASS water;
     GLuint picture = 0;
 
@@ -171,7 +171,10 @@ void BM_SurfaceDraw(benchmark::State& state) {
     }
     Fill(1);
 }
-BENCHMARK(BM_SurfaceDraw)->ArgNames({"fill", "path", "small"})->ArgsProduct({{1, 0, 2}, {0, 1, 2, 3}, {0, 1}})->MeasureProcessCPUTime()
+BENCHMARK(BM_SurfaceDraw)
+    ->ArgNames({"fill", "path", "small"})
+    ->ArgsProduct({{1, 0, 2}, {0, 1, 2, 3}, {0, 1}})
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 
 void BM_CausticDraw(benchmark::State& state) {
@@ -198,7 +201,8 @@ void BM_CausticDraw(benchmark::State& state) {
     Fill(static_cast<int>(state.range(0)));
     const int path = static_cast<int>(state.range(1));
     Submit sub;
-    if (path == 1 || path == 2) sub.Make(rig.water, rig.water.causticVerts, sizeof(CAUSTICVERTEX) * rig.water.numVerts, path);
+    if (path == 1 || path == 2)
+        sub.Make(rig.water, rig.water.causticVerts, sizeof(CAUSTICVERTEX) * rig.water.numVerts, path);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT);
         if (path == 0) {
@@ -227,7 +231,10 @@ void BM_CausticDraw(benchmark::State& state) {
     state.counters["lit_triangles"] = rig.water.numLitIndices / 3;
     Fill(1);
 }
-BENCHMARK(BM_CausticDraw)->ArgNames({"fill", "path"})->ArgsProduct({{1, 0, 2}, {0, 1, 2, 3}})->MeasureProcessCPUTime()
+BENCHMARK(BM_CausticDraw)
+    ->ArgNames({"fill", "path"})
+    ->ArgsProduct({{1, 0, 2}, {0, 1, 2, 3}})
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -12,14 +12,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     // The first byte picks how the rest is read.
     std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-    PictureRGBA pic;
+    PICTURERGBA pic;
     switch (data[0] % 6) {
-    case 0: XfceLastImage(text); break;
-    case 1: KdeWallpaperImage(text); break;
-    case 2: SlideshowLargestPicture(text, "/nonexistent"); break;
-    case 3: ParseGrabDesktopImages(text); break;
-    case 4: DecodePictureData("fuzz.svg", text, 256, &pic); break;
-    default: DecodePictureData("fuzz", text, 256, &pic); break;
+        case 0:
+            XfceLastImage(text);
+            break;
+        case 1:
+            KdeWallpaperImage(text);
+            break;
+        case 2:
+            SlideshowLargestPicture(text, "/nonexistent");
+            break;
+        case 3:
+            ParseGrabDesktopImages(text);
+            break;
+        case 4:
+            DecodePictureData("fuzz.svg", text, 256, &pic);
+            break;
+        default:
+            DecodePictureData("fuzz", text, 256, &pic);
+            break;
     }
     return 0;
 }

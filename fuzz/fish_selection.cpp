@@ -8,8 +8,7 @@
 #include "fish/FishData.h"
 #include "fish/Aquarium.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AQUARIUM tank;
     const char* names[] = {"Clown.fish", "Tetra.fish", "Clown.fish", ""};
     tank.fishInfo = new FISHINFO[4];

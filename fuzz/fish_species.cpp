@@ -25,8 +25,7 @@ public:
     Input(const uint8_t* d, size_t n) : data_(d), size_(n) {}
     uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
     float Float(float lo, float hi) { return lo + (hi - lo) * Byte() / 255.0f; }
-    std::vector<uint8_t> Rest(size_t n)
-    {
+    std::vector<uint8_t> Rest(size_t n) {
         size_t take = std::min(n, size_ - pos_);
         std::vector<uint8_t> out(data_ + pos_, data_ + pos_ + take);
         pos_ += take;
@@ -40,14 +39,12 @@ private:
     size_t pos_ = 0;
 };
 
-std::string TempPath()
-{
+std::string TempPath() {
     static std::string path = "/tmp/fuzz_fish_species." + std::to_string(static_cast<long>(getpid()));
     return path;
 }
 
-std::vector<uint8_t> BuiltModel(Input& in)
-{
+std::vector<uint8_t> BuiltModel(Input& in) {
     reefpack::Ms3dModelDesc m;
     m.animationFPS = in.Float(-5.0f, 60.0f);
     m.totalFrames = in.Byte();
@@ -55,8 +52,8 @@ std::vector<uint8_t> BuiltModel(Input& in)
     int joints = in.Byte() % 7;
     for (int j = 0; j < joints; j++) {
         std::string parent = j == 0 ? "" : names[in.Byte() % j];
-        int k = m.AddJoint(names[j % 6], parent, in.Float(-3, 3), in.Float(-3, 3), in.Float(-3, 3),
-                           in.Float(-5, 5), in.Float(-5, 5), in.Float(-5, 5));
+        int k = m.AddJoint(names[j % 6], parent, in.Float(-3, 3), in.Float(-3, 3), in.Float(-3, 3), in.Float(-5, 5),
+                           in.Float(-5, 5), in.Float(-5, 5));
         int keys = in.Byte() % 4;
         for (int i = 0; i < keys; i++) {
             reefpack::Ms3dKey key;
@@ -89,8 +86,7 @@ std::vector<uint8_t> BuiltModel(Input& in)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in(data, size);
     const uint8_t mode = in.Byte();
     reefpack::FishInfo info;

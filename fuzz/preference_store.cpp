@@ -14,8 +14,7 @@
 namespace {
 
 // One file per fuzzing process, rewritten for every input.
-const std::string& StorePath()
-{
+const std::string& StorePath() {
     static std::string path = [] {
         char folder[] = "/tmp/fuzz-prefs-XXXXXX";
         const char* made = mkdtemp(folder);
@@ -26,8 +25,7 @@ const std::string& StorePath()
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = StorePath();
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return 0;

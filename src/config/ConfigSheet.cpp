@@ -16,9 +16,12 @@ int CheckState(bool on) { return on ? 1 : 0; }
 
 void SetTitle(PATHOUTLET* o, const char* text) { CopyToField(o->title, sizeof o->title, text); }
 
-#define CHECK(key, outlet) {key, &CONFIGSHEET::outlet, nullptr, nullptr, nullptr, nullptr}
-#define NUMBER(key, outlet) {key, nullptr, &CONFIGSHEET::outlet, nullptr, nullptr, nullptr}
-#define MENU(key, outlet) {key, nullptr, nullptr, &CONFIGSHEET::outlet, nullptr, nullptr}
+#define CHECK(key, outlet) \
+    { key, &CONFIGSHEET::outlet, nullptr, nullptr, nullptr, nullptr }
+#define NUMBER(key, outlet) \
+    { key, nullptr, &CONFIGSHEET::outlet, nullptr, nullptr, nullptr }
+#define MENU(key, outlet) \
+    { key, nullptr, nullptr, &CONFIGSHEET::outlet, nullptr, nullptr }
 
 }  // namespace
 
@@ -48,22 +51,19 @@ const SHEETCONTROL kSheetControls[] = {
 };
 const size_t kSheetControlCount = sizeof kSheetControls / sizeof kSheetControls[0];
 
-int SheetMenuItem(const SHEETCONTROL& c, int64_t value)
-{
+int SheetMenuItem(const SHEETCONTROL& c, int64_t value) {
     if (c.toItem) return c.toItem(value);
-    const SettingKey* k = FindSettingKey(c.key);
+    const SETTINGKEY* k = FindSettingKey(c.key);
     return k && value >= k->low && value <= k->high ? static_cast<int>(value - k->low) : -1;
 }
 
-int64_t SheetMenuValue(const SHEETCONTROL& c, int item)
-{
+int64_t SheetMenuValue(const SHEETCONTROL& c, int item) {
     if (c.fromItem) return c.fromItem(item);
-    const SettingKey* k = FindSettingKey(c.key);
+    const SETTINGKEY* k = FindSettingKey(c.key);
     return k ? k->low + item : item;
 }
 
-void CONFIGSHEET::Bind(SETTINGS* settings, bool* mainMonitorOnly, AQUARIUM* aquarium, const std::string& contentBase)
-{
+void CONFIGSHEET::Bind(SETTINGS* settings, bool* mainMonitorOnly, AQUARIUM* aquarium, const std::string& contentBase) {
     settings_ = settings;
     mainMonitorOnly_ = mainMonitorOnly;
     aquarium_ = aquarium;
@@ -73,18 +73,16 @@ void CONFIGSHEET::Bind(SETTINGS* settings, bool* mainMonitorOnly, AQUARIUM* aqua
 
 bool CONFIGSHEET::HasCatalogue() const { return aquarium_ && aquarium_->fishInfo && aquarium_->fishInfoCount > 0; }
 
-uint8_t CONFIGSHEET::RowWaterType(int row) const
-{
+uint8_t CONFIGSHEET::RowWaterType(int row) const {
     if (!HasCatalogue() || row < 0 || row >= aquarium_->fishInfoCount) return 0;
     return aquarium_->fishInfo[row].waterType;
 }
 
-bool CONFIGSHEET::configureSheet()
-{
+bool CONFIGSHEET::configureSheet() {
     if (!settings_) return false;
     for (size_t i = 0; i < kSheetControlCount; i++) {
         const SHEETCONTROL& c = kSheetControls[i];
-        SettingValue v;
+        SETTINGVALUE v;
         FindSettingKey(c.key)->get(*settings_, mainMonitorOnly_ && *mainMonitorOnly_, &v);
         if (c.check) (this->*c.check).state = CheckState(v.integer != 0);
         if (c.number) (this->*c.number).value = v.integer;
@@ -108,8 +106,7 @@ bool CONFIGSHEET::configureSheet()
     return true;
 }
 
-void CONFIGSHEET::configureSheet_updatestates()
-{
+void CONFIGSHEET::configureSheet_updatestates() {
     oWWaterLvl.enabled = !oRWaterLvl.on();
     oBGPath.enabled = oBGType.item == 2;
     oVolume.enabled = oPlaySound.on();
@@ -120,8 +117,7 @@ void CONFIGSHEET::configureSheet_updatestates()
 
 std::string CONFIGSHEET::FishSource() const { return TrimSourceAddress(oFishSource.text); }
 
-std::string CONFIGSHEET::SelectionText() const
-{
+std::string CONFIGSHEET::SelectionText() const {
     std::string text;
     bool any = false;
     for (bool b : rowSelected) any = any || b;
@@ -132,37 +128,40 @@ std::string CONFIGSHEET::SelectionText() const
     return text + "##";
 }
 
-std::vector<SettingOverride> CONFIGSHEET::EditedValues() const
-{
-    std::vector<SettingOverride> out;
+std::vector<SETTINGOVERRIDE> CONFIGSHEET::EditedValues() const {
+    std::vector<SETTINGOVERRIDE> out;
     if (!settings_) return out;
     const bool mmo = mainMonitorOnly_ && *mainMonitorOnly_;
     for (size_t i = 0; i < kSheetControlCount; i++) {
         const SHEETCONTROL& c = kSheetControls[i];
-        SettingOverride o;
+        SETTINGOVERRIDE o;
         o.key = FindSettingKey(c.key);
         if (c.check) o.value.integer = (this->*c.check).on() ? 1 : 0;
         if (c.number) o.value.integer = (this->*c.number).value;
         if (c.menu) {
             // A menu with no item chosen keeps the stored value it could not show.
-            if ((this->*c.menu).item < 0 && !c.fromItem) o.key->get(*settings_, mmo, &o.value);
-            else o.value.integer = SheetMenuValue(c, (this->*c.menu).item);
+            if ((this->*c.menu).item < 0 && !c.fromItem)
+                o.key->get(*settings_, mmo, &o.value);
+            else
+                o.value.integer = SheetMenuValue(c, (this->*c.menu).item);
         }
         // What is stored (and passed on as an option) is always in range.
-        if (o.key->type == SettingType::Integer)
-            o.value.integer = o.value.integer < o.key->low ? o.key->low : o.value.integer > o.key->high ? o.key->high : o.value.integer;
+        if (o.key->type == SETTINGTYPE::Integer)
+            o.value.integer = o.value.integer < o.key->low    ? o.key->low
+                              : o.value.integer > o.key->high ? o.key->high
+                                                              : o.value.integer;
         out.push_back(o);
     }
-    SettingOverride path;
+    SETTINGOVERRIDE path;
     path.key = FindSettingKey("BGPath");
     path.value.text = oBGPath.title;
     out.push_back(path);
-    SettingOverride source;
+    SETTINGOVERRIDE source;
     source.key = FindSettingKey("FishSource");
     source.value.text = FishSource();
     out.push_back(source);
     if (HasCatalogue()) {
-        SettingOverride selection;
+        SETTINGOVERRIDE selection;
         selection.key = FindSettingKey("FishSelection");
         selection.value.text = SelectionText();
         out.push_back(selection);
@@ -170,12 +169,11 @@ std::vector<SettingOverride> CONFIGSHEET::EditedValues() const
     return out;
 }
 
-bool CONFIGSHEET::configureSheet_save()
-{
+bool CONFIGSHEET::configureSheet_save() {
     if (!settings_) return false;
     SETTINGS& s = *settings_;
     bool mmo = mainMonitorOnly_ && *mainMonitorOnly_;
-    for (const SettingOverride& o : EditedValues())
+    for (const SETTINGOVERRIDE& o : EditedValues())
         if (strcmp(o.key->key, "FishSelection") != 0) o.key->set(&s, &mmo, o.value);
     if (mainMonitorOnly_) *mainMonitorOnly_ = mmo;
     LimitSettings(&s, nullptr);  // what is stored is always in range
@@ -191,15 +189,15 @@ bool CONFIGSHEET::configureSheet_save()
         // The record keeps what the store now holds, for a later catalogue rebuild.
         SetFishSelection(&s, selection.c_str());
     }
-    bool ok = SaveSettings(s, mainMonitorOnly_ ? *mainMonitorOnly_ : false, haveSelection ? selection.c_str() : nullptr);
+    bool ok =
+        SaveSettings(s, mainMonitorOnly_ ? *mainMonitorOnly_ : false, haveSelection ? selection.c_str() : nullptr);
     open = false;
     return ok;
 }
 
 void CONFIGSHEET::configureSheet_cancel() { open = false; }
 
-void CONFIGSHEET::configureSheet_defaults()
-{
+void CONFIGSHEET::configureSheet_defaults() {
     for (size_t i = 0; i < kSheetControlCount; i++) {
         const SHEETCONTROL& c = kSheetControls[i];
         int64_t v = FindSettingKey(c.key)->defaultInteger;
@@ -213,26 +211,22 @@ void CONFIGSHEET::configureSheet_defaults()
     configureSheet_updatestates();
 }
 
-void CONFIGSHEET::configureSheet_selectAll()
-{
+void CONFIGSHEET::configureSheet_selectAll() {
     if (!HasCatalogue()) return;
     rowSelected.assign(fishList.size(), true);
 }
 
-void CONFIGSHEET::configureSheet_selectSalt()
-{
+void CONFIGSHEET::configureSheet_selectSalt() {
     if (!HasCatalogue()) return;
     for (size_t i = 0; i < rowSelected.size(); i++) rowSelected[i] = RowWaterType(static_cast<int>(i)) == 0;
 }
 
-void CONFIGSHEET::configureSheet_selectFresh()
-{
+void CONFIGSHEET::configureSheet_selectFresh() {
     if (!HasCatalogue()) return;
     for (size_t i = 0; i < rowSelected.size(); i++) rowSelected[i] = RowWaterType(static_cast<int>(i)) == 1;
 }
 
-bool CONFIGSHEET::configureSheet_bgpath(const char* chosen)
-{
+bool CONFIGSHEET::configureSheet_bgpath(const char* chosen) {
     if (!settings_ || !chosen) return false;
     if (strlen(chosen) >= sizeof settings_->BGPath) {
         fprintf(stderr, "reefmere-config: folder path too long (at most %zu bytes): not taken\n",
@@ -244,8 +238,7 @@ bool CONFIGSHEET::configureSheet_bgpath(const char* chosen)
     return true;
 }
 
-bool CONFIGSHEET::configureSheet_directory(const char* chosen)
-{
+bool CONFIGSHEET::configureSheet_directory(const char* chosen) {
     if (!settings_ || !chosen) return false;
     if (strlen(chosen) >= sizeof settings_->FishPath2) {
         fprintf(stderr, "reefmere-config: folder path too long (at most %zu bytes): not taken\n",
@@ -257,14 +250,12 @@ bool CONFIGSHEET::configureSheet_directory(const char* chosen)
     return true;
 }
 
-std::string CONFIGSHEET::configureSheet_openwebsite() const
-{
+std::string CONFIGSHEET::configureSheet_openwebsite() const {
     std::string source = FishSource();
     return source.empty() ? "" : WebsiteUrl(source);
 }
 
-bool CONFIGSHEET::ReloadCatalogue()
-{
+bool CONFIGSHEET::ReloadCatalogue() {
     if (!settings_ || !aquarium_) return false;
     // Unsaved row choices survive the rebuild, matched by folder and file name.
     std::map<std::string, bool> kept;

@@ -104,7 +104,7 @@ public:
     // What Save would store, as the controls hold it now: one value per control's key,
     // "BGPath", "FishSource", and "FishSelection" when a catalogue backs the table. The live preview
     // runs with these; comparing two of them tells whether anything is left unsaved.
-    std::vector<SettingOverride> EditedValues() const;
+    std::vector<SETTINGOVERRIDE> EditedValues() const;
 
     // The "FishSelection" text the table stands for: file names of unselected rows,
     // each followed by "#", then "##"; just "##" when no row is selected.
@@ -143,7 +143,7 @@ public:
     PATHOUTLET oDirectory;
     TEXTOUTLET oFishSource;  // the fish source's address (key "FishSource")
     CHECKOUTLET oWebsite;    // the Web Page button: only its enabled state matters
-    CHECKOUTLET oSave;  // the Save button: only its enabled state matters
+    CHECKOUTLET oSave;       // the Save button: only its enabled state matters
 
     // The species table: display names in catalogue order and each row's selection.
     std::vector<std::string> fishList;
@@ -170,7 +170,7 @@ struct SHEETCONTROL {
     const char* key;
     CHECKOUTLET CONFIGSHEET::*check;  // exactly one of the three is set
     INTOUTLET CONFIGSHEET::*number;
-    MENUOUTLET CONFIGSHEET::*menu;    // item = value - the key's low end, unless:
+    MENUOUTLET CONFIGSHEET::*menu;  // item = value - the key's low end, unless:
     int (*toItem)(int64_t value);
     int64_t (*fromItem)(int item);
 };

@@ -17,14 +17,12 @@
 
 namespace {
 
-bool StartsWith(const char* text, size_t length, const char* prefix)
-{
+bool StartsWith(const char* text, size_t length, const char* prefix) {
     size_t n = strlen(prefix);
     return length >= n && memcmp(text, prefix, n) == 0;
 }
 
-int HexDigit(char c)
-{
+int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -33,8 +31,7 @@ int HexDigit(char c)
 
 }  // namespace
 
-bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA>* out)
-{
+bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA>* out) {
     if (!out) return false;
     out->clear();
     if (!text || length == 0 || length > DOWNLOAD_LIST_MAX_BYTES) {
@@ -47,7 +44,7 @@ bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA
     // The shape first: libplist recurses once per nesting level, so a deep list from a
     // server would overflow the stack.
     std::string why;
-    if (!PlistShapeOk(text, length, PlistTop::Array, &why)) {
+    if (!PlistShapeOk(text, length, PLISTTOP::Array, &why)) {
         fprintf(stderr, "reefmere-config: download list refused: %s\n", why.c_str());
         return false;
     }
@@ -108,14 +105,12 @@ bool ParseDownloadList(const char* text, size_t length, std::vector<DOWNLOADDATA
     return true;
 }
 
-std::string ContentBaseUrl(const char* option, const std::string& stored)
-{
+std::string ContentBaseUrl(const char* option, const std::string& stored) {
     const char* env = getenv("REEFMERE_CONTENT_URL");
     return TrimSourceAddress(option && option[0] ? option : env && env[0] ? env : stored);
 }
 
-std::string TrimSourceAddress(std::string base)
-{
+std::string TrimSourceAddress(std::string base) {
     size_t first = base.find_first_not_of(" \t\r\n");
     base = first == std::string::npos ? "" : base.substr(first, base.find_last_not_of(" \t\r\n") - first + 1);
     while (!base.empty() && base.back() == '/') base.pop_back();
@@ -124,8 +119,7 @@ std::string TrimSourceAddress(std::string base)
 
 namespace {
 
-bool HasScheme(const std::string& url, const char* scheme)
-{
+bool HasScheme(const std::string& url, const char* scheme) {
     size_t n = strlen(scheme);
     return url.size() > n && strncasecmp(url.c_str(), scheme, n) == 0;
 }
@@ -133,8 +127,7 @@ bool HasScheme(const std::string& url, const char* scheme)
 bool IsWebAddress(const std::string& url) { return HasScheme(url, "http://") || HasScheme(url, "https://"); }
 
 // Removes "." and ".." segments from an absolute path; ".." never climbs above "/".
-std::string WithoutDotSegments(const std::string& path)
-{
+std::string WithoutDotSegments(const std::string& path) {
     std::vector<std::string> kept;
     size_t at = 1;
     while (at <= path.size()) {
@@ -163,8 +156,7 @@ bool IsFileAddress(const std::string& url) { return HasScheme(url, "file://"); }
 
 bool SourceAddressOk(const std::string& base) { return IsWebAddress(base) || IsFileAddress(base); }
 
-std::string ResolveOfferUrl(const std::string& listUrl, const std::string& url)
-{
+std::string ResolveOfferUrl(const std::string& listUrl, const std::string& url) {
     std::string resolved = url;
     if (url.find("://") == std::string::npos) {
         size_t scheme = listUrl.find("://");
@@ -184,8 +176,7 @@ std::string ResolveOfferUrl(const std::string& listUrl, const std::string& url)
 
 namespace {
 
-std::string WithoutTrailingSlash(std::string base)
-{
+std::string WithoutTrailingSlash(std::string base) {
     while (!base.empty() && base.back() == '/') base.pop_back();
     return base;
 }
@@ -196,34 +187,29 @@ std::string DownloadListUrl(const std::string& base) { return WithoutTrailingSla
 
 std::string WebsiteUrl(const std::string& base) { return WithoutTrailingSlash(base) + WEBSITE_PATH; }
 
-std::string BytesReceivedText(int64_t bytes)
-{
+std::string BytesReceivedText(int64_t bytes) {
     char buf[96];
     snprintf(buf, sizeof buf, "Downloading, Please Wait: %lld bytes received\n", static_cast<long long>(bytes));
     return buf;
 }
 
-std::string PercentText(float percent)
-{
+std::string PercentText(float percent) {
     char buf[96];
     snprintf(buf, sizeof buf, "Downloading, Please Wait: %2.2f%% Complete\n", static_cast<double>(percent));
     return buf;
 }
 
-std::string FailureText(const std::string& description, const std::string& failingUrl)
-{
+std::string FailureText(const std::string& description, const std::string& failingUrl) {
     return "Download failed! Error - " + description + " " + failingUrl;
 }
 
-bool DownloadShouldDecode(const char* encoding)
-{
+bool DownloadShouldDecode(const char* encoding) {
     if (!encoding) return false;
     if (!strcmp(encoding, "application/macbinary") || !strcmp(encoding, "application/binhex")) return false;
     return !strcmp(encoding, "application/gzip");
 }
 
-std::string DownloadFileName(const std::string& url)
-{
+std::string DownloadFileName(const std::string& url) {
     size_t start = url.find("://");
     start = start == std::string::npos ? 0 : start + 3;
     size_t pathStart = url.find('/', start);
@@ -247,8 +233,7 @@ std::string DownloadFileName(const std::string& url)
     return name;
 }
 
-std::string DownloadDestination(const char* folder, const std::string& url)
-{
+std::string DownloadDestination(const char* folder, const std::string& url) {
     std::string name = DownloadFileName(url);
     if (name.empty() || !folder || !folder[0]) return "";
     std::string f = folder;
@@ -258,8 +243,7 @@ std::string DownloadDestination(const char* folder, const std::string& url)
 
 // ---- the sheet's download actions -------------------------------------------------
 
-void CONFIGSHEET::SetDownloadLocks(bool enabled)
-{
+void CONFIGSHEET::SetDownloadLocks(bool enabled) {
     downloads.menuEnabled = enabled && downloads.numDownloads > 0;
     downloads.downloadEnabled = enabled;
     downloads.checkEnabled = enabled;
@@ -269,8 +253,7 @@ void CONFIGSHEET::SetDownloadLocks(bool enabled)
     // server that never finishes must not lock the user's settings.
 }
 
-std::string CONFIGSHEET::configureSheet_checkdownloads_begin()
-{
+std::string CONFIGSHEET::configureSheet_checkdownloads_begin() {
     if (downloads.theDownload || downloads.checking) return "";
     std::string source = FishSource();
     // Without a usable source nothing is fetched: the page says what to do instead.
@@ -289,8 +272,7 @@ std::string CONFIGSHEET::configureSheet_checkdownloads_begin()
     return listUrl_;
 }
 
-void CONFIGSHEET::configureSheet_checkdownloads_end(const std::string* text)
-{
+void CONFIGSHEET::configureSheet_checkdownloads_end(const std::string* text) {
     downloads.checking = false;
     downloads.checkEnabled = !downloads.theDownload;
     downloads.cancelEnabled = downloads.theDownload;
@@ -314,15 +296,13 @@ void CONFIGSHEET::configureSheet_checkdownloads_end(const std::string* text)
     FilterOffers();
 }
 
-void CONFIGSHEET::fishInstalled(const std::string& statusText)
-{
+void CONFIGSHEET::fishInstalled(const std::string& statusText) {
     ReloadCatalogue();
     FilterOffers();
     downloads.statusText = statusText;
 }
 
-void CONFIGSHEET::FilterOffers()
-{
+void CONFIGSHEET::FilterOffers() {
     // Offers already installed in the download folder leave the list (display names,
     // compared exactly); without a catalogue every offer stays.
     std::vector<DOWNLOADDATA> kept;
@@ -345,8 +325,7 @@ void CONFIGSHEET::FilterOffers()
     downloads.menuEnabled = !kept.empty() && !downloads.theDownload;
 }
 
-bool CONFIGSHEET::configureSheet_download(std::string* url, std::string* destination)
-{
+bool CONFIGSHEET::configureSheet_download(std::string* url, std::string* destination) {
     DOWNLOADPAGE& p = downloads;
     if (!settings_ || p.theDownload || p.checking || p.numDownloads == 0 || p.menuChosen < 0 ||
         p.menuChosen >= static_cast<int>(p.numDownloads))
@@ -369,14 +348,12 @@ bool CONFIGSHEET::configureSheet_download(std::string* url, std::string* destina
     return true;
 }
 
-void CONFIGSHEET::download_didReceiveResponse(int64_t expectedLength)
-{
+void CONFIGSHEET::download_didReceiveResponse(int64_t expectedLength) {
     downloads.bytesReceived = 0;
     downloads.expectedBytes = expectedLength;
 }
 
-void CONFIGSHEET::download_didReceiveDataOfLength(int64_t length)
-{
+void CONFIGSHEET::download_didReceiveDataOfLength(int64_t length) {
     DOWNLOADPAGE& p = downloads;
     p.bytesReceived += length;
     if (p.expectedBytes < 1) {
@@ -388,8 +365,7 @@ void CONFIGSHEET::download_didReceiveDataOfLength(int64_t length)
     p.statusText = PercentText(percent);
 }
 
-void CONFIGSHEET::downloadDidFinish()
-{
+void CONFIGSHEET::downloadDidFinish() {
     downloads.theDownload = false;
     downloads.statusText = STATUS_COMPLETE;
     downloads.progressAnimating = false;
@@ -401,8 +377,7 @@ void CONFIGSHEET::downloadDidFinish()
     downloads.statusText = STATUS_COMPLETE;
 }
 
-void CONFIGSHEET::download_didFailWithError(const std::string& description, const std::string& failingUrl)
-{
+void CONFIGSHEET::download_didFailWithError(const std::string& description, const std::string& failingUrl) {
     downloads.theDownload = false;
     downloads.statusText = FailureText(description, failingUrl);
     downloads.progressAnimating = false;

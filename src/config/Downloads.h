@@ -11,8 +11,8 @@
 
 // One offered species.
 struct DOWNLOADDATA {
-    char name[40];   // display name, at most 39 bytes
-    char url[512];   // address of its archive, at most 511 bytes
+    char name[40];  // display name, at most 39 bytes
+    char url[512];  // address of its archive, at most 511 bytes
 };
 
 // Path of the list on the content server, and of the maker's web page.
@@ -28,8 +28,8 @@ struct DOWNLOADDATA {
 #define STATUS_NO_SERVER "Error! Could not connect to the server!"
 #define STATUS_COMPLETE "Download Complete!"
 #define STATUS_CHECKING "Checking the server for new fish..."
-#define STATUS_NO_SOURCE                                                                             \
-    "No fish source is set. Type the address of a fish pack above (http://, https:// or file://) "  \
+#define STATUS_NO_SOURCE                                                                           \
+    "No fish source is set. Type the address of a fish pack above (http://, https:// or file://) " \
     "and press Check, or add .fish files with Install from File. \"reefpack index FOLDER\" makes " \
     "a fish pack of a folder of .fish files."
 #define STATUS_BAD_SOURCE "The fish source must be an http://, https:// or file:// address."
@@ -39,11 +39,11 @@ struct DOWNLOADPAGE {
     std::vector<DOWNLOADDATA> downloadData;  // the offers kept by the last check
     uint32_t numDownloads = 0;
     int64_t bytesReceived = 0;
-    int64_t expectedBytes = 0;               // below 1: the server reported no length
-    bool theDownload = false;                // a download is running
-    bool checking = false;                   // a list fetch is running
-    uint32_t offersLeftOut = 0;              // offers past DOWNLOAD_OFFERS_SHOWN
-    bool cancelEnabled = false;              // the Cancel button: while a transfer runs
+    int64_t expectedBytes = 0;   // below 1: the server reported no length
+    bool theDownload = false;    // a download is running
+    bool checking = false;       // a list fetch is running
+    uint32_t offersLeftOut = 0;  // offers past DOWNLOAD_OFFERS_SHOWN
+    bool cancelEnabled = false;  // the Cancel button: while a transfer runs
 
     // oAvailableDownloads
     std::vector<std::string> menuItems{"None"};

@@ -28,8 +28,8 @@ public:
     // Number of directory entries, 0 when closed.
     int LumpCount() const { return lumps ? static_cast<int>(header.lumpCount) : 0; }
 
-    uint32_t fileSize;      // bytes
-    std::ifstream stream;   // public: the lump loaders read from it after SeekLump
+    uint32_t fileSize;     // bytes
+    std::ifstream stream;  // public: the lump loaders read from it after SeekLump
     FISHHEADER header;
-    FISHLUMP* lumps;        // owned; null when closed
+    FISHLUMP* lumps;  // owned; null when closed
 };

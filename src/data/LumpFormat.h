@@ -31,24 +31,24 @@ constexpr uint32_t kLumpKindModel = 0;
 
 // Fish archive header, 84 bytes at offset 0.
 struct FISHHEADER {
-    char name[40];           // display name, zero-terminated within the 40 bytes
-    char magic[4];           // "FISH"
+    char name[40];  // display name, zero-terminated within the 40 bytes
+    char magic[4];  // "FISH"
     uint8_t versionMinor;
     uint8_t versionMajor;
     uint8_t reserved0[2];
-    uint32_t flags;          // bit 0 must be clear
+    uint32_t flags;  // bit 0 must be clear
     uint32_t lumpCount;
-    uint32_t sizeCheck;      // ~(total file length in bytes)
+    uint32_t sizeCheck;  // ~(total file length in bytes)
     uint32_t dirOffset;
-    uint8_t waterType;       // 0 saltwater, 1 freshwater
-    uint8_t modelScale;      // percent
-    uint8_t alphaMask;       // non-zero: lump 1 is a shared greyscale alpha mask
+    uint8_t waterType;   // 0 saltwater, 1 freshwater
+    uint8_t modelScale;  // percent
+    uint8_t alphaMask;   // non-zero: lump 1 is a shared greyscale alpha mask
     uint8_t swimSpeed;
     uint8_t turnRate;
     uint8_t reserved1[3];
-    uint32_t animSpeed;      // swim animation playback speed
-    uint32_t swimFrames;     // swim sequence frame count
-    uint32_t secondFrames;   // second sequence frame count
+    uint32_t animSpeed;     // swim animation playback speed
+    uint32_t swimFrames;    // swim sequence frame count
+    uint32_t secondFrames;  // second sequence frame count
 };
 
 // Fish archive directory entry, 16 bytes.
@@ -61,10 +61,10 @@ struct FISHLUMP {
 
 // Resource archive header, 24 bytes at offset 0.
 struct RESHEADER {
-    char magic[4];          // "KELP"
+    char magic[4];  // "KELP"
     uint8_t reserved[8];
     uint32_t lumpCount;
-    uint32_t sizeCheck;     // ~(total file length in bytes)
+    uint32_t sizeCheck;  // ~(total file length in bytes)
     uint32_t dirOffset;
 };
 
@@ -73,7 +73,7 @@ struct RESLUMP {
     uint32_t length;
     uint32_t offset;
     uint32_t kind;
-    uint32_t mode;          // texture mode
+    uint32_t mode;  // texture mode
     uint8_t reserved[12];
 };
 

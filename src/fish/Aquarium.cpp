@@ -15,20 +15,17 @@
 #include "math/Misc.h"
 #include "settings/Settings.h"
 
-AQUARIUM::AQUARIUM()
-{
+AQUARIUM::AQUARIUM() {
     fishPath[0] = '\0';
     fishPath2[0] = '\0';
 }
 
-AQUARIUM::~AQUARIUM()
-{
+AQUARIUM::~AQUARIUM() {
     Cleanup();
     CleanupFishList();
 }
 
-int AQUARIUM::PickSpecies(const int32_t* pool, int poolCount, bool* failed)
-{
+int AQUARIUM::PickSpecies(const int32_t* pool, int poolCount, bool* failed) {
     std::vector<int32_t> candidates;
     for (;;) {
         candidates.clear();
@@ -44,8 +41,7 @@ int AQUARIUM::PickSpecies(const int32_t* pool, int poolCount, bool* failed)
     }
 }
 
-bool AQUARIUM::Setup(SETTINGS* settings)
-{
+bool AQUARIUM::Setup(SETTINGS* settings) {
     if (!settings) return false;
     Cleanup();
 
@@ -102,8 +98,7 @@ bool AQUARIUM::Setup(SETTINGS* settings)
     return true;
 }
 
-int compare_depth(const void* a, const void* b)
-{
+int compare_depth(const void* a, const void* b) {
     float za = static_cast<const ONEFISH*>(a)->position.z;
     float zb = static_cast<const ONEFISH*>(b)->position.z;
     if (za > zb) return 1;
@@ -111,14 +106,12 @@ int compare_depth(const void* a, const void* b)
     return 0;
 }
 
-void AQUARIUM::Sort()
-{
+void AQUARIUM::Sort() {
     // Fish own only heap pointers, never pointers into themselves, so qsort may move them.
     if (fish && numFish > 1) qsort(static_cast<void*>(fish), (size_t)numFish, sizeof(ONEFISH), compare_depth);
 }
 
-VECTOR3D AQUARIUM::LeavingTarget(float level, const FRUSTUM& view)
-{
+VECTOR3D AQUARIUM::LeavingTarget(float level, const FRUSTUM& view) {
     // Up to 100 random points across the tank; the first one well out of view wins.
     VECTOR3D t;
     for (int tries = 0; tries < 100; tries++) {
@@ -135,8 +128,7 @@ VECTOR3D AQUARIUM::LeavingTarget(float level, const FRUSTUM& view)
     return t;
 }
 
-void AQUARIUM::Move(float level, float dt, const FRUSTUM& view)
-{
+void AQUARIUM::Move(float level, float dt, const FRUSTUM& view) {
     if (fish) {
         Sort();
 
@@ -176,16 +168,14 @@ void AQUARIUM::Move(float level, float dt, const FRUSTUM& view)
     if (wantBubbles) MoveBubbles(dt, level);
 }
 
-void AQUARIUM::Draw(bool causticPass)
-{
+void AQUARIUM::Draw(bool causticPass) {
     if (fish)
         for (int64_t i = 0; i < numFish; i++)
             if (fish[i].action != FISH_WAITING && fish[i].fishData) fish[i].Draw(causticPass);
     if (wantBubbles && !causticPass) DrawBubbles();
 }
 
-void AQUARIUM::Cleanup()
-{
+void AQUARIUM::Cleanup() {
     // Each fish gives back the species' groups and indices before it goes.
     delete[] fish;
     fish = nullptr;

@@ -56,25 +56,25 @@ public:
     void MoveBubbles(float dt, float level);
     void DrawBubbles();
 
-    ONEFISH* fish = nullptr;        // owned array of numFish fish
+    ONEFISH* fish = nullptr;  // owned array of numFish fish
     int64_t numFish = 3;
-    FISHINFO* fishInfo = nullptr;   // owned catalogue
+    FISHINFO* fishInfo = nullptr;  // owned catalogue
     int32_t fishInfoCount = 0;
     int32_t catalogueSpare = 0;
-    float leaveTimer = 0.0f;        // seconds until the school leaves the view
-    char fishPath[1024];            // bundled species, ends in "/"
-    char fishPath2[1024];           // per-user species (downloads), ends in "/"
+    float leaveTimer = 0.0f;           // seconds until the school leaves the view
+    char fishPath[1024];               // bundled species, ends in "/"
+    char fishPath2[1024];              // per-user species (downloads), ends in "/"
     int32_t* selectionList = nullptr;  // owned: catalogue indices the user chose
     int32_t selectionCount = 0;
     ONEPARTICLE bubbles[MAX_BUBBLES];
-    float emitTimer = 0.0f;         // seconds until the next puff
-    float sourceTimer = 0.0f;       // seconds until the emitter toggles and moves
+    float emitTimer = 0.0f;    // seconds until the next puff
+    float sourceTimer = 0.0f;  // seconds until the emitter toggles and moves
     VECTOR3D bubbleSource;
     bool emitting = true;
     uint32_t bubbleTexture = 0;     // GL name, set by the scene after Setup
     float bubbleBrightness = 1.0f;  // 1 - the scene's fade: bubbles dim with the fish behind the title card
     bool wantBubbles = true;
-    float sizeFactor = 1.0f;        // fish size setting / 100
+    float sizeFactor = 1.0f;  // fish size setting / 100
     bool stayOnScreen = false;
 
 private:

@@ -8,8 +8,7 @@
 
 #include "fish/Aquarium.h"
 
-void ONEPARTICLE::Reset(VECTOR3D at)
-{
+void ONEPARTICLE::Reset(VECTOR3D at) {
     int r1 = rand();
     int r2 = rand();
     int r3 = rand();
@@ -23,8 +22,7 @@ void ONEPARTICLE::Reset(VECTOR3D at)
     active = true;
 }
 
-void AQUARIUM::AddBubbles(int count, VECTOR3D at)
-{
+void AQUARIUM::AddBubbles(int count, VECTOR3D at) {
     int started = 0;
     for (int i = 0; i < MAX_BUBBLES && started < count; i++) {
         if (bubbles[i].active) continue;
@@ -33,8 +31,7 @@ void AQUARIUM::AddBubbles(int count, VECTOR3D at)
     }
 }
 
-void AQUARIUM::MoveBubbles(float dt, float level)
-{
+void AQUARIUM::MoveBubbles(float dt, float level) {
     for (int i = 0; i < MAX_BUBBLES; i++) {
         ONEPARTICLE& b = bubbles[i];
         if (!b.active) continue;
@@ -73,8 +70,7 @@ void AQUARIUM::MoveBubbles(float dt, float level)
     }
 }
 
-void AQUARIUM::DrawBubbles()
-{
+void AQUARIUM::DrawBubbles() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);

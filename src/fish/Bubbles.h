@@ -8,10 +8,10 @@
 #define MAX_BUBBLES 250
 
 struct ONEPARTICLE {
-    VECTOR3D position;               // centre, world units
-    VECTOR3D velocity;               // base velocity, units per second
-    float speedScale = 1.0f;         // multiplier of the motion
-    float halfSize = 0.3f;           // half the edge of the drawn square
+    VECTOR3D position;        // centre, world units
+    VECTOR3D velocity;        // base velocity, units per second
+    float speedScale = 1.0f;  // multiplier of the motion
+    float halfSize = 0.3f;    // half the edge of the drawn square
     bool active = false;
 
     // (Re)starts the bubble at `at` with a little jitter: rising at 5 units a second.

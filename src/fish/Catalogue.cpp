@@ -19,8 +19,7 @@ namespace {
 
 // A directory entry is a candidate when its name is longer than the suffix and ends in
 // it (case-sensitive). One rule for every scan, so that the count and the fill agree.
-bool IsCandidate(const char* name, const char* suffix)
-{
+bool IsCandidate(const char* name, const char* suffix) {
     size_t n = strlen(name);
     size_t s = strlen(suffix);
     return n > s && memcmp(name + n - s, suffix, s) == 0;
@@ -30,8 +29,7 @@ bool IsCandidate(const char* name, const char* suffix)
 // open; the visitor returns false to stop the scan. A folder that cannot be opened
 // contributes nothing.
 template <typename Visit>
-void ScanFolder(const char* folder, const char* suffix, Visit visit)
-{
+void ScanFolder(const char* folder, const char* suffix, Visit visit) {
     if (!folder || !folder[0]) return;
     DIR* dir = opendir(folder);
     if (!dir) return;
@@ -54,15 +52,13 @@ void ScanFolder(const char* folder, const char* suffix, Visit visit)
     closedir(dir);
 }
 
-void CopyText(char* dst, size_t size, const char* src)
-{
+void CopyText(char* dst, size_t size, const char* src) {
     size_t n = strnlen(src, size - 1);
     memcpy(dst, src, n);
     dst[n] = '\0';
 }
 
-void CopyFolder(char* dst, const char* src)
-{
+void CopyFolder(char* dst, const char* src) {
     CopyText(dst, 1024, src ? src : "");
     size_t n = strlen(dst);
     // A path of 3 or more characters gets a trailing "/" (room permitting).
@@ -74,8 +70,7 @@ void CopyFolder(char* dst, const char* src)
 
 }  // namespace
 
-int CountFiles(const char* folder1, const char* folder2, const char* suffix)
-{
+int CountFiles(const char* folder1, const char* folder2, const char* suffix) {
     int count = 0;
     auto counter = [&count](const char*, FISHFILE&) {
         count++;
@@ -86,14 +81,12 @@ int CountFiles(const char* folder1, const char* folder2, const char* suffix)
     return count;
 }
 
-void AQUARIUM::SetFishPaths(const char* path1, const char* path2)
-{
+void AQUARIUM::SetFishPaths(const char* path1, const char* path2) {
     CopyFolder(fishPath, path1);
     CopyFolder(fishPath2, path2);
 }
 
-bool AQUARIUM::BuildFishList()
-{
+bool AQUARIUM::BuildFishList() {
     CleanupFishList();
     int n = CountFiles(fishPath, fishPath2, ".fish");
     if (n < 1) {
@@ -151,16 +144,14 @@ bool AQUARIUM::BuildFishList()
     return true;
 }
 
-int AQUARIUM::FindFish(const char* fileName) const
-{
+int AQUARIUM::FindFish(const char* fileName) const {
     if (!fileName) return -1;
     for (int i = 0; i < fishInfoCount; i++)
         if (strcmp(fishInfo[i].fileName, fileName) == 0) return i;
     return -1;
 }
 
-bool AQUARIUM::FindFishSelection(const char* text, int length)
-{
+bool AQUARIUM::FindFishSelection(const char* text, int length) {
     if (text && length >= 1) {
         char item[SELECTION_ITEM_MAX + 1];
         int itemLength = 0;
@@ -208,8 +199,7 @@ bool AQUARIUM::FindFishSelection(const char* text, int length)
     return true;
 }
 
-bool AQUARIUM::FishFileExists(const char* displayName) const
-{
+bool AQUARIUM::FishFileExists(const char* displayName) const {
     if (!displayName) return false;
     bool found = false;
     ScanFolder(fishPath2, ".fish", [displayName, &found](const char*, FISHFILE& archive) {
@@ -225,8 +215,7 @@ bool AQUARIUM::FishFileExists(const char* displayName) const
     return found;
 }
 
-void AQUARIUM::CleanupFishList()
-{
+void AQUARIUM::CleanupFishList() {
     // delete[] destroys the entries last to first, releasing every loaded species.
     delete[] fishInfo;
     fishInfo = nullptr;

@@ -22,25 +22,18 @@ ONEFISH::ONEFISH()
       onScreen(false),
       leaving(false),
       fishData(nullptr),
-      eyeTimer(1.0f)
-{
-}
+      eyeTimer(1.0f) {}
 
-ONEFISH::~ONEFISH()
-{
-    Release();
-}
+ONEFISH::~ONEFISH() { Release(); }
 
-void ONEFISH::Release()
-{
+void ONEFISH::Release() {
     // Groups and indices of a fish filled from a species are the prototype's.
     if (fishData) DetachShared();
     Cleanup();
     fishData = nullptr;
 }
 
-bool ONEFISH::SetupFromFishData(FISHDATA* data)
-{
+bool ONEFISH::SetupFromFishData(FISHDATA* data) {
     Release();
     if (!data || !data->Complete()) return false;
     const ONEFISH* proto = data->prototype;
@@ -86,8 +79,7 @@ bool ONEFISH::SetupFromFishData(FISHDATA* data)
     return true;
 }
 
-void ONEFISH::Draw(bool causticPass)
-{
+void ONEFISH::Draw(bool causticPass) {
     if (!vertexBuffer || !indices || !groups) return;
     glPushMatrix();
     glTranslatef(position.x, position.y, position.z);
@@ -109,12 +101,10 @@ void ONEFISH::Draw(bool causticPass)
     glPopMatrix();
 }
 
-void ONEFISH::DrawGroup(int group, bool causticPass)
-{
+void ONEFISH::DrawGroup(int group, bool causticPass) {
     if (group < 0 || group >= numGroups || !groups || !indices) return;
     const MODELGROUP& g = groups[group];
-    if (static_cast<size_t>(g.firstIndex) + 3u * g.numTriangles > 3u * static_cast<size_t>(numTriangles))
-        return;
+    if (static_cast<size_t>(g.firstIndex) + 3u * g.numTriangles > 3u * static_cast<size_t>(numTriangles)) return;
 
     // The caustic pass keeps the caller's projected texture and its coordinate generation.
     bool sphereMapped = false;
@@ -135,8 +125,7 @@ void ONEFISH::DrawGroup(int group, bool causticPass)
     }
 }
 
-void ONEFISH::Reset()
-{
+void ONEFISH::Reset() {
     int r1 = rand();
     int r2 = rand();
     // Below the lowest target height (-35), within 25 units of the centre across and deep.
@@ -148,25 +137,22 @@ void ONEFISH::Reset()
     SetAction(FISH_WAITING);
 }
 
-void ONEFISH::SetAction(int newAction)
-{
+void ONEFISH::SetAction(int newAction) {
     action = newAction;
     if (newAction == FISH_CRUISING) {
         actionTimer = 20.0f;
-        if (fishData)
-            SetAnimation(2.0, fishData->swimFrames + 2.0, fishData->animSpeed, true, true);
+        if (fishData) SetAnimation(2.0, fishData->swimFrames + 2.0, fishData->animSpeed, true, true);
         wantedFactor = (float)((rand() % 150) / 100.0 + 0.5);  // 0.5 to 1.99
     } else if (newAction == FISH_RESTING) {
         actionTimer = (float)((rand() % 100) / 10.0 + 1.0);  // 1.0 to 10.9 seconds
         // The rest cycle plays at a tenth of the model's own rate.
         if (fishData)
-            SetAnimation(fishData->swimFrames + 3.0,
-                         (double)fishData->swimFrames + 3.0 + fishData->secondFrames, 100.0, true, true);
+            SetAnimation(fishData->swimFrames + 3.0, (double)fishData->swimFrames + 3.0 + fishData->secondFrames, 100.0,
+                         true, true);
     }
 }
 
-float ONEFISH::TargetHeight(float level)
-{
+float ONEFISH::TargetHeight(float level) {
     double span = 600.0 * level + 1.0;
     if (!(span >= 1.0)) span = 1.0;
     if (span > 1e6) span = 1e6;
@@ -174,8 +160,7 @@ float ONEFISH::TargetHeight(float level)
     return (float)((60.0 * level - 35.0) - (rand() % modulus) / 10.0);
 }
 
-VECTOR3D ONEFISH::RoamingTarget(float level)
-{
+VECTOR3D ONEFISH::RoamingTarget(float level) {
     VECTOR3D t;
     t.z = (float)((rand() % 400) / 10.0 - 20.0);
     t.y = TargetHeight(level);
@@ -183,8 +168,7 @@ VECTOR3D ONEFISH::RoamingTarget(float level)
     return t;
 }
 
-VECTOR3D ONEFISH::CentralTarget()
-{
+VECTOR3D ONEFISH::CentralTarget() {
     VECTOR3D t;
     t.z = (float)((rand() % 400) / 10.0 - 20.0);
     t.y = (float)((rand() % 400) / 10.0 - 20.0);
@@ -192,8 +176,7 @@ VECTOR3D ONEFISH::CentralTarget()
     return t;
 }
 
-double ONEFISH::Ceiling(float level, float radius, float z)
-{
+double ONEFISH::Ceiling(float level, float radius, float z) {
     float depth = z + 32.0f;
     // Lower towards the viewer when the tank is more than half full.
     return 80.0 * level - (radius + 41.0) + (22.0 - 44.0 * level) * depth / 64.0;

@@ -13,7 +13,7 @@ struct FISHDATA;
 
 // Actions of a fish.
 enum {
-    FISH_WAITING = 0,   // not yet in the tank: neither moved nor drawn
+    FISH_WAITING = 0,  // not yet in the tank: neither moved nor drawn
     FISH_CRUISING = 1,
     FISH_RESTING = 2
 };
@@ -61,19 +61,19 @@ public:
 
     VECTOR3D target;
     int32_t action;
-    VECTOR3D turnVelocity;   // degrees per second about x, y, z
-    VECTOR3D turnWanted;     // degrees per second
-    float currentSpeed;      // units per second
-    float cruiseSpeed;       // units per second, before scale
+    VECTOR3D turnVelocity;  // degrees per second about x, y, z
+    VECTOR3D turnWanted;    // degrees per second
+    float currentSpeed;     // units per second
+    float cruiseSpeed;      // units per second, before scale
     float speedFactor;
     float wantedFactor;
-    float actionTimer;       // seconds left in the leg or the rest
-    bool onScreen;           // wholly in view at least once since the last Reset
-    bool leaving;            // swimming out of view with the school
-    FISHDATA* fishData;      // the species; not owned
-    float eyeTimer;          // seconds
-    VECTOR3D eyeAngles;      // degrees
-    VECTOR3D eyeTarget;      // degrees
+    float actionTimer;   // seconds left in the leg or the rest
+    bool onScreen;       // wholly in view at least once since the last Reset
+    bool leaving;        // swimming out of view with the school
+    FISHDATA* fishData;  // the species; not owned
+    float eyeTimer;      // seconds
+    VECTOR3D eyeAngles;  // degrees
+    VECTOR3D eyeTarget;  // degrees
     MATRIX eyeMatrix;
 
 private:

@@ -19,13 +19,9 @@
 #include "model/AnimTemplate.h"
 #include "model/MilkshapeModel.h"
 
-FISHDATA::~FISHDATA()
-{
-    Cleanup();
-}
+FISHDATA::~FISHDATA() { Cleanup(); }
 
-void FISHDATA::Cleanup()
-{
+void FISHDATA::Cleanup() {
     delete[] textures;  // each Texture deletes its GL texture
     textures = nullptr;
     numTextures = 0;
@@ -41,8 +37,7 @@ void FISHDATA::Cleanup()
     animTemplate = nullptr;
 }
 
-bool FISHDATA::Complete() const
-{
+bool FISHDATA::Complete() const {
     if (!animTemplate || !textures || numTextures < 1 || !prototype) return false;
     const ONEFISH* p = prototype;
     if (!p->vertexBuffer || p->numVertices == 0 || !p->indices || p->numTriangles == 0) return false;
@@ -51,8 +46,7 @@ bool FISHDATA::Complete() const
     return std::isfinite(extent);
 }
 
-bool FISHDATA::Load(FISHFILE* archive, float sizeFactor)
-{
+bool FISHDATA::Load(FISHFILE* archive, float sizeFactor) {
     if (!archive || !archive->lumps) return false;
     const FISHHEADER& header = archive->header;
     const int lumpCount = archive->LumpCount();
@@ -137,27 +131,21 @@ bool FISHDATA::Load(FISHFILE* archive, float sizeFactor)
     return true;
 }
 
-FISHINFO::FISHINFO()
-{
+FISHINFO::FISHINFO() {
     folder[0] = '\0';
     fileName[0] = '\0';
     displayName[0] = '\0';
 }
 
-FISHINFO::~FISHINFO()
-{
-    Unload();
-}
+FISHINFO::~FISHINFO() { Unload(); }
 
-void FISHINFO::Unload()
-{
+void FISHINFO::Unload() {
     delete data;
     data = nullptr;
     loaded = false;
 }
 
-bool FISHINFO::LoadData(const char* dataFolder, float sizeFactor)
-{
+bool FISHINFO::LoadData(const char* dataFolder, float sizeFactor) {
     if (loaded) return data != nullptr;
 
     FISHFILE* archive = new (std::nothrow) FISHFILE;

@@ -19,19 +19,19 @@ class FISHFILE;
 
 struct FISHDATA {
     int32_t numTextures = 0;
-    Texture* textures = nullptr;              // owned; skin k = k-th image of the archive
+    Texture* textures = nullptr;                // owned; skin k = k-th image of the archive
     ANIMATIONTEMPLATE* animTemplate = nullptr;  // owned; shared by all fish of the species
-    float swimSpeed = 0.0f;                   // units per second, size factor applied
-    int32_t turnRate = 0;                     // degrees per second
-    int32_t animSpeed = 0;                    // playback speed of the swim cycle
-    int32_t swimFrames = 0;                   // swim cycle spans frames 2 .. swimFrames + 2
-    int32_t secondFrames = 0;                 // rest cycle length, from frame swimFrames + 3
-    ONEFISH* prototype = nullptr;             // owned; fish borrow its groups and indices
-    float size = 1.0f;                        // size factor given to Load
-    float extent = 0.0f;                      // largest |coordinate| of the scaled model
-    int32_t eyeLeftJoint = 0;                 // joint "eyel", 0 if none
-    int32_t eyeRightJoint = 0;                // joint "eyer", 0 if none
-    int32_t mouthJoint = 0;                   // joint "mouth", 0 if none
+    float swimSpeed = 0.0f;                     // units per second, size factor applied
+    int32_t turnRate = 0;                       // degrees per second
+    int32_t animSpeed = 0;                      // playback speed of the swim cycle
+    int32_t swimFrames = 0;                     // swim cycle spans frames 2 .. swimFrames + 2
+    int32_t secondFrames = 0;                   // rest cycle length, from frame swimFrames + 3
+    ONEFISH* prototype = nullptr;               // owned; fish borrow its groups and indices
+    float size = 1.0f;                          // size factor given to Load
+    float extent = 0.0f;                        // largest |coordinate| of the scaled model
+    int32_t eyeLeftJoint = 0;                   // joint "eyel", 0 if none
+    int32_t eyeRightJoint = 0;                  // joint "eyer", 0 if none
+    int32_t mouthJoint = 0;                     // joint "mouth", 0 if none
 
     FISHDATA() = default;
     ~FISHDATA();
@@ -49,14 +49,14 @@ struct FISHDATA {
 };
 
 struct FISHINFO {
-    char folder[FISH_PATH_SIZE];           // ends in "/"
-    char fileName[FISH_PATH_SIZE];         // within folder
-    char displayName[FISH_NAME_SIZE];      // from the archive header
-    FISHDATA* data = nullptr;              // owned; null until loaded (or when loading failed)
-    bool loaded = false;                   // LoadData has run (data null: it failed)
-    uint8_t waterType = 0;                 // 0 saltwater, 1 freshwater
-    uint32_t flags = 0;                    // header flags
-    bool selected = true;                  // may be placed in the tank
+    char folder[FISH_PATH_SIZE];       // ends in "/"
+    char fileName[FISH_PATH_SIZE];     // within folder
+    char displayName[FISH_NAME_SIZE];  // from the archive header
+    FISHDATA* data = nullptr;          // owned; null until loaded (or when loading failed)
+    bool loaded = false;               // LoadData has run (data null: it failed)
+    uint8_t waterType = 0;             // 0 saltwater, 1 freshwater
+    uint32_t flags = 0;                // header flags
+    bool selected = true;              // may be placed in the tank
 
     FISHINFO();
     ~FISHINFO();

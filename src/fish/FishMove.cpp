@@ -9,13 +9,9 @@
 #include "fish/Fish.h"
 #include "math/GLStuff.h"
 
-float ONEFISH::Radius() const
-{
-    return fishData ? fishData->extent : 0.0f;
-}
+float ONEFISH::Radius() const { return fishData ? fishData->extent : 0.0f; }
 
-void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnScreen, const FRUSTUM& view)
-{
+void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnScreen, const FRUSTUM& view) {
     if (!fishData || !vertexBuffer) return;
     const FISHDATA* d = fishData;
 
@@ -76,8 +72,7 @@ void ONEFISH::Move(ONEFISH* all, long count, float level, float dt, bool stayOnS
     Pose(dt);
 }
 
-bool ONEFISH::Advance(ONEFISH* all, long count, float level, float dt, bool stayOnScreen, const FRUSTUM& view)
-{
+bool ONEFISH::Advance(ONEFISH* all, long count, float level, float dt, bool stayOnScreen, const FRUSTUM& view) {
     const float R = Radius();
     VECTOR3D before = position;
     CheckCollision(all, count, dt);
@@ -87,14 +82,16 @@ bool ONEFISH::Advance(ONEFISH* all, long count, float level, float dt, bool stay
     double ceiling = Ceiling(level, R, position.z);
     if (position.y > ceiling) position.y = (float)ceiling;
 
-    if (position.z < -32.0f) position.z = -32.0f;
-    else if (position.z > 32.0f) position.z = 32.0f;
-    else return false;
+    if (position.z < -32.0f)
+        position.z = -32.0f;
+    else if (position.z > 32.0f)
+        position.z = 32.0f;
+    else
+        return false;
     return true;
 }
 
-void ONEFISH::KeepInView(VECTOR3D before, float radius, const FRUSTUM& view)
-{
+void ONEFISH::KeepInView(VECTOR3D before, float radius, const FRUSTUM& view) {
     // A negative radius asks whether the whole fish is inside the view.
     if (!onScreen) {
         onScreen = view.SphereIn(position, -radius);
@@ -110,8 +107,7 @@ void ONEFISH::KeepInView(VECTOR3D before, float radius, const FRUSTUM& view)
     if (!view.SphereIn(VECTOR3D{before.x, before.y, moved.z}, -radius)) position.z = before.z;
 }
 
-void ONEFISH::Pose(float dt)
-{
+void ONEFISH::Pose(float dt) {
     RevertPoints(joints);
     Animate(dt);
     Eyes(dt);
@@ -119,8 +115,7 @@ void ONEFISH::Pose(float dt)
     UpdatePoints(joints);
 }
 
-void ONEFISH::Eyes(float dt)
-{
+void ONEFISH::Eyes(float dt) {
     const int left = fishData->eyeLeftJoint;
     const int right = fishData->eyeRightJoint;
     if (left <= 0 || right <= 0 || left >= numJoints || right >= numJoints || !joints) return;
@@ -143,8 +138,7 @@ void ONEFISH::Eyes(float dt)
     joints[right].animMatrix = TransposeMatrix(eyeMatrix);
 }
 
-void ONEFISH::TurnToTarget(float rate, float dt)
-{
+void ONEFISH::TurnToTarget(float rate, float dt) {
     // A target ahead lies at negative local z (the vector points from target to fish).
     VECTOR3D rel = RelativeDest(target);
 
@@ -194,15 +188,13 @@ void ONEFISH::TurnToTarget(float rate, float dt)
     direction = MatrixPointMultiply(orientation, VECTOR3D{0.0f, 0.0f, 1.0f});
 }
 
-VECTOR3D ONEFISH::RelativeDest(VECTOR3D point) const
-{
+VECTOR3D ONEFISH::RelativeDest(VECTOR3D point) const {
     VECTOR3D local = MatrixInverseRotatePoint(orientation, position - point);
     local.Normalize();
     return local * 100.0f;
 }
 
-bool ONEFISH::CheckCollision(ONEFISH* all, long count, float dt)
-{
+bool ONEFISH::CheckCollision(ONEFISH* all, long count, float dt) {
     if (!all) return false;
     const VECTOR3D ahead = position + direction * (currentSpeed * dt);
     for (long j = 0; j < count; j++) {

@@ -29,9 +29,9 @@ struct TGAHeader {
 } tgaheader;
 
 struct TGA {
-    uint8_t header[6];       // width lo/hi, height lo/hi, bits per pixel, descriptor
+    uint8_t header[6];  // width lo/hi, height lo/hi, bits per pixel, descriptor
     uint32_t bytesPerPixel;
-    uint32_t imageSize;      // bytes
+    uint32_t imageSize;  // bytes
     uint32_t height;
     uint32_t width;
     uint32_t Bpp;
@@ -44,7 +44,7 @@ void Alert(const char* text, const char* caption = "ERROR") { MessageBox(nullptr
 
 // Input adapters: Read returns true only when all n bytes arrived; Remaining is the
 // number of bytes left, or -1 when the input cannot tell.
-struct StreamSource {
+struct STREAMSOURCE {
     std::istream* s;
     bool Read(void* dst, size_t n) {
         s->read(static_cast<char*>(dst), static_cast<std::streamsize>(n));
@@ -65,7 +65,7 @@ struct StreamSource {
     }
 };
 
-struct FileSource {
+struct FILESOURCE {
     FILE* f;
     bool Read(void* dst, size_t n) { return fread(dst, 1, n, f) == n; }
     int64_t Remaining() {
@@ -111,8 +111,8 @@ bool StartImage(Texture* texture, Source& src, MinBytes minimumBytes) {
     // At most 65535 x 65535 x 4 bytes: fits in 64 bits, not always in 32.
     const uint64_t size = static_cast<uint64_t>(tga.width) * tga.height * tga.bytesPerPixel;
     const int64_t remaining = src.Remaining();
-    if (size > UINT32_MAX ||
-        (remaining >= 0 && static_cast<uint64_t>(remaining) < minimumBytes(static_cast<uint64_t>(tga.width) * tga.height))) {
+    if (size > UINT32_MAX || (remaining >= 0 && static_cast<uint64_t>(remaining) <
+                                                    minimumBytes(static_cast<uint64_t>(tga.width) * tga.height))) {
         Alert("Could not read image data");
         return false;
     }
@@ -213,22 +213,22 @@ bool Dispatch(Texture* texture, Source& src, bool (*uncompressed)(Texture*, Sour
 }  // namespace
 
 bool LoadUncompressedTGA2(Texture* texture, std::istream* stream) {
-    StreamSource src{stream};
+    STREAMSOURCE src{stream};
     return DecodeUncompressed(texture, src);
 }
 
 bool LoadCompressedTGA2(Texture* texture, std::istream* stream) {
-    StreamSource src{stream};
+    STREAMSOURCE src{stream};
     return DecodeCompressed(texture, src);
 }
 
 bool LoadUncompressedTGA(Texture* texture, FILE* file) {
-    FileSource src{file};
+    FILESOURCE src{file};
     return DecodeUncompressed(texture, src);
 }
 
 bool LoadCompressedTGA(Texture* texture, FILE* file) {
-    FileSource src{file};
+    FILESOURCE src{file};
     return DecodeCompressed(texture, src);
 }
 
@@ -240,10 +240,10 @@ bool LoadTGA2(Texture* texture, std::istream* stream, uint32_t maxSide) {
         Alert("Could not open texture file");
         return false;
     }
-    StreamSource src{stream};
-    return Dispatch<StreamSource>(
-        texture, src, [](Texture* t, StreamSource& s) { return DecodeUncompressed(t, s); },
-        [](Texture* t, StreamSource& s) { return DecodeCompressed(t, s); });
+    STREAMSOURCE src{stream};
+    return Dispatch<STREAMSOURCE>(
+        texture, src, [](Texture* t, STREAMSOURCE& s) { return DecodeUncompressed(t, s); },
+        [](Texture* t, STREAMSOURCE& s) { return DecodeCompressed(t, s); });
 }
 
 bool LoadTGA(Texture* texture, const char* path, uint32_t maxSide) {
@@ -254,10 +254,10 @@ bool LoadTGA(Texture* texture, const char* path, uint32_t maxSide) {
         Alert("Could not open texture file");
         return false;
     }
-    FileSource src{file};
-    bool ok = Dispatch<FileSource>(
-        texture, src, [](Texture* t, FileSource& s) { return DecodeUncompressed(t, s); },
-        [](Texture* t, FileSource& s) { return DecodeCompressed(t, s); });
+    FILESOURCE src{file};
+    bool ok = Dispatch<FILESOURCE>(
+        texture, src, [](Texture* t, FILESOURCE& s) { return DecodeUncompressed(t, s); },
+        [](Texture* t, FILESOURCE& s) { return DecodeCompressed(t, s); });
     fclose(file);
     return ok;
 }

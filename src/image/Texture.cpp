@@ -59,8 +59,8 @@ void Upload(Texture* tex, const uint8_t* rgba) {
     tex->texID = name;
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, static_cast<GLsizei>(tex->width), static_cast<GLsizei>(tex->height), 0,
-                 GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, static_cast<GLsizei>(tex->width), static_cast<GLsizei>(tex->height), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, rgba);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -108,8 +108,7 @@ bool BuildTGATextureWithAlpha(Texture* tex, Texture* mask) {
     if (!tex || !tex->imageData || !mask || !mask->imageData || tex->width == 0 || tex->height == 0) return false;
     // The mask is read pixel for pixel against the skin; anything else would read past
     // one of them or pair the wrong pixels.
-    if (mask->width != tex->width || mask->height != tex->height || mask->bpp != tex->bpp ||
-        mask->type != tex->type) {
+    if (mask->width != tex->width || mask->height != tex->height || mask->bpp != tex->bpp || mask->type != tex->type) {
         fprintf(stderr, "reefmere: alpha mask %ux%u at %u bits does not match its %ux%u %u-bit skin; skin skipped\n",
                 mask->width, mask->height, mask->bpp, tex->width, tex->height, tex->bpp);
         return false;

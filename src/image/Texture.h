@@ -29,9 +29,9 @@ struct Texture {
 
 // Texture modes, stored per lump in the archive directories.
 enum {
-    TEXMODE_OPAQUE = 0,    // alpha 255 (any value other than 1 and 2)
-    TEXMODE_COLOURKEY = 1, // alpha 0 where the texel equals the first pixel's colour
-    TEXMODE_BRIGHTNESS = 2 // alpha = largest of red, green, blue
+    TEXMODE_OPAQUE = 0,     // alpha 255 (any value other than 1 and 2)
+    TEXMODE_COLOURKEY = 1,  // alpha 0 where the texel equals the first pixel's colour
+    TEXMODE_BRIGHTNESS = 2  // alpha = largest of red, green, blue
 };
 
 // Uploads tex->imageData as an RGBA8 texture into a new tex->texID (linear filtering,

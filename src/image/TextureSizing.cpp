@@ -47,8 +47,7 @@ int MaxTextureSize() {
     return size >= 64 ? size : 64;
 }
 
-bool TextureFromCapture(const uint8_t* rgba, int width, int height, int detail, int maxTextureSize,
-                        uint32_t* texture) {
+bool TextureFromCapture(const uint8_t* rgba, int width, int height, int detail, int maxTextureSize, uint32_t* texture) {
     if (!texture) return false;
     auto drop = [texture]() {
         if (*texture != 0) {

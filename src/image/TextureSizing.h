@@ -31,5 +31,4 @@ int MaxTextureSize();
 // else a name is generated into it. A scaling error or a capture with no non-black pixel
 // (alpha ignored) deletes the texture, sets *texture to 0 and returns false. Needs a
 // current GL context.
-bool TextureFromCapture(const uint8_t* rgba, int width, int height, int detail, int maxTextureSize,
-                        uint32_t* texture);
+bool TextureFromCapture(const uint8_t* rgba, int width, int height, int detail, int maxTextureSize, uint32_t* texture);

@@ -14,8 +14,8 @@ void Multiply(const float a[16], const float b[16], float out[16]) {
     float r[16];
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            r[4 * j + i] = a[i] * b[4 * j] + a[4 + i] * b[4 * j + 1] + a[8 + i] * b[4 * j + 2] +
-                           a[12 + i] * b[4 * j + 3];
+            r[4 * j + i] =
+                a[i] * b[4 * j] + a[4 + i] * b[4 * j + 1] + a[8 + i] * b[4 * j + 2] + a[12 + i] * b[4 * j + 3];
     for (int i = 0; i < 16; ++i) out[i] = r[i];
 }
 

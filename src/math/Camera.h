@@ -14,7 +14,7 @@ struct CAMERA {
     float aspect = 4.0f / 3.0f;         // width / height of the view
     double zNear = 1.0;
     double zFar = 120.0;
-    float roll = 0.0f;                  // degrees; the world turns by -roll about the view axis
+    float roll = 0.0f;  // degrees; the world turns by -roll about the view axis
 
     // Column-major, as glLoadMatrixf takes them.
     void Projection(float out[16]) const;

@@ -18,8 +18,8 @@ FRUSTUM FRUSTUM::FromMatrices(const float P[16], const float M[16]) {
     float K[16];
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            K[4 * i + j] = M[4 * i] * P[j] + M[4 * i + 1] * P[4 + j] + M[4 * i + 2] * P[8 + j] +
-                           M[4 * i + 3] * P[12 + j];
+            K[4 * i + j] =
+                M[4 * i] * P[j] + M[4 * i + 1] * P[4 + j] + M[4 * i + 2] * P[8 + j] + M[4 * i + 3] * P[12 + j];
 
     // Row 3 of the clip matrix plus or minus row k: (k, sign) per plane index.
     static const int row[6] = {0, 0, 1, 1, 2, 2};

@@ -5,14 +5,7 @@
 
 #include "math/NiftyMaths.h"
 
-enum {
-    FRUSTUM_RIGHT = 0,
-    FRUSTUM_LEFT = 1,
-    FRUSTUM_BOTTOM = 2,
-    FRUSTUM_TOP = 3,
-    FRUSTUM_FAR = 4,
-    FRUSTUM_NEAR = 5
-};
+enum { FRUSTUM_RIGHT = 0, FRUSTUM_LEFT = 1, FRUSTUM_BOTTOM = 2, FRUSTUM_TOP = 3, FRUSTUM_FAR = 4, FRUSTUM_NEAR = 5 };
 
 // Planes (a, b, c, d): a·x + b·y + c·z + d is the signed distance, positive inside.
 struct FRUSTUM {

@@ -43,9 +43,7 @@ bool MakeFolders(char* path) {
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool FormatFits(unsigned long size, int written) {
-    return written > 0 && static_cast<unsigned long>(written) < size;
-}
+bool FormatFits(unsigned long size, int written) { return written > 0 && static_cast<unsigned long>(written) < size; }
 
 void AppendLine(const char* text) {
     char path[1024];
@@ -116,8 +114,7 @@ VECTOR3D CalculateNormal(VECTOR3D a, VECTOR3D b, VECTOR3D c) {
 void CalcFrameRate(double now) {
     if (now < 0.25) return;
     if (now > lastcountTime + 0.25) {
-        int32_t frames = static_cast<int32_t>(static_cast<uint32_t>(fCount) -
-                                              static_cast<uint32_t>(lastcountFrame));
+        int32_t frames = static_cast<int32_t>(static_cast<uint32_t>(fCount) - static_cast<uint32_t>(lastcountFrame));
         frameRate = frames / (now - lastcountTime);
         lastcountTime = now;
         lastcountFrame = fCount;

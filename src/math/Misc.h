@@ -16,7 +16,7 @@ struct COLOUR {
 // Frame-rate counter state, all zero at start.
 extern int32_t fCount;
 extern double frameRate;
-extern double lastcountTime;   // seconds
+extern double lastcountTime;  // seconds
 extern int32_t lastcountFrame;
 
 // Load-error hooks: never block, never show anything. The message goes to stderr

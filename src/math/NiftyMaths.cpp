@@ -93,8 +93,7 @@ VECTOR3D NormalizeVector(VECTOR3D v) {
     float sum = v.x * v.x + v.y * v.y + v.z * v.z;
     double len = std::sqrt(static_cast<double>(sum));
     if (len == 0.0) return {0.0f, 0.0f, 0.0f};
-    return {static_cast<float>(v.x / len), static_cast<float>(v.y / len),
-            static_cast<float>(v.z / len)};
+    return {static_cast<float>(v.x / len), static_cast<float>(v.y / len), static_cast<float>(v.z / len)};
 }
 
 bool CompareVectors(VECTOR3D a, VECTOR3D b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
@@ -105,8 +104,8 @@ MATRIX MultiplyMatrix(MATRIX a, MATRIX b) {
     MATRIX r;
     for (int c = 0; c < 4; ++c) {
         for (int row = 0; row < 4; ++row) {
-            r.m[4 * c + row] = a.m[row] * b.m[4 * c] + a.m[4 + row] * b.m[4 * c + 1] +
-                               a.m[8 + row] * b.m[4 * c + 2] + a.m[12 + row] * b.m[4 * c + 3];
+            r.m[4 * c + row] = a.m[row] * b.m[4 * c] + a.m[4 + row] * b.m[4 * c + 1] + a.m[8 + row] * b.m[4 * c + 2] +
+                               a.m[12 + row] * b.m[4 * c + 3];
         }
     }
     return r;
@@ -146,13 +145,11 @@ VECTOR3D MatrixInverseRotatePoint(MATRIX m, VECTOR3D p) {
 }
 
 VECTOR3D MatrixTranslatePoint(MATRIX m, VECTOR3D p) {
-    return {static_cast<float>(p.x + m.m[12]), static_cast<float>(p.y + m.m[13]),
-            static_cast<float>(p.z + m.m[14])};
+    return {static_cast<float>(p.x + m.m[12]), static_cast<float>(p.y + m.m[13]), static_cast<float>(p.z + m.m[14])};
 }
 
 VECTOR3D MatrixInverseTranslatePoint(MATRIX m, VECTOR3D p) {
-    return {static_cast<float>(p.x - m.m[12]), static_cast<float>(p.y - m.m[13]),
-            static_cast<float>(p.z - m.m[14])};
+    return {static_cast<float>(p.x - m.m[12]), static_cast<float>(p.y - m.m[13]), static_cast<float>(p.z - m.m[14])};
 }
 
 VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p) {
@@ -234,13 +231,12 @@ QUAT MultiplyQuats(QUAT a, QUAT b) {
 QUAT InverseQuat(QUAT q) { return {-q.x, -q.y, -q.z, q.w}; }
 
 QUAT RotationToQuat(VECTOR3D angles) {
-    double hx = Radians(angles.x) * 0.5, hy = Radians(angles.y) * 0.5,
-           hz = Radians(angles.z) * 0.5;
+    double hx = Radians(angles.x) * 0.5, hy = Radians(angles.y) * 0.5, hz = Radians(angles.z) * 0.5;
     double sx = std::sin(hx), cx = std::cos(hx);
     double sy = std::sin(hy), cy = std::cos(hy);
     double sz = std::sin(hz), cz = std::cos(hz);
-    return {sx * cy * cz - cx * sy * sz, cx * sy * cz + sx * cy * sz,
-            cx * cy * sz - sx * sy * cz, cx * cy * cz + sx * sy * sz};
+    return {sx * cy * cz - cx * sy * sz, cx * sy * cz + sx * cy * sz, cx * cy * sz - sx * sy * cz,
+            cx * cy * cz + sx * sy * sz};
 }
 
 QUAT AxisAndAngleToQuat(VECTOR3D axis, double angle) {
@@ -314,8 +310,8 @@ QUAT QuatSlerp(QUAT* from, QUAT* to, double t) {
         scale0 = 1.0 - t;
         scale1 = t;
     }
-    return {scale0 * a.x + scale1 * b.x, scale0 * a.y + scale1 * b.y,
-            scale0 * a.z + scale1 * b.z, scale0 * a.w + scale1 * b.w};
+    return {scale0 * a.x + scale1 * b.x, scale0 * a.y + scale1 * b.y, scale0 * a.z + scale1 * b.z,
+            scale0 * a.w + scale1 * b.w};
 }
 
 VECTOR3D AngleBetweenVectors(VECTOR3D from, VECTOR3D to) {
@@ -331,8 +327,7 @@ VECTOR3D AngleBetweenVectors(VECTOR3D from, VECTOR3D to) {
         axis.y = static_cast<float>(axis.y / alen);
     }
     double angle = std::acos(UnitClamp(d.z / len)) * 180.0 / kPi;
-    return {static_cast<float>(axis.x * angle), static_cast<float>(axis.y * angle),
-            static_cast<float>(axis.z * angle)};
+    return {static_cast<float>(axis.x * angle), static_cast<float>(axis.y * angle), static_cast<float>(axis.z * angle)};
 }
 
 // --- Diagnostics ------------------------------------------------------------------

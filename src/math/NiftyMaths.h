@@ -19,9 +19,24 @@ struct VECTOR3D {
     VECTOR3D operator-(const VECTOR3D& b) const { return {x - b.x, y - b.y, z - b.z}; }
     VECTOR3D operator*(float s) const { return {x * s, y * s, z * s}; }
     VECTOR3D operator-() const { return {-x, -y, -z}; }
-    VECTOR3D& operator+=(const VECTOR3D& b) { x += b.x; y += b.y; z += b.z; return *this; }
-    VECTOR3D& operator-=(const VECTOR3D& b) { x -= b.x; y -= b.y; z -= b.z; return *this; }
-    VECTOR3D& operator*=(float s) { x *= s; y *= s; z *= s; return *this; }
+    VECTOR3D& operator+=(const VECTOR3D& b) {
+        x += b.x;
+        y += b.y;
+        z += b.z;
+        return *this;
+    }
+    VECTOR3D& operator-=(const VECTOR3D& b) {
+        x -= b.x;
+        y -= b.y;
+        z -= b.z;
+        return *this;
+    }
+    VECTOR3D& operator*=(float s) {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
 };
 
 struct point2d {
@@ -49,7 +64,12 @@ struct QUAT {
 
     QUAT() = default;
     QUAT(double qx, double qy, double qz, double qw) : x(qx), y(qy), z(qz), w(qw) {}
-    void Identity() { x = 0.0; y = 0.0; z = 0.0; w = 1.0; }
+    void Identity() {
+        x = 0.0;
+        y = 0.0;
+        z = 0.0;
+        w = 1.0;
+    }
     bool IsEqualTo(QUAT q) const { return x == q.x && y == q.y && z == q.z && w == q.w; }
 };
 

@@ -68,8 +68,8 @@ bool ANIMATIONTEMPLATE::Setup(MS3D* m) {
         for (int k = 0; k < a.numRotKeys; k++) {
             a.rotKeys[k] = r.rotKeys[k];
             const float* v = a.rotKeys[k].value;
-            a.rotQuats[k] = RotationToQuat(VECTOR3D{v[0] * ANIM_RAD_TO_DEG_F, v[1] * ANIM_RAD_TO_DEG_F,
-                                                    v[2] * ANIM_RAD_TO_DEG_F});
+            a.rotQuats[k] =
+                RotationToQuat(VECTOR3D{v[0] * ANIM_RAD_TO_DEG_F, v[1] * ANIM_RAD_TO_DEG_F, v[2] * ANIM_RAD_TO_DEG_F});
             a.rotKeys[k].time = a.rotKeys[k].time * 1000.0f;
         }
         for (int k = 0; k < a.numTransKeys; k++) {

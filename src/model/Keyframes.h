@@ -84,8 +84,7 @@ void BlendJoint(State& st, const MS3DKEYFRAME* rotKeys, std::int32_t numRot, con
         if (i == numTrans) i = numTrans - 1;
         const float* v = transKeys[i].value;
         const VECTOR3D& b = st.blendTranslation;
-        st.currentTranslation = {b.x + (v[0] - b.x) * factor, b.y + (v[1] - b.y) * factor,
-                                 b.z + (v[2] - b.z) * factor};
+        st.currentTranslation = {b.x + (v[0] - b.x) * factor, b.y + (v[1] - b.y) * factor, b.z + (v[2] - b.z) * factor};
     }
 }
 

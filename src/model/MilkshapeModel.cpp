@@ -204,8 +204,7 @@ void MS3D::DrawGroup(int g) {
 
 void MS3D::DrawGroup(int g, Texture* textures) {
     if (g < 0 || g >= numGroups) return;
-    if (textures && groups[g].materialIndex >= 0)
-        glBindTexture(GL_TEXTURE_2D, textures[groups[g].materialIndex].texID);
+    if (textures && groups[g].materialIndex >= 0) glBindTexture(GL_TEXTURE_2D, textures[groups[g].materialIndex].texID);
     DrawTriangles(g);
 }
 

@@ -98,7 +98,7 @@ public:
     float totalTime;    // milliseconds
     float currentTime;  // milliseconds
     bool loop;
-    float speed;  // milliseconds of animation per unit of time step
+    float speed;               // milliseconds of animation per unit of time step
     float startTime, endTime;  // milliseconds
     bool blending;
     float blendFactor;  // 0 to 1

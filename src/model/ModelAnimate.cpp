@@ -50,8 +50,8 @@ void ONEMODEL::Animate(double dt) {
             const ANIMJOINT* tj = TemplateJoint(animTemplate, j);
             if (!tj) break;
             const QUAT* quats = tj->rotQuats;
-            modelkeys::BlendJoint(joints[j], tj->rotKeys, tj->numRotKeys, tj->transKeys, tj->numTransKeys,
-                                  currentTime, blendFactor, [quats](int i) { return quats[i]; });
+            modelkeys::BlendJoint(joints[j], tj->rotKeys, tj->numRotKeys, tj->transKeys, tj->numTransKeys, currentTime,
+                                  blendFactor, [quats](int i) { return quats[i]; });
         }
         return;
     }
@@ -86,8 +86,9 @@ void ONEMODEL::UpdateSkeleton() {
         bj.relative = MultiplyMatrix(tj->bindMatrix, anim);
         // A parent listed after its child contributes its previous pose; an index that
         // names no joint is treated as a root.
-        bj.absolute = (bj.parent < 0 || bj.parent >= numJoints) ? bj.relative
-                                                                : MultiplyMatrix(joints[bj.parent].absolute, bj.relative);
+        bj.absolute = (bj.parent < 0 || bj.parent >= numJoints)
+                          ? bj.relative
+                          : MultiplyMatrix(joints[bj.parent].absolute, bj.relative);
     }
 }
 

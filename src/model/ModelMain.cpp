@@ -16,12 +16,11 @@ namespace {
 
 constexpr std::uint16_t kNoVertex = 0xFFFF;
 
-bool SameRecord(const MODELVERTEX& v, const float* position, const float* normal, float s, float t,
-                std::int8_t joint) {
+bool SameRecord(const MODELVERTEX& v, const float* position, const float* normal, float s, float t, std::int8_t joint) {
     // Float equality on purpose: a NaN never matches, +0 matches -0.
     return v.position[0] == position[0] && v.position[1] == position[1] && v.position[2] == position[2] &&
-           v.normal[0] == normal[0] && v.normal[1] == normal[1] && v.normal[2] == normal[2] && v.s == s &&
-           v.t == t && v.joint == joint;
+           v.normal[0] == normal[0] && v.normal[1] == normal[1] && v.normal[2] == normal[2] && v.s == s && v.t == t &&
+           v.joint == joint;
 }
 
 // Appends one record, growing the buffer by exactly one; kNoVertex when full.
@@ -228,10 +227,12 @@ bool ONEMODEL::Setup(ANIMATIONTEMPLATE* tmpl, MS3D* m, unsigned* textureName) {
         groups[g].numTriangles = sg.numTriangles;
         if (sg.materialIndex >= numMaterials) return SetupFailed(*this, "bad model", "group material out of range");
         for (int i = 0; i < sg.numTriangles; i++) {
-            if (sg.triangleIndices[i] >= m->numTriangles) return SetupFailed(*this, "bad model", "triangle out of range");
+            if (sg.triangleIndices[i] >= m->numTriangles)
+                return SetupFailed(*this, "bad model", "triangle out of range");
             const MS3DTRIANGLE& tri = m->triangles[sg.triangleIndices[i]];
             for (int k = 0; k < 3; k++) {
-                if (tri.vertexIndices[k] >= m->numVertices) return SetupFailed(*this, "bad model", "vertex out of range");
+                if (tri.vertexIndices[k] >= m->numVertices)
+                    return SetupFailed(*this, "bad model", "vertex out of range");
                 const MS3DVERTEX& v = m->vertices[tri.vertexIndices[k]];
                 if (v.boneId >= numJoints) return SetupFailed(*this, "bad model", "joint out of range");
                 float t = 1.0f - tri.t[k];
@@ -248,7 +249,8 @@ bool ONEMODEL::Setup(ANIMATIONTEMPLATE* tmpl, MS3D* m, unsigned* textureName) {
                 } else {
                     index = add(v.position, tri.vertexNormals[k], tri.s[k], t, v.boneId);
                 }
-                if (index == kNoVertex) return SetupFailed(*this, "too many vertices", "more than 65535 distinct corners");
+                if (index == kNoVertex)
+                    return SetupFailed(*this, "too many vertices", "more than 65535 distinct corners");
                 indices[next + k] = index;
             }
             next += 3;

@@ -38,9 +38,9 @@ static_assert(offsetof(MODELVERTEX, s) == 24, "texture coordinates at byte 24");
 static_assert(offsetof(MODELVERTEX, joint) == 34, "joint at byte 34");
 
 struct MODELMATERIAL {
-    std::uint32_t texture = 0;  // OpenGL texture name, borrowed from the species
-    std::int8_t mode = 0;       // bit 7: sphere-mapped texturing
-    float alpha = 1.0f;         // the material's transparency
+    std::uint32_t texture = 0;    // OpenGL texture name, borrowed from the species
+    std::int8_t mode = 0;         // bit 7: sphere-mapped texturing
+    float alpha = 1.0f;           // the material's transparency
     float colour[3] = {0, 0, 0};  // red, green, blue of the ambient colour
 };
 
@@ -98,7 +98,7 @@ public:
     void UpdateSkeleton();
     void RevertPoints(BASICJOINT* js);  // scaled model space -> joint space
     void UpdatePoints(BASICJOINT* js);  // joint space -> scaled model space
-    void Update(double dt);  // RevertPoints, Animate, UpdateSkeleton, UpdatePoints
+    void Update(double dt);             // RevertPoints, Animate, UpdateSkeleton, UpdatePoints
 
     void Draw();
     void DrawGroup(int group);  // needs the arrays set up by Draw
@@ -122,7 +122,7 @@ public:
 
     float currentTime;  // milliseconds
     bool loop;
-    float speed;  // milliseconds of animation per unit of time step
+    float speed;               // milliseconds of animation per unit of time step
     float startTime, endTime;  // milliseconds
     bool blending;
     float blendFactor;

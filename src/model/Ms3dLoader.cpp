@@ -187,8 +187,7 @@ bool ReadBody(Reader& r, MS3D& m, const char* src) {
     for (unsigned i = 0; i < m.numJoints; i++) {
         MS3DJOINT& j = m.joints[i];
         bool ok = r.U8(&j.flags) && r.Bytes(j.name, MS3D_NAME_SIZE) && r.Bytes(j.parentName, MS3D_NAME_SIZE) &&
-                  r.Floats(j.rotation, 3) && r.Floats(j.position, 3) && r.U16(&j.numRotKeys) &&
-                  r.U16(&j.numTransKeys);
+                  r.Floats(j.rotation, 3) && r.Floats(j.position, 3) && r.U16(&j.numRotKeys) && r.U16(&j.numTransKeys);
         if (!ok) return Truncated(src, "joint", i, m.numJoints);
         j.name[MS3D_NAME_SIZE - 1] = 0;
         j.parentName[MS3D_NAME_SIZE - 1] = 0;
@@ -219,7 +218,8 @@ bool CheckIndices(const MS3D& m, const char* src) {
         for (unsigned k = 0; k < g.numTriangles; k++)
             if (g.triangleIndices[k] >= m.numTriangles)
                 return OutOfRange(src, "group", i, g.triangleIndices[k], m.numTriangles);
-        if (g.materialIndex >= m.numMaterials) return OutOfRange(src, "group material of group", i, g.materialIndex, m.numMaterials);
+        if (g.materialIndex >= m.numMaterials)
+            return OutOfRange(src, "group material of group", i, g.materialIndex, m.numMaterials);
         corners += g.numTriangles;
     }
     // A model instance indexes all grouped triangles with a 16-bit count.
@@ -344,7 +344,8 @@ bool MS3D::LoadFromFStream(std::istream* in) { return LoadStream(*this, in, null
 
 bool MS3D::Load(const char* path) {
     std::ifstream file;
-    if (!path || !OpenRegularStream(&file, path)) return Fail(path ? path : "(no path)", kCantOpen, "cannot open the file");
+    if (!path || !OpenRegularStream(&file, path))
+        return Fail(path ? path : "(no path)", kCantOpen, "cannot open the file");
     return LoadStream(*this, &file, path);
 }
 

@@ -23,8 +23,7 @@ SMSHANDLE IioFind(void*, const char* serviceClass) {
     return device < 0 ? 0 : static_cast<SMSHANDLE>(device) + 1;
 }
 SMSHANDLE IioOpen(void*, SMSHANDLE service) { return service; }
-int IioCall(void*, SMSHANDLE connection, int selector, const void*, size_t size, void* output,
-            size_t* outputSize) {
+int IioCall(void*, SMSHANDLE connection, int selector, const void*, size_t size, void* output, size_t* outputSize) {
     int16_t v[3];
     if (selector != 0 || size < sizeof v || !IioReadAccelerometer(static_cast<int>(connection - 1), v)) return -1;
     std::memcpy(output, v, sizeof v);
@@ -46,11 +45,20 @@ struct KindCall {
 bool CallForKind(int kind, KindCall* out) {
     switch (kind) {
         case SMS_I2C:
-        case SMS_I2C_ALT: *out = {21, "IOI2CMotionSensor", 0}; return true;
-        case SMS_PMU: *out = {21, "PMUMotionSensor", 0}; return true;
-        case SMS_SMC: *out = {5, "SMCMotionSensor", 1}; return true;
-        case SMS_IIO: *out = {0, IIO_ACCEL_SERVICE, 1}; return true;
-        default: return false;
+        case SMS_I2C_ALT:
+            *out = {21, "IOI2CMotionSensor", 0};
+            return true;
+        case SMS_PMU:
+            *out = {21, "PMUMotionSensor", 0};
+            return true;
+        case SMS_SMC:
+            *out = {5, "SMCMotionSensor", 1};
+            return true;
+        case SMS_IIO:
+            *out = {0, IIO_ACCEL_SERVICE, 1};
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -62,7 +70,7 @@ int ClampToInt(int64_t v) {
 
 // The calibration file, reopened only when it changes on disk, so a damaged file is
 // reported once rather than on every poll.
-struct CalibrationCache {
+struct CALIBRATIONCACHE {
     PREFSTORE store;
     bool loaded = false;
     std::string path;
@@ -73,16 +81,15 @@ struct CalibrationCache {
 };
 
 PREFSTORE* CalibrationStore() {
-    static CalibrationCache cache;
+    static CALIBRATIONCACHE cache;
     std::string path = ConfigFolder() + "/" SMS_CALIBRATION_DOMAIN ".plist";
     struct stat st;
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         cache.loaded = false;
         return nullptr;
     }
-    bool same = cache.loaded && cache.path == path && cache.dev == st.st_dev &&
-                cache.ino == st.st_ino && cache.size == st.st_size &&
-                cache.mtime.tv_sec == st.st_mtim.tv_sec &&
+    bool same = cache.loaded && cache.path == path && cache.dev == st.st_dev && cache.ino == st.st_ino &&
+                cache.size == st.st_size && cache.mtime.tv_sec == st.st_mtim.tv_sec &&
                 cache.mtime.tv_nsec == st.st_mtim.tv_nsec;
     if (!same) {
         cache.store.OpenFile(path);
@@ -98,9 +105,7 @@ PREFSTORE* CalibrationStore() {
 
 }  // namespace
 
-void sms_set_service(const SMSSERVICE* service) {
-    gService = service ? service : &kPlatformService;
-}
+void sms_set_service(const SMSSERVICE* service) { gService = service ? service : &kPlatformService; }
 
 bool sms_calibration_value(const char* key, int64_t* value) {
     if (!key || !value) return false;

@@ -38,8 +38,8 @@ struct SMSSERVICE {
     // Calls the struct method selector: input and output are `size` bytes each
     // (*outputSize holds the capacity on entry, the bytes written on return).
     // 0 on success, anything else on failure.
-    int (*call)(void* context, SMSHANDLE connection, int selector, const void* input,
-                size_t size, void* output, size_t* outputSize);
+    int (*call)(void* context, SMSHANDLE connection, int selector, const void* input, size_t size, void* output,
+                size_t* outputSize);
     void (*close)(void* context, SMSHANDLE connection);
 };
 

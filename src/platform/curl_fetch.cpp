@@ -16,22 +16,18 @@
 
 namespace {
 
-int HexValue(char c)
-{
+int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
-size_t WriteTrampoline(char* data, size_t size, size_t count, void* self)
-{
+size_t WriteTrampoline(char* data, size_t size, size_t count, void* self) {
     return static_cast<CURLFETCH*>(self)->Write(data, size * count);
 }
 
-
-std::string FolderOf(const std::string& path)
-{
+std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
@@ -39,8 +35,7 @@ std::string FolderOf(const std::string& path)
 
 // Puts temp in place as destination, or as "<stem>-2.fish" ... when that name is taken:
 // link() never replaces an existing name. False with errno set.
-bool PlaceWithoutReplacing(const std::string& temp, const std::string& destination, std::string* placed)
-{
+bool PlaceWithoutReplacing(const std::string& temp, const std::string& destination, std::string* placed) {
     std::string stem = destination, suffix;
     if (stem.size() > 5 && stem.compare(stem.size() - 5, 5, ".fish") == 0) {
         suffix = ".fish";
@@ -61,22 +56,19 @@ bool PlaceWithoutReplacing(const std::string& temp, const std::string& destinati
 
 }  // namespace
 
-CURLFETCH::CURLFETCH()
-{
+CURLFETCH::CURLFETCH() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     multi_ = curl_multi_init();
 }
 
-CURLFETCH::~CURLFETCH()
-{
+CURLFETCH::~CURLFETCH() {
     Cancel();
     if (multi_) curl_multi_cleanup(static_cast<CURLM*>(multi_));
     multi_ = nullptr;
 }
 
-bool CURLFETCH::Begin(const std::string& url)
-{
+bool CURLFETCH::Begin(const std::string& url) {
     text_.clear();
     error_.clear();
     localSize_ = -1;
@@ -126,16 +118,14 @@ bool CURLFETCH::Begin(const std::string& url)
     return true;
 }
 
-bool CURLFETCH::StartText(const std::string& url, size_t maxBytes)
-{
+bool CURLFETCH::StartText(const std::string& url, size_t maxBytes) {
     if (Running()) return false;
     toFile_ = false;
     maxBytes_ = maxBytes;
     return Begin(url);
 }
 
-bool CURLFETCH::StartDownload(const std::string& url, const std::string& destination)
-{
+bool CURLFETCH::StartDownload(const std::string& url, const std::string& destination) {
     if (Running()) return false;
     toFile_ = true;
     maxBytes_ = static_cast<size_t>(CURL_DOWNLOAD_MAX_BYTES);
@@ -163,8 +153,7 @@ bool CURLFETCH::StartDownload(const std::string& url, const std::string& destina
     return true;
 }
 
-bool CURLFETCH::BeginLocal(const std::string& url)
-{
+bool CURLFETCH::BeginLocal(const std::string& url) {
     if (!allowFiles) {
         error_ = "Local files are read only from a fish source on this machine.";
         return false;
@@ -208,8 +197,7 @@ bool CURLFETCH::BeginLocal(const std::string& url)
     return true;
 }
 
-void CURLFETCH::PollLocal()
-{
+void CURLFETCH::PollLocal() {
     char buf[1 << 16];
     // A slice per poll keeps the window drawing while a large archive is copied.
     for (int slice = 0; slice < 16 && localFd_ >= 0; slice++) {
@@ -227,8 +215,7 @@ void CURLFETCH::PollLocal()
     }
 }
 
-size_t CURLFETCH::Write(const char* data, size_t size)
-{
+size_t CURLFETCH::Write(const char* data, size_t size) {
     if (!responded_) {
         responded_ = true;
         curl_off_t expected = localSize_;
@@ -252,8 +239,7 @@ size_t CURLFETCH::Write(const char* data, size_t size)
     return size;
 }
 
-bool CURLFETCH::Poll()
-{
+bool CURLFETCH::Poll() {
     if (localFd_ >= 0) {
         PollLocal();
         return Running();
@@ -271,14 +257,12 @@ bool CURLFETCH::Poll()
     return easy_ != nullptr;
 }
 
-void CURLFETCH::Wait(int ms)
-{
+void CURLFETCH::Wait(int ms) {
     if (!easy_) return;  // a local file is always ready
     curl_multi_poll(static_cast<CURLM*>(multi_), nullptr, 0, ms, nullptr);
 }
 
-void CURLFETCH::Finish(int code)
-{
+void CURLFETCH::Finish(int code) {
     CURL* e = static_cast<CURL*>(easy_);
     CURLcode result = static_cast<CURLcode>(code);
     long status = 0;
@@ -302,8 +286,7 @@ void CURLFETCH::Finish(int code)
     if (toFile_) Complete();
 }
 
-void CURLFETCH::Complete()
-{
+void CURLFETCH::Complete() {
     if (succeeded_ && !responded_ && onResponse) onResponse(0);  // an empty body
     if (succeeded_ && fsync(fd_) != 0) {
         succeeded_ = false;
@@ -335,16 +318,14 @@ void CURLFETCH::Complete()
     DropTemporary();
 }
 
-void CURLFETCH::DropTemporary()
-{
+void CURLFETCH::DropTemporary() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
     if (!tempPath_.empty()) unlink(tempPath_.c_str());
     tempPath_.clear();
 }
 
-void CURLFETCH::Cancel()
-{
+void CURLFETCH::Cancel() {
     if (localFd_ >= 0) {
         close(localFd_);
         localFd_ = -1;

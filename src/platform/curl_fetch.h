@@ -78,14 +78,14 @@ private:
     std::string text_;
     std::string error_;
     size_t maxBytes_ = 0;
-    size_t received_ = 0;    // body bytes so far
+    size_t received_ = 0;  // body bytes so far
     bool toFile_ = false;
     bool responded_ = false;
     bool succeeded_ = false;
     bool overLimit_ = false;
     bool writeFailed_ = false;
-    int fd_ = -1;            // temporary file of a download
-    int localFd_ = -1;       // the file of a running file:// transfer
+    int fd_ = -1;       // temporary file of a download
+    int localFd_ = -1;  // the file of a running file:// transfer
     int64_t localSize_ = 0;
     std::string tempPath_;
     std::string destination_;

@@ -47,8 +47,10 @@ std::string XmlUnescape(const std::string& s) {
             out += s[i];
             continue;
         }
-        static const struct { const char* ent; char ch; } kEnts[] = {
-            {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+        static const struct {
+            const char* ent;
+            char ch;
+        } kEnts[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
         bool done = false;
         for (const auto& e : kEnts) {
             size_t n = std::strlen(e.ent);
@@ -155,7 +157,7 @@ std::map<std::string, std::map<std::string, std::string>> IniGroups(const std::s
 }
 
 // GNOME, Cinnamon and MATE keep one picture for all monitors.
-void AddGnome(std::vector<std::string>* out, const MonitorId&) {
+void AddGnome(std::vector<std::string>* out, const MONITORID&) {
     // GNOME 42 and later keep a separate picture for the dark style.
     std::string scheme = GSettingsString("org.gnome.desktop.interface", "color-scheme");
     if (scheme == "prefer-dark") {
@@ -166,24 +168,24 @@ void AddGnome(std::vector<std::string>* out, const MonitorId&) {
     if (!p.empty()) out->push_back(p);
 }
 
-void AddCinnamon(std::vector<std::string>* out, const MonitorId&) {
+void AddCinnamon(std::vector<std::string>* out, const MONITORID&) {
     std::string p = PathFromUriOrPath(GSettingsString("org.cinnamon.desktop.background", "picture-uri"));
     if (!p.empty()) out->push_back(p);
 }
 
-void AddMate(std::vector<std::string>* out, const MonitorId&) {
+void AddMate(std::vector<std::string>* out, const MONITORID&) {
     std::string p = PathFromUriOrPath(GSettingsString("org.mate.background", "picture-filename"));
     if (!p.empty()) out->push_back(p);
 }
 
-void AddXfce(std::vector<std::string>* out, const MonitorId& monitor) {
+void AddXfce(std::vector<std::string>* out, const MONITORID& monitor) {
     std::string xml;
     if (!ReadText(ConfigHome() + "/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml", &xml)) return;
     for (const std::string& p : {XfceMonitorImage(xml, monitor), XfceLastImage(xml)})
         if (!p.empty()) out->push_back(p);
 }
 
-void AddKde(std::vector<std::string>* out, const MonitorId& monitor) {
+void AddKde(std::vector<std::string>* out, const MONITORID& monitor) {
     std::string rc, shell;
     if (!ReadText(ConfigHome() + "/plasma-org.kde.plasma.desktop-appletsrc", &rc)) return;
     if (!ReadText(ConfigHome() + "/plasmashellrc", &shell)) shell.clear();
@@ -253,7 +255,7 @@ std::string KdeWallpaperImage(const std::string& appletsrc) {
     return "";
 }
 
-std::string XfceMonitorImage(const std::string& channelXml, const MonitorId& monitor) {
+std::string XfceMonitorImage(const std::string& channelXml, const MONITORID& monitor) {
     std::vector<std::string> keys;
     const std::string screen = "/backdrop/screen0/monitor";
     if (!monitor.name.empty()) keys.push_back(screen + monitor.name + "/workspace0/last-image");
@@ -273,7 +275,7 @@ std::string XfceMonitorImage(const std::string& channelXml, const MonitorId& mon
 }
 
 std::string KdeScreenWallpaperImage(const std::string& appletsrc, const std::string& plasmashellrc,
-                                    const MonitorId& monitor) {
+                                    const MONITORID& monitor) {
     std::string screen = monitor.index >= 0 ? std::to_string(monitor.index) : "";
     if (!monitor.name.empty()) {
         auto shell = IniGroups(plasmashellrc);
@@ -298,22 +300,24 @@ std::string KdeScreenWallpaperImage(const std::string& appletsrc, const std::str
     return "";
 }
 
-std::vector<std::string> DesktopWallpaperSettings(const MonitorId& monitor) {
+std::vector<std::string> DesktopWallpaperSettings(const MONITORID& monitor) {
     const char* cur = std::getenv("XDG_CURRENT_DESKTOP");
     std::string desk = cur ? cur : "";
-    using Adder = void (*)(std::vector<std::string>*, const MonitorId&);
-    struct Entry { const char* name; Adder add; };
+    using Adder = void (*)(std::vector<std::string>*, const MONITORID&);
+    struct Entry {
+        const char* name;
+        Adder add;
+    };
     // Default order when the desktop is not named: the GSettings desktops first.
-    std::vector<Entry> order = {{"GNOME", AddGnome}, {"X-Cinnamon", AddCinnamon}, {"MATE", AddMate},
-                                {"XFCE", AddXfce}, {"KDE", AddKde}};
-    std::stable_partition(order.begin(), order.end(),
-                          [&](const Entry& e) { return Contains(desk, e.name); });
+    std::vector<Entry> order = {
+        {"GNOME", AddGnome}, {"X-Cinnamon", AddCinnamon}, {"MATE", AddMate}, {"XFCE", AddXfce}, {"KDE", AddKde}};
+    std::stable_partition(order.begin(), order.end(), [&](const Entry& e) { return Contains(desk, e.name); });
     std::vector<std::string> out;
     for (const Entry& e : order) e.add(&out, monitor);
     return out;
 }
 
-std::vector<std::string> DesktopPictureChain(const std::string& resourceDir, const MonitorId& monitor) {
+std::vector<std::string> DesktopPictureChain(const std::string& resourceDir, const MONITORID& monitor) {
     std::vector<std::string> chain = DesktopWallpaperSettings(monitor);
     chain.push_back(kDebianDesktopBackground);
     chain.push_back(kFixedDesktopPicture);
@@ -321,7 +325,7 @@ std::vector<std::string> DesktopPictureChain(const std::string& resourceDir, con
     return chain;
 }
 
-bool LoadDesktopPicture(const std::string& resourceDir, int maxSide, PictureRGBA* out, std::string* chosen) {
+bool LoadDesktopPicture(const std::string& resourceDir, int maxSide, PICTURERGBA* out, std::string* chosen) {
     for (const std::string& p : DesktopPictureChain(resourceDir)) {
         struct stat st;
         if (stat(p.c_str(), &st) != 0) continue;  // absent candidates are normal, not errors

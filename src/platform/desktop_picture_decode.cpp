@@ -50,8 +50,7 @@ bool EndsWithNoCase(const std::string& s, const char* suffix) {
 
 bool LooksLikeSvg(const std::string& path, const std::string& data) {
     if (EndsWithNoCase(path, ".svg") || EndsWithNoCase(path, ".svgz")) return true;
-    if (data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0x1f &&
-        static_cast<unsigned char>(data[1]) == 0x8b)
+    if (data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0x1f && static_cast<unsigned char>(data[1]) == 0x8b)
         return false;  // gzip without the svgz suffix: not ours to guess
     return data.substr(0, 4096).find("<svg") != std::string::npos;
 }
@@ -70,12 +69,11 @@ std::string OneLine(const GError* err) {
     return m;
 }
 
-bool DecodeSvg(const std::string& path, const std::string& data, int maxSide, PictureRGBA* out) {
+bool DecodeSvg(const std::string& path, const std::string& data, int maxSide, PICTURERGBA* out) {
     GError* err = nullptr;
     RsvgHandle* h = rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(data.data()), data.size(), &err);
     if (!h) {
-        std::fprintf(stderr, "reefmere: %s: not a readable SVG picture (%s)\n", path.c_str(),
-                     OneLine(err).c_str());
+        std::fprintf(stderr, "reefmere: %s: not a readable SVG picture (%s)\n", path.c_str(), OneLine(err).c_str());
         if (err) g_error_free(err);
         return false;
     }
@@ -95,8 +93,7 @@ bool DecodeSvg(const std::string& path, const std::string& data, int maxSide, Pi
     cairo_destroy(cr);
     g_object_unref(h);
     if (!ok) {
-        std::fprintf(stderr, "reefmere: %s: SVG picture does not render (%s)\n", path.c_str(),
-                     OneLine(err).c_str());
+        std::fprintf(stderr, "reefmere: %s: SVG picture does not render (%s)\n", path.c_str(), OneLine(err).c_str());
         if (err) g_error_free(err);
         cairo_surface_destroy(surf);
         return false;
@@ -130,11 +127,12 @@ bool DecodeSvg(const std::string& path, const std::string& data, int maxSide, Pi
     return true;
 }
 
-bool DecodeWebp(const std::string& path, const std::string& data, PictureRGBA* out) {
+bool DecodeWebp(const std::string& path, const std::string& data, PICTURERGBA* out) {
     int w = 0, h = 0;
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data.data());
     if (!WebPGetInfo(bytes, data.size(), &w, &h) || !SizeAccepted(w, h)) {
-        std::fprintf(stderr, "reefmere: %s: not a readable WebP picture, or larger than the background takes\n", path.c_str());
+        std::fprintf(stderr, "reefmere: %s: not a readable WebP picture, or larger than the background takes\n",
+                     path.c_str());
         return false;
     }
     out->pixels.assign(static_cast<size_t>(w) * h * 4, 0);
@@ -148,7 +146,7 @@ bool DecodeWebp(const std::string& path, const std::string& data, PictureRGBA* o
     return true;
 }
 
-bool DecodeStb(const std::string& path, const std::string& data, PictureRGBA* out) {
+bool DecodeStb(const std::string& path, const std::string& data, PICTURERGBA* out) {
     const auto* bytes = reinterpret_cast<const stbi_uc*>(data.data());
     int w = 0, h = 0, n = 0;
     if (data.size() > static_cast<size_t>(INT32_MAX) ||
@@ -169,9 +167,9 @@ bool DecodeStb(const std::string& path, const std::string& data, PictureRGBA* ou
     return true;
 }
 
-bool LoadPictureDepth(const std::string& path, int maxSide, PictureRGBA* out, int depth);
+bool LoadPictureDepth(const std::string& path, int maxSide, PICTURERGBA* out, int depth);
 
-bool DecodeDepth(const std::string& path, const std::string& data, int maxSide, PictureRGBA* out, int depth) {
+bool DecodeDepth(const std::string& path, const std::string& data, int maxSide, PICTURERGBA* out, int depth) {
     bool webp = data.size() >= 12 && data.compare(0, 4, "RIFF") == 0 && data.compare(8, 4, "WEBP") == 0;
     if (webp) return DecodeWebp(path, data, out);
     if (LooksLikeSlideshow(data)) {
@@ -191,15 +189,14 @@ bool DecodeDepth(const std::string& path, const std::string& data, int maxSide, 
     return DecodeStb(path, data, out);
 }
 
-bool LoadPictureDepth(const std::string& path, int maxSide, PictureRGBA* out, int depth) {
+bool LoadPictureDepth(const std::string& path, int maxSide, PICTURERGBA* out, int depth) {
     std::string data;
     if (!ReadWhole(path, &data)) return false;
     return DecodeDepth(path, data, maxSide, out, depth);
 }
 
 // The text between <tag ...> and </tag> starting at pos; advances pos past it.
-bool NextElement(const std::string& xml, const std::string& tag, size_t* pos, std::string* attrs,
-                 std::string* body) {
+bool NextElement(const std::string& xml, const std::string& tag, size_t* pos, std::string* attrs, std::string* body) {
     std::string open = "<" + tag;
     size_t at = *pos;
     while (true) {
@@ -250,8 +247,7 @@ long long PixelCount(const std::string& path) {
     fclose(f);
     int w = 0, h = 0, n = 0;
     if (WebPGetInfo(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &w, &h)) return 1LL * w * h;
-    if (stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(data.data()), static_cast<int>(data.size()), &w,
-                              &h, &n))
+    if (stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(data.data()), static_cast<int>(data.size()), &w, &h, &n))
         return 1LL * w * h;
     return 0;
 }
@@ -292,14 +288,14 @@ std::string SlideshowLargestPicture(const std::string& xml, const std::string& b
     return best;
 }
 
-bool DecodePictureData(const std::string& name, const std::string& data, int maxSide, PictureRGBA* out) {
+bool DecodePictureData(const std::string& name, const std::string& data, int maxSide, PICTURERGBA* out) {
     if (!out) return false;
-    *out = PictureRGBA();
+    *out = PICTURERGBA();
     return DecodeDepth(name, data, maxSide, out, 0);
 }
 
-bool LoadPictureRGBA(const std::string& path, int maxSide, PictureRGBA* out) {
+bool LoadPictureRGBA(const std::string& path, int maxSide, PICTURERGBA* out) {
     if (!out) return false;
-    *out = PictureRGBA();
+    *out = PICTURERGBA();
     return LoadPictureDepth(path, maxSide, out, 0);
 }

@@ -20,7 +20,7 @@ EGLDisplay OpenDisplay() {
 }
 }  // namespace
 
-bool EglContext::Create(int width, int height) {
+bool EGLCONTEXT::Create(int width, int height) {
     Destroy();
     EGLDisplay dpy = OpenDisplay();
     EGLint major = 0, minor = 0;
@@ -29,9 +29,21 @@ bool EglContext::Create(int width, int height) {
         return false;
     }
     display_ = dpy;
-    const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
-                                    EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 24,
-                                    EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    const EGLint configAttribs[] = {EGL_SURFACE_TYPE,
+                                    EGL_PBUFFER_BIT,
+                                    EGL_RED_SIZE,
+                                    8,
+                                    EGL_GREEN_SIZE,
+                                    8,
+                                    EGL_BLUE_SIZE,
+                                    8,
+                                    EGL_ALPHA_SIZE,
+                                    8,
+                                    EGL_DEPTH_SIZE,
+                                    24,
+                                    EGL_RENDERABLE_TYPE,
+                                    EGL_OPENGL_BIT,
+                                    EGL_NONE};
     EGLConfig cfg = nullptr;
     EGLint n = 0;
     if (!eglChooseConfig(dpy, configAttribs, &cfg, 1, &n) || n < 1) {
@@ -58,7 +70,7 @@ bool EglContext::Create(int width, int height) {
     return Resize(width, height);
 }
 
-bool EglContext::Resize(int width, int height) {
+bool EGLCONTEXT::Resize(int width, int height) {
     if (!context_) return false;
     if (width < 1) width = 1;
     if (height < 1) height = 1;
@@ -81,13 +93,13 @@ bool EglContext::Resize(int width, int height) {
     return true;
 }
 
-bool EglContext::MakeCurrent() {
+bool EGLCONTEXT::MakeCurrent() {
     if (!context_ || !surface_) return false;
     return eglMakeCurrent(display_, static_cast<EGLSurface>(surface_), static_cast<EGLSurface>(surface_),
                           static_cast<EGLContext>(context_)) == EGL_TRUE;
 }
 
-void EglContext::Destroy() {
+void EGLCONTEXT::Destroy() {
     if (display_) {
         eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         if (surface_) eglDestroySurface(display_, static_cast<EGLSurface>(surface_));
@@ -102,7 +114,7 @@ void EglContext::Destroy() {
     width_ = height_ = 0;
 }
 
-std::vector<uint8_t> EglContext::ReadPixels() const {
+std::vector<uint8_t> EGLCONTEXT::ReadPixels() const {
     std::vector<uint8_t> px(static_cast<size_t>(width_) * height_ * 4);
     if (px.empty()) return px;
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

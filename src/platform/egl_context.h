@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <vector>
 
-class EglContext {
+class EGLCONTEXT {
 public:
-    EglContext() = default;
-    ~EglContext() { Destroy(); }
-    EglContext(const EglContext&) = delete;
-    EglContext& operator=(const EglContext&) = delete;
+    EGLCONTEXT() = default;
+    ~EGLCONTEXT() { Destroy(); }
+    EGLCONTEXT(const EGLCONTEXT&) = delete;
+    EGLCONTEXT& operator=(const EGLCONTEXT&) = delete;
 
     // Creates the display, context and a width x height pbuffer and makes them current.
     // False (with one line on standard error) when EGL or desktop GL is unavailable.

@@ -12,8 +12,7 @@ double FrameWait(double now, double lastDrawn, double step) {
     return std::max(lastDrawn + step - now, 1e-6);
 }
 
-void RunFrameLoop(const std::vector<ReefmereView*>& views, const FRAMELOOPHOOKS& hooks, double seconds,
-                  double delay) {
+void RunFrameLoop(const std::vector<ReefmereView*>& views, const FRAMELOOPHOOKS& hooks, double seconds, double delay) {
     const double start = hooks.now(hooks.user);
     const double kIdleWait = 1.0;  // no view animating: only input or the end can wake us
     while (hooks.pump(hooks.user)) {
@@ -35,7 +34,8 @@ void RunFrameLoop(const std::vector<ReefmereView*>& views, const FRAMELOOPHOOKS&
         for (size_t i = 0; i < views.size(); ++i) {
             ReefmereView* v = views[i];
             if (!v->animating) continue;
-            wait = std::min(wait, stalled[i] ? v->animationTimeInterval() : FrameWait(now, v->animtime, FrameStep(*v, delay)));
+            wait = std::min(
+                wait, stalled[i] ? v->animationTimeInterval() : FrameWait(now, v->animtime, FrameStep(*v, delay)));
         }
         if (seconds > 0.0) wait = std::min(wait, std::max(start + seconds - now, 1e-6));
         if (wait > 0.0) hooks.wait(hooks.user, wait);

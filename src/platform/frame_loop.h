@@ -33,5 +33,4 @@ double FrameWait(double now, double lastDrawn, double step);
 // Drives the views until the pump says stop or `seconds` (> 0) have passed since the
 // start. A view that stopped animating is no longer called. delay: seconds between
 // frames asked for by the host (0: the views' own rate).
-void RunFrameLoop(const std::vector<ReefmereView*>& views, const FRAMELOOPHOOKS& hooks, double seconds,
-                  double delay);
+void RunFrameLoop(const std::vector<ReefmereView*>& views, const FRAMELOOPHOOKS& hooks, double seconds, double delay);

@@ -1,4 +1,4 @@
-// Headless host: EglContext + fixed clock + stb_image_write. Used by reefmere --headless.
+// Headless host: EGLCONTEXT + fixed clock + stb_image_write. Used by reefmere --headless.
 #include "platform/headless_host.h"
 
 #include <GL/gl.h>
@@ -16,18 +16,18 @@
 
 namespace {
 
-struct HeadlessState {
-    EglContext gl;
+struct HEADLESSSTATE {
+    EGLCONTEXT gl;
     double clock = 0.0;  // seconds of scene time
     int width = 0;
     int height = 0;
 };
 
-bool HLMakeCurrent(void* user) { return static_cast<HeadlessState*>(user)->gl.MakeCurrent(); }
-double HLNow(void* user) { return static_cast<HeadlessState*>(user)->clock; }
+bool HLMakeCurrent(void* user) { return static_cast<HEADLESSSTATE*>(user)->gl.MakeCurrent(); }
+double HLNow(void* user) { return static_cast<HEADLESSSTATE*>(user)->clock; }
 void HLSwap(void*) { glFinish(); }  // a pbuffer has one buffer: the frame is read back as is
 void HLSize(void* user, int* w, int* h) {
-    auto* s = static_cast<HeadlessState*>(user);
+    auto* s = static_cast<HEADLESSSTATE*>(user);
     *w = s->width;
     *h = s->height;
 }
@@ -73,7 +73,7 @@ int RunHeadless(const HEADLESSOPTIONS& o, const VIEWOPTIONS& viewOptions) {
         fprintf(stderr, "reefmere: cannot create %s: %s\n", o.outDir.c_str(), strerror(errno));
         return 1;
     }
-    HeadlessState state;
+    HEADLESSSTATE state;
     state.width = o.width;
     state.height = o.height;
     if (!state.gl.Create(o.width, o.height)) return 1;

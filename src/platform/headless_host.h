@@ -7,14 +7,14 @@
 #include "view/ReefmereView.h"
 
 struct HEADLESSOPTIONS {
-    int width = 1280;          // pixels
+    int width = 1280;  // pixels
     int height = 720;
-    double seconds = 10.0;     // scene time to run
-    std::string outDir;        // PNG frames (frame-0001.png, ...); empty: none
-    double every = 0.5;        // scene seconds between frames written to outDir
-    std::string snapshot;      // the last frame alone, to this file; empty: none
+    double seconds = 10.0;  // scene time to run
+    std::string outDir;     // PNG frames (frame-0001.png, ...); empty: none
+    double every = 0.5;     // scene seconds between frames written to outDir
+    std::string snapshot;   // the last frame alone, to this file; empty: none
     bool preview = false;
-    double delay = 0.0;        // -delay: scene seconds between frames at least; 0: the view's
+    double delay = 0.0;  // -delay: scene seconds between frames at least; 0: the view's
 };
 
 // Seconds the headless clock advances per host call for a view: its animation interval

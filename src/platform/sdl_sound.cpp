@@ -11,7 +11,7 @@
 #include "math/RegularFile.h"
 
 namespace {
-void Callback(void* user, Uint8* stream, int len) { static_cast<SdlSound*>(user)->Fill(stream, len); }
+void Callback(void* user, Uint8* stream, int len) { static_cast<SDLSOUND*>(user)->Fill(stream, len); }
 
 void SilentAlsa(const char*, int, const char*, int, const char*, ...) {}
 
@@ -34,7 +34,7 @@ float SoundGainForVolume(float volume) {
     return volume >= 100.0f ? 1.0f : volume / 100.0f;
 }
 
-bool SdlSound::Play(const char* wavPath, float volume) {
+bool SDLSOUND::Play(const char* wavPath, float volume) {
     Stop();
     // Set before SDL starts: SDL would otherwise install SIGINT/SIGTERM handlers.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -90,7 +90,7 @@ bool SdlSound::Play(const char* wavPath, float volume) {
     return true;
 }
 
-void SdlSound::Fill(uint8_t* stream, int len) {
+void SDLSOUND::Fill(uint8_t* stream, int len) {
     std::memset(stream, silence_, static_cast<size_t>(len));
     if (samples_.empty() || mixVolume_ <= 0) return;
     size_t done = 0;
@@ -103,7 +103,7 @@ void SdlSound::Fill(uint8_t* stream, int len) {
     }
 }
 
-void SdlSound::Stop() {
+void SDLSOUND::Stop() {
     if (device_ != 0) {
         SDL_CloseAudioDevice(device_);  // waits for the callback to return
         device_ = 0;

@@ -9,12 +9,12 @@
 // The gain applied to the sound for a stored volume: 0 silent, 100 and above full (1.0).
 float SoundGainForVolume(float volume);
 
-class SdlSound {
+class SDLSOUND {
 public:
-    SdlSound() = default;
-    ~SdlSound() { Stop(); }
-    SdlSound(const SdlSound&) = delete;
-    SdlSound& operator=(const SdlSound&) = delete;
+    SDLSOUND() = default;
+    ~SDLSOUND() { Stop(); }
+    SDLSOUND(const SDLSOUND&) = delete;
+    SDLSOUND& operator=(const SDLSOUND&) = delete;
 
     // Loads the WAV file and plays it in a loop at the volume's gain. False (one line on
     // stderr) when there is no audio device or the file cannot be read; playing again

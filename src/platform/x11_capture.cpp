@@ -22,13 +22,13 @@ int TrapError(Display*, XErrorEvent* e) {
     return 0;
 }
 
-struct ErrorTrap {
-    explicit ErrorTrap(Display* dpy) : dpy_(dpy) {
+struct ERRORTRAP {
+    explicit ERRORTRAP(Display* dpy) : dpy_(dpy) {
         XSync(dpy_, False);
         gTrappedError = 0;
         old_ = XSetErrorHandler(TrapError);
     }
-    ~ErrorTrap() {
+    ~ERRORTRAP() {
         XSync(dpy_, False);
         XSetErrorHandler(old_);
     }
@@ -74,9 +74,9 @@ Pixmap ScreenshotPixmap(Display* dpy, Window w) {
 
 uint8_t* DrawableToRGBA(Display* dpy, Drawable d, Visual* visual, int x, int y, int width, int height) {
     if (width <= 0 || height <= 0 || !visual) return nullptr;
-    ErrorTrap trap(dpy);
-    XImage* img = XGetImage(dpy, d, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes,
-                            ZPixmap);
+    ERRORTRAP trap(dpy);
+    XImage* img =
+        XGetImage(dpy, d, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (trap.Failed() || !img) {
         if (img) XDestroyImage(img);
         return nullptr;
@@ -87,11 +87,12 @@ uint8_t* DrawableToRGBA(Display* dpy, Drawable d, Visual* visual, int x, int y, 
         XDestroyImage(img);
         return nullptr;
     }
-    bool fast = img->bits_per_pixel == 32 && img->byte_order == LSBFirst && rm == 0xff0000 && gm == 0xff00 &&
-                bm == 0xff;
+    bool fast =
+        img->bits_per_pixel == 32 && img->byte_order == LSBFirst && rm == 0xff0000 && gm == 0xff00 && bm == 0xff;
     for (int row = 0; row < height; ++row) {
         uint8_t* dst = out + static_cast<size_t>(height - 1 - row) * width * 4;  // bottom row first
-        const uint8_t* src = reinterpret_cast<const uint8_t*>(img->data) + static_cast<size_t>(row) * img->bytes_per_line;
+        const uint8_t* src =
+            reinterpret_cast<const uint8_t*>(img->data) + static_cast<size_t>(row) * img->bytes_per_line;
         for (int col = 0; col < width; ++col) {
             if (fast) {
                 dst[4 * col + 0] = src[4 * col + 2];
@@ -120,7 +121,7 @@ uint8_t* CaptureSaverScreenshot(Display* dpy, Window w, int* width, int* height)
         if (pix != None) break;
         Window root, parent, *kids = nullptr;
         unsigned int nk = 0;
-        ErrorTrap trap(dpy);
+        ERRORTRAP trap(dpy);
         if (!XQueryTree(dpy, at, &root, &parent, &kids, &nk) || trap.Failed()) break;
         if (kids) XFree(kids);
         if (at == root) break;
@@ -131,7 +132,7 @@ uint8_t* CaptureSaverScreenshot(Display* dpy, Window w, int* width, int* height)
     int px, py;
     unsigned int pw = 0, ph = 0, border, depth;
     {
-        ErrorTrap trap(dpy);
+        ERRORTRAP trap(dpy);
         if (!XGetGeometry(dpy, pix, &root, &px, &py, &pw, &ph, &border, &depth) || trap.Failed()) {
             std::fprintf(stderr, "reefmere: the screen saver's desktop picture is gone\n");
             return nullptr;
@@ -148,8 +149,7 @@ uint8_t* CaptureSaverScreenshot(Display* dpy, Window w, int* width, int* height)
     return rgba;
 }
 
-uint8_t* CaptureRootRect(Display* dpy, int screen, int x, int y, int width, int height, int* outWidth,
-                         int* outHeight) {
+uint8_t* CaptureRootRect(Display* dpy, int screen, int x, int y, int width, int height, int* outWidth, int* outHeight) {
     *outWidth = *outHeight = 0;
     Window root = RootWindow(dpy, screen);
     uint8_t* rgba = DrawableToRGBA(dpy, root, DefaultVisual(dpy, screen), x, y, width, height);

@@ -14,8 +14,7 @@
 uint8_t* CaptureSaverScreenshot(Display* dpy, Window w, int* width, int* height);
 
 // The rectangle (root coordinates) of the root window as it shows now; null on failure.
-uint8_t* CaptureRootRect(Display* dpy, int screen, int x, int y, int width, int height, int* outWidth,
-                         int* outHeight);
+uint8_t* CaptureRootRect(Display* dpy, int screen, int x, int y, int width, int height, int* outWidth, int* outHeight);
 
 // XScreenSaver's grabDesktopImages: from ~/.xscreensaver (HOME), True when the file or
 // the line is absent, as the daemon itself defaults.

@@ -29,7 +29,7 @@ struct X11FPS {
     // DejaVu: the printable ASCII glyphs baked into one alpha texture.
     GLuint atlas = 0;
     stbtt_bakedchar glyphs[kCharCount] = {};
-    int descent = 4;         // pixels below the baseline
+    int descent = 4;  // pixels below the baseline
     // Fallback: a core X font as display lists.
     XFontStruct* font = nullptr;
     GLuint lists = 0;        // display lists for characters 32..126
@@ -243,7 +243,6 @@ void X11FpsDraw(X11FPS* f, int width, int height) {
     glPopMatrix();
     glPopAttrib();
 }
-
 
 void X11FpsDestroy(X11FPS* f) {
     if (!f) return;

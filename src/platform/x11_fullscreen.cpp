@@ -21,7 +21,7 @@ struct SCREENVIEW {
     X11SERVICES services;
 };
 
-Window MakeMonitorWindow(Display* dpy, XVisualInfo* vi, const MonitorRect& m) {
+Window MakeMonitorWindow(Display* dpy, XVisualInfo* vi, const MONITORRECT& m) {
     XSetWindowAttributes a;
     a.colormap = XCreateColormap(dpy, RootWindow(dpy, vi->screen), vi->visual, AllocNone);
     a.background_pixel = 0;
@@ -43,7 +43,7 @@ int RunAllMonitors(const X11RUNOPTIONS& o, const VIEWOPTIONS& viewOptions) {
     }
     int screen = DefaultScreen(dpy);
     XVisualInfo* vi = GlxChooseVisual(dpy, screen);
-    std::vector<MonitorRect> monitors = QueryMonitors(dpy, RootWindow(dpy, screen));
+    std::vector<MONITORRECT> monitors = QueryMonitors(dpy, RootWindow(dpy, screen));
     std::vector<std::unique_ptr<SCREENVIEW>> views;
     int status = 0;
     if (!vi || monitors.empty()) status = 1;

@@ -25,12 +25,12 @@ XVisualInfo* GlxChooseVisual(Display* dpy, int screen) {
         fprintf(stderr, "reefmere: the X server has no GLX extension\n");
         return nullptr;
     }
-    int attribs24[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
-                       GLX_DEPTH_SIZE, 24, None};
+    int attribs24[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8,   GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE,
+                       8,        GLX_DEPTH_SIZE,   24,           None};
     XVisualInfo* vi = glXChooseVisual(dpy, screen, attribs24);
     if (vi) return vi;
-    int attribs16[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 5, GLX_GREEN_SIZE, 5, GLX_BLUE_SIZE, 5,
-                       GLX_DEPTH_SIZE, 16, None};
+    int attribs16[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 5,   GLX_GREEN_SIZE, 5, GLX_BLUE_SIZE,
+                       5,        GLX_DEPTH_SIZE,   16,           None};
     vi = glXChooseVisual(dpy, screen, attribs16);
     if (!vi) fprintf(stderr, "reefmere: no double-buffered GLX visual with a depth buffer\n");
     return vi;

@@ -118,8 +118,7 @@ void X11FillHost(X11SURFACE* s, REEFHOST* host, bool preview) {
     if (s->services) X11FillServices(s, host);
 }
 
-int RunX11Loop(const std::vector<X11SURFACE*>& surfaces, const X11RUNOPTIONS& o,
-               const VIEWOPTIONS& viewOptions) {
+int RunX11Loop(const std::vector<X11SURFACE*>& surfaces, const X11RUNOPTIONS& o, const VIEWOPTIONS& viewOptions) {
     if (surfaces.empty()) return 1;
     X11LOOP loop;
     loop.surfaces = surfaces;

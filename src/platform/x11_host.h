@@ -12,14 +12,14 @@
 #include "view/ReefmereView.h"
 
 struct X11RUNOPTIONS {
-    int width = 1024;          // pixels, standalone window
+    int width = 1024;  // pixels, standalone window
     int height = 768;
     bool fullscreen = false;
-    double seconds = 0.0;      // quit after this many seconds of wall time; 0: never
+    double seconds = 0.0;  // quit after this many seconds of wall time; 0: never
     bool preview = false;
-    bool handleKeys = true;    // Esc / q quit (standalone); a hack leaves keys to the daemon
-    bool fps = false;          // -fps: frames per second and load in a corner
-    double delay = 0.0;        // -delay: seconds between frames at least; 0: the view's rate
+    bool handleKeys = true;  // Esc / q quit (standalone); a hack leaves keys to the daemon
+    bool fps = false;        // -fps: frames per second and load in a corner
+    double delay = 0.0;      // -delay: seconds between frames at least; 0: the view's rate
     // -geometry +X+Y: where the standalone window goes (pixels; negative: from the right
     // or bottom edge of the screen). Unset: wherever the window manager puts it.
     bool positioned = false;
@@ -32,7 +32,7 @@ struct X11SURFACE {
     Display* dpy = nullptr;
     Window win = 0;
     GLXContext ctx = nullptr;
-    int width = 0;             // pixels, kept current from ConfigureNotify
+    int width = 0;  // pixels, kept current from ConfigureNotify
     int height = 0;
     // Desktop services (main-screen test, capture, desktop picture, sound, -fps) from
     // x11_services.h; null: a silent host without them. Not owned.
@@ -50,8 +50,7 @@ void X11FillHost(X11SURFACE* surface, REEFHOST* host, bool preview);
 // refresh) and animates them in one loop until a quit request, a closed window or
 // options.seconds; the views are gone on return, the surfaces stay. Returns a process exit
 // status.
-int RunX11Loop(const std::vector<X11SURFACE*>& surfaces, const X11RUNOPTIONS& options,
-               const VIEWOPTIONS& viewOptions);
+int RunX11Loop(const std::vector<X11SURFACE*>& surfaces, const X11RUNOPTIONS& options, const VIEWOPTIONS& viewOptions);
 
 // reefmere --window [WxH]: opens the display, a window and a context, runs the loop.
 int RunWindow(const X11RUNOPTIONS& options, const VIEWOPTIONS& viewOptions);

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-std::vector<MonitorRect> QueryMonitors(Display* dpy, Window root) {
-    std::vector<MonitorRect> out;
+std::vector<MONITORRECT> QueryMonitors(Display* dpy, Window root) {
+    std::vector<MONITORRECT> out;
     int evBase = 0, errBase = 0, major = 0, minor = 0;
     if (XRRQueryExtension(dpy, &evBase, &errBase) && XRRQueryVersion(dpy, &major, &minor) &&
         (major > 1 || (major == 1 && minor >= 5))) {
@@ -15,7 +15,7 @@ std::vector<MonitorRect> QueryMonitors(Display* dpy, Window root) {
         XRRMonitorInfo* m = XRRGetMonitors(dpy, root, True, &n);
         for (int i = 0; m && i < n; ++i) {
             if (m[i].width <= 0 || m[i].height <= 0) continue;
-            MonitorRect r;
+            MONITORRECT r;
             r.x = m[i].x;
             r.y = m[i].y;
             r.width = m[i].width;
@@ -32,7 +32,7 @@ std::vector<MonitorRect> QueryMonitors(Display* dpy, Window root) {
     if (out.empty()) {
         XWindowAttributes wa;
         if (XGetWindowAttributes(dpy, root, &wa)) {
-            MonitorRect r;
+            MONITORRECT r;
             r.width = wa.width;
             r.height = wa.height;
             r.primary = true;
@@ -43,7 +43,7 @@ std::vector<MonitorRect> QueryMonitors(Display* dpy, Window root) {
     return out;
 }
 
-int MainMonitorIndex(const std::vector<MonitorRect>& monitors) {
+int MainMonitorIndex(const std::vector<MONITORRECT>& monitors) {
     for (size_t i = 0; i < monitors.size(); ++i)
         if (monitors[i].primary) return static_cast<int>(i);
     return monitors.empty() ? -1 : 0;
@@ -51,14 +51,14 @@ int MainMonitorIndex(const std::vector<MonitorRect>& monitors) {
 
 namespace {
 // Pixels shared by a monitor and a rectangle.
-long long Overlap(const MonitorRect& m, int x, int y, int width, int height) {
+long long Overlap(const MONITORRECT& m, int x, int y, int width, int height) {
     long long w = std::min(x + width, m.x + m.width) - std::max(x, m.x);
     long long h = std::min(y + height, m.y + m.height) - std::max(y, m.y);
     return w > 0 && h > 0 ? w * h : 0;
 }
 }  // namespace
 
-int MonitorUnderRect(const std::vector<MonitorRect>& monitors, int x, int y, int width, int height) {
+int MonitorUnderRect(const std::vector<MONITORRECT>& monitors, int x, int y, int width, int height) {
     int best = -1;
     long long bestArea = 0;
     for (size_t i = 0; i < monitors.size(); ++i) {
@@ -71,8 +71,8 @@ int MonitorUnderRect(const std::vector<MonitorRect>& monitors, int x, int y, int
     return best;
 }
 
-bool RectCoversMonitor(const std::vector<MonitorRect>& monitors, int x, int y, int width, int height) {
-    for (const MonitorRect& m : monitors) {
+bool RectCoversMonitor(const std::vector<MONITORRECT>& monitors, int x, int y, int width, int height) {
+    for (const MONITORRECT& m : monitors) {
         if (m.width <= 0 || m.height <= 0) continue;
         if (x <= m.x && y <= m.y && static_cast<long long>(x) + width >= static_cast<long long>(m.x) + m.width &&
             static_cast<long long>(y) + height >= static_cast<long long>(m.y) + m.height)
@@ -98,12 +98,12 @@ bool WindowOnMainMonitor(Display* dpy, Window w) {
     int x, y, width, height;
     XWindowAttributes wa;
     if (!XGetWindowAttributes(dpy, w, &wa) || !WindowRootRect(dpy, w, &x, &y, &width, &height)) return true;
-    std::vector<MonitorRect> mons = QueryMonitors(dpy, wa.root);
+    std::vector<MONITORRECT> mons = QueryMonitors(dpy, wa.root);
     if (mons.size() <= 1) return true;
     int under = MonitorUnderRect(mons, x, y, width, height);
     if (under < 0) return true;
     // A window spanning several monitors (one -root over the whole screen) counts as on the
     // main one when it covers that as much as any other.
-    const MonitorRect& main = mons[static_cast<size_t>(MainMonitorIndex(mons))];
+    const MONITORRECT& main = mons[static_cast<size_t>(MainMonitorIndex(mons))];
     return Overlap(main, x, y, width, height) >= Overlap(mons[static_cast<size_t>(under)], x, y, width, height);
 }

@@ -7,24 +7,24 @@
 #include <string>
 #include <vector>
 
-struct MonitorRect {
+struct MONITORRECT {
     int x = 0, y = 0, width = 0, height = 0;  // pixels, root window coordinates
     bool primary = false;
     std::string name;
 };
 
 // The active monitors of the screen that holds root, in the server's order.
-std::vector<MonitorRect> QueryMonitors(Display* dpy, Window root);
+std::vector<MONITORRECT> QueryMonitors(Display* dpy, Window root);
 
 // Index of the main monitor: the primary one, else 0. -1 for an empty list.
-int MainMonitorIndex(const std::vector<MonitorRect>& monitors);
+int MainMonitorIndex(const std::vector<MONITORRECT>& monitors);
 
 // Index of the monitor that holds most of the rectangle (ties: the first in order); -1
 // when it meets none.
-int MonitorUnderRect(const std::vector<MonitorRect>& monitors, int x, int y, int width, int height);
+int MonitorUnderRect(const std::vector<MONITORRECT>& monitors, int x, int y, int width, int height);
 
 // True when the rectangle (root coordinates) covers at least one monitor whole.
-bool RectCoversMonitor(const std::vector<MonitorRect>& monitors, int x, int y, int width, int height);
+bool RectCoversMonitor(const std::vector<MONITORRECT>& monitors, int x, int y, int width, int height);
 
 // Where a window is, in root coordinates; false when it is gone.
 bool WindowRootRect(Display* dpy, Window w, int* x, int* y, int* width, int* height);

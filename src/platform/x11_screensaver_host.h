@@ -17,12 +17,12 @@
 #include "platform/x11_host.h"
 
 struct HACKOPTIONS {
-    bool root = false;        // -root: $XSCREENSAVER_WINDOW, else the virtual root
-    std::string windowId;     // -window-id ID (decimal or hex)
-    bool fps = false;         // -fps overlay
-    bool preview = false;     // --preview; also implied by a given window that covers no monitor
-    double seconds = 0.0;     // quit after this much wall time; 0: run until SIGTERM
-    double delay = 0.0;       // -delay, seconds between frames at least
+    bool root = false;     // -root: $XSCREENSAVER_WINDOW, else the virtual root
+    std::string windowId;  // -window-id ID (decimal or hex)
+    bool fps = false;      // -fps overlay
+    bool preview = false;  // --preview; also implied by a given window that covers no monitor
+    double seconds = 0.0;  // quit after this much wall time; 0: run until SIGTERM
+    double delay = 0.0;    // -delay, seconds between frames at least
 };
 
 // Runs the hack; returns the process exit status (0 after SIGTERM).

@@ -37,25 +37,25 @@ uint8_t* Capture(void* user, int* width, int* height) {
     *width = *height = 0;
     if (!sv) return nullptr;
     switch (sv->capture) {
-    case X11CAPTURE::SaverImage:
-        // A locked screen must not show the user's windows unless the user allowed it.
-        if (!GrabDesktopImagesAllowed()) {
-            std::fprintf(stderr, "reefmere: grabDesktopImages is off in ~/.xscreensaver: no desktop capture\n");
-            return nullptr;
+        case X11CAPTURE::SaverImage:
+            // A locked screen must not show the user's windows unless the user allowed it.
+            if (!GrabDesktopImagesAllowed()) {
+                std::fprintf(stderr, "reefmere: grabDesktopImages is off in ~/.xscreensaver: no desktop capture\n");
+                return nullptr;
+            }
+            return CaptureSaverScreenshot(s->dpy, s->win, width, height);
+        case X11CAPTURE::Prepared: {
+            if (!sv->prepared) return nullptr;
+            size_t n = static_cast<size_t>(sv->preparedWidth) * sv->preparedHeight * 4;
+            uint8_t* copy = static_cast<uint8_t*>(std::malloc(n));
+            if (!copy) return nullptr;
+            std::memcpy(copy, sv->prepared, n);
+            *width = sv->preparedWidth;
+            *height = sv->preparedHeight;
+            return copy;
         }
-        return CaptureSaverScreenshot(s->dpy, s->win, width, height);
-    case X11CAPTURE::Prepared: {
-        if (!sv->prepared) return nullptr;
-        size_t n = static_cast<size_t>(sv->preparedWidth) * sv->preparedHeight * 4;
-        uint8_t* copy = static_cast<uint8_t*>(std::malloc(n));
-        if (!copy) return nullptr;
-        std::memcpy(copy, sv->prepared, n);
-        *width = sv->preparedWidth;
-        *height = sv->preparedHeight;
-        return copy;
-    }
-    case X11CAPTURE::Off:
-        break;
+        case X11CAPTURE::Off:
+            break;
     }
     return nullptr;
 }
@@ -65,8 +65,7 @@ bool DesktopPicture(void* user, char* path, size_t size) {
     if (!s->services || size == 0) return false;
     std::string p;
     // Each view shows the picture of the monitor it covers.
-    if (!X11DesktopPicturePath(s->services, &p, X11WindowMonitor(s->dpy, s->win)) || p.size() + 1 > size)
-        return false;
+    if (!X11DesktopPicturePath(s->services, &p, X11WindowMonitor(s->dpy, s->win)) || p.size() + 1 > size) return false;
     std::memcpy(path, p.c_str(), p.size() + 1);
     return true;
 }
@@ -147,24 +146,24 @@ bool X11PrepareRootCapture(X11SERVICES* sv, Display* dpy, int screen, int x, int
 }
 
 bool X11PrepareStandaloneCapture(X11SERVICES* sv, Display* dpy, int screen) {
-    std::vector<MonitorRect> mons = QueryMonitors(dpy, RootWindow(dpy, screen));
+    std::vector<MONITORRECT> mons = QueryMonitors(dpy, RootWindow(dpy, screen));
     int main = MainMonitorIndex(mons);
     if (main < 0) return false;
-    const MonitorRect& m = mons[static_cast<size_t>(main)];
+    const MONITORRECT& m = mons[static_cast<size_t>(main)];
     return X11PrepareRootCapture(sv, dpy, screen, m.x, m.y, m.width, m.height);
 }
 
-MonitorId X11WindowMonitor(Display* dpy, Window w) {
+MONITORID X11WindowMonitor(Display* dpy, Window w) {
     XWindowAttributes wa;
     int x, y, width, height;
     if (!XGetWindowAttributes(dpy, w, &wa) || !WindowRootRect(dpy, w, &x, &y, &width, &height)) return {};
-    const std::vector<MonitorRect> mons = QueryMonitors(dpy, wa.root);
+    const std::vector<MONITORRECT> mons = QueryMonitors(dpy, wa.root);
     const int under = MonitorUnderRect(mons, x, y, width, height);
     if (under < 0) return {};
     return {mons[static_cast<size_t>(under)].name, under};
 }
 
-bool X11DesktopPicturePath(X11SERVICES* sv, std::string* path, const MonitorId& monitor) {
+bool X11DesktopPicturePath(X11SERVICES* sv, std::string* path, const MONITORID& monitor) {
     for (const std::string& candidate : DesktopPictureChain("", monitor)) {
         struct stat st;
         if (stat(candidate.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
@@ -173,7 +172,7 @@ bool X11DesktopPicturePath(X11SERVICES* sv, std::string* path, const MonitorId& 
             return true;
         }
         // SVG, WebP or a slideshow: decode here, hand the core a PNG.
-        PictureRGBA pic;
+        PICTURERGBA pic;
         if (!LoadPictureRGBA(candidate, kVectorPictureSide, &pic)) continue;
         if (!sv->tempPicture.empty()) unlink(sv->tempPicture.c_str());
         const char* dir = std::getenv("XDG_RUNTIME_DIR");

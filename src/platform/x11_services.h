@@ -27,9 +27,9 @@ struct X11SERVICES {
     int preparedWidth = 0;
     int preparedHeight = 0;
     bool showFps = false;
-    X11FPS* fps = nullptr;        // created on the first swap when showFps
-    SdlSound sound;
-    std::string tempPicture;      // a converted desktop picture, removed in Cleanup
+    X11FPS* fps = nullptr;  // created on the first swap when showFps
+    SDLSOUND sound;
+    std::string tempPicture;  // a converted desktop picture, removed in Cleanup
 
     X11SERVICES() = default;
     ~X11SERVICES() { Cleanup(); }
@@ -54,7 +54,7 @@ bool X11PrepareStandaloneCapture(X11SERVICES* services, Display* dpy, int screen
 // The desktop picture of the monitor as a path the core's loaders read (JPEG, PNG, GIF);
 // SVG, WebP and slideshows are converted into a temporary PNG kept in
 // services->tempPicture. False when the desktop names nothing loadable.
-bool X11DesktopPicturePath(X11SERVICES* services, std::string* path, const MonitorId& monitor = {});
+bool X11DesktopPicturePath(X11SERVICES* services, std::string* path, const MONITORID& monitor = {});
 
 // The monitor that holds most of the window (no particular one when it meets none).
-MonitorId X11WindowMonitor(Display* dpy, Window w);
+MONITORID X11WindowMonitor(Display* dpy, Window w);

@@ -16,9 +16,9 @@ Window X11CreateWindow(Display* dpy, XVisualInfo* vi, int width, int height, boo
     attrs.background_pixel = BlackPixel(dpy, vi->screen);
     attrs.border_pixel = 0;
     attrs.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
-    Window win = XCreateWindow(dpy, root, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
-                               vi->depth, InputOutput, vi->visual,
-                               CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attrs);
+    Window win =
+        XCreateWindow(dpy, root, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), 0, vi->depth,
+                      InputOutput, vi->visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attrs);
     if (!win) {
         fprintf(stderr, "reefmere: cannot create an X window\n");
         return 0;
@@ -62,27 +62,27 @@ void X11PumpEvents(Display* dpy, const Window* windows, X11WINDOWEVENTS* events,
         if (i == count) continue;
         X11WINDOWEVENTS* ev = &events[i];
         switch (e.type) {
-        case KeyPress: {
-            KeySym sym = XLookupKeysym(&e.xkey, 0);
-            if (sym == XK_Escape || sym == XK_q || sym == XK_Q) ev->quit = true;
-            break;
-        }
-        case ConfigureNotify:
-            if (e.xconfigure.width > 0 && e.xconfigure.height > 0) {
-                ev->resized = true;
-                ev->width = e.xconfigure.width;
-                ev->height = e.xconfigure.height;
+            case KeyPress: {
+                KeySym sym = XLookupKeysym(&e.xkey, 0);
+                if (sym == XK_Escape || sym == XK_q || sym == XK_Q) ev->quit = true;
+                break;
             }
-            break;
-        case ClientMessage:
-            if (wmDelete != None && static_cast<Atom>(e.xclient.data.l[0]) == wmDelete) ev->quit = true;
-            break;
-        case DestroyNotify:
-            ev->quit = true;
-            ev->destroyed = true;
-            break;
-        default:
-            break;
+            case ConfigureNotify:
+                if (e.xconfigure.width > 0 && e.xconfigure.height > 0) {
+                    ev->resized = true;
+                    ev->width = e.xconfigure.width;
+                    ev->height = e.xconfigure.height;
+                }
+                break;
+            case ClientMessage:
+                if (wmDelete != None && static_cast<Atom>(e.xclient.data.l[0]) == wmDelete) ev->quit = true;
+                break;
+            case DestroyNotify:
+                ev->quit = true;
+                ev->destroyed = true;
+                break;
+            default:
+                break;
         }
     }
 }

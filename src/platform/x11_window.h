@@ -10,14 +10,13 @@ struct X11WINDOWEVENTS {
     bool quit = false;       // Esc, q, or the window manager's close
     bool destroyed = false;  // the window is gone (a hack's window destroyed by its daemon)
     bool resized = false;
-    int width = 0;           // pixels, valid when resized
+    int width = 0;  // pixels, valid when resized
     int height = 0;
 };
 
 // Creates (unmapped) a width x height window for the visual; 0 with one line on stderr
 // on failure. fullscreen asks the window manager for _NET_WM_STATE_FULLSCREEN.
-Window X11CreateWindow(Display* dpy, XVisualInfo* visual, int width, int height, bool fullscreen,
-                       const char* title);
+Window X11CreateWindow(Display* dpy, XVisualInfo* visual, int width, int height, bool fullscreen, const char* title);
 
 // Places an unmapped window at x, y (pixels on its screen) and tells the window manager
 // the user asked for that place and size (-geometry).

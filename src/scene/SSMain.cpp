@@ -180,9 +180,14 @@ uint32_t ParseSkipPasses(const char* list) {
         const char* name;
         uint32_t bit;
     } kNames[] = {
-        {"caustic-texture", kSkipCausticTexture}, {"below", kSkipBelow}, {"above", kSkipAbove},
-        {"surface", kSkipSurface}, {"fish", kSkipFish}, {"fish-caustic", kSkipFishCaustic},
-        {"wall-caustic", kSkipWallCaustic}, {"overlay", kSkipOverlay},
+        {"caustic-texture", kSkipCausticTexture},
+        {"below", kSkipBelow},
+        {"above", kSkipAbove},
+        {"surface", kSkipSurface},
+        {"fish", kSkipFish},
+        {"fish-caustic", kSkipFishCaustic},
+        {"wall-caustic", kSkipWallCaustic},
+        {"overlay", kSkipOverlay},
     };
     uint32_t bits = 0;
     while (list && *list) {
@@ -200,8 +205,7 @@ uint32_t EmptyTexture() {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, kCausticSide, kCausticSide, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 zeros.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, kCausticSide, kCausticSide, 0, GL_RGBA, GL_UNSIGNED_BYTE, zeros.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);

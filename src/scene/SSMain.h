@@ -50,8 +50,8 @@ public:
     // cannot be made, the archive cannot be loaded or the aquarium setup fails; what was
     // built stays owned and Cleanup releases it.
     bool Setup(bool preview, int width, int height, SETTINGS* settings, const char* archivePath);
-    void SetSize(int width, int height);     // pixels
-    void Cleanup();                          // safe to repeat, and on a half-built scene
+    void SetSize(int width, int height);  // pixels
+    void Cleanup();                       // safe to repeat, and on a half-built scene
 
     // Seconds since the last drawn frame: the water tick and drops, the wobble, the level,
     // the tilt, the camera and its view volume, the fish and bubbles, the banner, caption
@@ -73,56 +73,56 @@ public:
     // The sensor poll and the easing of the drawn tilt (part of Update).
     void StepTilt();
 
-    double frameTime = 0.0;           // seconds; set by Update
-    int32_t viewWidth = 0;            // pixels; set by Setup / SetSize
-    int32_t viewHeight = 0;           // pixels
+    double frameTime = 0.0;  // seconds; set by Update
+    int32_t viewWidth = 0;   // pixels; set by Setup / SetSize
+    int32_t viewHeight = 0;  // pixels
     bool preview = false;
-    float bannerTimer = 80.0f;        // seconds
+    float bannerTimer = 80.0f;  // seconds
     bool bannerShown = false;
     bool bannerAtTop = false;
-    point2d bannerPos;                // pixels, y up
+    point2d bannerPos;  // pixels, y up
     uint32_t captionSlot = 5;
-    float cardTimer = 60.0f;          // seconds
-    float fade = 0.0f;                // 0..1, the title card's opacity
+    float cardTimer = 60.0f;  // seconds
+    float fade = 0.0f;        // 0..1, the title card's opacity
     // The fade the underlay and 3D passes darken by: `fade` before this frame's overlay
     // step, so the card leads the scene by one frame.
     float sceneFade = 0.0f;
     bool smsActive = false;
     bool smsReverse = false;
-    float smsPollTimer = 0.0f;        // seconds
-    int32_t smsKind = 0;              // from detect_sms
+    float smsPollTimer = 0.0f;  // seconds
+    int32_t smsKind = 0;        // from detect_sms
     SMSREADING smsRaw;
-    VECTOR3D tiltTarget;              // degrees (z only)
-    VECTOR3D tiltCurrent;             // degrees (z only)
-    float restRoll = 0.0f;            // degrees
+    VECTOR3D tiltTarget;    // degrees (z only)
+    VECTOR3D tiltCurrent;   // degrees (z only)
+    float restRoll = 0.0f;  // degrees
     // Roll (degrees) of the underlay's water line: the tilt before this frame's easing.
     float underlayRoll = 0.0f;
-    float smsWindow = 60.0f;          // seconds
+    float smsWindow = 60.0f;  // seconds
     int32_t textureCount = 0;
-    Texture* resTextures = nullptr;   // owned array, slot = lump number
-    WATERCLASS* water = nullptr;      // owned
-    BACKGROUND* background = nullptr; // owned
-    AQUARIUM* aquarium = nullptr;     // owned
-    uint32_t backgroundTexture = 0;   // GL name, given by the view, deleted by Cleanup
-    uint32_t causticTexture = 0;      // GL name, owned
+    Texture* resTextures = nullptr;    // owned array, slot = lump number
+    WATERCLASS* water = nullptr;       // owned
+    BACKGROUND* background = nullptr;  // owned
+    AQUARIUM* aquarium = nullptr;      // owned
+    uint32_t backgroundTexture = 0;    // GL name, given by the view, deleted by Cleanup
+    uint32_t causticTexture = 0;       // GL name, owned
     // The draw pass's own copy of the picture at the view size (GL name, owned), and what
     // it was made from; not scene state: Update never reads it. 0: not made (yet).
     uint32_t pictureTexture = 0;
     uint32_t pictureSource = 0;
     int32_t pictureWidth = 0;
     int32_t pictureHeight = 0;
-    float waterLevel = 1.0f;          // fraction of the tank
+    float waterLevel = 1.0f;  // fraction of the tank
     float wantedLevel = 1.0f;
     int64_t waterShift = 6;
     bool wantCaustic = true;
     bool gradualFill = true;
-    VECTOR3D lightPos;                // (0, 60, 40)
-    CAMERA camera;                    // eye (0, 0, 60) on the origin; aspect and roll kept by the scene
-    FRUSTUM viewVolume;               // camera.Frustum(), refreshed by Update before the fish move
-    bool causticDue = false;          // the water ticked in the last Update: redraw the caustic texture
-    float dropTimer = 1.0f;           // seconds
-    float waterTimer = 0.0f;          // seconds
-    float aspect = 4.0f / 3.0f;       // width / height, never below 1
+    VECTOR3D lightPos;           // (0, 60, 40)
+    CAMERA camera;               // eye (0, 0, 60) on the origin; aspect and roll kept by the scene
+    FRUSTUM viewVolume;          // camera.Frustum(), refreshed by Update before the fish move
+    bool causticDue = false;     // the water ticked in the last Update: redraw the caustic texture
+    float dropTimer = 1.0f;      // seconds
+    float waterTimer = 0.0f;     // seconds
+    float aspect = 4.0f / 3.0f;  // width / height, never below 1
     // Passes DrawFrame leaves out, for measuring what each costs: set by Setup from
     // REEFMERE_SKIP_PASSES, 0 otherwise.
     uint32_t skipPasses = 0;

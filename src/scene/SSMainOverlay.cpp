@@ -17,9 +17,9 @@ namespace {
 // Overlay timing, seconds.
 const float kBannerShownPhase = 20.0f;
 const float kBannerHiddenPhase = 30.0f;
-const float kCardCycle = 40.0f;     // clear time after a card, then 20 s dimmed
-const float kCardHold = -20.0f;     // the card stays until cardTimer goes below this
-const double kFadeSpeed = 0.5;      // per second, up and down
+const float kCardCycle = 40.0f;  // clear time after a card, then 20 s dimmed
+const float kCardHold = -20.0f;  // the card stays until cardTimer goes below this
+const double kFadeSpeed = 0.5;   // per second, up and down
 
 // Banner and caption sizes, pixels; the card in units of a 1024 x 768 screen.
 const float kBannerWidth = 256.0f;
@@ -178,8 +178,7 @@ void SSMAIN::PreparePicture() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    while (glGetError() != GL_NO_ERROR) {}
     glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 0, 0, viewWidth, viewHeight, 0);
     if (glGetError() != GL_NO_ERROR) {
         // No copy: the plain pass filters the picture itself.
@@ -274,4 +273,3 @@ void SSMAIN::DoOverlay() {
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
 }
-

@@ -77,8 +77,7 @@ void SSMAIN::StepTilt() {
         smsPollTimer = kPollInterval;
         // A failed read keeps the last target rather than jerking the tank level.
         if (read_sms(smsKind, &smsRaw.x, &smsRaw.y, &smsRaw.z)) {
-            VECTOR3D r{static_cast<float>(smsRaw.x), static_cast<float>(smsRaw.y),
-                       static_cast<float>(smsRaw.z)};
+            VECTOR3D r{static_cast<float>(smsRaw.x), static_cast<float>(smsRaw.y), static_cast<float>(smsRaw.z)};
             r = r / 256.0f;
             r *= 90.0f;  // a reading of 256 is 90 degrees
             float roll = r.x;

@@ -70,8 +70,10 @@ std::string UserDirFromLine(const std::string& line, const std::string& var, con
         return "";
     }
     for (; i < line.size() && line[i] != '"'; i++) {
-        if (line[i] == '\\' && i + 1 < line.size()) i++;
-        else if (line[i] == '$' || line[i] == '`') return "";  // the shell would expand it: not a plain path
+        if (line[i] == '\\' && i + 1 < line.size())
+            i++;
+        else if (line[i] == '$' || line[i] == '`')
+            return "";  // the shell would expand it: not a plain path
         value += line[i];
     }
     if (i >= line.size()) return "";  // no closing quote

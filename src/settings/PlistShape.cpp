@@ -21,14 +21,23 @@ uint64_t BigEndian(const unsigned char* p, unsigned n) {
 // Object kinds by the high nibble of their marker byte.
 bool IsScalarMarker(unsigned char m) {
     switch (m >> 4) {
-    case 0x0: case 0x1: case 0x2: case 0x3: case 0x4: case 0x5: case 0x6: case 0x8: return true;
-    default: return false;  // arrays, sets, dictionaries and unknown kinds
+        case 0x0:
+        case 0x1:
+        case 0x2:
+        case 0x3:
+        case 0x4:
+        case 0x5:
+        case 0x6:
+        case 0x8:
+            return true;
+        default:
+            return false;  // arrays, sets, dictionaries and unknown kinds
     }
 }
 
 bool IsStringMarker(unsigned char m) { return (m >> 4) == 0x5 || (m >> 4) == 0x6; }
 
-bool BinaryShapeOk(const unsigned char* d, size_t size, PlistTop top, std::string* why) {
+bool BinaryShapeOk(const unsigned char* d, size_t size, PLISTTOP top, std::string* why) {
     const size_t kTrailer = 32, kHeader = 8;
     if (size < kHeader + kTrailer + 1) return Fail(why, "binary property list too short");
     const unsigned char* t = d + size - kTrailer;
@@ -48,9 +57,9 @@ bool BinaryShapeOk(const unsigned char* d, size_t size, PlistTop top, std::strin
     uint64_t at = 0;
     if (!offsetOf(topObject, &at)) return Fail(why, "binary property list with a bad object offset");
     const unsigned char marker = d[at];
-    const unsigned char want = top == PlistTop::Dictionary ? 0xD : 0xA;
+    const unsigned char want = top == PLISTTOP::Dictionary ? 0xD : 0xA;
     if ((marker >> 4) != want)
-        return Fail(why, top == PlistTop::Dictionary ? "top object is not a dictionary" : "top object is not an array");
+        return Fail(why, top == PLISTTOP::Dictionary ? "top object is not a dictionary" : "top object is not an array");
     uint64_t count = marker & 0x0F, pos = at + 1;
     if (count == 0x0F) {  // the count follows as an integer object of 1, 2, 4 or 8 bytes
         if (pos >= tableOffset || (d[pos] >> 4) != 0x1 || (d[pos] & 0x0F) > 3)
@@ -60,13 +69,13 @@ bool BinaryShapeOk(const unsigned char* d, size_t size, PlistTop top, std::strin
         count = BigEndian(d + pos + 1, n);
         pos += 1 + n;
     }
-    const uint64_t refs = top == PlistTop::Dictionary ? 2 : 1;
+    const uint64_t refs = top == PLISTTOP::Dictionary ? 2 : 1;
     if (count > (tableOffset - pos) / refSize / refs) return Fail(why, "binary property list with a bad count");
     for (uint64_t i = 0; i < count * refs; i++) {
         const uint64_t ref = BigEndian(d + pos + i * refSize, refSize);
         uint64_t o = 0;
         if (ref >= numObjects || !offsetOf(ref, &o)) return Fail(why, "binary property list with a bad reference");
-        const bool isKey = top == PlistTop::Dictionary && i < count;
+        const bool isKey = top == PLISTTOP::Dictionary && i < count;
         if (isKey ? !IsStringMarker(d[o]) : !IsScalarMarker(d[o]))
             return Fail(why, "property list nested deeper than expected");
     }
@@ -86,10 +95,10 @@ size_t Past(const char* d, size_t size, size_t i, const char* close) {
     return size + 1;
 }
 
-bool XmlShapeOk(const char* d, size_t size, PlistTop top, std::string* why) {
+bool XmlShapeOk(const char* d, size_t size, PLISTTOP top, std::string* why) {
     static const char* const kScalars[] = {"key", "string", "integer", "real", "true", "false", "date", "data"};
-    const char* want = top == PlistTop::Dictionary ? "dict" : "array";
-    int depth = 0;       // open arrays and dictionaries
+    const char* want = top == PLISTTOP::Dictionary ? "dict" : "array";
+    int depth = 0;  // open arrays and dictionaries
     bool seenTop = false;
     size_t i = 0;
     while (i < size) {
@@ -127,7 +136,7 @@ bool XmlShapeOk(const char* d, size_t size, PlistTop top, std::string* why) {
             } else if (container && !closing) {
                 if (depth > 0) return Fail(why, "property list nested deeper than expected");
                 if (seenTop || name != want)
-                    return Fail(why, top == PlistTop::Dictionary ? "top object is not a dictionary"
+                    return Fail(why, top == PLISTTOP::Dictionary ? "top object is not a dictionary"
                                                                  : "top object is not an array");
                 seenTop = true;
                 if (!empty) depth++;
@@ -144,7 +153,7 @@ bool XmlShapeOk(const char* d, size_t size, PlistTop top, std::string* why) {
 
 }  // namespace
 
-bool PlistShapeOk(const char* data, size_t size, PlistTop top, std::string* why) {
+bool PlistShapeOk(const char* data, size_t size, PLISTTOP top, std::string* why) {
     if (!data || size == 0) return Fail(why, "empty");
     const unsigned char* d = reinterpret_cast<const unsigned char*>(data);
     if (size >= 8 && memcmp(data, "bplist00", 8) == 0) return BinaryShapeOk(d, size, top, why);

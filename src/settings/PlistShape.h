@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <string>
 
-enum class PlistTop { Dictionary, Array };
+enum class PLISTTOP { Dictionary, Array };
 
 // True when data is a binary ("bplist00") or XML property list whose top object is one
 // container of the given kind holding only scalars (booleans, numbers, strings, dates,
 // data). Otherwise false with a short reason in *why (optional).
-bool PlistShapeOk(const char* data, size_t size, PlistTop top, std::string* why = nullptr);
+bool PlistShapeOk(const char* data, size_t size, PLISTTOP top, std::string* why = nullptr);

@@ -26,31 +26,31 @@ namespace {
 const size_t kMaxStoreBytes = 1u << 20;
 
 // How reading the store went.
-enum class ReadResult {
-    Missing,    // no file: a fresh store may be created
-    Read,       // bytes holds the whole file
-    TooLarge,   // a regular file, larger than any store of ours: kept aside, then replaced
-    Untouchable // cannot be opened or read, or is no regular file: left as it is
+enum class READRESULT {
+    Missing,     // no file: a fresh store may be created
+    Read,        // bytes holds the whole file
+    TooLarge,    // a regular file, larger than any store of ours: kept aside, then replaced
+    Untouchable  // cannot be opened or read, or is no regular file: left as it is
 };
 
-ReadResult ReadWholeFile(const std::string& path, std::vector<char>* out, int* err) {
+READRESULT ReadWholeFile(const std::string& path, std::vector<char>* out, int* err) {
     out->clear();
     *err = 0;
     // Non-blocking open and a type check: a FIFO or device at the path must not hang us.
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         *err = errno;
-        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Untouchable;
+        return errno == ENOENT || errno == ENOTDIR ? READRESULT::Missing : READRESULT::Untouchable;
     }
     struct stat st;
     *err = fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
     if (*err != 0) {
         close(fd);
-        return ReadResult::Untouchable;
+        return READRESULT::Untouchable;
     }
     if (st.st_size > static_cast<off_t>(kMaxStoreBytes)) {
         close(fd);
-        return ReadResult::TooLarge;
+        return READRESULT::TooLarge;
     }
     char buf[65536];
     while (true) {
@@ -59,17 +59,17 @@ ReadResult ReadWholeFile(const std::string& path, std::vector<char>* out, int* e
         if (n < 0) {
             *err = errno;
             close(fd);
-            return ReadResult::Untouchable;
+            return READRESULT::Untouchable;
         }
         if (n == 0) break;
         out->insert(out->end(), buf, buf + n);
         if (out->size() > kMaxStoreBytes) {
             close(fd);
-            return ReadResult::TooLarge;
+            return READRESULT::TooLarge;
         }
     }
     close(fd);
-    return ReadResult::Read;
+    return READRESULT::Read;
 }
 
 // The file a (chain of) symbolic link(s) names, so that a store kept in a dotfile
@@ -121,8 +121,7 @@ void RemoveStaleTemporaries(const std::string& path) {
 bool SameBytes(const std::string& a, const std::string& b) {
     std::vector<char> x, y;
     int err = 0;
-    return ReadWholeFile(a, &x, &err) == ReadResult::Read && ReadWholeFile(b, &y, &err) == ReadResult::Read &&
-           x == y;
+    return ReadWholeFile(a, &x, &err) == READRESULT::Read && ReadWholeFile(b, &y, &err) == READRESULT::Read && x == y;
 }
 
 // An earlier <file>.<label>-* that already holds this file (the same inode, or the same
@@ -201,38 +200,39 @@ void PREFSTORE::OpenFile(const std::string& path) {
 
     std::vector<char> bytes;
     int err = 0;
-    ReadResult got = ReadWholeFile(target_, &bytes, &err);
+    READRESULT got = ReadWholeFile(target_, &bytes, &err);
     plist_t root = nullptr;
     std::string why = "too large";
-    if (got == ReadResult::Untouchable) {
+    if (got == READRESULT::Untouchable) {
         // Only a missing file may be created afresh: one we cannot read (permissions, an
         // I/O error, a FIFO) is the user's, and stays exactly as it is.
         untouchable_ = damaged_ = true;
         fprintf(stderr, "reefmere: %s: cannot be read (%s); running on defaults and leaving it untouched\n",
                 path.c_str(), err ? strerror(err) : "not a regular file");
-    } else if (got == ReadResult::Read && !bytes.empty() &&
-               PlistShapeOk(bytes.data(), bytes.size(), PlistTop::Dictionary, &why)) {
+    } else if (got == READRESULT::Read && !bytes.empty() &&
+               PlistShapeOk(bytes.data(), bytes.size(), PLISTTOP::Dictionary, &why)) {
         plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-    } else if (got == ReadResult::Read && bytes.empty()) {
+    } else if (got == READRESULT::Read && bytes.empty()) {
         why = "empty";
     }
     if (root && plist_get_node_type(root) == PLIST_DICT) {
         dict_ = root;
     } else {
         if (root) plist_free(root);
-        if (got == ReadResult::Read || got == ReadResult::TooLarge) {
+        if (got == READRESULT::Read || got == READRESULT::TooLarge) {
             damaged_ = true;
-            fprintf(stderr, "reefmere: %s: not a readable preference list (%s); starting from defaults\n",
-                    path.c_str(), why.c_str());
+            fprintf(stderr, "reefmere: %s: not a readable preference list (%s); starting from defaults\n", path.c_str(),
+                    why.c_str());
         }
         dict_ = plist_new_dict();
     }
     // A known key holding the wrong type counts as damage too: flag it now so the copy
     // is kept before anything overwrites it.
     for (size_t i = 0; i < kSettingKeyCount; i++) {
-        const SettingKey& k = kSettingKeys[i];
-        int want = k.type == SettingType::Boolean ? PLIST_BOOLEAN
-                   : k.type == SettingType::Integer ? PLIST_UINT : PLIST_STRING;
+        const SETTINGKEY& k = kSettingKeys[i];
+        int want = k.type == SETTINGTYPE::Boolean   ? PLIST_BOOLEAN
+                   : k.type == SETTINGTYPE::Integer ? PLIST_UINT
+                                                    : PLIST_STRING;
         Node(k.key, want);
     }
 }
@@ -249,8 +249,7 @@ void* PREFSTORE::Node(const char* key, int wantedType) {
     if (!node) return nullptr;
     if (static_cast<int>(plist_get_node_type(node)) != wantedType) {
         if (!damaged_) {
-            fprintf(stderr, "reefmere: %s: key \"%s\" has the wrong type; using its default\n",
-                    path_.c_str(), key);
+            fprintf(stderr, "reefmere: %s: key \"%s\" has the wrong type; using its default\n", path_.c_str(), key);
         }
         damaged_ = true;
         return nullptr;
@@ -319,7 +318,7 @@ bool PREFSTORE::KeepCopy(const char* label) {
         std::vector<char> bytes;
         int err = 0;
         std::string why;
-        if (ReadWholeFile(target_, &bytes, &err) != ReadResult::Read ||
+        if (ReadWholeFile(target_, &bytes, &err) != READRESULT::Read ||
             !AtomicWrite(copy, bytes.data(), bytes.size(), &why)) {
             fprintf(stderr, "reefmere: cannot keep a copy of %s as %s; leaving it untouched\n", target_.c_str(),
                     copy.c_str());
@@ -386,23 +385,23 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
     }
 
     for (size_t i = 0; i < kSettingKeyCount; i++) {
-        const SettingKey& k = kSettingKeys[i];
+        const SETTINGKEY& k = kSettingKeys[i];
         if (!k.set || !strcmp(k.key, "MainMonitorOnly") || !strcmp(k.key, "FishSelection")) continue;
-        SettingValue v;
+        SETTINGVALUE v;
         bool found = false;
         switch (k.type) {
-        case SettingType::Boolean: {
-            bool b = false;
-            found = store.GetBool(k.key, &b);
-            v.integer = b ? 1 : 0;
-            break;
-        }
-        case SettingType::Integer:
-            found = store.GetInteger(k.key, &v.integer);
-            break;
-        case SettingType::Text:
-            found = store.GetString(k.key, &v.text);
-            break;
+            case SETTINGTYPE::Boolean: {
+                bool b = false;
+                found = store.GetBool(k.key, &b);
+                v.integer = b ? 1 : 0;
+                break;
+            }
+            case SETTINGTYPE::Integer:
+                found = store.GetInteger(k.key, &v.integer);
+                break;
+            case SETTINGTYPE::Text:
+                found = store.GetString(k.key, &v.text);
+                break;
         }
         if (!found && store.Has(k.key)) {
             // Present with the wrong type: its default, not 0 (an integer read as 0
@@ -425,17 +424,21 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
         // (the picture folder) is stored as the folder the record holds.
         DefaultSettings(s, mainMonitorOnly);
         for (size_t i = 0; i < kSettingKeyCount; i++) {
-            const SettingKey& k = kSettingKeys[i];
-            SettingValue v;
+            const SETTINGKEY& k = kSettingKeys[i];
+            SETTINGVALUE v;
             v.integer = k.defaultInteger;
             if (k.defaultText) v.text = k.defaultText;
             if (k.get) k.get(*s, *mainMonitorOnly, &v);
             switch (k.type) {
-            case SettingType::Boolean: store.SetBool(k.key, v.integer != 0); break;
-            case SettingType::Integer: store.SetInteger(k.key, v.integer); break;
-            case SettingType::Text:
-                if (k.defaultText) store.SetString(k.key, v.text.c_str());
-                break;
+                case SETTINGTYPE::Boolean:
+                    store.SetBool(k.key, v.integer != 0);
+                    break;
+                case SETTINGTYPE::Integer:
+                    store.SetInteger(k.key, v.integer);
+                    break;
+                case SETTINGTYPE::Text:
+                    if (k.defaultText) store.SetString(k.key, v.text.c_str());
+                    break;
             }
         }
         ok = store.Synchronize();
@@ -449,14 +452,20 @@ bool SaveSettings(const SETTINGS& s, bool mainMonitorOnly, const char* selection
     PREFSTORE store;
     store.Open(SETTINGS_MODULE);
     for (size_t i = 0; i < kSettingKeyCount; i++) {
-        const SettingKey& k = kSettingKeys[i];
+        const SETTINGKEY& k = kSettingKeys[i];
         if (!k.get || !strcmp(k.key, "FishSelection")) continue;
-        SettingValue v;
+        SETTINGVALUE v;
         k.get(s, mainMonitorOnly, &v);
         switch (k.type) {
-        case SettingType::Boolean: store.SetBool(k.key, v.integer != 0); break;
-        case SettingType::Integer: store.SetInteger(k.key, v.integer); break;
-        case SettingType::Text: store.SetString(k.key, v.text.c_str()); break;
+            case SETTINGTYPE::Boolean:
+                store.SetBool(k.key, v.integer != 0);
+                break;
+            case SETTINGTYPE::Integer:
+                store.SetInteger(k.key, v.integer);
+                break;
+            case SETTINGTYPE::Text:
+                store.SetString(k.key, v.text.c_str());
+                break;
         }
     }
     if (selection) store.SetString("FishSelection", selection);

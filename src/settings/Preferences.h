@@ -40,7 +40,7 @@ public:
     bool Synchronize();
 
     const std::string& Path() const { return path_; }
-    bool Damaged() const { return damaged_; }  // the file on disk was not fully readable
+    bool Damaged() const { return damaged_; }          // the file on disk was not fully readable
     bool Untouchable() const { return untouchable_; }  // it could not be read: never written
     size_t KeyCount() const;
 

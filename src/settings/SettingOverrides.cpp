@@ -27,15 +27,15 @@ std::string Kebab(const char* key) {
 
 }  // namespace
 
-std::string OverrideOptionName(const SettingKey& key) {
+std::string OverrideOptionName(const SETTINGKEY& key) {
     if (!key.set) return "";
     std::string name = Kebab(key.key);
     // "WantCaustic" reads better as --caustic / --no-caustic.
-    if (key.type == SettingType::Boolean && name.compare(0, 5, "want-") == 0) name = name.substr(5);
+    if (key.type == SETTINGTYPE::Boolean && name.compare(0, 5, "want-") == 0) name = name.substr(5);
     return name;
 }
 
-int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverride>* out) {
+int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SETTINGOVERRIDE>* out) {
     const char* arg = argv[*i];
     if (!arg || arg[0] != '-') return 0;
     const char* name = arg + (arg[1] == '-' ? 2 : 1);
@@ -49,12 +49,12 @@ int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverr
         hasInline = true;
     }
     for (size_t k = 0; k < kSettingKeyCount; ++k) {
-        const SettingKey& key = kSettingKeys[k];
+        const SETTINGKEY& key = kSettingKeys[k];
         std::string o = OverrideOptionName(key);
         if (o.empty()) continue;
-        SettingOverride ov;
+        SETTINGOVERRIDE ov;
         ov.key = &key;
-        if (key.type == SettingType::Boolean) {
+        if (key.type == SETTINGTYPE::Boolean) {
             bool negated = opt == "no-" + o;
             if (opt != o && !negated) continue;
             if (hasInline) {
@@ -83,7 +83,7 @@ int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverr
             std::fprintf(stderr, "reefmere: %s: not a valid value: %s\n", arg, text);
             return -1;
         }
-        if (key.type == SettingType::Integer && (ov.value.integer < key.low || ov.value.integer > key.high)) {
+        if (key.type == SETTINGTYPE::Integer && (ov.value.integer < key.low || ov.value.integer > key.high)) {
             std::fprintf(stderr, "reefmere: --%s %s: out of range (%lld to %lld)\n", o.c_str(), text,
                          static_cast<long long>(key.low), static_cast<long long>(key.high));
             return -1;
@@ -95,20 +95,26 @@ int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverr
     return 0;
 }
 
-void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTINGS* s, bool* mainMonitorOnly) {
-    for (const SettingOverride& o : overrides)
+void ApplySettingOverrides(const std::vector<SETTINGOVERRIDE>& overrides, SETTINGS* s, bool* mainMonitorOnly) {
+    for (const SETTINGOVERRIDE& o : overrides)
         if (o.key && o.key->set) o.key->set(s, mainMonitorOnly, o.value);
 }
 
-std::vector<std::string> SettingOverrideArguments(const std::vector<SettingOverride>& overrides) {
+std::vector<std::string> SettingOverrideArguments(const std::vector<SETTINGOVERRIDE>& overrides) {
     std::vector<std::string> args;
-    for (const SettingOverride& o : overrides) {
+    for (const SETTINGOVERRIDE& o : overrides) {
         std::string name = o.key ? OverrideOptionName(*o.key) : "";
         if (name.empty()) continue;
         switch (o.key->type) {
-        case SettingType::Boolean: args.push_back((o.value.integer ? "--" : "--no-") + name); break;
-        case SettingType::Integer: args.push_back("--" + name + "=" + std::to_string(o.value.integer)); break;
-        case SettingType::Text: args.push_back("--" + name + "=" + o.value.text); break;
+            case SETTINGTYPE::Boolean:
+                args.push_back((o.value.integer ? "--" : "--no-") + name);
+                break;
+            case SETTINGTYPE::Integer:
+                args.push_back("--" + name + "=" + std::to_string(o.value.integer));
+                break;
+            case SETTINGTYPE::Text:
+                args.push_back("--" + name + "=" + o.value.text);
+                break;
         }
     }
     return args;
@@ -117,15 +123,15 @@ std::vector<std::string> SettingOverrideArguments(const std::vector<SettingOverr
 std::string SettingOverridesHelp() {
     std::string out;
     for (size_t k = 0; k < kSettingKeyCount; ++k) {
-        const SettingKey& key = kSettingKeys[k];
+        const SETTINGKEY& key = kSettingKeys[k];
         std::string o = OverrideOptionName(key);
         if (o.empty()) continue;
-        std::string left = key.type == SettingType::Boolean     ? "--" + o + ", --no-" + o
-                           : key.type == SettingType::Integer ? "--" + o + " N"
+        std::string left = key.type == SETTINGTYPE::Boolean   ? "--" + o + ", --no-" + o
+                           : key.type == SETTINGTYPE::Integer ? "--" + o + " N"
                                                               : "--" + o + " TEXT";
         char line[512];
         std::string help = key.help ? key.help : "";
-        if (key.type == SettingType::Integer)
+        if (key.type == SETTINGTYPE::Integer)
             help += " (" + std::to_string(key.low) + " to " + std::to_string(key.high) + ", default " +
                     std::to_string(key.defaultInteger) + ")";
         std::snprintf(line, sizeof line, "  %-34s %s\n", left.c_str(), help.c_str());

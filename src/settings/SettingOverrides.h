@@ -11,24 +11,24 @@
 
 // The option name of a key, without dashes ("bg-type", "caustic"); empty for keys that
 // take no override ("version").
-std::string OverrideOptionName(const SettingKey& key);
+std::string OverrideOptionName(const SETTINGKEY& key);
 
-struct SettingOverride {
-    const SettingKey* key = nullptr;
-    SettingValue value;
+struct SETTINGOVERRIDE {
+    const SETTINGKEY* key = nullptr;
+    SETTINGVALUE value;
 };
 
 // Tries to read one override at argv[*i] ("--name", "-name", "--name=value",
 // "--no-name" for booleans, "--name value" for integers and strings). Returns 1 and
 // advances *i past what it used when it matched, 0 when argv[*i] is no override option,
 // -1 (one line on stderr) when it is one but its value is missing or malformed.
-int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SettingOverride>* out);
+int ParseSettingOverride(int argc, char** argv, int* i, std::vector<SETTINGOVERRIDE>* out);
 
-void ApplySettingOverrides(const std::vector<SettingOverride>& overrides, SETTINGS* s, bool* mainMonitorOnly);
+void ApplySettingOverrides(const std::vector<SETTINGOVERRIDE>& overrides, SETTINGS* s, bool* mainMonitorOnly);
 
 // The options that set these values, for another process's command line: "--name" or
 // "--no-name" for booleans, "--name=VALUE" for the rest (so a value may start with "-").
-std::vector<std::string> SettingOverrideArguments(const std::vector<SettingOverride>& overrides);
+std::vector<std::string> SettingOverrideArguments(const std::vector<SETTINGOVERRIDE>& overrides);
 
 // The options as --help lines, generated from the table.
 std::string SettingOverridesHelp();

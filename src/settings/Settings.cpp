@@ -13,41 +13,46 @@
 namespace {
 
 #define BOOL_KEY(name, field, def, help)                                                    \
-    {name, SettingType::Boolean, def, nullptr, help, 0, 1,                                     \
-     [](const SETTINGS& s, bool, SettingValue* o) { o->integer = s.field ? 1 : 0; },         \
-     [](SETTINGS* s, bool*, const SettingValue& v) { s->field = v.integer != 0; }}
+    {                                                                                       \
+        name, SETTINGTYPE::Boolean, def, nullptr, help, 0, 1,                               \
+            [](const SETTINGS& s, bool, SETTINGVALUE* o) { o->integer = s.field ? 1 : 0; }, \
+            [](SETTINGS* s, bool*, const SETTINGVALUE& v) { s->field = v.integer != 0; }    \
+    }
 
-#define INT_KEY(name, field, ctype, def, lo, hi, help)                                      \
-    {name, SettingType::Integer, def, nullptr, help, lo, hi,                                 \
-     [](const SETTINGS& s, bool, SettingValue* o) { o->integer = s.field; },                 \
-     [](SETTINGS* s, bool*, const SettingValue& v) { s->field = static_cast<ctype>(v.integer); }}
+#define INT_KEY(name, field, ctype, def, lo, hi, help)                                                  \
+    {                                                                                                   \
+        name, SETTINGTYPE::Integer, def, nullptr, help, lo, hi,                                         \
+            [](const SETTINGS& s, bool, SETTINGVALUE* o) { o->integer = s.field; },                     \
+            [](SETTINGS* s, bool*, const SETTINGVALUE& v) { s->field = static_cast<ctype>(v.integer); } \
+    }
 
 }  // namespace
 
 // Order: the order in which the reset writes the defaults.
-const SettingKey kSettingKeys[] = {
-    {"version", SettingType::Text, 0, SETTINGS_VERSION, "version of the stored set", 0, 0, nullptr, nullptr},
-    {"MainMonitorOnly", SettingType::Boolean, 0, nullptr, "animate only on the main screen", 0, 1,
-     [](const SETTINGS&, bool mmo, SettingValue* o) { o->integer = mmo ? 1 : 0; },
-     [](SETTINGS*, bool* mmo, const SettingValue& v) {
+const SETTINGKEY kSettingKeys[] = {
+    {"version", SETTINGTYPE::Text, 0, SETTINGS_VERSION, "version of the stored set", 0, 0, nullptr, nullptr},
+    {"MainMonitorOnly", SETTINGTYPE::Boolean, 0, nullptr, "animate only on the main screen", 0, 1,
+     [](const SETTINGS&, bool mmo, SETTINGVALUE* o) { o->integer = mmo ? 1 : 0; },
+     [](SETTINGS*, bool* mmo, const SETTINGVALUE& v) {
          if (mmo) *mmo = v.integer != 0;
      }},
-        // The species scale divides by 200 - FishSize: beyond 150 one fish fills the screen.
+    // The species scale divides by 200 - FishSize: beyond 150 one fish fills the screen.
     INT_KEY("FishSize", LFISHSIZE, int64_t, 100, 50, 150, "fish size in percent"),
     INT_KEY("MaxFish", MAX_FISH, int64_t, 3, 1, 3, "number of fish"),
     INT_KEY("WaterRes", WATERSHIFT, int64_t, 6, 5, 6, "water grid: 6 for 64 x 64, 5 for 32 x 32"),
     BOOL_KEY("WantCaustic", WANTCAUSTIC, 1, "project caustic light onto the fish"),
     BOOL_KEY("WantBubbles", WANTBUBBLES, 1, "draw rising bubbles"),
     BOOL_KEY("GradualFill", GRADUALFILL, 1, "the tank starts empty and fills slowly"),
-    INT_KEY("BGType", BGTYPE, int32_t, 0, 0, 2, "background: 0 screen capture, 1 desktop picture, 2 random picture from BGPath"),
+    INT_KEY("BGType", BGTYPE, int32_t, 0, 0, 2,
+            "background: 0 screen capture, 1 desktop picture, 2 random picture from BGPath"),
     INT_KEY("BGRes", BGRES, int32_t, 1, 0, 2, "background detail: 0 (512), 1 (1024), 2 (largest)"),
     BOOL_KEY("RandomWaterLevel", RWATERLEVEL, 1, "pick a random water level"),
     INT_KEY("WantedWaterLevel", WWATERLEVEL, int64_t, 85, 20, 100, "water level in percent"),
     BOOL_KEY("PlaySound", PLAYSOUND, 1, "play the looping sound"),
-    {"BGPath", SettingType::Text, 0, "/library/Desktop Pictures/", "folder of background pictures", 0, 0,
-     [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.BGPath; },
+    {"BGPath", SETTINGTYPE::Text, 0, "/library/Desktop Pictures/", "folder of background pictures", 0, 0,
+     [](const SETTINGS& s, bool, SETTINGVALUE* o) { o->text = s.BGPath; },
      // The stored default names a macOS folder: here it stands for the user's pictures.
-     [](SETTINGS* s, bool*, const SettingValue& v) {
+     [](SETTINGS* s, bool*, const SETTINGVALUE& v) {
          CopyToField(s->BGPath, sizeof s->BGPath, PlatformPictureFolder(v.text.c_str()).c_str());
      }},
     BOOL_KEY("StayOnScreen", STAYONSCREEN, 0, "fish stay on screen"),
@@ -58,19 +63,19 @@ const SettingKey kSettingKeys[] = {
     BOOL_KEY("SMSReverse", SMSREVERSE, 0, "reverse the motion sensor's roll"),
     // Read by the settings dialog's More Fish page only. High: the most bytes; a longer
     // address is dropped rather than cut, since a cut one names something else.
-    {"FishSource", SettingType::Text, 0, "", "address of the fish source the settings dialog offers species from", 0, 511,
-     [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.FishSource; },
-     [](SETTINGS* s, bool*, const SettingValue& v) { s->FishSource = v.text; }},
-    {"FishSelection", SettingType::Text, 0, nullptr, "switched-off species: name#...##", 0, 0,
-     [](const SETTINGS& s, bool, SettingValue* o) { o->text = s.fishSelection ? s.fishSelection : ""; },
-     [](SETTINGS* s, bool*, const SettingValue& v) {
+    {"FishSource", SETTINGTYPE::Text, 0, "", "address of the fish source the settings dialog offers species from", 0,
+     511, [](const SETTINGS& s, bool, SETTINGVALUE* o) { o->text = s.FishSource; },
+     [](SETTINGS* s, bool*, const SETTINGVALUE& v) { s->FishSource = v.text; }},
+    {"FishSelection", SETTINGTYPE::Text, 0, nullptr, "switched-off species: name#...##", 0, 0,
+     [](const SETTINGS& s, bool, SETTINGVALUE* o) { o->text = s.fishSelection ? s.fishSelection : ""; },
+     [](SETTINGS* s, bool*, const SETTINGVALUE& v) {
          FreeFishSelection(s);
          SetFishSelection(s, v.text.c_str());
      }},
 };
 const size_t kSettingKeyCount = sizeof kSettingKeys / sizeof kSettingKeys[0];
 
-const SettingKey* FindSettingKey(const char* key) {
+const SETTINGKEY* FindSettingKey(const char* key) {
     if (!key) return nullptr;
     for (size_t i = 0; i < kSettingKeyCount; i++)
         if (strcmp(kSettingKeys[i].key, key) == 0) return &kSettingKeys[i];
@@ -79,9 +84,9 @@ const SettingKey* FindSettingKey(const char* key) {
 
 void DefaultSettings(SETTINGS* s, bool* mainMonitorOnly) {
     for (size_t i = 0; i < kSettingKeyCount; i++) {
-        const SettingKey& k = kSettingKeys[i];
-        if (!k.set || (k.type == SettingType::Text && !k.defaultText)) continue;
-        SettingValue v;
+        const SETTINGKEY& k = kSettingKeys[i];
+        if (!k.set || (k.type == SETTINGTYPE::Text && !k.defaultText)) continue;
+        SETTINGVALUE v;
         v.integer = k.defaultInteger;
         if (k.defaultText) v.text = k.defaultText;
         bool dummy = false;
@@ -94,11 +99,11 @@ int LimitSettings(SETTINGS* s, const char* source) {
     int moved = 0;
     bool mmo = false;
     for (size_t i = 0; i < kSettingKeyCount; i++) {
-        const SettingKey& k = kSettingKeys[i];
+        const SETTINGKEY& k = kSettingKeys[i];
         if (!k.get) continue;
-        SettingValue v;
+        SETTINGVALUE v;
         k.get(*s, false, &v);
-        if (k.type == SettingType::Text) {
+        if (k.type == SETTINGTYPE::Text) {
             if (k.high <= 0 || v.text.size() <= static_cast<uint64_t>(k.high)) continue;
             if (source)
                 fprintf(stderr, "reefmere: %s: \"%s\" is longer than %lld bytes; not used\n", source, k.key,
@@ -108,13 +113,13 @@ int LimitSettings(SETTINGS* s, const char* source) {
             moved++;
             continue;
         }
-        if (k.type != SettingType::Integer) continue;
+        if (k.type != SETTINGTYPE::Integer) continue;
         int64_t limited = v.integer < k.low ? k.low : v.integer > k.high ? k.high : v.integer;
         if (limited == v.integer) continue;
         if (source)
             fprintf(stderr, "reefmere: %s: \"%s\" %lld is outside %lld to %lld; using %lld\n", source, k.key,
-                    static_cast<long long>(v.integer), static_cast<long long>(k.low),
-                    static_cast<long long>(k.high), static_cast<long long>(limited));
+                    static_cast<long long>(v.integer), static_cast<long long>(k.low), static_cast<long long>(k.high),
+                    static_cast<long long>(limited));
         v.integer = limited;
         k.set(s, &mmo, v);
         moved++;
@@ -142,34 +147,34 @@ bool SetFishSelection(SETTINGS* s, const char* text) {
     return true;
 }
 
-bool ParseSettingValue(const SettingKey& key, const char* text, SettingValue* out) {
+bool ParseSettingValue(const SETTINGKEY& key, const char* text, SETTINGVALUE* out) {
     if (!text || !out) return false;
     switch (key.type) {
-    case SettingType::Boolean:
-        if (!strcasecmp(text, "yes") || !strcasecmp(text, "true") || !strcmp(text, "1") ||
-            !strcasecmp(text, "on")) {
-            out->integer = 1;
+        case SETTINGTYPE::Boolean:
+            if (!strcasecmp(text, "yes") || !strcasecmp(text, "true") || !strcmp(text, "1") ||
+                !strcasecmp(text, "on")) {
+                out->integer = 1;
+                return true;
+            }
+            if (!strcasecmp(text, "no") || !strcasecmp(text, "false") || !strcmp(text, "0") ||
+                !strcasecmp(text, "off")) {
+                out->integer = 0;
+                return true;
+            }
+            return false;
+        case SETTINGTYPE::Integer: {
+            if (!text[0]) return false;
+            char* end = nullptr;
+            errno = 0;
+            long long v = strtoll(text, &end, 10);
+            if (errno != 0 || !end || *end != '\0') return false;
+            out->integer = v;
             return true;
         }
-        if (!strcasecmp(text, "no") || !strcasecmp(text, "false") || !strcmp(text, "0") ||
-            !strcasecmp(text, "off")) {
-            out->integer = 0;
+        case SETTINGTYPE::Text:
+            if (key.high > 0 && strlen(text) > static_cast<size_t>(key.high)) return false;
+            out->text = text;
             return true;
-        }
-        return false;
-    case SettingType::Integer: {
-        if (!text[0]) return false;
-        char* end = nullptr;
-        errno = 0;
-        long long v = strtoll(text, &end, 10);
-        if (errno != 0 || !end || *end != '\0') return false;
-        out->integer = v;
-        return true;
-    }
-    case SettingType::Text:
-        if (key.high > 0 && strlen(text) > static_cast<size_t>(key.high)) return false;
-        out->text = text;
-        return true;
     }
     return false;
 }

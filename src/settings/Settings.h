@@ -12,32 +12,32 @@
 // them, and the store has no key for them.
 struct SETTINGS {
     bool WANTCAUSTIC = true;
-    int64_t WATERSHIFT = 6;         // log2 of water grid points per side (6 or 5)
+    int64_t WATERSHIFT = 6;  // log2 of water grid points per side (6 or 5)
     bool GRADUALFILL = true;
-    int64_t LFISHSIZE = 100;        // percent
-    float fishSize = 0.0f;          // declared only
-    int32_t MIXFISH = 0;            // declared only
+    int64_t LFISHSIZE = 100;  // percent
+    float fishSize = 0.0f;    // declared only
+    int32_t MIXFISH = 0;      // declared only
     int64_t MAX_FISH = 3;
     bool WANTBUBBLES = true;
-    int32_t BGTYPE = 0;             // 0 capture, 1 desktop picture, 2 random from BGPath
+    int32_t BGTYPE = 0;  // 0 capture, 1 desktop picture, 2 random from BGPath
     char BGPath[1024] = {};
-    int32_t BGRES = 1;              // detail 0, 1, 2 (512, 1024, GL max pixels a side)
+    int32_t BGRES = 1;  // detail 0, 1, 2 (512, 1024, GL max pixels a side)
     bool PLAYSOUND = true;
-    int16_t VOLUME = 100;           // as stored, unscaled
+    int16_t VOLUME = 100;  // as stored, unscaled
     bool RWATERLEVEL = true;
-    int64_t WWATERLEVEL = 85;       // percent of the tank height
+    int64_t WWATERLEVEL = 85;  // percent of the tank height
     bool STAYONSCREEN = false;
     bool RANDOMSIZES = false;
-    int32_t SelectedFish = 0;       // declared only
-    char FishPath[1024] = {};       // resource folder (bundled species)
-    char FishPath2[1024] = {};      // per-user fish folder (downloads)
+    int32_t SelectedFish = 0;          // declared only
+    char FishPath[1024] = {};          // resource folder (bundled species)
+    char FishPath2[1024] = {};         // per-user fish folder (downloads)
     char SelectedFishName[1024] = {};  // declared only
-    char* fishSelection = nullptr;  // owned (malloc) until the aquarium setup takes it
-    int64_t selectionSize = 0;      // bytes of fishSelection, NUL included
+    char* fishSelection = nullptr;     // owned (malloc) until the aquarium setup takes it
+    int64_t selectionSize = 0;         // bytes of fishSelection, NUL included
     bool LOWCPU = false;
     bool WANTSMS = false;
     bool SMSREVERSE = false;
-    std::string FishSource;         // the settings dialog's fish source address; empty: none
+    std::string FishSource;  // the settings dialog's fish source address; empty: none
 };
 
 // The stored version; any other value (or none) resets the store to the defaults.
@@ -46,10 +46,10 @@ struct SETTINGS {
 #define SETTINGS_MODULE "kpFishSS"
 
 // (Not Bool/String: Xlib defines Bool as a macro.)
-enum class SettingType { Boolean, Integer, Text };
+enum class SETTINGTYPE { Boolean, Integer, Text };
 
 // A value on its way between the store and the record. Booleans use integer 0/1.
-struct SettingValue {
+struct SETTINGVALUE {
     int64_t integer = 0;
     std::string text;
 };
@@ -57,12 +57,12 @@ struct SettingValue {
 // One preference key. The table below is the single description of the store: loading,
 // saving, the reset to defaults, command-line overrides and the configuration sheet
 // all walk it.
-struct SettingKey {
+struct SETTINGKEY {
     const char* key;
-    SettingType type;
-    int64_t defaultInteger;    // Boolean (0/1) and Integer keys
-    const char* defaultText;   // Text keys; null: the reset does not write this key
-    const char* help;          // one line for --help and the sheet
+    SETTINGTYPE type;
+    int64_t defaultInteger;   // Boolean (0/1) and Integer keys
+    const char* defaultText;  // Text keys; null: the reset does not write this key
+    const char* help;         // one line for --help and the sheet
     // Integer keys: the allowed values, both ends included. Options outside are refused,
     // stored values outside are limited on load, and the dialogs offer exactly this range.
     // Text keys: high > 0 is the longest text in bytes; a longer one is refused as an
@@ -71,21 +71,21 @@ struct SettingKey {
     int64_t high;
     // Copy between record (plus the view's MainMonitorOnly flag) and a value. Null for
     // "version", which fills nothing.
-    void (*get)(const SETTINGS& s, bool mainMonitorOnly, SettingValue* out);
-    void (*set)(SETTINGS* s, bool* mainMonitorOnly, const SettingValue& in);
+    void (*get)(const SETTINGS& s, bool mainMonitorOnly, SETTINGVALUE* out);
+    void (*set)(SETTINGS* s, bool* mainMonitorOnly, const SETTINGVALUE& in);
 };
 
-extern const SettingKey kSettingKeys[];
+extern const SETTINGKEY kSettingKeys[];
 extern const size_t kSettingKeyCount;
-const SettingKey* FindSettingKey(const char* key);  // null when unknown
+const SETTINGKEY* FindSettingKey(const char* key);  // null when unknown
 
 // A new record holding every default of the table (the view flag through *mainMonitorOnly
 // when given). fishSelection is left as it was.
 void DefaultSettings(SETTINGS* s, bool* mainMonitorOnly);
 
 // Limits every integer field to its key's range (a stored FishSize of 200 would divide
-// the species scale by zero) and puts the default in place of an over-long text. Each value moved is reported on stderr naming source
-// (null: silently). Returns the number of values moved.
+// the species scale by zero) and puts the default in place of an over-long text. Each value moved is reported on stderr
+// naming source (null: silently). Returns the number of values moved.
 int LimitSettings(SETTINGS* s, const char* source);
 
 // Releases the selection buffer if still owned; safe to repeat.
@@ -110,4 +110,4 @@ bool SaveSettings(const SETTINGS& s, bool mainMonitorOnly, const char* selection
 
 // Parses text as a value of the key's type ("yes"/"no"/"true"/"false"/"1"/"0" for
 // booleans); false on malformed input. For command-line overrides.
-bool ParseSettingValue(const SettingKey& key, const char* text, SettingValue* out);
+bool ParseSettingValue(const SETTINGKEY& key, const char* text, SETTINGVALUE* out);

@@ -123,9 +123,12 @@ bool ReadResourceFile(const std::string& path, std::string* text, struct stat* s
         return false;
     }
     bool ok = fstat(fd, st) == 0;
-    if (!ok) *why = strerror(errno);
-    else if (!S_ISREG(st->st_mode)) *why = "not a regular file";
-    else if (st->st_size > static_cast<off_t>(kMaxFileBytes)) *why = "too large for an XScreenSaver file";
+    if (!ok)
+        *why = strerror(errno);
+    else if (!S_ISREG(st->st_mode))
+        *why = "not a regular file";
+    else if (st->st_size > static_cast<off_t>(kMaxFileBytes))
+        *why = "too large for an XScreenSaver file";
     ok = ok && S_ISREG(st->st_mode) && st->st_size <= static_cast<off_t>(kMaxFileBytes);
     char buf[65536];
     ssize_t n = 0;
@@ -133,8 +136,10 @@ bool ReadResourceFile(const std::string& path, std::string* text, struct stat* s
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) *why = strerror(errno);
         ok = n > 0 && text->size() + static_cast<size_t>(n) <= kMaxFileBytes;
-        if (ok) text->append(buf, static_cast<size_t>(n));
-        else if (n > 0) *why = "too large for an XScreenSaver file";
+        if (ok)
+            text->append(buf, static_cast<size_t>(n));
+        else if (n > 0)
+            *why = "too large for an XScreenSaver file";
     }
     close(fd);
     if (ok && text->find('\0') != std::string::npos) {
@@ -183,7 +188,7 @@ bool ReplaceFile(const std::string& path, const std::string& data, mode_t mode, 
 
 }  // namespace
 
-ProgramsResult AddProgramEntry(const std::string& text, const std::string& entry, std::string* out) {
+PROGRAMSRESULT AddProgramEntry(const std::string& text, const std::string& entry, std::string* out) {
     std::vector<LINE> lines = SplitLines(text);
     // The last programs: resource wins, as in XScreenSaver; continued lines start nothing.
     size_t first = lines.size(), valueStart = 0;
@@ -195,7 +200,7 @@ ProgramsResult AddProgramEntry(const std::string& text, const std::string& entry
             valueStart = v;
         }
     }
-    if (first == lines.size()) return ProgramsResult::NoList;
+    if (first == lines.size()) return PROGRAMSRESULT::NoList;
 
     // The value's lines; lastLine is the last one holding entry text.
     std::string value;
@@ -207,7 +212,8 @@ ProgramsResult AddProgramEntry(const std::string& text, const std::string& entry
         std::string part = text.substr(b, lines[k].end - (more ? 1 : 0) - b);
         value += part;
         for (size_t at = 0; at < part.size(); ++at) {
-            if (part.compare(at, 2, "\\n") == 0) at++;
+            if (part.compare(at, 2, "\\n") == 0)
+                at++;
             else if (!Blank(part[at])) {
                 lastLine = k;
                 anyEntry = true;
@@ -220,7 +226,7 @@ ProgramsResult AddProgramEntry(const std::string& text, const std::string& entry
         size_t sep = value.find("\\n", at);
         std::string e = value.substr(at, sep == std::string::npos ? std::string::npos : sep - at);
         std::string program = ProgramOf(e);
-        if (!program.empty() && program == ProgramOf(entry)) return ProgramsResult::AlreadyListed;
+        if (!program.empty() && program == ProgramOf(entry)) return PROGRAMSRESULT::AlreadyListed;
         if (sep == std::string::npos) break;
         at = sep + 2;
     }
@@ -239,43 +245,44 @@ ProgramsResult AddProgramEntry(const std::string& text, const std::string& entry
     else  // the list ended on that line: continue it onto the new last entry
         inserted = sep + "\\\n" + FormatEntry(entry) + "\\n";
     *out = text.substr(0, at.end) + inserted + text.substr(at.end);
-    return ProgramsResult::Added;
+    return PROGRAMSRESULT::Added;
 }
 
-ProgramsResult AddToProgramsFile(const std::string& path, const std::string& entry, std::string* message) {
+PROGRAMSRESULT AddToProgramsFile(const std::string& path, const std::string& entry, std::string* message) {
     const std::string saveFirst =
         ": open xscreensaver-settings and change any setting so that it writes its list, then add Reefmere "
-        "again (or add \"" + entry + "\" to its programs: list by hand)";
+        "again (or add \"" +
+        entry + "\" to its programs: list by hand)";
     char resolved[PATH_MAX];
     if (!realpath(path.c_str(), resolved)) {
         if (errno == ENOENT) {
             *message = path + " does not exist yet" + saveFirst;
-            return ProgramsResult::NoFile;
+            return PROGRAMSRESULT::NoFile;
         }
         *message = path + ": " + strerror(errno);
-        return ProgramsResult::Failed;
+        return PROGRAMSRESULT::Failed;
     }
     const std::string file = resolved;
     std::string text, why, out;
     struct stat st;
     if (!ReadResourceFile(file, &text, &st, &why)) {
         *message = file + ": " + why + "; left as it is";
-        return ProgramsResult::Failed;
+        return PROGRAMSRESULT::Failed;
     }
-    ProgramsResult r = AddProgramEntry(text, entry, &out);
-    if (r == ProgramsResult::AlreadyListed) {
+    PROGRAMSRESULT r = AddProgramEntry(text, entry, &out);
+    if (r == PROGRAMSRESULT::AlreadyListed) {
         *message = path + " already lists " + ProgramOf(entry) + "; nothing changed";
-    } else if (r == ProgramsResult::NoList) {
+    } else if (r == PROGRAMSRESULT::NoList) {
         *message = path + " has no programs: list (XScreenSaver uses its built-in one)" + saveFirst;
     } else {
         const std::string backup = file + ".reefmere-backup";
         mode_t mode = st.st_mode & 07777;
         if (!ReplaceFile(backup, text, mode, nullptr, &why) || !ReplaceFile(file, out, mode, &st, &why)) {
             *message = file + ": " + why + "; left as it is";
-            return ProgramsResult::Failed;
+            return PROGRAMSRESULT::Failed;
         }
-        *message = "added \"" + entry + "\" to the programs: list in " + path + " (the previous file is " +
-                   backup + "); choose it in xscreensaver-settings";
+        *message = "added \"" + entry + "\" to the programs: list in " + path + " (the previous file is " + backup +
+                   "); choose it in xscreensaver-settings";
     }
     return r;
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-enum class ProgramsResult {
+enum class PROGRAMSRESULT {
     Added,          // the entry is now the last one of the list
     AlreadyListed,  // an entry already runs this program (enabled or not); nothing changed
     NoFile,         // there is no such file yet
@@ -15,12 +15,12 @@ enum class ProgramsResult {
 // The text of a resource file with `entry` (say "GL: reefmere -root") appended to the
 // programs: list, in the layout XScreenSaver writes. AlreadyListed when an entry's
 // command has the same program name (any folder, options, visual, enabled or not).
-ProgramsResult AddProgramEntry(const std::string& text, const std::string& entry, std::string* out);
+PROGRAMSRESULT AddProgramEntry(const std::string& text, const std::string& entry, std::string* out);
 
 // The same on the file at path, followed through symlinks to the file itself, which is
 // replaced at once by a rename; the previous contents are kept in <file>.reefmere-backup.
 // message: one line saying what happened, or what the user can do.
-ProgramsResult AddToProgramsFile(const std::string& path, const std::string& entry, std::string* message);
+PROGRAMSRESULT AddToProgramsFile(const std::string& path, const std::string& entry, std::string* message);
 
 // The entry that runs the hack at hackPath: "GL: reefmere -root" when XScreenSaver finds
 // that very program by its name (on $PATH, or in the hack folder it adds to it), else the

@@ -17,12 +17,12 @@ extern const char kFallbackBackgroundPicture[];
 
 // Which link of the chain gave the picture.
 enum BGSOURCE {
-    BGSOURCE_NONE = 0,     // nothing loaded: deskTex->texID is 0 (a broken installation)
-    BGSOURCE_CAPTURE,      // type 0: the capture already in deskTex
-    BGSOURCE_DESKTOP,      // the desktop picture the host named
-    BGSOURCE_FOLDER,       // a random picture from bgPath
-    BGSOURCE_FIXED,        // kFixedBackgroundPicture
-    BGSOURCE_FALLBACK      // the resource folder's fallback picture
+    BGSOURCE_NONE = 0,  // nothing loaded: deskTex->texID is 0 (a broken installation)
+    BGSOURCE_CAPTURE,   // type 0: the capture already in deskTex
+    BGSOURCE_DESKTOP,   // the desktop picture the host named
+    BGSOURCE_FOLDER,    // a random picture from bgPath
+    BGSOURCE_FIXED,     // kFixedBackgroundPicture
+    BGSOURCE_FALLBACK   // the resource folder's fallback picture
 };
 
 // Fills deskTex with the background for bgType (0 capture, 1 desktop picture, 2 random

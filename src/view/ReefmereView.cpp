@@ -19,11 +19,11 @@
 namespace {
 
 // Pacing, seconds.
-const double kSkipGap = 2.0;                          // longer gaps are dropped
-const double kLowCpuStep = 0.05;                      // at most 20 frames a second
+const double kSkipGap = 2.0;                                // longer gaps are dropped
+const double kLowCpuStep = 0.05;                            // at most 20 frames a second
 const double kNormalStep = static_cast<float>(1.0 / 60.0);  // 0.016666668
-const double kIntervalNormal = 0.016666666666666666;  // host call rate, 60 Hz
-const double kIntervalLowCpu = 0.028571428571428571;  // 35 Hz
+const double kIntervalNormal = 0.016666666666666666;        // host call rate, 60 Hz
+const double kIntervalLowCpu = 0.028571428571428571;        // 35 Hz
 const float kSoundParked = 9999.9f;
 
 }  // namespace

@@ -16,11 +16,11 @@ class SSMAIN;
 
 // How the view is created beyond the host table.
 struct VIEWOPTIONS {
-    bool useStore = true;                    // false: defaults only, the store is not touched
+    bool useStore = true;  // false: defaults only, the store is not touched
     // XScreenSaver's dialog drives this run (--xscreensaver-options): every preference the
     // options leave out takes its default; the store supplies only the species selection.
     bool optionsOnly = false;
-    std::vector<SettingOverride> overrides;  // applied after loading; never saved
+    std::vector<SETTINGOVERRIDE> overrides;  // applied after loading; never saved
     bool fixedSeed = false;                  // seed rand with `seed` instead of the time
     unsigned seed = 0;
 };
@@ -66,15 +66,15 @@ public:
     bool glReady = false;
     bool initialized = false;
     SETTINGS mySettings;
-    double animtime = 0.0;        // host clock, seconds, of the last drawn frame
+    double animtime = 0.0;  // host clock, seconds, of the last drawn frame
     VIEWRECT Scrn;
-    SSMAIN* ssMain = nullptr;     // owned; null until mainSetup, and after it failed
-    Texture DeskTex;              // background picture
-    bool bgSound = false;         // the looping sound was started
-    float soundDelay = 0.1f;      // seconds until the sound starts
+    SSMAIN* ssMain = nullptr;  // owned; null until mainSetup, and after it failed
+    Texture DeskTex;           // background picture
+    bool bgSound = false;      // the looping sound was started
+    float soundDelay = 0.1f;   // seconds until the sound starts
     bool animating = false;
     double animationInterval = 0.016666666666666666;  // seconds
-    int framesDrawn = 0;          // drawn and swapped since creation
+    int framesDrawn = 0;                              // drawn and swapped since creation
 
 private:
     bool MakeCurrent();
@@ -84,5 +84,5 @@ private:
 
     REEFHOST host;
     VIEWOPTIONS options;
-    bool deskTexGiven = false;    // the scene owns DeskTex.texID now (it deletes it)
+    bool deskTexGiven = false;  // the scene owns DeskTex.texID now (it deletes it)
 };

@@ -34,10 +34,10 @@ void BACKGROUND::InitWobble() {
                 p.x = 16.0f * fc;
                 p.y = 16.0f * fr;
             } else {
-                p.x = static_cast<float>(16.0 * fc + 0.5 * (std::sin(p3 - fc) + std::cos(p3 + fr) +
-                                                            std::sin(p1 - fr) - std::cos(p1 + fc)));
-                p.y = static_cast<float>(16.0 * fr + 0.5 * (std::sin(p2 - fc) + std::cos(p4 + fr) +
-                                                            std::sin(p4 - fr) - std::cos(p2 + fc)));
+                p.x = static_cast<float>(
+                    16.0 * fc + 0.5 * (std::sin(p3 - fc) + std::cos(p3 + fr) + std::sin(p1 - fr) - std::cos(p1 + fc)));
+                p.y = static_cast<float>(
+                    16.0 * fr + 0.5 * (std::sin(p2 - fc) + std::cos(p4 + fr) + std::sin(p4 - fr) - std::cos(p2 + fc)));
             }
             p.vx = 0.0f;
             p.vy = 0.0f;

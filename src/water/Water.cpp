@@ -60,8 +60,7 @@ void WATERCLASS::FreeArrays() {
     scratch = nullptr;
 }
 
-bool WATERCLASS::Initialize(unsigned short resolution, float newSize, bool newRefraction,
-                            float newWaveSpeed) {
+bool WATERCLASS::Initialize(unsigned short resolution, float newSize, bool newRefraction, float newWaveSpeed) {
     size = newSize;
     invSize = 1.0f / newSize;
     const uint16_t newShift = resolution < 4 ? 4 : (resolution > 8 ? 8 : resolution);
@@ -150,8 +149,7 @@ void WATERCLASS::BuildStrip() {
     }
 }
 
-bool WATERCLASS::Update(VECTOR3D& eye, VECTOR3D& light, bool caustics, double /*elapsed*/,
-                        float level) {
+bool WATERCLASS::Update(VECTOR3D& eye, VECTOR3D& light, bool caustics, double /*elapsed*/, float level) {
     if (cells == nullptr || vertices == nullptr || causticVerts == nullptr || scratch == nullptr ||
         litTriangles == nullptr)
         return true;
@@ -225,10 +223,8 @@ void WATERCLASS::VelocityPass() {
             float v = mid[c].velocity;
             if (v > 0.01f || v < -0.01f) v = v * 0.99f;
             const float h = mid[c].height;
-            const float diagonal =
-                (up[cl].height + up[cr].height + dn[cl].height + dn[cr].height) * 0.083333336f;
-            const float edge =
-                (up[c].height + mid[cl].height + mid[cr].height + dn[c].height) * 0.16666667f;
+            const float diagonal = (up[cl].height + up[cr].height + dn[cl].height + dn[cr].height) * 0.083333336f;
+            const float edge = (up[c].height + mid[cl].height + mid[cr].height + dn[c].height) * 0.16666667f;
             v = speed * (diagonal + edge - h) + v;
             mid[c].velocity = v;
             sum += h + v;

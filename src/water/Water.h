@@ -67,11 +67,11 @@ public:
     float sphereRadiusSq = 0.0f;
     uint32_t numIndices = 0;
     uint32_t numVerts = 0;
-    WATERCELL* cells = nullptr;              // owned, numVerts, row-major
-    const REFRACTENTRY* refract = nullptr;   // the shared table
-    uint16_t* indices = nullptr;             // owned, numIndices
-    WATERVERTEX* vertices = nullptr;         // owned, numVerts
-    CAUSTICVERTEX* causticVerts = nullptr;   // owned, numVerts
+    WATERCELL* cells = nullptr;             // owned, numVerts, row-major
+    const REFRACTENTRY* refract = nullptr;  // the shared table
+    uint16_t* indices = nullptr;            // owned, numIndices
+    WATERVERTEX* vertices = nullptr;        // owned, numVerts
+    CAUSTICVERTEX* causticVerts = nullptr;  // owned, numVerts
     // Triangles of the caustic strip with a lit corner, three indices each (owned,
     // capacity 3 (numIndices - 2)); set with the caustic mesh's colours by Update.
     uint16_t* litTriangles = nullptr;

@@ -15,9 +15,7 @@ namespace {
 constexpr float kSphereCentreY = 20.0f;
 constexpr float kSphereRadiusSq = 2500.0f;
 
-inline __m128 Select(__m128 mask, __m128 a, __m128 b) {
-    return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
-}
+inline __m128 Select(__m128 mask, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
 
 // (sqrt(beta^2 + d * k) - beta) * 0.5 with beta^2 rounded to float first and the rest
 // in double, as the scalar passes do it (k = -4).
@@ -99,8 +97,7 @@ void WATERCLASS::VelocityRows() {
     meanHeight = sum / static_cast<float>(numVerts);
 }
 
-void WATERCLASS::SurfaceAndCausticRows(const VECTOR3D& eye, const VECTOR3D& light, bool caustics,
-                                       float level) {
+void WATERCLASS::SurfaceAndCausticRows(const VECTOR3D& eye, const VECTOR3D& light, bool caustics, float level) {
     FillTable();
     const uint32_t n = 1u << shift;
     const uint32_t mask = n - 1;
@@ -225,8 +222,8 @@ void WATERCLASS::SurfaceAndCausticRows(const VECTOR3D& eye, const VECTOR3D& ligh
                 const __m128 beta = _mm_mul_ps(vTwo, Dot3(rx, ry, rz, px, qy, vz));
                 const __m128 exit = ExitDistance(beta, d);
                 const __m128 bs = _mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(rx, exit), px), vInv), vHalf);
-                const __m128 bt = _mm_add_ps(
-                    _mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(rz, exit), vz), vInv), vLevel), vHalf);
+                const __m128 bt =
+                    _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(rz, exit), vz), vInv), vLevel), vHalf);
                 s = Select(inside, bs, s);
                 t = Select(inside, bt, t);
             }
@@ -282,10 +279,9 @@ void WATERCLASS::SurfaceAndCausticRows(const VECTOR3D& eye, const VECTOR3D& ligh
                     // is overwritten from column N-1 below.
                     const __m128 p1x = _mm_loadu_ps(cxPrev + c - 1), p1z = _mm_loadu_ps(czPrev + c - 1);
                     const __m128 p2x = _mm_loadu_ps(cxPrev + c), p2z = _mm_loadu_ps(czPrev + c);
-                    __m128 area = _mm_and_ps(
-                        _mm_sub_ps(_mm_mul_ps(_mm_sub_ps(p1x, cx), _mm_sub_ps(p2z, cz)),
-                                   _mm_mul_ps(_mm_sub_ps(p1z, cz), _mm_sub_ps(p2x, cx))),
-                        vAbs);
+                    __m128 area = _mm_and_ps(_mm_sub_ps(_mm_mul_ps(_mm_sub_ps(p1x, cx), _mm_sub_ps(p2z, cz)),
+                                                        _mm_mul_ps(_mm_sub_ps(p1z, cz), _mm_sub_ps(p2x, cx))),
+                                             vAbs);
                     if (smallGrid) {
                         const __m128d lo = _mm_mul_pd(_mm_cvtps_pd(area), vPoint3);
                         const __m128d hi = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(area, area)), vPoint3);
@@ -294,8 +290,8 @@ void WATERCLASS::SurfaceAndCausticRows(const VECTOR3D& eye, const VECTOR3D& ligh
                     // Buckets 0..7 light the cell; 8 and above (and overflow) leave it dark.
                     const __m128 q = _mm_mul_ps(_mm_mul_ps(area, area), vFour);
                     const __m128i lit = _mm_castps_si128(_mm_cmplt_ps(q, vEight));
-                    const __m128i idx = _mm_or_si128(_mm_and_si128(lit, _mm_cvttps_epi32(q)),
-                                                     _mm_andnot_si128(lit, _mm_set1_epi32(8)));
+                    const __m128i idx =
+                        _mm_or_si128(_mm_and_si128(lit, _mm_cvttps_epi32(q)), _mm_andnot_si128(lit, _mm_set1_epi32(8)));
                     _mm_store_si128(reinterpret_cast<__m128i*>(bucket), idx);
                     for (int k = 0; k < 4; ++k) cv[c + k].intensity = shade[bucket[k]];
                 }

@@ -18,8 +18,11 @@ namespace {
 std::string Reefmere() { return testsupport::BinDir() + "/reefmere"; }
 
 std::map<std::string, std::string> IsolatedEnv(const TempDir& dir) {
-    return {{"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_HOME", dir / "data"}, {"DISPLAY", ""},
-            {"HOME", dir.path()}, {"SDL_AUDIODRIVER", "dummy"}};
+    return {{"XDG_CONFIG_HOME", dir / "config"},
+            {"XDG_DATA_HOME", dir / "data"},
+            {"DISPLAY", ""},
+            {"HOME", dir.path()},
+            {"SDL_AUDIODRIVER", "dummy"}};
 }
 
 }  // namespace
@@ -38,7 +41,8 @@ TEST(HostileProgram, FifoPicturesNeitherHangNorLockTheFullScreenWindow) {
 #endif
     testsupport::Process p;
     ASSERT_TRUE(p.Start({Reefmere(), "--window", "--fullscreen", "--defaults", "--no-play-sound", "--bg-type", "2",
-                         "--bg-path", dir / "pics"}, env));
+                         "--bg-path", dir / "pics"},
+                        env));
     // Once the full-screen window (no name, 640x480 at 0,0) is viewable: Esc, as a person would press it.
     testsupport::RunResult key = testsupport::Run(
         {"/bin/sh", "-c",

@@ -17,8 +17,7 @@ namespace configtest {
 
 using testsupport::ListFolder;
 
-inline std::vector<std::string> BundledArchives()
-{
+inline std::vector<std::string> BundledArchives() {
     std::vector<std::string> names;
     for (const std::string& n : ListFolder(testsupport::ShareDir()))
         if (n.size() > 5 && n.compare(n.size() - 5, 5, ".fish") == 0) names.push_back(n);
@@ -28,8 +27,7 @@ inline std::vector<std::string> BundledArchives()
 inline std::string Bundled(const std::string& name) { return testsupport::ShareDir() + "/" + name; }
 
 // The archive's display name ("" when it does not open); its water type in *water (-1 then).
-inline std::string DisplayNameOf(const std::string& path, int* water = nullptr)
-{
+inline std::string DisplayNameOf(const std::string& path, int* water = nullptr) {
     FISHFILE f;
     if (water) *water = -1;
     if (!f.Open(path.c_str())) return "";
@@ -37,8 +35,7 @@ inline std::string DisplayNameOf(const std::string& path, int* water = nullptr)
     return std::string(f.header.name, strnlen(f.header.name, sizeof f.header.name));
 }
 
-inline bool CopyInto(const std::string& src, const std::string& folder, const std::string& name = "")
-{
+inline bool CopyInto(const std::string& src, const std::string& folder, const std::string& name = "") {
     MakeFolders(folder);
     return testsupport::WriteFile(folder + "/" + (name.empty() ? src.substr(src.rfind('/') + 1) : name),
                                   testsupport::ReadFile(src));
@@ -50,8 +47,7 @@ inline bool StoreGet(PREFSTORE& p, const char* key, std::string* v) { return p.G
 
 // A key of the store in this home as written; fails when absent or of another type.
 template <typename T>
-T Stored(const testsupport::PrivateHome& home, const char* key)
-{
+T Stored(const testsupport::PrivateHome& home, const char* key) {
     PREFSTORE p;
     p.OpenFile(home.StorePath());
     T v{};
@@ -59,8 +55,7 @@ T Stored(const testsupport::PrivateHome& home, const char* key)
     return v;
 }
 
-inline bool StoreHas(const testsupport::PrivateHome& home, const char* key)
-{
+inline bool StoreHas(const testsupport::PrivateHome& home, const char* key) {
     PREFSTORE p;
     p.OpenFile(home.StorePath());
     return p.Has(key);

@@ -24,8 +24,7 @@ struct Reply {
 
 class TestServer {
 public:
-    TestServer()
-    {
+    TestServer() {
         fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t len = sizeof a;
@@ -38,24 +37,21 @@ public:
         port_ = ntohs(a.sin_port);
         thread_ = std::thread([this] { Serve(); });
     }
-    ~TestServer()
-    {
+    ~TestServer() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
         if (fd_ >= 0) close(fd_);
     }
     bool ok() const { return fd_ >= 0; }
     std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    void Set(const std::string& path, const Reply& r)
-    {
+    void Set(const std::string& path, const Reply& r) {
         std::lock_guard<std::mutex> lock(mutex_);
         replies_[path] = r;
     }
     static int DeadPort() { return TestServer().port_; }  // a server's port, closed again
 
 private:
-    void Serve()
-    {
+    void Serve() {
         while (!stop_) {
             pollfd p{fd_, POLLIN, 0};
             if (poll(&p, 1, 50) <= 0) continue;
@@ -64,8 +60,7 @@ private:
         }
     }
 
-    void Handle(int c)
-    {
+    void Handle(int c) {
         std::string request;
         char buf[4096];
         while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {

@@ -29,8 +29,7 @@ struct REPORT {
     std::map<std::string, std::string> misc;
 };
 
-std::vector<REPORT> Reports(const std::string& output)
-{
+std::vector<REPORT> Reports(const std::string& output) {
     std::vector<REPORT> all;
     std::istringstream in(output);
     std::string line;
@@ -58,16 +57,14 @@ std::vector<REPORT> Reports(const std::string& output)
 }
 
 // What each report said after "KEY=" (or "outlet KEY value="), in order.
-std::vector<std::string> Said(const std::string& output, const std::string& key)
-{
+std::vector<std::string> Said(const std::string& output, const std::string& key) {
     std::vector<std::string> all;
     for (size_t at = output.find("\n" + key); at != std::string::npos; at = output.find("\n" + key, at + 1))
         all.push_back(output.substr(at + key.size() + 1, output.find('\n', at + 1) - at - key.size() - 1));
     return all;
 }
 
-REPORT Parse(const std::string& output)
-{
+REPORT Parse(const std::string& output) {
     std::vector<REPORT> all = Reports(output);
     return all.empty() ? REPORT{} : all.back();
 }
@@ -77,8 +74,7 @@ protected:
     // No accessibility bus in a private X server; the font stack's process-long caches
     // are not ours to report under LeakSanitizer.
     testsupport::RunResult RunDialog(const std::string& script, bool preview = false,
-                                     std::map<std::string, std::string> extra = {})
-    {
+                                     std::map<std::string, std::string> extra = {}) {
         std::map<std::string, std::string> env = home.Env(x.display());
         const char* lsan = getenv("LSAN_OPTIONS");
         std::string supp = "suppressions=" + testsupport::SourceDir() + "/tests/config/lsan.supp";
@@ -95,8 +91,7 @@ protected:
     testsupport::TempDir pack;
 };
 
-TEST_F(DialogTest, SavesShowsAndCloseAsksOnlyWhenSomethingIsUnsaved)
-{
+TEST_F(DialogTest, SavesShowsAndCloseAsksOnlyWhenSomethingIsUnsaved) {
     ASSERT_TRUE(x.ok());
     testsupport::RunResult r =
         RunDialog("toggle:oRWaterLvl,set:oWWaterLvl=40,menu:oWaterRes=1,toggle:oPlaySound,menu:oBGType=2,row:1,save");
@@ -133,8 +128,7 @@ TEST_F(DialogTest, SavesShowsAndCloseAsksOnlyWhenSomethingIsUnsaved)
     EXPECT_EQ(Reports(RunDialog("report,close").output).size(), 1u);
 }
 
-TEST_F(DialogTest, AddToXScreenSaverAddsTheHackOnce)
-{
+TEST_F(DialogTest, AddToXScreenSaverAddsTheHackOnce) {
     ASSERT_TRUE(x.ok());
     const std::string file = home / ".xscreensaver", entry = testsupport::BinDir() + "/reefmere -root";
     ASSERT_TRUE(testsupport::WriteFile(file, "mode:\tone\nprograms:\t\\\n\t\t\t\tmaze --root\t\t\t\t    \\n\\\n\n"));
@@ -150,8 +144,7 @@ TEST_F(DialogTest, AddToXScreenSaverAddsTheHackOnce)
     EXPECT_NE(testsupport::ReadText(file + ".reefmere-backup").find("maze --root"), std::string::npos);
 }
 
-TEST_F(DialogTest, PreviewRunsUnsavedEditsOnceTheyPauseAndGoesWithTheDialog)
-{
+TEST_F(DialogTest, PreviewRunsUnsavedEditsOnceTheyPauseAndGoesWithTheDialog) {
     ASSERT_TRUE(x.ok());
     testsupport::RunResult r = RunDialog("report,toggle:oLowCPU,report,drag:oFishSize=60..90,report", true);
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -167,12 +160,12 @@ TEST_F(DialogTest, PreviewRunsUnsavedEditsOnceTheyPauseAndGoesWithTheDialog)
     EXPECT_GE(atoi(reps[2].misc["preview-starts"].c_str()), 3);
     EXPECT_LE(atoi(reps[2].misc["preview-starts"].c_str()), 4);
     EXPECT_FALSE(Stored<bool>(home, "LowCPU"));  // shown, not saved
-    for (const REPORT& rep : reps) EXPECT_NE(kill(atoi(rep.misc.at("preview").c_str()), 0), 0);  // none outlives the dialog
+    for (const REPORT& rep : reps)
+        EXPECT_NE(kill(atoi(rep.misc.at("preview").c_str()), 0), 0);  // none outlives the dialog
 }
 
 // Also the species table: sorted by name, scrolled to the last row on request.
-TEST_F(DialogTest, TiltControlsNeedAMotionSensor)
-{
+TEST_F(DialogTest, TiltControlsNeedAMotionSensor) {
     ASSERT_TRUE(x.ok());
     testsupport::TempDir iio;
     testsupport::ScopedEnv env({{"REEFMERE_IIO_ROOT", iio.path()}});
@@ -189,8 +182,9 @@ TEST_F(DialogTest, TiltControlsNeedAMotionSensor)
     ASSERT_EQ(names.size(), BundledArchives().size() + 1);
     EXPECT_EQ(names[0], "Aardvark Fish");
     EXPECT_EQ(reps[0].misc["water:Aardvark Fish"], "Freshwater");
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(),
-                               [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; }));
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return strcasecmp(a.c_str(), b.c_str()) < 0;
+    }));
     EXPECT_EQ(reps[0].misc["scrollbar"], "1");
     EXPECT_LT(atoi(reps[0].misc["last"].c_str()), static_cast<int>(names.size()) - 1);
     EXPECT_EQ(atoi(reps[1].misc["last"].c_str()), static_cast<int>(names.size()) - 1);
@@ -204,19 +198,21 @@ TEST_F(DialogTest, TiltControlsNeedAMotionSensor)
     EXPECT_EQ(rep.misc["sensor"], "");
 }
 
-TEST_F(DialogTest, NoSourceSaysHowAndFetchesNothing)
-{
+TEST_F(DialogTest, NoSourceSaysHowAndFetchesNothing) {
     ASSERT_TRUE(x.ok());
-    testsupport::RunResult r = RunDialog("check,report,open-folder,report,source:ftp://x,check", false, {{"PATH", "/nonexistent"}});
+    testsupport::RunResult r =
+        RunDialog("check,report,open-folder,report,source:ftp://x,check", false, {{"PATH", "/nonexistent"}});
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(Said(r.output, "status="), (std::vector<std::string>{STATUS_NO_SOURCE, "Cannot open " + home.FishDir() +
-                                          "/: xdg-open is not installed (package xdg-utils).", STATUS_BAD_SOURCE}));
+    EXPECT_EQ(
+        Said(r.output, "status="),
+        (std::vector<std::string>{STATUS_NO_SOURCE,
+                                  "Cannot open " + home.FishDir() + "/: xdg-open is not installed (package xdg-utils).",
+                                  STATUS_BAD_SOURCE}));
     EXPECT_EQ(Said(r.output, "outlet oWebsite value=").front(), "_Web Page enabled=0");
     EXPECT_EQ(Said(r.output, "menu=").back(), "None");
 }
 
-TEST_F(DialogTest, AnIndexedPackDownloadsOverHttpAndFromItsFileAddress)
-{
+TEST_F(DialogTest, AnIndexedPackDownloadsOverHttpAndFromItsFileAddress) {
     ASSERT_TRUE(x.ok());
     const std::vector<std::string> all = BundledArchives();
     for (size_t i = 0; i < 3; i++) ASSERT_TRUE(CopyInto(Bundled(all.at(i)), pack.path()));
@@ -240,16 +236,16 @@ TEST_F(DialogTest, AnIndexedPackDownloadsOverHttpAndFromItsFileAddress)
     EXPECT_EQ(Said(r.output, "menu=").back(), DisplayNameOf(Bundled(all[2])));
 }
 
-TEST_F(DialogTest, InstallFromFileAsksBeforeReplacing)
-{
+TEST_F(DialogTest, InstallFromFileAsksBeforeReplacing) {
     ASSERT_TRUE(x.ok());
     const std::vector<std::string> all = BundledArchives();
     const std::string name = DisplayNameOf(Bundled(all[0]));
-    ASSERT_TRUE(CopyInto(Bundled(all[0]), pack.path(), "mine.fish") && CopyInto(Bundled(all[0]), pack.path(), "again.fish"));
+    ASSERT_TRUE(CopyInto(Bundled(all[0]), pack.path(), "mine.fish") &&
+                CopyInto(Bundled(all[0]), pack.path(), "again.fish"));
     ASSERT_TRUE(testsupport::WriteFile(pack / "junk.fish", "junk"));
     testsupport::RunResult r = RunDialog("install:" + pack / "mine.fish" + ",report,install:" + pack / "junk.fish" +
-                         ",report,replace:no,install:" + pack / "again.fish" + ",report,replace:yes,install:" +
-                         pack / "again.fish");
+                                         ",report,replace:no,install:" + pack / "again.fish" +
+                                         ",report,replace:yes,install:" + pack / "again.fish");
     ASSERT_EQ(r.exitCode, 0) << r.output;
     std::vector<std::string> statuses = Said(r.output, "status=");
     ASSERT_EQ(statuses.size(), 4u) << r.output;
@@ -258,7 +254,7 @@ TEST_F(DialogTest, InstallFromFileAsksBeforeReplacing)
     EXPECT_EQ(statuses[2], "again.fish: kept the installed \"" + name + "\".");
     EXPECT_EQ(statuses[3], "Installed \"" + name + "\" from again.fish.");
     EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{"again.fish"});  // one row per species
-    size_t lastRow = r.output.rfind("\nrow ");  // in the table at once
+    size_t lastRow = r.output.rfind("\nrow ");                                      // in the table at once
     EXPECT_EQ(static_cast<size_t>(atoi(r.output.c_str() + lastRow + 5)), all.size());
 }
 

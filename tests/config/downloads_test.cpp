@@ -22,29 +22,28 @@ using namespace configtest;
 namespace {
 
 // Drives a transfer to its end; the limit only guards against a hang.
-bool Pump(CURLFETCH* f)
-{
+bool Pump(CURLFETCH* f) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (f->Poll() && std::chrono::steady_clock::now() < until) f->Wait(100);
     EXPECT_FALSE(f->Running());
     return f->Succeeded();
 }
 
-std::string PlistArray(const std::string& items)
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array>\n" + items + "</array>\n</plist>\n";
+std::string PlistArray(const std::string& items) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<array>\n" + items +
+           "</array>\n</plist>\n";
 }
 
 std::string Entry(const std::string& text) { return "<string>" + text + "</string>\n"; }
 
-TEST(DownloadList, KeepsWellFormedEntriesOnly)
-{
+TEST(DownloadList, KeepsWellFormedEntriesOnly) {
     const std::string url511 = "http://x/" + std::string(511 - 9 - 5, 'u') + ".fish";
     const std::string url512 = "http://x/" + std::string(512 - 9 - 5, 'v') + ".fish";
-    std::string text = PlistArray(Entry("Alpha;http://x/a.fish") + Entry("NoSemicolon") + "<integer>5</integer>\n" +
-                                  Entry(";http://x/nameless.fish") + Entry("Beta;") + Entry("Gamma;http://x/c.fish;more") +
-                                  Entry(std::string(60, 'N') + ";http://x/long.fish") + Entry("Fits;" + url511) +
-                                  Entry("Over;" + url512) + Entry(std::string("Nul;ht") + '\0' + "tp://x/n.fish"));
+    std::string text =
+        PlistArray(Entry("Alpha;http://x/a.fish") + Entry("NoSemicolon") + "<integer>5</integer>\n" +
+                   Entry(";http://x/nameless.fish") + Entry("Beta;") + Entry("Gamma;http://x/c.fish;more") +
+                   Entry(std::string(60, 'N') + ";http://x/long.fish") + Entry("Fits;" + url511) +
+                   Entry("Over;" + url512) + Entry(std::string("Nul;ht") + '\0' + "tp://x/n.fish"));
     std::vector<DOWNLOADDATA> out;
     ASSERT_TRUE(ParseDownloadList(text.data(), text.size(), &out));
     std::vector<std::pair<std::string, std::string>> got;
@@ -63,19 +62,22 @@ TEST(DownloadList, KeepsWellFormedEntriesOnly)
     }
 }
 
-TEST(DownloadList, SavedFileNameStaysInTheFishFolder)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"http://h/a/b%20c.fish?x=1#frag", "b c.fish"}, {"https://h/packs/reef", "reef.fish"}, {"http://h/a%2Fb.fish", ""},
-        {"http://h/dir/", ""}, {"http://h", ""}, {"http://h/.hidden.fish", ""}, {"http://h/%2e%2e", ""},
-        {"http://h/a%00b.fish", ""}, {"http://h/a%0ab.fish", ""}};
+TEST(DownloadList, SavedFileNameStaysInTheFishFolder) {
+    const std::pair<const char*, const char*> cases[] = {{"http://h/a/b%20c.fish?x=1#frag", "b c.fish"},
+                                                         {"https://h/packs/reef", "reef.fish"},
+                                                         {"http://h/a%2Fb.fish", ""},
+                                                         {"http://h/dir/", ""},
+                                                         {"http://h", ""},
+                                                         {"http://h/.hidden.fish", ""},
+                                                         {"http://h/%2e%2e", ""},
+                                                         {"http://h/a%00b.fish", ""},
+                                                         {"http://h/a%0ab.fish", ""}};
     for (const auto& c : cases) EXPECT_EQ(DownloadFileName(c.first), c.second) << c.first;
     EXPECT_EQ(DownloadDestination("/f/fish/", "http://h/tang.fish"), "/f/fish/tang.fish");
     EXPECT_EQ(DownloadDestination("", "http://h/tang.fish"), "");
 }
 
-TEST(CurlFetch, ABodyWithoutALengthStopsAtTheLimit)
-{
+TEST(CurlFetch, ABodyWithoutALengthStopsAtTheLimit) {
     TestServer server;
     ASSERT_TRUE(server.ok());
     server.Set("/big", Reply{200, std::string(5000, 'x'), -2});
@@ -93,8 +95,7 @@ TEST(CurlFetch, ABodyWithoutALengthStopsAtTheLimit)
 // server offering that one and the next two.
 class DownloadTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(server.ok());
         ASSERT_GE(all.size(), 4u);
         ASSERT_TRUE(CopyInto(Bundled(all[0]), home.FishDir()) && CopyInto(Bundled(all[3]), home / "bundled"));
@@ -115,8 +116,7 @@ protected:
     }
     void TearDown() override { FreeFishSelection(&s); }
 
-    void Check()
-    {
+    void Check() {
         std::string url = sheet.configureSheet_checkdownloads_begin();
         ASSERT_FALSE(url.empty());
         CURLFETCH f;
@@ -125,8 +125,7 @@ protected:
     }
 
     // Downloads the offer at menu item `item` the way the dialog does.
-    bool Download(int item)
-    {
+    bool Download(int item) {
         sheet.downloads.menuChosen = item;
         std::string url, destination;
         if (!sheet.configureSheet_download(&url, &destination)) return false;
@@ -143,8 +142,7 @@ protected:
         return f.Succeeded();
     }
 
-    void ExpectControlsEnabled(bool on)
-    {
+    void ExpectControlsEnabled(bool on) {
         EXPECT_EQ(sheet.downloads.downloadEnabled, on);
         EXPECT_EQ(sheet.downloads.checkEnabled, on);
         EXPECT_EQ(sheet.oDirectory.enabled, on);
@@ -161,13 +159,13 @@ protected:
     CONFIGSHEET sheet;
 };
 
-TEST_F(DownloadTest, CheckOffersWhatIsNotInstalled)
-{
+TEST_F(DownloadTest, CheckOffersWhatIsNotInstalled) {
     Check();
-    EXPECT_EQ(sheet.downloads.menuItems, (std::vector<std::string>{DisplayNameOf(Bundled(all[1])), DisplayNameOf(Bundled(all[2]))}));
+    EXPECT_EQ(sheet.downloads.menuItems,
+              (std::vector<std::string>{DisplayNameOf(Bundled(all[1])), DisplayNameOf(Bundled(all[2]))}));
     EXPECT_TRUE(sheet.downloads.menuEnabled);
     EXPECT_EQ(sheet.downloads.statusText, "");  // a good check leaves the text as it was
-    sheet.downloads.menuChosen = 2;  // one past the last offer
+    sheet.downloads.menuChosen = 2;             // one past the last offer
     EXPECT_FALSE(sheet.configureSheet_download(nullptr, nullptr));
     EXPECT_FALSE(sheet.downloads.theDownload);
 
@@ -189,8 +187,7 @@ TEST_F(DownloadTest, CheckOffersWhatIsNotInstalled)
     }
 }
 
-TEST_F(DownloadTest, DownloadsAreValidatedAndListedOrLeaveNoFile)
-{
+TEST_F(DownloadTest, DownloadsAreValidatedAndListedOrLeaveNoFile) {
     Check();
     const std::string path = "/f/" + all[1], body = testsupport::ReadText(Bundled(all[1]));
     const struct {
@@ -198,7 +195,7 @@ TEST_F(DownloadTest, DownloadsAreValidatedAndListedOrLeaveNoFile)
         const char* says;
     } cases[] = {
         {Reply{200, body.substr(0, body.size() / 2), static_cast<int64_t>(body.size())}, ""},  // cut short
-        {Reply{200, body.substr(0, body.size() - 1)}, "not a valid fish archive"},  // last byte lost
+        {Reply{200, body.substr(0, body.size() - 1)}, "not a valid fish archive"},             // last byte lost
         {Reply{500, "oops"}, "500"},
     };
     for (const auto& c : cases) {
@@ -223,15 +220,15 @@ TEST_F(DownloadTest, DownloadsAreValidatedAndListedOrLeaveNoFile)
     EXPECT_TRUE(testsupport::FileExists(home / "new/deeper/fish/" + all[2]));
 }
 
-TEST(HostileDownloads, ABrokenSpeciesNeverReplacesAWorkingOneNorAStallHangs)
-{
+TEST(HostileDownloads, ABrokenSpeciesNeverReplacesAWorkingOneNorAStallHangs) {
     testsupport::PrivateHome home;
     TestServer server;
     ASSERT_TRUE(server.ok());
     const std::vector<std::string> all = BundledArchives();
     const std::string installed = home.FishDir() + "/tang.fish";
     ASSERT_TRUE(CopyInto(Bundled(all.at(0)), home.FishDir(), "tang.fish"));
-    const std::vector<uint8_t> before = testsupport::ReadFile(installed), other = testsupport::ReadFile(Bundled(all.at(1)));
+    const std::vector<uint8_t> before = testsupport::ReadFile(installed),
+                               other = testsupport::ReadFile(Bundled(all.at(1)));
     CURLFETCH f;
     f.validate = [](const std::string& path, std::string* why) {
         std::string summary;
@@ -265,8 +262,7 @@ TEST(HostileDownloads, ABrokenSpeciesNeverReplacesAWorkingOneNorAStallHangs)
     EXPECT_FALSE(testsupport::FileExists(home.FishDir() + "/slow.fish"));
 }
 
-TEST(HostileDownloads, ThousandsOfOffersAreCappedAndSaveStaysEnabled)
-{
+TEST(HostileDownloads, ThousandsOfOffersAreCappedAndSaveStaysEnabled) {
     testsupport::PrivateHome home;
     SETTINGS s;
     bool mmo = false;
@@ -276,7 +272,8 @@ TEST(HostileDownloads, ThousandsOfOffersAreCappedAndSaveStaysEnabled)
     sheet.Bind(&s, &mmo, nullptr, "http://127.0.0.1:1");
     sheet.configureSheet();
     std::string list;
-    for (int i = 0; i < 10000; i++) list += Entry("Fish " + std::to_string(i) + ";http://127.0.0.1:1/f" + std::to_string(i) + ".fish");
+    for (int i = 0; i < 10000; i++)
+        list += Entry("Fish " + std::to_string(i) + ";http://127.0.0.1:1/f" + std::to_string(i) + ".fish");
     list = PlistArray(list);
     ASSERT_FALSE(sheet.configureSheet_checkdownloads_begin().empty());
     sheet.configureSheet_checkdownloads_end(&list);
@@ -296,17 +293,23 @@ TEST(HostileDownloads, ThousandsOfOffersAreCappedAndSaveStaysEnabled)
 
 }  // namespace
 
-TEST(FishSourceAddresses, RelativeOffersResolveAndWebListsNeverNameLocalFiles)
-{
-    const std::string web = "http://h:8/p/mac/zips/fish/fishTypes14.plist", local = "file:///srv/p/mac/zips/fish/x.plist";
-    const struct { std::string list, offer, want; } cases[] = {
-        {web, "../../../a%20b.fish", "http://h:8/p/a%20b.fish"}, {web, "../../../../../../up.fish", "http://h:8/up.fish"},
-        {web, "/top.fish?x=1", "http://h:8/top.fish?x=1"},     {web, "file:///etc/passwd", ""},
-        {web, "//other/x.fish", ""},                            {local, "../../../a.fish", "file:///srv/p/a.fish"},
-        {local, "http://o/x.fish", "http://o/x.fish"},          {local, "ftp://o/x.fish", ""},
+TEST(FishSourceAddresses, RelativeOffersResolveAndWebListsNeverNameLocalFiles) {
+    const std::string web = "http://h:8/p/mac/zips/fish/fishTypes14.plist",
+                      local = "file:///srv/p/mac/zips/fish/x.plist";
+    const struct {
+        std::string list, offer, want;
+    } cases[] = {
+        {web, "../../../a%20b.fish", "http://h:8/p/a%20b.fish"},
+        {web, "../../../../../../up.fish", "http://h:8/up.fish"},
+        {web, "/top.fish?x=1", "http://h:8/top.fish?x=1"},
+        {web, "file:///etc/passwd", ""},
+        {web, "//other/x.fish", ""},
+        {local, "../../../a.fish", "file:///srv/p/a.fish"},
+        {local, "http://o/x.fish", "http://o/x.fish"},
+        {local, "ftp://o/x.fish", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(ResolveOfferUrl(c.list, c.offer), c.want) << c.list << " " << c.offer;
-    SettingValue v;  // an over-long source is dropped, never cut
+    SETTINGVALUE v;  // an over-long source is dropped, never cut
     EXPECT_FALSE(ParseSettingValue(*FindSettingKey("FishSource"), std::string(512, 'a').c_str(), &v));
     SETTINGS s;
     s.FishSource = "http://x/" + std::string(600, 'a');
@@ -314,18 +317,17 @@ TEST(FishSourceAddresses, RelativeOffersResolveAndWebListsNeverNameLocalFiles)
     EXPECT_EQ(s.FishSource, "");
 }
 
-TEST(FishSourceAddresses, LocalFilesKeepTheLimitsOfTheWeb)
-{
+TEST(FishSourceAddresses, LocalFilesKeepTheLimitsOfTheWeb) {
     testsupport::TempDir dir;
     ASSERT_TRUE(testsupport::WriteFile(dir / "big", std::string(DOWNLOAD_LIST_MAX_BYTES + 1, 'x')) &&
                 testsupport::WriteFile(dir / "ok", "<plist/>") && mkfifo((dir / "fifo").c_str(), 0600) == 0);
     CURLFETCH f;
     EXPECT_FALSE(f.StartText("file://" + dir / "ok", DOWNLOAD_LIST_MAX_BYTES));  // only for a local source
     f.allowFiles = true;
-    for (const char* bad : {"big", "fifo", "absent", "."}) EXPECT_FALSE(f.StartText("file://" + dir / bad, 1u << 20)) << bad;
+    for (const char* bad : {"big", "fifo", "absent", "."})
+        EXPECT_FALSE(f.StartText("file://" + dir / bad, 1u << 20)) << bad;
     EXPECT_FALSE(f.StartText("file://elsewhere" + dir / "ok", 100));
     ASSERT_TRUE(f.StartText("file://localhost" + dir / "%6Fk", 100));
-    while (f.Poll()) {
-    }
+    while (f.Poll()) {}
     EXPECT_EQ(f.Text(), "<plist/>");
 }

@@ -16,8 +16,7 @@ namespace {
 
 class SheetTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         // Two saltwater and two freshwater species in the first fish folder.
         int count[2] = {0, 0}, w;
         for (const std::string& n : BundledArchives()) {
@@ -32,16 +31,14 @@ protected:
         Rebind();
     }
     void TearDown() override { FreeFishSelection(&s); }
-    void Rebind()
-    {
+    void Rebind() {
         sheet.Bind(&s, &mmo, &aquarium, "http://127.0.0.1:1/");
         ASSERT_TRUE(sheet.ReloadCatalogue());
         ASSERT_EQ(aquarium.fishInfoCount, 4);
         ASSERT_TRUE(sheet.configureSheet());
     }
     std::string FileOf(int row) const { return aquarium.fishInfo[row].fileName; }
-    std::vector<bool> CatalogueSelection() const
-    {
+    std::vector<bool> CatalogueSelection() const {
         std::vector<bool> on;
         for (int i = 0; i < aquarium.fishInfoCount; i++) on.push_back(aquarium.fishInfo[i].selected);
         return on;
@@ -54,23 +51,29 @@ protected:
     CONFIGSHEET sheet;
 };
 
-TEST_F(SheetTest, EachControlIsShownTakenAndDefaulted)
-{
+TEST_F(SheetTest, EachControlIsShownTakenAndDefaulted) {
     const struct {
         const char* key;
         CHECKOUTLET CONFIGSHEET::*check;
         INTOUTLET CONFIGSHEET::*number;
         int64_t a, b;  // two values the control can hold
-    } rows[] = {{"MainMonitorOnly", &CONFIGSHEET::oMainMonitorOnly, nullptr, 1, 0}, {"WantCaustic", &CONFIGSHEET::oWantCaustic, nullptr, 1, 0},
-                {"WantBubbles", &CONFIGSHEET::oWantBubbles, nullptr, 1, 0}, {"GradualFill", &CONFIGSHEET::oGradualFill, nullptr, 1, 0},
-                {"PlaySound", &CONFIGSHEET::oPlaySound, nullptr, 1, 0},     {"RandomWaterLevel", &CONFIGSHEET::oRWaterLvl, nullptr, 1, 0},
-                {"StayOnScreen", &CONFIGSHEET::oDontLeave, nullptr, 1, 0},  {"RandomSizes", &CONFIGSHEET::oRandomSizes, nullptr, 1, 0},
-                {"LowCPU", &CONFIGSHEET::oLowCPU, nullptr, 1, 0},           {"WantSMS", &CONFIGSHEET::oWantSMS, nullptr, 1, 0},
-                {"SMSReverse", &CONFIGSHEET::oSMSReverse, nullptr, 1, 0},   {"FishSize", nullptr, &CONFIGSHEET::oFishSize, 150, 60},
-                {"MaxFish", nullptr, &CONFIGSHEET::oMaxFish, 2, 1},         {"WantedWaterLevel", nullptr, &CONFIGSHEET::oWWaterLvl, 40, 95},
+    } rows[] = {{"MainMonitorOnly", &CONFIGSHEET::oMainMonitorOnly, nullptr, 1, 0},
+                {"WantCaustic", &CONFIGSHEET::oWantCaustic, nullptr, 1, 0},
+                {"WantBubbles", &CONFIGSHEET::oWantBubbles, nullptr, 1, 0},
+                {"GradualFill", &CONFIGSHEET::oGradualFill, nullptr, 1, 0},
+                {"PlaySound", &CONFIGSHEET::oPlaySound, nullptr, 1, 0},
+                {"RandomWaterLevel", &CONFIGSHEET::oRWaterLvl, nullptr, 1, 0},
+                {"StayOnScreen", &CONFIGSHEET::oDontLeave, nullptr, 1, 0},
+                {"RandomSizes", &CONFIGSHEET::oRandomSizes, nullptr, 1, 0},
+                {"LowCPU", &CONFIGSHEET::oLowCPU, nullptr, 1, 0},
+                {"WantSMS", &CONFIGSHEET::oWantSMS, nullptr, 1, 0},
+                {"SMSReverse", &CONFIGSHEET::oSMSReverse, nullptr, 1, 0},
+                {"FishSize", nullptr, &CONFIGSHEET::oFishSize, 150, 60},
+                {"MaxFish", nullptr, &CONFIGSHEET::oMaxFish, 2, 1},
+                {"WantedWaterLevel", nullptr, &CONFIGSHEET::oWWaterLvl, 40, 95},
                 {"Volume", nullptr, &CONFIGSHEET::oVolume, 30, 7}};
     for (int pass = 0; pass < 2; pass++) {
-        SettingValue v;
+        SETTINGVALUE v;
         for (const auto& r : rows) {
             v.integer = pass ? r.b : r.a;
             FindSettingKey(r.key)->set(&s, &mmo, v);
@@ -105,14 +108,14 @@ TEST_F(SheetTest, EachControlIsShownTakenAndDefaulted)
     sheet.configureSheet_defaults();
     for (const auto& r : rows)
         EXPECT_EQ(r.check ? (sheet.*r.check).state : (sheet.*r.number).value,
-                  r.check ? (fresh.*r.check).state : (fresh.*r.number).value) << r.key;
+                  r.check ? (fresh.*r.check).state : (fresh.*r.number).value)
+            << r.key;
     for (MENUOUTLET CONFIGSHEET::*m : {&CONFIGSHEET::oWaterRes, &CONFIGSHEET::oBGType, &CONFIGSHEET::oBGRes})
         EXPECT_EQ((sheet.*m).item, (fresh.*m).item);
     FreeFishSelection(&d);
 }
 
-TEST_F(SheetTest, MenusKeepWhatTheyCannotShow)
-{
+TEST_F(SheetTest, MenusKeepWhatTheyCannotShow) {
     // The water menu: item 0 is shift 6, item 1 shift 5; any other stored shift shows 1.
     for (int64_t shift : {6, 5, 4}) {
         s.WATERSHIFT = shift;
@@ -137,8 +140,7 @@ TEST_F(SheetTest, MenusKeepWhatTheyCannotShow)
     EXPECT_EQ(Stored<int64_t>(home, "BGRes"), 0);
 }
 
-TEST_F(SheetTest, FolderChoosersAndEnablingRules)
-{
+TEST_F(SheetTest, FolderChoosersAndEnablingRules) {
     ASSERT_TRUE(sheet.configureSheet_directory("/mnt/fish"));
     EXPECT_STREQ(s.FishPath2, "/mnt/fish");
     // 1023 bytes fit the fields; 1024 are refused and change nothing.
@@ -152,7 +154,7 @@ TEST_F(SheetTest, FolderChoosersAndEnablingRules)
     ASSERT_TRUE(sheet.configureSheet_save());
     EXPECT_EQ(Stored<std::string>(home, "BGPath"), fits);
     EXPECT_FALSE(StoreHas(home, "FishPath2"));  // never stored
-    sheet.configureSheet_defaults();  // keeps the folder
+    sheet.configureSheet_defaults();            // keeps the folder
     EXPECT_EQ(std::string(sheet.oBGPath.title), fits);
 
     // Enabled: water level (random level off), picture folder (type 2), volume (sound
@@ -160,7 +162,9 @@ TEST_F(SheetTest, FolderChoosersAndEnablingRules)
     const struct {
         int randomLevel, bgType, sound, sensor;
         bool level, folder, volume, reverse;
-    } cases[] = {{1, 0, 0, 0, false, false, false, false}, {0, 2, 1, 1, true, true, true, true}, {1, 1, -1, 1, false, false, false, true}};
+    } cases[] = {{1, 0, 0, 0, false, false, false, false},
+                 {0, 2, 1, 1, true, true, true, true},
+                 {1, 1, -1, 1, false, false, false, true}};
     for (const auto& c : cases) {
         sheet.oRWaterLvl.state = c.randomLevel;
         sheet.oBGType.item = c.bgType;
@@ -176,8 +180,7 @@ TEST_F(SheetTest, FolderChoosersAndEnablingRules)
     EXPECT_EQ(sheet.oVolume.enabled, sheet.oPlaySound.on());
 }
 
-TEST_F(SheetTest, SpeciesSelectionIsSavedAndReadBack)
-{
+TEST_F(SheetTest, SpeciesSelectionIsSavedAndReadBack) {
     EXPECT_EQ(sheet.rowSelected, std::vector<bool>(4, true));
     ASSERT_TRUE(sheet.configureSheet_save());
     EXPECT_EQ(Stored<std::string>(home, "FishSelection"), "##");
@@ -217,8 +220,7 @@ TEST_F(SheetTest, SpeciesSelectionIsSavedAndReadBack)
     for (int i = 0; i < 5; i++) EXPECT_EQ(sheet.rowSelected[i], off != FileOf(i)) << FileOf(i);
 }
 
-TEST_F(SheetTest, WithoutACatalogueTheTableStaysEmpty)
-{
+TEST_F(SheetTest, WithoutACatalogueTheTableStaysEmpty) {
     AQUARIUM empty;
     CONFIGSHEET bare, unbound;
     bare.Bind(&s, &mmo, &empty, "http://127.0.0.1:1");

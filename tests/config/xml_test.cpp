@@ -19,7 +19,7 @@ std::string Attr(const std::string& element, const char* name) {
 }
 
 // The key whose option starts arg ("--max-fish %", "--no-caustic", "--bg-type 2"); null if none.
-const SettingKey* KeyOf(std::string arg, bool* negated) {
+const SETTINGKEY* KeyOf(std::string arg, bool* negated) {
     arg = arg.substr(0, arg.find(' '));
     *negated = arg.compare(0, 5, "--no-") == 0;
     std::string name = arg.substr(*negated ? 5 : 2);
@@ -44,16 +44,18 @@ TEST(XScreenSaverXml, EveryPreferenceWithTheTablesRangeAndDefault) {
             silentOptions = 0;
             continue;
         }
-        std::string arg = Attr(e, kind == "boolean" ? (Attr(e, "arg-set").empty() ? "arg-unset" : "arg-set")
-                                   : kind == "option" ? "arg-set" : "arg");
+        std::string arg = Attr(e, kind == "boolean"  ? (Attr(e, "arg-set").empty() ? "arg-unset" : "arg-set")
+                                  : kind == "option" ? "arg-set"
+                                                     : "arg");
         bool negated = false;
-        const SettingKey* key = arg.empty() ? nullptr : KeyOf(arg, &negated);
+        const SETTINGKEY* key = arg.empty() ? nullptr : KeyOf(arg, &negated);
         if (kind == "option" && arg.empty()) {
             silentOptions++;
             continue;
         }
         if (!key) {
-            EXPECT_TRUE(arg.rfind("-fps", 0) == 0 || arg.rfind("-delay", 0) == 0) << "not an option of the hack: " << arg;
+            EXPECT_TRUE(arg.rfind("-fps", 0) == 0 || arg.rfind("-delay", 0) == 0)
+                << "not an option of the hack: " << arg;
             continue;
         }
         seen.insert(key->key);
@@ -72,7 +74,9 @@ TEST(XScreenSaverXml, EveryPreferenceWithTheTablesRangeAndDefault) {
         }
     }
     for (size_t k = 0; k < kSettingKeyCount; k++)  // the selection and the source are the dialog's own
-        EXPECT_TRUE(seen.count(kSettingKeys[k].key) || !kSettingKeys[k].set || kSettingKeys[k].key == std::string("FishSelection") ||
-                    kSettingKeys[k].key == std::string("FishSource")) << kSettingKeys[k].key;
+        EXPECT_TRUE(seen.count(kSettingKeys[k].key) || !kSettingKeys[k].set ||
+                    kSettingKeys[k].key == std::string("FishSelection") ||
+                    kSettingKeys[k].key == std::string("FishSource"))
+            << kSettingKeys[k].key;
     EXPECT_NE(xml.find("<command arg=\"--xscreensaver-options\"/>"), std::string::npos);
 }

@@ -74,8 +74,8 @@ TEST(Archive, VersionAndFlags) {
         uint8_t major, minor;
         uint32_t flags;
         bool opens;
-    } cases[] = {{1, 0, 0, true},   {1, 1, 0, false}, {2, 0, 0, false}, {0, 255, 0, true},
-                 {1, 0, 2, true},   {1, 0, 1, false}, {0, 3, 0xFFFFFFFE, true}, {0, 3, 3, false}};
+    } cases[] = {{1, 0, 0, true}, {1, 1, 0, false}, {2, 0, 0, false},         {0, 255, 0, true},
+                 {1, 0, 2, true}, {1, 0, 1, false}, {0, 3, 0xFFFFFFFE, true}, {0, 3, 3, false}};
     for (const auto& c : cases) {
         reefpack::FishInfo info;
         info.versionMajor = c.major;

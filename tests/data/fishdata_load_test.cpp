@@ -42,7 +42,7 @@ protected:
         return texels[3];
     }
 
-    EglContext gl;
+    EGLCONTEXT gl;
     testsupport::TempDir dir;
     std::string err;
 };

@@ -39,15 +39,15 @@ TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
         double degrees;
         float up, pitch, yaw;
     } cases[] = {
-        {0, 0, 0, 0},        // straight ahead: no turn
-        {180, 0, 60, 60},    // straight behind: full pitch and yaw
-        {2, 0, 0, 0},        // sine below 0.05
-        {6, 0, 0, 30},       // below 0.15: half rate
-        {20, 0, 0, 60},      // full rate
-        {-20, 0, 0, -60},    // to the right
-        {178, 0, 60, 60},    // behind and slightly off: no fine aiming
-        {0, 10, 60, 0},      // above, sine ~0.196: full pitch
-        {0, 5, 30, 0},       // sine ~0.0995: half rate
+        {0, 0, 0, 0},      // straight ahead: no turn
+        {180, 0, 60, 60},  // straight behind: full pitch and yaw
+        {2, 0, 0, 0},      // sine below 0.05
+        {6, 0, 0, 30},     // below 0.15: half rate
+        {20, 0, 0, 60},    // full rate
+        {-20, 0, 0, -60},  // to the right
+        {178, 0, 60, 60},  // behind and slightly off: no fine aiming
+        {0, 10, 60, 0},    // above, sine ~0.196: full pitch
+        {0, 5, 30, 0},     // sine ~0.0995: half rate
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.degrees << " degrees, " << c.up << " up");
@@ -195,7 +195,7 @@ TEST_F(Behaviour, StayOnScreenUndoesOnlyTheOffendingAxis) {
     start(NormalizeVector(VECTOR3D{1, 0.2f, -0.1f}), true);
     VECTOR3D before = f.position;
     f.Move(fish, 1, 1.0f, 0.1f, true, kView);
-    EXPECT_EQ(f.position.x, before.x);                                                   // undone
+    EXPECT_EQ(f.position.x, before.x);                                               // undone
     EXPECT_TRUE(f.position.y > before.y + 0.1f && f.position.z < before.z - 0.05f);  // kept
     EXPECT_LE(std::max({std::fabs(f.target.x), std::fabs(f.target.y), std::fabs(f.target.z)}), 20.0f);
     // Not yet wholly in view since entering, or without the setting: not held back.

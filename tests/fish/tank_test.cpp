@@ -138,7 +138,8 @@ TEST_F(Tank, SetupTakesTheSelectionAndReplacesFailedSpecies) {
     EXPECT_EQ(tank.fishInfo[broken].data, nullptr);
     for (int i = 0; i < 3; i++)
         EXPECT_TRUE(tank.fish[i].action == FISH_WAITING && tank.fish[i].fishData == tank.fishInfo[good].data &&
-                    tank.fish[i].scale == 1.0f) << i;
+                    tank.fish[i].scale == 1.0f)
+            << i;
     EXPECT_FLOAT_EQ(tank.fishInfo[good].data->size, 0.5f);
     // Depth order: farthest first.
     const float z[3] = {10, -20, 5};

@@ -50,8 +50,9 @@ TEST(Pics, TextureSizesAndResampling) {
         EXPECT_EQ(NearestPowerOfTwo(c.first), c.second) << c.first;
     const struct {
         int w, h, mode, max, tw, th;
-    } sizes[] = {{1440, 900, 2, 2048, 1024, 1024}, {1680, 1050, 2, 4096, 2048, 1024}, {5000, 5000, 2, 2048, 2048, 2048},
-                 {1680, 1050, 1, 4096, 1024, 1024}, {1680, 1050, 0, 4096, 512, 512},   {3, 3, 2, 2048, 4, 4}};
+    } sizes[] = {{1440, 900, 2, 2048, 1024, 1024},  {1680, 1050, 2, 4096, 2048, 1024},
+                 {5000, 5000, 2, 2048, 2048, 2048}, {1680, 1050, 1, 4096, 1024, 1024},
+                 {1680, 1050, 0, 4096, 512, 512},   {3, 3, 2, 2048, 4, 4}};
     for (const auto& c : sizes) {
         int tw = 0, th = 0;
         CaptureTextureSize(c.w, c.h, c.mode, c.max, &tw, &th);
@@ -59,7 +60,8 @@ TEST(Pics, TextureSizesAndResampling) {
         EXPECT_EQ(PictureTextureSide(c.w, c.mode, c.max), c.tw) << c.w << " mode " << c.mode;
     }
     // 3 x 2 picture, top row first: A B C / D E F; columns floor(x * 0.75), rows flipped.
-    const unsigned char pic[] = {'A', 'A', 'A', 'B', 'B', 'B', 'C', 'C', 'C', 'D', 'D', 'D', 'E', 'E', 'E', 'F', 'F', 'F'};
+    const unsigned char pic[] = {'A', 'A', 'A', 'B', 'B', 'B', 'C', 'C', 'C',
+                                 'D', 'D', 'D', 'E', 'E', 'E', 'F', 'F', 'F'};
     unsigned char out[4 * 4 * 3];
     ResamplePicture(pic, 3, 2, 3, out, 4, 4);
     const char* rows[4] = {"DDEF", "DDEF", "AABC", "AABC"};
@@ -68,7 +70,7 @@ TEST(Pics, TextureSizesAndResampling) {
 }
 
 TEST(Pics, PicturesAndCapturesLandUpsideDownAndOpaque) {
-    EglContext ctx;
+    EGLCONTEXT ctx;
     ASSERT_TRUE(ctx.Create(16, 16));
     TempDir dir;
     // 2 x 2 pictures, top row first: RGBA half transparent, grey, grey + alpha.
@@ -121,11 +123,12 @@ TEST(HostilePictures, FifosAreRefusedWithoutBlocking) {
     TempDir dir;
     ASSERT_EQ(mkfifo((dir / "a.jpg").c_str(), 0600), 0);
     std::string tga(34, '\xff');  // a 2 x 2 32-bit TGA
-    ASSERT_TRUE(testsupport::WriteFile(dir / "b.tga", tga.replace(0, 18, std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x20\0", 18))));
+    ASSERT_TRUE(testsupport::WriteFile(dir / "b.tga",
+                                       tga.replace(0, 18, std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0\x20\0", 18))));
     std::string text;
     EXPECT_EQ(OpenRegularFile((dir / "a.jpg").c_str()), -1);
     EXPECT_FALSE(ReadRegularFile((dir / "a.jpg").c_str(), 100, &text));
-    EXPECT_EQ(FopenRegular(dir.path().c_str()), nullptr);  // a folder is no file either
+    EXPECT_EQ(FopenRegular(dir.path().c_str()), nullptr);               // a folder is no file either
     EXPECT_FALSE(ReadRegularFile((dir / "b.tga").c_str(), 10, &text));  // over the limit
     ASSERT_TRUE(ReadRegularFile((dir / "b.tga").c_str(), 100, &text));
     EXPECT_EQ(text.size(), 34u);
@@ -179,7 +182,7 @@ void Picture(const std::string& path, uint8_t red) {
 }  // namespace
 
 TEST(BackgroundSource, EachTypeThenTheFallback) {
-    EglContext ctx;
+    EGLCONTEXT ctx;
     ASSERT_TRUE(ctx.Create(16, 16));
     TempDir res, pics, other, desk, none;
     Picture(res / kFallbackBackgroundPicture, 11);

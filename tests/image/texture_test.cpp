@@ -27,7 +27,7 @@ void Fill(Texture* t, int w, int h, int bpp, const std::vector<uint8_t>& px) {
 class TextureTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(ctx.Create(16, 16)); }
-    EglContext ctx;
+    EGLCONTEXT ctx;
 };
 
 }  // namespace

@@ -14,8 +14,24 @@
 namespace {
 
 std::vector<uint8_t> Header(uint8_t type, int width, int height, int bpp) {
-    return {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(width & 255), static_cast<uint8_t>(width >> 8),
-            static_cast<uint8_t>(height & 255), static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(bpp), 0};
+    return {0,
+            0,
+            type,
+            0,
+            0,
+            0,
+            0,
+            0,
+            0,
+            0,
+            0,
+            0,
+            static_cast<uint8_t>(width & 255),
+            static_cast<uint8_t>(width >> 8),
+            static_cast<uint8_t>(height & 255),
+            static_cast<uint8_t>(height >> 8),
+            static_cast<uint8_t>(bpp),
+            0};
 }
 
 std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
@@ -118,10 +134,9 @@ TEST(Tga, RejectionsCarryTheirMessages) {
     std::ifstream closed;
     EXPECT_FALSE(LoadTGA2(&t, &closed));
     EXPECT_FALSE(LoadTGA(&t, "/nonexistent/skin.tga"));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string() +
-                                                         "reefmere: ERROR: Could not open texture file\n"
-                                                         "reefmere: ERROR: Could not open texture file\n"
-                                                         "reefmere: ERROR: Could not open texture file\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string() + "reefmere: ERROR: Could not open texture file\n"
+                                                                      "reefmere: ERROR: Could not open texture file\n"
+                                                                      "reefmere: ERROR: Could not open texture file\n");
 }
 
 // Runs and noise, 300 pixels a row (past one 128-pixel packet), stream and file loader.
@@ -151,9 +166,7 @@ TEST(Tga, SkinHeadersClaimingMoreThanTheLimitAreRefused) {
         uint32_t limit;
         bool ok;
     } cases[] = {
-        {2, 1024, 1024, kSkinMaxSide, true},
-        {2, 1025, 4, kSkinMaxSide, false},
-        {10, 4, 2048, kSkinMaxSide, false},
+        {2, 1024, 1024, kSkinMaxSide, true},     {2, 1025, 4, kSkinMaxSide, false}, {10, 4, 2048, kSkinMaxSide, false},
         {10, 16384, 16384, kSkinMaxSide, false},  // run-length: 10 MB could claim 1 GiB
         {10, 4096, 2, kTgaMaxSide, true},
     };

@@ -66,12 +66,18 @@ class DesktopPicture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(hacktest::CompileWallpaperSchemas(dir / "schemas"));
-        ASSERT_EQ(testsupport::Run({"mkdir", "-p", dir / "config/glib-2.0/settings", dir / "config/xfce4/xfconf/xfce-perchannel-xml",
-                       dir / "pkg/contents/images", dir / "res"}).exitCode, 0);
+        ASSERT_EQ(testsupport::Run({"mkdir", "-p", dir / "config/glib-2.0/settings",
+                                    dir / "config/xfce4/xfconf/xfce-perchannel-xml", dir / "pkg/contents/images",
+                                    dir / "res"})
+                      .exitCode,
+                  0);
     }
     std::map<std::string, std::string> Env(const std::string& desktop) {
-        return {{"GSETTINGS_SCHEMA_DIR", dir / "schemas"}, {"GSETTINGS_BACKEND", "keyfile"},
-                {"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_DIRS", dir / "nodata"}, {"XDG_CURRENT_DESKTOP", desktop}};
+        return {{"GSETTINGS_SCHEMA_DIR", dir / "schemas"},
+                {"GSETTINGS_BACKEND", "keyfile"},
+                {"XDG_CONFIG_HOME", dir / "config"},
+                {"XDG_DATA_DIRS", dir / "nodata"},
+                {"XDG_CURRENT_DESKTOP", desktop}};
     }
     TempDir dir;
 };
@@ -79,8 +85,10 @@ protected:
 std::string XfceChannel(const std::vector<std::pair<std::string, std::string>>& monitors) {
     std::string xml = "<channel name=\"xfce4-desktop\"><property name=\"backdrop\"><property name=\"screen0\">\n";
     for (const auto& [monitor, picture] : monitors)
-        xml += "<property name=\"monitor" + monitor + "\"><property name=\"workspace0\"><property name=\"last-image\" "
-               "type=\"string\" value=\"" + picture + "\"/></property></property>\n";
+        xml += "<property name=\"monitor" + monitor +
+               "\"><property name=\"workspace0\"><property name=\"last-image\" "
+               "type=\"string\" value=\"" +
+               picture + "\"/></property></property>\n";
     return xml + "</property></property></channel>\n";
 }
 
@@ -90,15 +98,21 @@ TEST_F(DesktopPicture, SettingsOfEachDesktopInTheDesktopsOrder) {
     // GNOME (with a dark variant), MATE, Xfce and KDE settings all present at once.
     ASSERT_TRUE(WriteFile(dir / "config/glib-2.0/settings/keyfile",
                           "[org/gnome/desktop/background]\n"
-                          "picture-uri='file://" + dir.path() + "/gnome%20light.webp'\n"
-                          "picture-uri-dark='file://" + dir.path() + "/gnome-dark.webp'\n"
-                          "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n"
-                          "[org/mate/desktop/background]\npicture-filename='" + dir.path() + "/mate.jpg'\n"));
+                          "picture-uri='file://" +
+                              dir.path() +
+                              "/gnome%20light.webp'\n"
+                              "picture-uri-dark='file://" +
+                              dir.path() +
+                              "/gnome-dark.webp'\n"
+                              "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n"
+                              "[org/mate/desktop/background]\npicture-filename='" +
+                              dir.path() + "/mate.jpg'\n"));
     ASSERT_TRUE(WriteFile(dir / "config/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
                           XfceChannel({{"Virtual1", dir.path() + "/xfce&amp;co.png"}})));
     ASSERT_TRUE(WriteFile(dir / "config/plasma-org.kde.plasma.desktop-appletsrc",
                           "[Containments][1]\nplugin=org.kde.plasma.folder\n\n"
-                          "[Containments][1][Wallpaper][org.kde.image][General]\r\nImage=file://" + dir.path() + "/kde.png\r\n"));
+                          "[Containments][1][Wallpaper][org.kde.image][General]\r\nImage=file://" +
+                              dir.path() + "/kde.png\r\n"));
 
     std::string gnome = LookupInChild(Env("ubuntu:GNOME"));
     EXPECT_EQ(gnome, dir / "gnome-dark.webp\n" + dir / "gnome light.webp\n" + dir / "mate.jpg\n" +
@@ -124,7 +138,7 @@ TEST_F(DesktopPicture, MissingSchemasAndFilesGiveNothingAndDoNotAbort) {
 
 TEST_F(DesktopPicture, DecodesWebpSlideshowsAndHostileOnesNeitherHangNorOverflow) {
     // SVG (rendered no larger than maxSide): the hack tests; WebP and slideshows here.
-    PictureRGBA pic;
+    PICTURERGBA pic;
     ASSERT_TRUE(WriteWebp(dir / "pic.webp", 64, 32, 10, 200, 30));
     ASSERT_TRUE(LoadPictureRGBA(dir / "pic.webp", 1024, &pic));
     EXPECT_EQ(std::vector<int>({pic.width, pic.height, pic.pixels[(31 * 64 + 63) * 4 + 1]}),
@@ -136,10 +150,12 @@ TEST_F(DesktopPicture, DecodesWebpSlideshowsAndHostileOnesNeitherHangNorOverflow
     ASSERT_TRUE(WriteFile(dir / "show.xml",
                           "<background><starttime><year>2020</year></starttime>"
                           "<static><duration>600</duration><file>"
-                          "<size width=\"16\" height=\"16\">" + dir.path() + "/small.png</size>"
-                          "<size width=\"48\" height=\"40\">big.png</size></file></static>"
-                          "<transition><duration>5</duration><from>small.png</from><to>big.png</to></transition>"
-                          "</background>"));
+                          "<size width=\"16\" height=\"16\">" +
+                              dir.path() +
+                              "/small.png</size>"
+                              "<size width=\"48\" height=\"40\">big.png</size></file></static>"
+                              "<transition><duration>5</duration><from>small.png</from><to>big.png</to></transition>"
+                              "</background>"));
     ASSERT_TRUE(LoadPictureRGBA(dir / "show.xml", 1024, &pic));
     EXPECT_EQ(pic.width, 48);
     EXPECT_EQ(pic.pixels[0], 9);
@@ -156,12 +172,13 @@ TEST_F(DesktopPicture, DecodesWebpSlideshowsAndHostileOnesNeitherHangNorOverflow
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(SlideshowLargestPicture("<background><static><file><size width=\"99999999999999999999\" "
                                       "height=\"99999999999999999999\">/big.jpg</size><size width=\"10\" "
-                                      "height=\"10\">/small.jpg</size></file></static></background>", "/"),
+                                      "height=\"10\">/small.jpg</size></file></static></background>",
+                                      "/"),
               "/big.jpg");
 }
 
 TEST_F(DesktopPicture, BrokenPicturesFailAndTheChainMovesOn) {
-    PictureRGBA pic;
+    PICTURERGBA pic;
     ASSERT_TRUE(WriteFile(dir / "bad.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\""));
     ASSERT_TRUE(WriteFile(dir / "bad.webp", std::string("RIFF\x10\0\0\0WEBPVP8 \x04\0\0\0\xff\xff\xff\xff", 24)));
     ASSERT_TRUE(WriteFile(dir / "bad.jpg", std::string("\xff\xd8\xff\xe0 truncated", 14)));
@@ -183,7 +200,7 @@ TEST_F(DesktopPicture, BrokenPicturesFailAndTheChainMovesOn) {
     ASSERT_TRUE(WritePNG(dir / "res" + "/" + kResourceFallbackPicture, Solid(4, 4, 0, 0, 255), 4, 4));
     std::string got = InChild(Env("GNOME"), [&] {
         std::string chosen;
-        PictureRGBA p;
+        PICTURERGBA p;
         bool ok = LoadDesktopPicture(dir / "res", 512, &p, &chosen);
         return ok && p.pixels[2] == 255 ? chosen : "failed";
     });
@@ -191,7 +208,8 @@ TEST_F(DesktopPicture, BrokenPicturesFailAndTheChainMovesOn) {
 }
 
 TEST(MonitorPicture, XfceAndKdeLookUpTheMonitorsOwnPicture) {
-    const std::string xfce = XfceChannel({{"eDP-1", "/p/lap.png"}, {"HDMI-1", "file:///p/tv%20set.png"}, {"1", "/p/1.jpg"}});
+    const std::string xfce =
+        XfceChannel({{"eDP-1", "/p/lap.png"}, {"HDMI-1", "file:///p/tv%20set.png"}, {"1", "/p/1.jpg"}});
     const std::string oldXfce = "<property name=\"backdrop\"><property name=\"screen0\"><property name=\"monitor0\">"
                                 "<property name=\"image-path\" value=\"/p/old.jpg\"/></property></property></property>";
     const std::string kde = "[Containments][1]\nlastScreen=0\n\n[Containments][2]\nlastScreen=1\n\n"
@@ -200,7 +218,7 @@ TEST(MonitorPicture, XfceAndKdeLookUpTheMonitorsOwnPicture) {
                             "Image=/p/k0/\n";
     const std::string shell = "[ScreenConnectors]\n0=DP-2\n1=HDMI-1\n";
     const struct {
-        MonitorId m;
+        MONITORID m;
         std::string xfce, old, kde, kdeByIndex;
     } cases[] = {
         {{"HDMI-1", 0}, "/p/tv set.png", "/p/old.jpg", "/p/k1.jpg", "/p/k0"},

@@ -46,8 +46,8 @@ inline Window MakeSaverWindow(Display* dpy, int x, int y, int w, int h) {
     XSetWindowAttributes a;
     a.background_pixel = 0;
     a.override_redirect = True;
-    Window win = XCreateWindow(dpy, DefaultRootWindow(dpy), x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                               0, CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &a);
+    Window win = XCreateWindow(dpy, DefaultRootWindow(dpy), x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), 0,
+                               CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &a);
     XMapRaised(dpy, win);
     XSync(dpy, False);
     return win;
@@ -150,13 +150,19 @@ inline std::map<std::string, std::string> DaemonHome(const testsupport::TempDir&
         !testsupport::WriteFile(dir / "home/.xscreensaver",
                                 "mode:\t\tone\nselected:\t0\nlock:\t\tFalse\nfade:\t\tFalse\nunfade:\t\tFalse\n"
                                 "splash:\t\tFalse\ntimeout:\t0:30:00\ncycle:\t\t0:30:00\ngrabDesktopImages:\tTrue\n"
-                                "programs:\tGL: " + programs + "\t\\n\n") ||
+                                "programs:\tGL: " +
+                                    programs + "\t\\n\n") ||
         Run({"chmod", "-R", "a+rwX", dir / "home"}).exitCode != 0 ||
         Run({"chmod", "-R", "a+rX", dir / "inst"}).exitCode != 0)
         return {};
-    return {{"HOME", dir / "home"}, {"DISPLAY", display}, {"XDG_CONFIG_HOME", dir / "home/.config"},
-            {"XDG_DATA_HOME", dir / "home/.local/share"}, {"XDG_RUNTIME_DIR", ""}, {"SDL_AUDIODRIVER", "dummy"},
-            {"REEFMERE_SHARE_DIR", ""}, {"XSCREENSAVER_WINDOW", ""}};
+    return {{"HOME", dir / "home"},
+            {"DISPLAY", display},
+            {"XDG_CONFIG_HOME", dir / "home/.config"},
+            {"XDG_DATA_HOME", dir / "home/.local/share"},
+            {"XDG_RUNTIME_DIR", ""},
+            {"SDL_AUDIODRIVER", "dummy"},
+            {"REEFMERE_SHARE_DIR", ""},
+            {"XSCREENSAVER_WINDOW", ""}};
 }
 
 // Starts the daemon and has it blank the screen; false, with its log in *why, if not.

@@ -68,9 +68,13 @@ TEST(Hack, PicturesItShowsAndWindowsItTakes) {
         ASSERT_TRUE(hack.Start({Reefmere(), "--defaults", "-fps"}, env));
         EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, Lit)) << hack.Output();
         // The -fps text: white pixels in the lower left corner.
-        EXPECT_TRUE(WaitFor(dpy, win, 0, 560, 200, 40, [](const Shot& s) {
-            return Fraction(s, [](const uint8_t* p) { return p[0] > 240 && p[1] > 240 && p[2] > 240; }) > 0.01;
-        }, 10.0)) << hack.Output();
+        EXPECT_TRUE(WaitFor(
+            dpy, win, 0, 560, 200, 40,
+            [](const Shot& s) {
+                return Fraction(s, [](const uint8_t* p) { return p[0] > 240 && p[1] > 240 && p[2] > 240; }) > 0.01;
+            },
+            10.0))
+            << hack.Output();
         double took = 0;  // SIGTERM ends it at once, leaving the daemon's window mapped
         EXPECT_EQ(hack.Stop(SIGTERM, 5.0, &took), 0) << hack.Output();
         EXPECT_LT(took, kTermSeconds);
@@ -83,8 +87,9 @@ TEST(Hack, PicturesItShowsAndWindowsItTakes) {
         // GNOME's setting, through a schema and a keyfile written here, names an SVG.
         ASSERT_TRUE(CompileWallpaperSchemas(home / "schemas"));
         ASSERT_EQ(testsupport::Run({"mkdir", "-p", home.ConfigDir() + "/glib-2.0/settings"}).exitCode, 0);
-        ASSERT_TRUE(WriteFile(home / "wall.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"400\">"
-                                                 "<rect width=\"640\" height=\"400\" fill=\"#e010e0\"/></svg>"));
+        ASSERT_TRUE(WriteFile(home / "wall.svg",
+                              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"400\">"
+                              "<rect width=\"640\" height=\"400\" fill=\"#e010e0\"/></svg>"));
         ASSERT_TRUE(WriteFile(home.ConfigDir() + "/glib-2.0/settings/keyfile",
                               "[org/gnome/desktop/background]\npicture-uri='file://" + home.path() + "/wall.svg'\n"));
         auto gnome = env;
@@ -99,7 +104,8 @@ TEST(Hack, PicturesItShowsAndWindowsItTakes) {
         EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, magenta)) << hack.Output();
         EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
         // The converted picture is gone with the process.
-        for (const std::string& n : ListFolder(home.path())) EXPECT_EQ(n.find("reefmere-desktop"), std::string::npos) << n;
+        for (const std::string& n : ListFolder(home.path()))
+            EXPECT_EQ(n.find("reefmere-desktop"), std::string::npos) << n;
     }
     XDestroyWindow(dpy, win);
     {

@@ -6,7 +6,7 @@
 namespace {
 
 // Parses a whole argument list; the count of overrides, or -1 on an error.
-int ParseAll(std::vector<std::string> args, std::vector<SettingOverride>* out, std::vector<std::string>* rest) {
+int ParseAll(std::vector<std::string> args, std::vector<SETTINGOVERRIDE>* out, std::vector<std::string>* rest) {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(&a[0]);
     const int argc = static_cast<int>(argv.size());
@@ -21,7 +21,7 @@ int ParseAll(std::vector<std::string> args, std::vector<SettingOverride>* out, s
 }  // namespace
 
 TEST(SettingOverrides, ParsedAndAppliedOnTopOfTheRecord) {
-    std::vector<SettingOverride> ov;
+    std::vector<SETTINGOVERRIDE> ov;
     std::vector<std::string> rest;
     ASSERT_EQ(ParseAll({"--max-fish", "2", "-root", "--no-caustic", "--bg-type=2", "--bg-path", "/pics dir", "-volume",
                         "40", "--main-monitor-only", "--low-cpu=yes", "--fps", "--bubbles=no", "--water-res", "5"},
@@ -45,8 +45,11 @@ TEST(SettingOverrides, ParsedAndAppliedOnTopOfTheRecord) {
     EXPECT_FALSE(s.GRADUALFILL);  // untouched keys keep what was loaded
     FreeFishSelection(&s);
 
-    for (std::vector<std::string> bad : {std::vector<std::string>{"--max-fish"}, {"--max-fish", "many"},
-                                         {"--max-fish", "2x"}, {"--caustic=perhaps"}, {"--no-caustic=yes"}})
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--max-fish"},
+                                         {"--max-fish", "many"},
+                                         {"--max-fish", "2x"},
+                                         {"--caustic=perhaps"},
+                                         {"--no-caustic=yes"}})
         EXPECT_EQ(ParseAll(bad, &ov, &rest), -1) << bad[0];
     ov.clear();
     rest.clear();

@@ -55,23 +55,31 @@ TEST(Program, FullScreenMakesAViewPerMonitorWithItsOwnPicture) {
         // Xfce's picture per monitor: red on the left, blue on the right.
         for (auto [name, rgb] : {std::pair<std::string, uint32_t>{"red", 0xe61e14}, {"blue", 0x1428e6}}) {
             std::vector<uint8_t> px;
-            for (int i = 0; i < 64 * 64; ++i) px.insert(px.end(), {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255});
+            for (int i = 0; i < 64 * 64; ++i)
+                px.insert(px.end(), {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255});
             ASSERT_TRUE(WritePNG(home / (name + ".png"), px, 64, 64));
         }
         const std::string channel = home.ConfigDir() + "/xfce4/xfconf/xfce-perchannel-xml";
         ASSERT_EQ(testsupport::Run({"mkdir", "-p", channel}).exitCode, 0);
-        ASSERT_TRUE(WriteFile(channel + "/xfce4-desktop.xml",
-                              "<channel name=\"xfce4-desktop\"><property name=\"backdrop\"><property name=\"screen0\">"
-                              "<property name=\"monitorLEFT\"><property name=\"workspace0\"><property name=\"last-image\" type=\"string\" "
-                              "value=\"" + home / "red.png" + "\"/></property></property><property name=\"monitorRIGHT\">"
-                              "<property name=\"workspace0\"><property name=\"last-image\" type=\"string\" value=\"" + home / "blue.png" +
-                              "\"/></property></property></property></property></channel>\n"));
+        ASSERT_TRUE(
+            WriteFile(channel + "/xfce4-desktop.xml",
+                      "<channel name=\"xfce4-desktop\"><property name=\"backdrop\"><property name=\"screen0\">"
+                      "<property name=\"monitorLEFT\"><property name=\"workspace0\"><property name=\"last-image\" "
+                      "type=\"string\" "
+                      "value=\"" +
+                          home / "red.png" +
+                          "\"/></property></property><property name=\"monitorRIGHT\">"
+                          "<property name=\"workspace0\"><property name=\"last-image\" type=\"string\" value=\"" +
+                          home / "blue.png" + "\"/></property></property></property></property></channel>\n"));
         env["XDG_CURRENT_DESKTOP"] = "XFCE";
         PaintRoot(dpy, 0);
         Process run;
-        ASSERT_TRUE(run.Start({Reefmere(), "--window", "--fullscreen", "--defaults", "--bg-type", "1", "--seconds", "60"}, env));
+        ASSERT_TRUE(run.Start(
+            {Reefmere(), "--window", "--fullscreen", "--defaults", "--bg-type", "1", "--seconds", "60"}, env));
         const auto mostly = [](int hot, int cold) {
-            return [=](const Shot& s) { return Fraction(s, [&](const uint8_t* p) { return p[hot] > p[cold] + 60; }) > 0.5; };
+            return [=](const Shot& s) {
+                return Fraction(s, [&](const uint8_t* p) { return p[hot] > p[cold] + 60; }) > 0.5;
+            };
         };
         EXPECT_TRUE(WaitFor(dpy, root, 0, 0, 640, 480, mostly(0, 2))) << run.Output();
         EXPECT_TRUE(WaitFor(dpy, root, 640, 0, 640, 480, mostly(2, 0))) << run.Output();
@@ -102,13 +110,14 @@ TEST(Program, SoundPlaysOnlyOnTheMainMonitor) {
 TEST(Program, StagedInstallHoldsTheHackFilesAndTakesTheHacksOptions) {
     TempDir stage;
     RunResult r = testsupport::Run({"cmake", "--install", std::string(REEFMERE_BUILD_DIR), "--prefix", "/usr"},
-                      {{"DESTDIR", stage.path()}}, 120);
+                                   {{"DESTDIR", stage.path()}}, 120);
     ASSERT_EQ(r.exitCode, 0) << r.output;
     const std::string usr = stage / "usr";
-    for (const char* f : {"/bin/reefpack", "/bin/reefmere-config", "/share/reefmere/kelpish.tidewares",
-                          "/share/reefmere/kelpish.wav", "/share/xscreensaver/config/reefmere.xml",
-                          "/share/man/man6/reefmere.6.gz", "/share/man/man1/reefmere-config.1.gz",
-                          "/share/man/man1/reefpack.1.gz", "/share/doc/reefmere/copyright", "/share/doc/reefmere/changelog.gz"})
+    for (const char* f :
+         {"/bin/reefpack", "/bin/reefmere-config", "/share/reefmere/kelpish.tidewares", "/share/reefmere/kelpish.wav",
+          "/share/xscreensaver/config/reefmere.xml", "/share/man/man6/reefmere.6.gz",
+          "/share/man/man1/reefmere-config.1.gz", "/share/man/man1/reefpack.1.gz", "/share/doc/reefmere/copyright",
+          "/share/doc/reefmere/changelog.gz"})
         EXPECT_TRUE(FileExists(usr + f)) << f;
     // bin/reefmere is a link the manifest lists, so packages and uninstalls see it.
     struct stat link;
@@ -123,9 +132,10 @@ TEST(Program, StagedInstallHoldsTheHackFilesAndTakesTheHacksOptions) {
     env["REEFMERE_SHARE_DIR"] = "";
     // The staged copy from a new place (not the build tree), with the options the
     // XScreenSaver dialog passes: hack options taken, overrides for this run only.
-    r = testsupport::Run({usr + "/libexec/xscreensaver/reefmere", "-install", "-visual", "default", "-no-fps",
-                          "--headless", "--size", "320x200", "--seconds", "1", "--max-fish", "1", "--no-caustic",
-                          "--snapshot", home / "shot.png"}, env, 120);
+    r = testsupport::Run(
+        {usr + "/libexec/xscreensaver/reefmere", "-install", "-visual", "default", "-no-fps", "--headless", "--size",
+         "320x200", "--seconds", "1", "--max-fish", "1", "--no-caustic", "--snapshot", home / "shot.png"},
+        env, 120);
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_EQ(r.output.find("not a readable resource archive"), std::string::npos) << r.output;
     Shot s;

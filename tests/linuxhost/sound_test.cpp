@@ -38,7 +38,7 @@ std::vector<uint8_t> SawtoothWav(int n, std::vector<int16_t>* samples) {
 // may write silence before Play unpauses it) are written, or that many in all if mute.
 std::vector<int16_t> PlayToDisk(const std::string& wav, const std::string& out, float volume, size_t count) {
     ScopedEnv env({{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", out}});
-    SdlSound sound;
+    SDLSOUND sound;
     EXPECT_TRUE(sound.Play(wav.c_str(), volume));
     std::vector<int16_t> got;
     for (int i = 0; i < 1000; ++i) {
@@ -60,7 +60,7 @@ std::vector<int16_t> PlayToDisk(const std::string& wav, const std::string& out, 
 
 }  // namespace
 
-TEST(SdlSound, LoopsTheWavAtFullAndReducedGain) {
+TEST(SDLSOUND, LoopsTheWavAtFullAndReducedGain) {
     TempDir dir;
     std::vector<int16_t> samples;
     ASSERT_TRUE(WriteFile(dir / "saw.wav", SawtoothWav(700, &samples)));
@@ -76,14 +76,14 @@ TEST(SdlSound, LoopsTheWavAtFullAndReducedGain) {
     for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], 0) << "sample " << i;
 }
 
-TEST(SdlSound, GainAndFailures) {
+TEST(SDLSOUND, GainAndFailures) {
     EXPECT_FLOAT_EQ(SoundGainForVolume(250), 1.0f);  // above the sheet's range: still full
     EXPECT_FLOAT_EQ(SoundGainForVolume(25), 0.25f);
     EXPECT_FLOAT_EQ(SoundGainForVolume(-3), 0.0f);
     TempDir dir;
     ASSERT_TRUE(WriteFile(dir / "bad.wav", std::string("RIFF\x04\0\0\0WAVEjunk", 16)));
     ScopedEnv env({{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", dir / "x.raw"}});
-    SdlSound s;
+    SDLSOUND s;
     EXPECT_FALSE(s.Play((dir / "bad.wav").c_str(), 100));
     EXPECT_FALSE(s.Play((dir / "absent.wav").c_str(), 100));
     EXPECT_FALSE(s.Playing());

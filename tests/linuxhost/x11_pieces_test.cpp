@@ -30,18 +30,19 @@ TEST(X11Pieces, WindowIdsVirtualRootAndCoveredMonitors) {
     for (const char* bad : {"", "0x", "12ab", "-5", "0", "0x1ffffffff", "99999999999999999999"})
         EXPECT_FALSE(ParseWindowId(bad, &w)) << bad;
     // A hack's window is a full view only when it covers a monitor whole.
-    std::vector<MonitorRect> two(2);
+    std::vector<MONITORRECT> two(2);
     two[0].width = two[1].width = 640;
     two[0].height = two[1].height = 480;
     two[1].x = 640;
     struct {
         int x, y, w, h;
         bool covers;
-    } rects[] = {{0, 0, 640, 480, true},    {640, 0, 640, 480, true}, {0, 0, 1280, 480, true},
-                 {-5, -5, 700, 500, true},  {700, 20, 665, 373, false}, {1, 0, 640, 480, false},
-                 {0, 0, 640, 479, false},   {320, 0, 640, 480, false}};
+    } rects[] = {{0, 0, 640, 480, true},   {640, 0, 640, 480, true},   {0, 0, 1280, 480, true},
+                 {-5, -5, 700, 500, true}, {700, 20, 665, 373, false}, {1, 0, 640, 480, false},
+                 {0, 0, 640, 479, false},  {320, 0, 640, 480, false}};
     for (const auto& r : rects)
-        EXPECT_EQ(RectCoversMonitor(two, r.x, r.y, r.w, r.h), r.covers) << r.x << "," << r.y << " " << r.w << "x" << r.h;
+        EXPECT_EQ(RectCoversMonitor(two, r.x, r.y, r.w, r.h), r.covers)
+            << r.x << "," << r.y << " " << r.w << "x" << r.h;
 
     XServer xs(640, 480);
     ASSERT_TRUE(xs.ok());

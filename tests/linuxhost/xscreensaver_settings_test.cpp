@@ -40,7 +40,8 @@ TEST(XScreenSaver, TheDialogsOptionsOrTheStoredPreferencesAsDocumented) {
         ASSERT_FALSE(env.empty());
         ASSERT_EQ(testsupport::Run({"mkdir", "-p", pics}).exitCode, 0);
         std::vector<uint8_t> rgba(64 * 64 * 4);
-        for (size_t i = 0; i < rgba.size(); i += 4) rgba[i] = 224, rgba[i + 1] = 16, rgba[i + 2] = 224, rgba[i + 3] = 255;
+        for (size_t i = 0; i < rgba.size(); i += 4)
+            rgba[i] = 224, rgba[i + 1] = 16, rgba[i + 2] = 224, rgba[i + 3] = 255;
         ASSERT_TRUE(WritePNG(pics + "/m.png", rgba, 64, 64));
         ASSERT_TRUE(WriteFile(dir / "home/.config/kpFishSS.plist",
                               std::string("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
@@ -59,7 +60,8 @@ TEST(XScreenSaver, TheDialogsOptionsOrTheStoredPreferencesAsDocumented) {
         for (int half = 0; half < 2; ++half)  // a hack on each monitor
             EXPECT_TRUE(WaitFor(xs.dpy, DefaultRootWindow(xs.dpy), half * 640, 0, 640, 480,
                                 c.pictureShows ? +magenta : +orange, 60.0))
-                << half << "\n" << daemon.Output();
+                << half << "\n"
+                << daemon.Output();
         StopDaemon(&daemon, env);
     }
 }
@@ -96,8 +98,11 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     // xscreensaver-settings writes the file on the first change: "Blank After"'s + button.
     Process settings;
     ASSERT_TRUE(settings.Start(asUser({"xscreensaver-settings"}), env));
-    ASSERT_EQ(testsupport::Run({"xdotool", "search", "--sync", "--onlyvisible", "--name", "XScreenSaver Settings"}, env, 30).exitCode,
-              0) << settings.Output();
+    ASSERT_EQ(
+        testsupport::Run({"xdotool", "search", "--sync", "--onlyvisible", "--name", "XScreenSaver Settings"}, env, 30)
+            .exitCode,
+        0)
+        << settings.Output();
     for (int i = 0; i < 40 && !FileExists(file); ++i) {
         testsupport::Run({"xdotool", "mousemove", "269", "424", "click", "1"}, env, 10);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));

@@ -25,7 +25,7 @@ void SetBoxPlanes() {
 // The scene's camera (45° field, eye at (0, 0, 60) on the origin, near 1, far 100):
 // what the planes call visible is what GL draws.
 TEST(Frustum, ExtractedPlanesOfTheScenesCamera) {
-    EglContext ctx;
+    EGLCONTEXT ctx;
     ASSERT_TRUE(ctx.Create(64, 64));
     glViewport(0, 0, 64, 64);
     glMatrixMode(GL_PROJECTION);
@@ -59,12 +59,12 @@ TEST(Frustum, SpherePointAndEdgeBoundaries) {
         float x, y, z, r;
         int plane;  // SphereInFrustum2: the first plane the sphere lies wholly outside, -1 none
     } spheres[] = {
-        {2, 0, 0, 1.5f, -1},    // straddling the right plane counts as in view
-        {3, 0, 0, 2, 0},        // touching it from outside does not
-        {-3, 0, 0, 1, 1},       {0, -5, 0, 1, 2}, {0, 5, 0, 1, 3}, {0, 0, -3.5f, 0.2f, 4},
-        {0, 0, 3.5f, 0.2f, 5},  // behind the near plane
-        {0, 0, 0, 0, -1},       {0.5f, 0, 0, -0.4f, -1},
-        {0.6f, 0, 0, -0.5f, 0},  // a negative radius must lie that far inside
+        {2, 0, 0, 1.5f, -1},  // straddling the right plane counts as in view
+        {3, 0, 0, 2, 0},      // touching it from outside does not
+        {-3, 0, 0, 1, 1},      {0, -5, 0, 1, 2},        {0, 5, 0, 1, 3},        {0, 0, -3.5f, 0.2f, 4},
+        {0, 0, 3.5f, 0.2f, 5},                                                   // behind the near plane
+        {0, 0, 0, 0, -1},      {0.5f, 0, 0, -0.4f, -1}, {0.6f, 0, 0, -0.5f, 0},  // a negative radius must lie that far
+                                                                                 // inside
     };
     for (const auto& s : spheres) {
         VECTOR3D c = MakePoint(s.x, s.y, s.z);

@@ -28,8 +28,14 @@ VECTOR3D R(VECTOR3D v, double deg, int axis) {
     return P(c * v.x - s * v.y, s * v.x + c * v.y, v.z);
 }
 double Dot(QUAT a, QUAT b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
-VECTOR3D Normalized(VECTOR3D v) { v.Normalize(); return v; }
-MATRIX WithTranslation(MATRIX m, VECTOR3D t) { m.SetTranslation(t); return m; }
+VECTOR3D Normalized(VECTOR3D v) {
+    v.Normalize();
+    return v;
+}
+MATRIX WithTranslation(MATRIX m, VECTOR3D t) {
+    m.SetTranslation(t);
+    return m;
+}
 
 }  // namespace
 
@@ -58,17 +64,22 @@ TEST(Maths, EveryHelperAgainstItsDefinition) {
         {"cross, right-handed", V(VectorCrossProduct(a, b)), {27, 6, -13}, 0},
         {"lengths and squared distance",
          {VectorLength(P(3, 4, 0)), VectorLengthNOSQRT(P(3, 4, 0)), DistanceBetweenVectors(P(0, 0, 0), P(3, 4, 0))},
-         {5, 25, 25}, 0},
+         {5, 25, 25},
+         0},
         {"normalise", V(NormalizeVector(P(0, 3, 4))), {0, 0.6, 0.8}, 1e-7},
         {"normalise zero", V(NormalizeVector(P(0, 0, 0))), {0, 0, 0}, 0},
         {"normalise in place", V(Normalized(P(0, -2, 0))), {0, -1, 0}, 0},
         {"T·R rotates first", V(MatrixPointMultiply(MultiplyMatrix(T(10, 0, 0), rz90), P(1, 0, 0))), {10, 1, 0}, 1e-6},
-        {"R·T translates first", V(MatrixPointMultiply(MultiplyMatrix(rz90, T(10, 0, 0)), P(1, 0, 0))), {0, 11, 0}, 1e-5},
+        {"R·T translates first",
+         V(MatrixPointMultiply(MultiplyMatrix(rz90, T(10, 0, 0)), P(1, 0, 0))),
+         {0, 11, 0},
+         1e-5},
         {"translation in 12..14", M(tr), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1}, 0},
         {"transpose", M(TransposeMatrix(tr)), {1, 0, 0, 5, 0, 1, 0, 6, 0, 0, 1, 7, 0, 0, 0, 1}, 0},
         {"MatrixFromAngle = Rz(-z)·Ry(y)·Rx(-x)", V(MatrixRotatePoint(MatrixFromAngle(P(30, 45, 60)), a)),
          V(R(R(R(a, -30, 0), 45, 1), -60, 2)), 1e-5},
-        {"RotationToQuat = Rz(z)·Ry(y)·Rx(x)", V(MatrixRotatePoint(QuatToRotationMatrix(RotationToQuat(P(30, 45, 60))), a)),
+        {"RotationToQuat = Rz(z)·Ry(y)·Rx(x)",
+         V(MatrixRotatePoint(QuatToRotationMatrix(RotationToQuat(P(30, 45, 60))), a)),
          V(R(R(R(a, 30, 0), 45, 1), 60, 2)), 1e-5},
         {"Rotate as RotationToQuat", V(rotated), V(R(R(R(a, 30, 0), 45, 1), 60, 2)), 1e-5},
         {"inverse rotation", V(MatrixInverseRotatePoint(r, MatrixRotatePoint(r, p))), V(p), 1e-5},
@@ -85,8 +96,10 @@ TEST(Maths, EveryHelperAgainstItsDefinition) {
         {"inverse", Q(InverseQuat(QUAT(1, 2, 3, 4))), {-1, -2, -3, 4}, 0},
         {"product composes", M(QuatToRotationMatrix(MultiplyQuats(qa, qb))),
          M(MultiplyMatrix(QuatToRotationMatrix(qa), QuatToRotationMatrix(qb))), 1e-12},
-        {"slerp ends and middle", {Dot(QuatSlerp(&f, &t, 0), from), Dot(QuatSlerp(&f, &t, 1), to), Dot(QuatSlerp(&f, &t, 0.5), mid)},
-         {1, 1, 1}, 1e-9},
+        {"slerp ends and middle",
+         {Dot(QuatSlerp(&f, &t, 0), from), Dot(QuatSlerp(&f, &t, 1), to), Dot(QuatSlerp(&f, &t, 0.5), mid)},
+         {1, 1, 1},
+         1e-9},
         {"slerp takes the short arc", Q(QuatSlerp(&f, &negTo, 1.0)), Q(to), 1e-12},
         {"slerp leaves its input", Q(negTo), {-to.x, -to.y, -to.z, -to.w}, 0},
         {"nearly equal: linear", Q(QuatSlerp(&near0, &near1, 0.25)), {0.00025, 0, 0, 1}, 1e-15},
@@ -98,8 +111,8 @@ TEST(Maths, EveryHelperAgainstItsDefinition) {
     }
     // Matrix to quaternion gives q or -q through every branch: positive trace and each
     // of x, y, z dominant.
-    for (const QUAT& s : {RotationToQuat(P(10, 20, 30)), AxisAndAngleToQuat(P(1, 0, 0), M_PI),
-                          AxisAndAngleToQuat(P(0, 1, 0), M_PI * 0.95), AxisAndAngleToQuat(P(0, 0.6f, 0.8f), M_PI),
-                          QUAT(0, 0, 0, -1)})
+    for (const QUAT& s :
+         {RotationToQuat(P(10, 20, 30)), AxisAndAngleToQuat(P(1, 0, 0), M_PI),
+          AxisAndAngleToQuat(P(0, 1, 0), M_PI * 0.95), AxisAndAngleToQuat(P(0, 0.6f, 0.8f), M_PI), QUAT(0, 0, 0, -1)})
         EXPECT_NEAR(std::fabs(Dot(QuatFromMatrix(QuatToRotationMatrix(s)), s)), 1.0, 1e-6) << s.x << s.y << s.z << s.w;
 }

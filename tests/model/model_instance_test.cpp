@@ -82,7 +82,8 @@ TEST(ModelInstance, SetupBuildsTemplateGroupsIndicesAndMaterials) {
     EXPECT_TRUE(s.tmpl.numJoints == 2 && tj.parent == -1);
     EXPECT_TRUE(tj.bindMatrix.m[12] == 2 && tj.bindMatrix.m[13] == 4 && tj.bindMatrix.m[14] == 6);
     EXPECT_TRUE(tj.transKeys[1].time == 500.0f && tj.transKeys[1].value[0] == 3.0f && tj.rotKeys[0].value[0] == 0.3f);
-    EXPECT_TRUE(tj.rotQuats[0].IsEqualTo(RotationToQuat(VECTOR3D{0.3f * 57.29578f, 0.2f * 57.29578f, 0.1f * 57.29578f})));
+    EXPECT_TRUE(
+        tj.rotQuats[0].IsEqualTo(RotationToQuat(VECTOR3D{0.3f * 57.29578f, 0.2f * 57.29578f, 0.1f * 57.29578f})));
     for (int i = 0; i < 16; i++) EXPECT_EQ(tj.absolute.m[i], s.model.skeleton[0].absolute.m[i]);
 
     // More corners than 16-bit indices can name are refused, one fewer fits.

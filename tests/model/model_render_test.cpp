@@ -24,7 +24,8 @@ reefpack::Ms3dModelDesc Square() {
     d.materials.push_back(reefpack::Ms3dMaterialDesc{});
     d.AddGroup("lower", 0);
     d.AddGroup("upper", -1);
-    for (const auto& v : {std::pair{-1, -1}, std::pair{1, -1}, std::pair{1, 1}, std::pair{-1, 1}}) d.AddVertex(v.first, v.second, 0, 0);
+    for (const auto& v : {std::pair{-1, -1}, std::pair{1, -1}, std::pair{1, 1}, std::pair{-1, 1}})
+        d.AddVertex(v.first, v.second, 0, 0);
     d.AddTriangle(0, 1, 3, 0);
     d.AddTriangle(1, 2, 3, 1);
     d.AddJoint("root", "");
@@ -32,7 +33,7 @@ reefpack::Ms3dModelDesc Square() {
 }
 
 struct Scene {
-    EglContext gl;
+    EGLCONTEXT gl;
     bool Start() {
         if (!gl.Create(kSize, kSize)) return false;
         glViewport(0, 0, kSize, kSize);

@@ -82,19 +82,19 @@ TEST(Ms3dAnimation, PlaysLoopsHoldsAndBlends) {
     const struct {
         double start, end;  // SetAnimation frames (10 per second), when end > 0
         bool loop, blend;
-        double dt;          // then Animate(dt)
+        double dt;  // then Animate(dt)
         float time, x, blendFactor;
     } steps[] = {
         {0, 10, false, false, 0.3, 300, 0.6f, 0},
-        {0, 0, false, false, 0.2, 500, 1.0f, 0},     // exactly on a key
-        {0, 0, false, false, 0.7, 1000, 0.0f, 0},    // no loop: stops at the end
+        {0, 0, false, false, 0.2, 500, 1.0f, 0},   // exactly on a key
+        {0, 0, false, false, 0.7, 1000, 0.0f, 0},  // no loop: stops at the end
         {2, 10, true, false, 0.5, 700, 0.6f, 0},
-        {0, 0, true, false, 0.5, 200, 0.4f, 0},      // 1200 ms wraps to 200: the overshoot dropped
-        {0, 0, true, false, 0.8, 200, 0.4f, 0},      // reaching the end exactly wraps too
+        {0, 0, true, false, 0.5, 200, 0.4f, 0},  // 1200 ms wraps to 200: the overshoot dropped
+        {0, 0, true, false, 0.8, 200, 0.4f, 0},  // reaching the end exactly wraps too
         {0, 0, true, false, 0.4, 600, 0.8f, 0},
         {5, 10, false, true, 0.25, 500, 0.9f, 0.5f},  // halfway from the held pose, clock still
         {0, 0, false, true, 0.25, 500, 1.0f, 1.0f},
-        {0, 0, false, false, 0.1, 600, 0.8f, 1.0f},   // blended in: playing again
+        {0, 0, false, false, 0.1, 600, 0.8f, 1.0f},    // blended in: playing again
         {20, 30, false, true, 1.0, 2000, 0.0f, 1.0f},  // a target past every key is the last key
     };
     int row = 0;
@@ -143,7 +143,10 @@ TEST(Ms3dAnimation, KeysOfOneKindAndEqualKeyTimes) {
     // Two keys at one time: the first of them is reached, and nothing divides by zero.
     for (int step = 0; step < 20; step++) {
         same.Animate(0.05);
-        ASSERT_TRUE(std::isfinite(same.skeleton[0].currentTranslation.x) && std::isfinite(same.skeleton[0].currentQuat.w));
-        if (same.currentTime == 500.0f) { EXPECT_EQ(same.skeleton[0].currentTranslation.x, 1.0f); }
+        ASSERT_TRUE(std::isfinite(same.skeleton[0].currentTranslation.x) &&
+                    std::isfinite(same.skeleton[0].currentQuat.w));
+        if (same.currentTime == 500.0f) {
+            EXPECT_EQ(same.skeleton[0].currentTranslation.x, 1.0f);
+        }
     }
 }

@@ -21,8 +21,8 @@ namespace {
 constexpr std::size_t kFirstGroupCount = 14 + 2 + 5 * 15 + 2 + 3 * 70 + 2 + 1 + 32;
 
 bool Empty(const MS3D& m) {
-    return m.numVertices == 0 && !m.vertices && m.numTriangles == 0 && !m.triangles && m.numGroups == 0 &&
-           !m.groups && m.numMaterials == 0 && !m.materials && m.numJoints == 0 && !m.joints && !m.skeleton;
+    return m.numVertices == 0 && !m.vertices && m.numTriangles == 0 && !m.triangles && m.numGroups == 0 && !m.groups &&
+           m.numMaterials == 0 && !m.materials && m.numJoints == 0 && !m.joints && !m.skeleton;
 }
 
 // What the loader fills in, as text.
@@ -39,7 +39,8 @@ std::string Dump(const MS3D& m) {
     o << m.totalFrames << m.animationFPS << ";";
     for (int i = 0; i < m.numJoints; i++)
         for (int k = 0; k < m.joints[i].numRotKeys; k++)
-            o << m.joints[i].name << m.joints[i].parentName << m.joints[i].rotKeys[k].value[1] << m.joints[i].transKeys[k].value[0];
+            o << m.joints[i].name << m.joints[i].parentName << m.joints[i].rotKeys[k].value[1]
+              << m.joints[i].transKeys[k].value[0];
     return o.str();
 }
 
@@ -149,7 +150,8 @@ TEST(Ms3dLoader, BadHeadersCountsAndIndicesAreRefused) {
         {"group count", "65535 group triangle indices", nullptr,
          [](std::vector<std::uint8_t>& b) { b[kFirstGroupCount] = b[kFirstGroupCount + 1] = 0xFF; }},
         {"group total", "more than 65535",
-         [](Desc& d) { d.groups[0].triangleIndices.assign(40000, 0), d.groups[1].triangleIndices.assign(25536, 1); }, nullptr},
+         [](Desc& d) { d.groups[0].triangleIndices.assign(40000, 0), d.groups[1].triangleIndices.assign(25536, 1); },
+         nullptr},
         {"triangle corner", kBadIndex, [](Desc& d) { d.triangles[1].vertexIndices[2] = 5; }, nullptr},
         {"group triangle", kBadIndex, [](Desc& d) { d.groups[1].triangleIndices[0] = 3; }, nullptr},
         {"group material", kBadIndex, [](Desc& d) { d.groups[0].materialIndex = 1; }, nullptr},

@@ -57,7 +57,9 @@ protected:
 };
 
 template <typename T>
-std::tuple<T, T, T> XYZ(T x, T y, T z) { return {x, y, z}; }
+std::tuple<T, T, T> XYZ(T x, T y, T z) {
+    return {x, y, z};
+}
 
 }  // namespace
 
@@ -66,7 +68,7 @@ std::tuple<T, T, T> XYZ(T x, T y, T z) { return {x, y, z}; }
 TEST_F(Sensor, DetectionOrderAndTheSixteenBitLayout) {
     EXPECT_EQ(detect_sms(), 0);
     EXPECT_EQ(fake_.finds, (std::vector<std::string>{"IOI2CMotionSensor", "IOI2CMotionSensor", "PMUMotionSensor",
-                                                      "SMCMotionSensor", "IIOAccelerometer"}));
+                                                     "SMCMotionSensor", "IIOAccelerometer"}));
     EXPECT_EQ(fake_.opens, 0);
     fake_.serviceClass = "SMCMotionSensor";
     const int16_t smc[3] = {-2, 16, -32768};
@@ -128,9 +130,10 @@ TEST_F(Sensor, CalibrationOffsets) {
     EXPECT_EQ(XYZ(x, y, z), XYZ(256, -128, 64));
     EXPECT_NE(err.find(SMS_CALIBRATION_DOMAIN ".plist"), std::string::npos);
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
-    ASSERT_TRUE(testsupport::WriteFile(file, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                                             "<key>x_offset</key><string>12</string><key>y_offset</key><integer>-4</integer>"
-                                             "</dict></plist>\n"));
+    ASSERT_TRUE(testsupport::WriteFile(file,
+                                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                                       "<key>x_offset</key><string>12</string><key>y_offset</key><integer>-4</integer>"
+                                       "</dict></plist>\n"));
     ASSERT_EQ(read_sms(4, &x, &y, &z), 1);
     EXPECT_EQ(XYZ(x, y, z), XYZ(256, -132, 64));
 }

@@ -6,7 +6,7 @@
 #include "test_support.h"
 
 TEST(FpsOverlay, DejaVuTextInTheLowerLeftWithoutAnXFont) {
-    EglContext ctx;
+    EGLCONTEXT ctx;
     ASSERT_TRUE(ctx.Create(240, 120));
     X11FPS* fps = X11FpsCreate(nullptr);
     ASSERT_NE(fps, nullptr) << "DejaVuSansMono-Bold.ttf not found";

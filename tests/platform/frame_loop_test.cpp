@@ -20,7 +20,7 @@ struct SIM {
 
 struct SIMVIEW {
     SIM* sim = nullptr;
-    EglContext gl;
+    EGLCONTEXT gl;
     std::vector<double> drawnAt;
     static SIMVIEW* Of(void* u) { return static_cast<SIMVIEW*>(u); }
     REEFHOST Table() {
@@ -42,7 +42,7 @@ VIEWOPTIONS Options(const char* lowCpu) {
     o.useStore = false;
     o.fixedSeed = true;
     for (const auto& kv : {std::make_pair("LowCPU", lowCpu), std::make_pair("PlaySound", "no")}) {
-        SettingOverride ov;
+        SETTINGOVERRIDE ov;
         ov.key = FindSettingKey(kv.first);
         if (ov.key) ParseSettingValue(*ov.key, kv.second, &ov.value);
         o.overrides.push_back(ov);
@@ -73,7 +73,7 @@ TEST(FrameLoopPacing, EveryDeadlineIsMetAndNoFrameComesEarly) {
         const char* lowCpu;
         double delay;  // seconds
         int views;
-        double step;   // the frame spacing asked for
+        double step;  // the frame spacing asked for
     } cases[] = {
         {"60 Hz", "no", 0.0, 1, kSixtieth},
         {"LowCPU", "yes", 0.0, 1, 0.05},

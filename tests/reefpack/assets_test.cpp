@@ -109,12 +109,14 @@ TEST(Assets, SoundLoopsWithoutAClick) {
     const std::vector<uint8_t> wav = ReadFile(ShareDir() + "/" + reefpack::kSoundName);
     ASSERT_GT(wav.size(), 44u);
     const int channels = wav[22];
-    ASSERT_TRUE(!std::memcmp(wav.data() + 8, "WAVEfmt ", 8) && !std::memcmp(wav.data() + 36, "data", 4) && wav[20] == 1 &&
-                wav[34] == 16);  // 16-bit PCM
+    ASSERT_TRUE(!std::memcmp(wav.data() + 8, "WAVEfmt ", 8) && !std::memcmp(wav.data() + 36, "data", 4) &&
+                wav[20] == 1 && wav[34] == 16);  // 16-bit PCM
     const size_t n = (wav.size() - 44) / 2 / channels;
     const double rate = wav[24] | wav[25] << 8 | wav[26] << 16;
     EXPECT_TRUE(n / rate >= 20 && n / rate <= 40) << n / rate;
-    auto sample = [&](size_t i) { return double(int16_t(wav[44 + i * 2 * channels] | wav[45 + i * 2 * channels] << 8)); };
+    auto sample = [&](size_t i) {
+        return double(int16_t(wav[44 + i * 2 * channels] | wav[45 + i * 2 * channels] << 8));
+    };
     double sum2 = 0, diff2 = 0;
     for (size_t i = 1; i < n; ++i) sum2 += sample(i) * sample(i), diff2 += std::pow(sample(i) - sample(i - 1), 2);
     const double rms = std::sqrt(sum2 / n), rmsStep = std::sqrt(diff2 / (n - 1));

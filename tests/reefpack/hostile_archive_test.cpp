@@ -21,7 +21,8 @@ namespace {
 const std::string kBundled = testsupport::ShareDir() + "/clownfish.fish";
 
 // The archive `from` with `n` bytes written at each offset of `at`.
-std::string Patched(const TempDir& dir, const std::string& from, std::initializer_list<size_t> at, const void* bytes, size_t n) {
+std::string Patched(const TempDir& dir, const std::string& from, std::initializer_list<size_t> at, const void* bytes,
+                    size_t n) {
     std::vector<uint8_t> b = testsupport::ReadFile(from);
     for (size_t a : at) memcpy(&b.at(a), bytes, n);
     testsupport::WriteFile(dir / "patched.fish", b);
@@ -59,8 +60,9 @@ TEST(HostileArchive, InspectEscapesControlBytesAndPrintsHugeFrameCounts) {
     size_t len = 0;
     FILE* out = open_memstream(&buf, &len);
     std::string error;
-    reefpack::InspectArchive(Patched(dir, named, {offsetof(FISHHEADER, swimFrames), offsetof(FISHHEADER, secondFrames)}, &huge, 4),
-                             out, &error);
+    reefpack::InspectArchive(
+        Patched(dir, named, {offsetof(FISHHEADER, swimFrames), offsetof(FISHHEADER, secondFrames)}, &huge, 4), out,
+        &error);
     fclose(out);
     const std::string text(buf, len);
     free(buf);

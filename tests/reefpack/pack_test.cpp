@@ -23,16 +23,38 @@ struct Inputs {
     std::string model = dir / "fish.ms3d";
     Inputs() {
         EXPECT_TRUE(WriteMs3dFile(BuildFishModel(BundledSpecies()[0]), model));
-        for (auto [name, w, h, v] : {std::tuple<const char*, int, int, uint8_t>{"a.tga", 64, 64, 200}, {"b.tga", 64, 64, 20},
-                                     {"mask.tga", 64, 64, 128}, {"odd.tga", 48, 64, 1}, {"big.tga", 128, 128, 9}}) {
+        for (auto [name, w, h, v] : {std::tuple<const char*, int, int, uint8_t>{"a.tga", 64, 64, 200},
+                                     {"b.tga", 64, 64, 20},
+                                     {"mask.tga", 64, 64, 128},
+                                     {"odd.tga", 48, 64, 1},
+                                     {"big.tga", 128, 128, 9}}) {
             std::vector<uint8_t> px(size_t(w) * h * 3, v);
             EXPECT_TRUE(WriteTGA(dir / name, px.data(), w, h, 24, v == 20));
         }
     }
     std::vector<std::string> Args(const std::string& out, std::initializer_list<std::string> more = {}) const {
-        std::vector<std::string> a = {BinDir() + "/reefpack", "pack", "--model", model, "--skin", dir / "a.tga",
-                                      "--skin", dir / "b.tga", "--name", "My Fish", "--water", "fresh", "--speed", "11",
-                                      "--turn", "70", "--swim-frames", "14", "--rest-frames", "8", "--out", out};
+        std::vector<std::string> a = {BinDir() + "/reefpack",
+                                      "pack",
+                                      "--model",
+                                      model,
+                                      "--skin",
+                                      dir / "a.tga",
+                                      "--skin",
+                                      dir / "b.tga",
+                                      "--name",
+                                      "My Fish",
+                                      "--water",
+                                      "fresh",
+                                      "--speed",
+                                      "11",
+                                      "--turn",
+                                      "70",
+                                      "--swim-frames",
+                                      "14",
+                                      "--rest-frames",
+                                      "8",
+                                      "--out",
+                                      out};
         a.insert(a.end(), more.begin(), more.end());
         return a;
     }
@@ -47,7 +69,7 @@ TEST(Pack, RoundTripThroughTheEngineAndInspect) {
     ASSERT_EQ(r.exitCode, 0) << r.output;
     r = testsupport::Run(in.Args(masked, {"--mask", in.dir / "mask.tga"}));
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    EglContext ctx;
+    EGLCONTEXT ctx;
     ASSERT_TRUE(ctx.Create(32, 32));
     for (const char* file : {"mine.fish", "masked.fish"}) {
         FISHINFO info;
@@ -113,7 +135,8 @@ TEST(Pack, RefusesWhatWouldNotLoad) {
     std::vector<std::string> args = in.Args(out);
     args.at(19) = "9";  // ends exactly on the last frame
     EXPECT_EQ(testsupport::Run(args).exitCode, 0);
-    RunResult r = testsupport::Run({BinDir() + "/reefpack", "pack", "--model", in.model, "--skin", in.dir / "a.tga", "--out", out});
+    RunResult r = testsupport::Run(
+        {BinDir() + "/reefpack", "pack", "--model", in.model, "--skin", in.dir / "a.tga", "--out", out});
     EXPECT_EQ(r.exitCode, 2) << r.output;
     EXPECT_NE(r.output.find("--swim-frames"), std::string::npos);
 }
@@ -128,7 +151,7 @@ TEST(Pack, ValidateRejectsDamagedArchivesAndListWritesThePropertyList) {
     ASSERT_EQ(testsupport::Run(other).exitCode, 0);
     const std::vector<uint8_t> bytes = ReadFile(good);
     std::vector<uint8_t> longer = bytes, cut = bytes, short1 = bytes;
-    longer.push_back(0);  // the size check no longer matches
+    longer.push_back(0);                            // the size check no longer matches
     cut.resize(GetU32(cut, 84 + 16 * 2 + 4) + 30);  // a skin cut short, the archive itself sound
     PutU32(cut, 84 + 16 * 2, 30);
     FixSizeCheck(cut, true);
@@ -138,8 +161,9 @@ TEST(Pack, ValidateRejectsDamagedArchivesAndListWritesThePropertyList) {
     ASSERT_TRUE(WriteFile(in.dir / "longer.fish", longer) && WriteFile(in.dir / "cut.fish", cut) &&
                 WriteFile(in.dir / "short.fish", short1) && WriteFile(in.dir / "norest.fish", noRest) &&
                 WriteFile(in.dir / "text.fish", "not an archive"));
-    RunResult r = testsupport::Run({BinDir() + "/reefpack", "validate", good, in.dir / "longer.fish", in.dir / "cut.fish",
-                       in.dir / "short.fish", in.dir / "norest.fish", in.dir / "text.fish"});
+    RunResult r =
+        testsupport::Run({BinDir() + "/reefpack", "validate", good, in.dir / "longer.fish", in.dir / "cut.fish",
+                          in.dir / "short.fish", in.dir / "norest.fish", in.dir / "text.fish"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("ok " + good), std::string::npos) << r.output;
     for (const char* f : {"longer.fish", "cut.fish", "short.fish", "norest.fish", "text.fish"})
@@ -153,6 +177,5 @@ TEST(Pack, ValidateRejectsDamagedArchivesAndListWritesThePropertyList) {
     const std::string xml = ReadText(served / "fishTypes14.plist");
     const size_t first = xml.find(">Another Fish;http://127.0.0.1:8080/fish/a.fish<"),
                  second = xml.find(">My Fish;http://127.0.0.1:8080/fish/b%20fish.fish<");
-    EXPECT_TRUE(first < second && second != std::string::npos &&
-                xml.find("broken") == std::string::npos) << xml;
+    EXPECT_TRUE(first < second && second != std::string::npos && xml.find("broken") == std::string::npos) << xml;
 }

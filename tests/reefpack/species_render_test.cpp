@@ -49,7 +49,7 @@ float Aspect(const std::vector<uint8_t>& cell) {
 }  // namespace
 
 TEST(SpeciesRender, EngineDrawsEverySpeciesItsOwnShapeAndSwims) {
-    EglContext ctx;
+    EGLCONTEXT ctx;
     ASSERT_TRUE(ctx.Create(kCell, kCell));
     glClearColor(0.1f, 0.3f, 0.45f, 1);
     for (GLenum cap : {GL_DEPTH_TEST, GL_TEXTURE_2D, GL_LIGHTING, GL_LIGHT0, GL_COLOR_MATERIAL, GL_BLEND, GL_CULL_FACE})
@@ -71,7 +71,8 @@ TEST(SpeciesRender, EngineDrawsEverySpeciesItsOwnShapeAndSwims) {
         const float half = data->extent * 1.3f;
 
         // The side at the start of the rest cycle, the fish's left side, head to the left.
-        fish.SetAnimation(data->swimFrames + 3, data->swimFrames + 3 + data->secondFrames, data->animSpeed, true, false);
+        fish.SetAnimation(data->swimFrames + 3, data->swimFrames + 3 + data->secondFrames, data->animSpeed, true,
+                          false);
         fish.Update(0);
         View(half, side, yUp);
         fish.Draw(false);

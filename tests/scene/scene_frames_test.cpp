@@ -48,14 +48,13 @@ TEST(SceneFrames, MatchTheReferences) {
         float fade;  // the title card's, before the last update
         float roll;  // degrees, the tank tilted by the motion sensor
     } cases[] = {
-        {"low", 30, true, 0.0f, 0.0f},         {"full", 100, true, 0.0f, 0.0f},
-        {"fading-low", 30, true, 0.5f, 0.0f},  {"fading-high", 80, true, 0.5f, 0.0f},
-        {"plain", 60, false, 0.0f, 0.0f},      {"card", 60, true, 1.0f, 0.0f},
+        {"low", 30, true, 0.0f, 0.0f},         {"full", 100, true, 0.0f, 0.0f},  {"fading-low", 30, true, 0.5f, 0.0f},
+        {"fading-high", 80, true, 0.5f, 0.0f}, {"plain", 60, false, 0.0f, 0.0f}, {"card", 60, true, 1.0f, 0.0f},
         {"tilted", 45, true, 0.25f, 12.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EglContext gl;
+        EGLCONTEXT gl;
         ASSERT_TRUE(gl.Create(kW, kH));
         glViewport(0, 0, kW, kH);
         SceneRig r;
@@ -87,7 +86,7 @@ TEST(SceneFrames, MatchTheReferences) {
 }
 
 TEST(SceneFrames, CameraMatchesTheFixedFunctionMatrices) {
-    EglContext gl;
+    EGLCONTEXT gl;
     ASSERT_TRUE(gl.Create(16, 16));
     for (float roll : {0.0f, 30.0f, -117.5f}) {
         for (float aspect : {16.0f / 9.0f, 0.75f}) {
@@ -119,7 +118,7 @@ TEST(SceneFrames, CameraMatchesTheFixedFunctionMatrices) {
 
 // A setup that fails (no resource archive) is released whole, the background texture too.
 TEST(SceneFrames, CleanupReleasesEvenAFailedSetup) {
-    EglContext gl;
+    EGLCONTEXT gl;
     ASSERT_TRUE(gl.Create(kW, kH));
     SSMAIN s;
     GLuint bg = 0;

@@ -57,7 +57,7 @@ TEST(SceneUpdate, OneWaterTickPerCallDropsAndLevel) {
         for (int i = 0; i < 32 * 32; ++i) ASSERT_EQ(w.cells[i].velocity, 0.0f) << "call " << calls;
     }
     EXPECT_TRUE(calls == 49 || calls == 50) << calls;  // 1 s of 20 ms frames
-    d.scene.Update(0.02);  // the drop, and the next one 10 to 22 s away
+    d.scene.Update(0.02);                              // the drop, and the next one 10 to 22 s away
     EXPECT_TRUE(d.scene.dropTimer >= 10.0f && d.scene.dropTimer < 22.0f);
     EXPECT_TRUE(std::any_of(w.cells, w.cells + 32 * 32, [](const WATERCELL& c) { return c.velocity < 0.0f; }));
 }
@@ -80,7 +80,8 @@ TEST(SceneUpdate, SensorRollPollingAndEasing) {
         int16_t x, z;
         bool reverse;
         float roll;
-    } cases[] = {{128, 256, false, 45.0f}, {128, 256, true, -45.0f}, {128, -256, false, 135.0f}, {128, -256, true, 225.0f}};
+    } cases[] = {
+        {128, 256, false, 45.0f}, {128, 256, true, -45.0f}, {128, -256, false, 135.0f}, {128, -256, true, 225.0f}};
     for (const Case& c : cases) {
         gSensor.x = c.x;
         gSensor.z = c.z;
@@ -173,11 +174,11 @@ TEST(SceneUpdate, BannerAndTitleCardScheduleOverTwoAndAHalfMinutes) {
     ASSERT_GE(showings.size(), 2u);
     EXPECT_NEAR(showings[0], 80.0, 0.05);  // first banner at 80 s, at the top
     EXPECT_TRUE(atTop[0]);
-    EXPECT_NEAR(hidings[0], 100.0, 0.05);  // shown 20 s
+    EXPECT_NEAR(hidings[0], 100.0, 0.05);   // shown 20 s
     EXPECT_NEAR(showings[1], 130.0, 0.05);  // hidden 30 s, then the bottom edge
     EXPECT_FALSE(atTop[1]);
-    EXPECT_NEAR(fullAt, 62.0, 0.05);  // 0 -> 1 in 2 s from 60 s
-    EXPECT_NEAR(clearAt, 82.0, 0.05);  // held to 80 s, back to 0 in 2 s
+    EXPECT_NEAR(fullAt, 62.0, 0.05);         // 0 -> 1 in 2 s from 60 s
+    EXPECT_NEAR(clearAt, 82.0, 0.05);        // held to 80 s, back to 0 in 2 s
     EXPECT_NEAR(secondCardAt, 120.0, 0.05);  // 60 s cycle
     EXPECT_NEAR(s.bannerPos.y, 5.0f, 0.5f);  // resting just inside the bottom edge
 
@@ -219,7 +220,8 @@ TEST(SceneUpdate, AnIioTiltRollsTheCameraKeepsItWhenTheDeviceGoesAndSettlesLevel
         auto tilt = [&](double degrees) {
             const double a = degrees * M_PI / 180.0, g[3] = {std::sin(a), 0.0, zSign * std::cos(a)};
             for (int i = 0; i < 3; ++i)
-                testsupport::WriteFile(dir + "/in_accel_" + "xyz"[i] + "_raw", std::to_string(std::lround(g[i] * 1000)));
+                testsupport::WriteFile(dir + "/in_accel_" + "xyz"[i] + "_raw",
+                                       std::to_string(std::lround(g[i] * 1000)));
         };
         mkdir(dir.c_str(), 0755);
         testsupport::WriteFile(dir + "/in_accel_scale", "0.00980665\n");
@@ -236,7 +238,7 @@ TEST(SceneUpdate, AnIioTiltRollsTheCameraKeepsItWhenTheDeviceGoesAndSettlesLevel
         r.Run(1.0);
         EXPECT_EQ(r.scene.tiltTarget.z, target);
         EXPECT_NEAR(std::abs(r.scene.camera.roll), 30.8f, 0.5f) << zSign;  // sin 20 g reads as about 31 degrees
-        r.scene.smsWindow = 0.0f;  // the minute is up: level again
+        r.scene.smsWindow = 0.0f;                                          // the minute is up: level again
         r.Run(3.0);
         EXPECT_LT(std::abs(r.scene.camera.roll), 0.5f) << zSign;
     }

@@ -39,7 +39,9 @@ public:
         std::srand(seed);
         return scene.Setup(preview, width, height, &settings, Archive().c_str());
     }
-    void Run(double seconds) { for (double t = 0.0; t < seconds; t += kStep) scene.Update(kStep); }
+    void Run(double seconds) {
+        for (double t = 0.0; t < seconds; t += kStep) scene.Update(kStep);
+    }
     static std::string Archive() { return testsupport::ShareDir() + "/kelpish.tidewares"; }
 
     testsupport::TempDir home;

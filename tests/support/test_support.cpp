@@ -53,15 +53,17 @@ ScopedEnv::ScopedEnv(const std::map<std::string, std::string>& vars) {
 }
 
 ScopedEnv::~ScopedEnv() {
-    for (const auto& kv : old_) kv.second.first ? setenv(kv.first.c_str(), kv.second.second.c_str(), 1) : unsetenv(kv.first.c_str());
+    for (const auto& kv : old_)
+        kv.second.first ? setenv(kv.first.c_str(), kv.second.second.c_str(), 1) : unsetenv(kv.first.c_str());
 }
 
 PrivateHome::PrivateHome()
     : env_({{"HOME", dir_.path()}, {"XDG_CONFIG_HOME", dir_ / "config"}, {"XDG_DATA_HOME", dir_ / "data"}}) {}
 
 std::map<std::string, std::string> PrivateHome::Env(const std::string& display) const {
-    std::map<std::string, std::string> env = {{"HOME", path()}, {"XDG_CONFIG_HOME", ConfigDir()}, {"XDG_DATA_HOME", DataDir()},
-                                              {"DISPLAY", display}, {"SDL_AUDIODRIVER", "dummy"}, {"XSCREENSAVER_WINDOW", ""}};
+    std::map<std::string, std::string> env = {
+        {"HOME", path()},     {"XDG_CONFIG_HOME", ConfigDir()}, {"XDG_DATA_HOME", DataDir()},
+        {"DISPLAY", display}, {"SDL_AUDIODRIVER", "dummy"},     {"XSCREENSAVER_WINDOW", ""}};
 #if defined(__SANITIZE_ADDRESS__)
     env["ASAN_OPTIONS"] = "detect_leaks=0:abort_on_error=1:halt_on_error=1";
 #endif
@@ -109,9 +111,7 @@ long FileSize(const std::string& path) {
 }
 
 namespace {
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 int SpawnWithLog(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                  const std::string& logPath) {
@@ -216,9 +216,9 @@ Xvfb::Xvfb(int width, int height, const std::string& extraArgs) {
         close(fds[0]);
         int devnull = open("/dev/null", O_RDWR);
         for (int fd = 0; fd < 3 && devnull >= 0; ++fd) dup2(devnull, fd);
-        std::string cmd = "exec Xvfb -displayfd " + std::to_string(fds[1]) + " -screen 0 " +
-                          std::to_string(width) + "x" + std::to_string(height) +
-                          "x24 -nolisten tcp -noreset +extension GLX +extension RANDR " + extraArgs;
+        std::string cmd = "exec Xvfb -displayfd " + std::to_string(fds[1]) + " -screen 0 " + std::to_string(width) +
+                          "x" + std::to_string(height) + "x24 -nolisten tcp -noreset +extension GLX +extension RANDR " +
+                          extraArgs;
         execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

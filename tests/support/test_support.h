@@ -72,9 +72,9 @@ std::vector<std::string> ListFolder(const std::string& path);
 long FileSize(const std::string& path);  // -1 when absent
 
 struct RunResult {
-    int exitCode = -1;       // exit status, or 128 + signal
-    bool timedOut = false;   // killed after the time limit
-    std::string output;      // standard output and standard error together
+    int exitCode = -1;      // exit status, or 128 + signal
+    bool timedOut = false;  // killed after the time limit
+    std::string output;     // standard output and standard error together
 };
 // Runs argv with env added to the current environment, waiting at most timeoutSeconds.
 RunResult Run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
@@ -141,12 +141,12 @@ struct SpeciesRecipe {
     uint32_t animSpeed = 1000;
     uint32_t swimFrames = 10;
     uint32_t secondFrames = 6;
-    float reach[3] = {2.0f, 1.5f, 4.0f};  // body half-extent on x, y, z (z is the nose)
-    float tail = -4.0f;                   // z of the tail tip
+    float reach[3] = {2.0f, 1.5f, 4.0f};                               // body half-extent on x, y, z (z is the nose)
+    float tail = -4.0f;                                                // z of the tail tip
     std::vector<std::string> extraJoints = {"eyel", "eyer", "mouth"};  // children of "body"
-    int skinSize = 8;                     // pixels a side
+    int skinSize = 8;                                                  // pixels a side
     uint8_t colour[3] = {230, 120, 40};
-    bool sphereMapped = false;            // material mode bit 7
+    bool sphereMapped = false;                     // material mode bit 7
     std::optional<reefpack::Ms3dModelDesc> model;  // replaces the lozenge when set
 };
 reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe);

@@ -14,7 +14,7 @@ namespace {
 
 // A real context and an injected clock, counting what the view asks of the host.
 struct TestHost {
-    EglContext gl;
+    EGLCONTEXT gl;
     double clock = 1000.0;
     int width = 320, height = 240;
     bool mainScreen = true;
@@ -61,7 +61,7 @@ VIEWOPTIONS Options(const std::vector<std::pair<const char*, const char*>>& over
     o.fixedSeed = true;
     o.seed = 7;
     for (const auto& kv : overrides) {
-        SettingOverride ov;
+        SETTINGOVERRIDE ov;
         ov.key = FindSettingKey(kv.first);
         if (ov.key) ParseSettingValue(*ov.key, kv.second, &ov.value);
         o.overrides.push_back(ov);

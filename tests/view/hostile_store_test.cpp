@@ -49,33 +49,32 @@ protected:
     bool mmo = false;
 };
 
-const char kGoodStore[] =
-    "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key><string>1.7</string>"
-    "<key>MaxFish</key><integer>2</integer></dict></plist>";
+const char kGoodStore[] = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key><string>1.7</string>"
+                          "<key>MaxFish</key><integer>2</integer></dict></plist>";
 
 }  // namespace
 
 TEST(PlistShape, RefusesNestingAndWrongTopsInBothForms) {
     struct Case {
         std::string bytes;
-        PlistTop top;
+        PLISTTOP top;
         bool ok;
     } cases[] = {
-        {kGoodStore, PlistTop::Dictionary, true},
-        {kGoodStore, PlistTop::Array, false},
-        {"<plist><array><string>a;b</string><integer>1</integer></array></plist>", PlistTop::Array, true},
-        {"<plist><array><string>a;b</string><array/></array></plist>", PlistTop::Array, false},
-        {"<plist><array><array><string>a</string></array></array></plist>", PlistTop::Array, false},
-        {"<plist><!-- <array><array> --><array><string><![CDATA[<dict>]]></string></array></plist>",
-         PlistTop::Array, true},
-        {"<!DOCTYPE plist [<!ENTITY a \"b\">]><plist><array/></plist>", PlistTop::Array, false},
-        {"<plist><array><string", PlistTop::Array, false},
-        {DeepXml("dict", 3), PlistTop::Dictionary, false},
+        {kGoodStore, PLISTTOP::Dictionary, true},
+        {kGoodStore, PLISTTOP::Array, false},
+        {"<plist><array><string>a;b</string><integer>1</integer></array></plist>", PLISTTOP::Array, true},
+        {"<plist><array><string>a;b</string><array/></array></plist>", PLISTTOP::Array, false},
+        {"<plist><array><array><string>a</string></array></array></plist>", PLISTTOP::Array, false},
+        {"<plist><!-- <array><array> --><array><string><![CDATA[<dict>]]></string></array></plist>", PLISTTOP::Array,
+         true},
+        {"<!DOCTYPE plist [<!ENTITY a \"b\">]><plist><array/></plist>", PLISTTOP::Array, false},
+        {"<plist><array><string", PLISTTOP::Array, false},
+        {DeepXml("dict", 3), PLISTTOP::Dictionary, false},
         {std::string(reinterpret_cast<const char*>(DeepBinaryPlist(true, 0).data()), DeepBinaryPlist(true, 0).size()),
-         PlistTop::Dictionary, false},  // {"x": []}: an array inside
+         PLISTTOP::Dictionary, false},  // {"x": []}: an array inside
         {std::string(reinterpret_cast<const char*>(DeepBinaryPlist(false, 2).data()), DeepBinaryPlist(false, 2).size()),
-         PlistTop::Array, false},
-        {"bplist00", PlistTop::Array, false},
+         PLISTTOP::Array, false},
+        {"bplist00", PLISTTOP::Array, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(PlistShapeOk(c.bytes.data(), c.bytes.size(), c.top), c.ok) << c.bytes.substr(0, 80);
@@ -104,7 +103,8 @@ TEST_F(HostileStore, DeepStoresAreKeptAsideAndReplacedByDefaults) {
         EXPECT_TRUE(SaveSettings(s, mmo, "##"));
         int copies = 0;
         for (const std::string& e : testsupport::ListFolder(Config()))
-            copies += e.rfind("kpFishSS.plist.unreadable-", 0) == 0 && testsupport::ReadFile(Config() + "/" + e) == before;
+            copies +=
+                e.rfind("kpFishSS.plist.unreadable-", 0) == 0 && testsupport::ReadFile(Config() + "/" + e) == before;
         EXPECT_EQ(copies, 1);
         PREFSTORE store;
         store.OpenFile(Store());

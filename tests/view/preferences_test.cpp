@@ -16,19 +16,24 @@
 
 namespace {
 
-std::string Str(const char* k, const std::string& v) { return std::string("<key>") + k + "</key><string>" + v + "</string>\n"; }
+std::string Str(const char* k, const std::string& v) {
+    return std::string("<key>") + k + "</key><string>" + v + "</string>\n";
+}
 std::string Int(const char* k, long long v) {
     return std::string("<key>") + k + "</key><integer>" + std::to_string(v) + "</integer>\n";
 }
-std::string Bool(const char* k, bool v) { return std::string("<key>") + k + "</key>" + (v ? "<true/>" : "<false/>") + "\n"; }
+std::string Bool(const char* k, bool v) {
+    return std::string("<key>") + k + "</key>" + (v ? "<true/>" : "<false/>") + "\n";
+}
 
 class PrefsTest : public ::testing::Test {
 protected:
     void TearDown() override { FreeFishSelection(&s); }
     void WriteStore(const std::string& dictBody) {
         MakeFolders(home.ConfigDir());
-        ASSERT_TRUE(testsupport::WriteFile(home.StorePath(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" +
-                                                                 dictBody + "</dict>\n</plist>\n"));
+        ASSERT_TRUE(testsupport::WriteFile(
+            home.StorePath(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" +
+                                  dictBody + "</dict>\n</plist>\n"));
     }
     void Load(bool expectOk = true) {
         FreeFishSelection(&s);
@@ -42,9 +47,9 @@ protected:
         bool dm = true;
         DefaultSettings(&d, &dm);
         for (size_t i = 0; i < kSettingKeyCount; i++) {
-            const SettingKey& k = kSettingKeys[i];
+            const SETTINGKEY& k = kSettingKeys[i];
             if (!k.get || !std::strcmp(k.key, "FishSelection")) continue;
-            SettingValue a, b;
+            SETTINGVALUE a, b;
             k.get(s, mmo, &a);
             k.get(d, dm, &b);
             EXPECT_EQ(a.integer, b.integer) << k.key;
@@ -131,8 +136,8 @@ TEST_F(PrefsTest, FifoOrOversizedStoreIsUnreadableNotAHang) {
     bool keptWhole = false;    // ...but kept whole
     for (const std::string& n : ConfigEntries()) {
         struct stat st;
-        keptWhole |= stat((home.ConfigDir() + "/" + n).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == size &&
-                     n != "kpFishSS.plist";
+        keptWhole |= stat((home.ConfigDir() + "/" + n).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                     st.st_size == size && n != "kpFishSS.plist";
     }
     EXPECT_TRUE(keptWhole);
 }
@@ -183,10 +188,10 @@ TEST(SettingsPaths, CopyToFieldNeverSplitsACharacter) {
 
 namespace {
 
-int ParseOne(const std::string& option, long long value, SettingValue* got) {
+int ParseOne(const std::string& option, long long value, SETTINGVALUE* got) {
     std::string v = std::to_string(value);
     std::vector<char*> argv = {const_cast<char*>(option.c_str()), const_cast<char*>(v.c_str())};
-    std::vector<SettingOverride> out;
+    std::vector<SETTINGOVERRIDE> out;
     int i = 0;
     int r = ParseSettingOverride(2, argv.data(), &i, &out);
     if (r == 1) *got = out.at(0).value;
@@ -195,7 +200,8 @@ int ParseOne(const std::string& option, long long value, SettingValue* got) {
 
 std::string Plist(const std::string& body) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-           "<key>version</key><string>1.7</string>\n" + body + "</dict>\n</plist>\n";
+           "<key>version</key><string>1.7</string>\n" +
+           body + "</dict>\n</plist>\n";
 }
 
 }  // namespace
@@ -206,15 +212,15 @@ TEST(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
     ASSERT_EQ(mkdir((dir / "config").c_str(), 0700), 0);
     int integers = 0;
     for (size_t k = 0; k < kSettingKeyCount; k++) {
-        const SettingKey& key = kSettingKeys[k];
-        if (key.type != SettingType::Integer) continue;
+        const SETTINGKEY& key = kSettingKeys[k];
+        if (key.type != SETTINGTYPE::Integer) continue;
         integers++;
         SCOPED_TRACE(key.key);
         ASSERT_LT(key.low, key.high);
         EXPECT_GE(key.defaultInteger, key.low);
         EXPECT_LE(key.defaultInteger, key.high);
         std::string option = "--" + OverrideOptionName(key);
-        SettingValue got;
+        SETTINGVALUE got;
         EXPECT_EQ(ParseOne(option, key.low, &got), 1);
         EXPECT_EQ(got.integer, key.low);
         EXPECT_EQ(ParseOne(option, key.high, &got), 1);
@@ -223,8 +229,8 @@ TEST(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
         EXPECT_EQ(ParseOne(option, key.high + 1, &got), -1);
 
         // Stored: in range kept, out of range limited to the nearer end.
-        const long long stored[][2] = {{key.low, key.low}, {key.high, key.high},
-                                       {key.low - 1, key.low}, {key.high + 1, key.high}};
+        const long long stored[][2] = {
+            {key.low, key.low}, {key.high, key.high}, {key.low - 1, key.low}, {key.high + 1, key.high}};
         for (const auto& c : stored) {
             ASSERT_TRUE(testsupport::WriteFile(
                 dir / "config/kpFishSS.plist",
@@ -232,7 +238,7 @@ TEST(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
             SETTINGS s;
             bool mmo = false;
             LoadSettings(&s, &mmo);
-            SettingValue v;
+            SETTINGVALUE v;
             key.get(s, mmo, &v);
             EXPECT_EQ(v.integer, c[1]) << "stored " << c[0];
             FreeFishSelection(&s);
@@ -243,19 +249,18 @@ TEST(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
 
 namespace {
 
-TEST(PictureFolder, TheMacDefaultMapsToTheUsersPicturesFolder)
-{
+TEST(PictureFolder, TheMacDefaultMapsToTheUsersPicturesFolder) {
     struct CASE {
         const char* userDirs;  // user-dirs.dirs; null: no file, "FIFO": a FIFO there
         const char* env;       // $XDG_PICTURES_DIR
         const char* stored;
-        std::string want;      // "~" stands for the home folder
+        std::string want;  // "~" stands for the home folder
     } cases[] = {
         {nullptr, "", "/Library/Desktop Pictures", "~/Pictures"},
         {nullptr, "/env/pics", "/library/desktop pictures//", "/env/pics"},
         {"XDG_PICTURES_DIR=\"$HOME/Bilder\"\n", "/env/pics", "/library/Desktop Pictures/", "~/Bilder"},
-        {"# x\nXDG_PICTURES_DIR=\"/srv/a\"\n  XDG_PICTURES_DIR = \"/srv/My \\\"Pics\\\"/\"", "", "/library/Desktop Pictures/",
-         "/srv/My \"Pics\""},
+        {"# x\nXDG_PICTURES_DIR=\"/srv/a\"\n  XDG_PICTURES_DIR = \"/srv/My \\\"Pics\\\"/\"", "",
+         "/library/Desktop Pictures/", "/srv/My \"Pics\""},
         {"XDG_PICTURES_DIR=\"$HOME/\"\n", "", "/library/Desktop Pictures/", "~/Pictures"},  // "disabled"
         {"XDG_PICTURES_DIR=\"$(id)\"\nXDG_PICTURES_DIR=x\nXDG_PICTURES_DIR=\"/`id`\"\nXDG_PICTURES_DIR=\"/open", "",
          "/library/Desktop Pictures/", "~/Pictures"},
@@ -273,7 +278,8 @@ TEST(PictureFolder, TheMacDefaultMapsToTheUsersPicturesFolder)
             ASSERT_TRUE(testsupport::WriteFile(dirs, std::string(c.userDirs)));
         }
         std::string want = c.want[0] == '~' ? home.path() + c.want.substr(1) : c.want;
-        EXPECT_EQ(PlatformPictureFolder(c.stored), want) << c.stored << " with " << (c.userDirs ? c.userDirs : "no file");
+        EXPECT_EQ(PlatformPictureFolder(c.stored), want)
+            << c.stored << " with " << (c.userDirs ? c.userDirs : "no file");
     }
 
     // Loading and defaults go through the key table, which maps the stored default.

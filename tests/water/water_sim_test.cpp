@@ -35,7 +35,8 @@ TEST(Water, GridIsClampedAndReinitialisedAndItsStripCoversEveryCell) {
         for (uint32_t i = 0; i + 2 < w.numIndices - 2; ++i) {
             const int a = w.indices[i], b = w.indices[i + 1], c = w.indices[i + 2];
             ASSERT_TRUE(a < n * n && b < n * n && c < n * n);
-            const double twice = std::fabs(double(b / n - a / n) * (c % n - a % n) - double(b % n - a % n) * (c / n - a / n));
+            const double twice =
+                std::fabs(double(b / n - a / n) * (c % n - a % n) - double(b % n - a % n) * (c / n - a / n));
             if (twice == 0.0) continue;
             const int r0 = std::min({a / n, b / n, c / n}), c0 = std::min({a % n, b % n, c % n});
             ASSERT_TRUE(std::max({a / n, b / n, c / n}) - r0 == 1 && std::max({a % n, b % n, c % n}) - c0 == 1) << i;
@@ -68,8 +69,12 @@ TEST(Water, DropsWrapCarryTheirImpulseAndFadeAwayUnderDamping) {
             for (int c = 0; c < n; ++c) {
                 const int dr = std::min((r - spot.first + n) % n, (spot.first - r + n) % n);
                 const int dc = std::min((c - spot.second + n) % n, (spot.second - c + n) % n);
-                const float want = std::max(dr, dc) > 1 ? 0.0f : 1.25f * (dr + dc == 0 ? -0.25f : dr + dc == 1 ? -0.125f : -0.0625f);
-                ASSERT_EQ(w.cells[r * n + c].velocity, want) << spot.first << "," << spot.second << ": " << r << "," << c;
+                const float want = std::max(dr, dc) > 1 ? 0.0f
+                                                        : 1.25f * (dr + dc == 0   ? -0.25f
+                                                                   : dr + dc == 1 ? -0.125f
+                                                                                  : -0.0625f);
+                ASSERT_EQ(w.cells[r * n + c].velocity, want)
+                    << spot.first << "," << spot.second << ": " << r << "," << c;
             }
     }
     // The mean height is taken out every step, and the ripples stay.
@@ -106,7 +111,8 @@ TEST(Water, PackedRowsMatchThePointByPointPasses) {
         const int spots[][2] = {{0, 0}, {5, n - 1}, {n - 1, 9}, {n / 2, n / 3}};
         for (int s = 0; s < 40; ++s) {
             if (s % 10 == 0)
-                for (WATERCLASS* w : {&packed, &plain}) w->DropAt(spots[s / 10][0], spots[s / 10][1], 0.5f + 0.37f * s / 10);
+                for (WATERCLASS* w : {&packed, &plain})
+                    w->DropAt(spots[s / 10][0], spots[s / 10][1], 0.5f + 0.37f * s / 10);
             for (WATERCLASS* w : {&packed, &plain}) Step(*w, s % 3 != 1, 0.01f * s);
             ASSERT_EQ(0, std::memcmp(packed.cells, plain.cells, sizeof(WATERCELL) * packed.numVerts)) << "step " << s;
             for (uint32_t i = 0; i < packed.numVerts; ++i) {

@@ -64,15 +64,23 @@ int Pack(int argc, char** argv) {
         if (i + 1 >= argc) return Usage(("missing value after " + a).c_str());
         const char* v = argv[++i];
         int* number = nullptr;
-        if (a == "--model") opt.modelPath = v;
-        else if (a == "--skin") opt.skins.push_back(v);
-        else if (a == "--mask") opt.maskPath = v;
-        else if (a == "--name") opt.name = v;
-        else if (a == "--out") opt.outPath = v;
+        if (a == "--model")
+            opt.modelPath = v;
+        else if (a == "--skin")
+            opt.skins.push_back(v);
+        else if (a == "--mask")
+            opt.maskPath = v;
+        else if (a == "--name")
+            opt.name = v;
+        else if (a == "--out")
+            opt.outPath = v;
         else if (a == "--water") {
-            if (!std::strcmp(v, "salt") || !std::strcmp(v, "0")) opt.waterType = 0;
-            else if (!std::strcmp(v, "fresh") || !std::strcmp(v, "1")) opt.waterType = 1;
-            else return Usage("--water takes salt or fresh");
+            if (!std::strcmp(v, "salt") || !std::strcmp(v, "0"))
+                opt.waterType = 0;
+            else if (!std::strcmp(v, "fresh") || !std::strcmp(v, "1"))
+                opt.waterType = 1;
+            else
+                return Usage("--water takes salt or fresh");
         } else if (a == "--mode") {
             for (const char* p = v; *p;) {
                 char* end = nullptr;
@@ -82,13 +90,20 @@ int Pack(int argc, char** argv) {
                 p = *end == ',' ? end + 1 : end;
                 if (*end && *end != ',') return Usage("--mode takes numbers separated by commas");
             }
-        } else if (a == "--scale") number = &opt.modelScale;
-        else if (a == "--speed") number = &opt.swimSpeed;
-        else if (a == "--turn") number = &opt.turnRate;
-        else if (a == "--anim-speed") number = &opt.animSpeed;
-        else if (a == "--swim-frames") number = &opt.swimFrames;
-        else if (a == "--rest-frames") number = &opt.secondFrames;
-        else return Usage(("unknown option " + a).c_str());
+        } else if (a == "--scale")
+            number = &opt.modelScale;
+        else if (a == "--speed")
+            number = &opt.swimSpeed;
+        else if (a == "--turn")
+            number = &opt.turnRate;
+        else if (a == "--anim-speed")
+            number = &opt.animSpeed;
+        else if (a == "--swim-frames")
+            number = &opt.swimFrames;
+        else if (a == "--rest-frames")
+            number = &opt.secondFrames;
+        else
+            return Usage(("unknown option " + a).c_str());
         if (number && !ParseInt(v, number)) return Usage((a + " takes a whole number").c_str());
     }
     if (opt.modelPath.empty()) return Usage("pack needs --model");
@@ -108,8 +123,10 @@ int Install(int argc, char** argv) {
     bool replace = false;
     std::vector<const char*> files;
     for (int i = 2; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--replace")) replace = true;
-        else files.push_back(argv[i]);
+        if (!std::strcmp(argv[i], "--replace"))
+            replace = true;
+        else
+            files.push_back(argv[i]);
     }
     if (files.empty()) return Usage("install takes at least one file");
     const std::string folder = UserFishFolder();

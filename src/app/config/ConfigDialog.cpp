@@ -16,8 +16,7 @@ namespace {
 // COL_INDEX: the row's place in the catalogue (the model's row); the view sorts by name.
 enum { COL_SELECTED, COL_NAME, COL_WATER, COL_INDEX, COL_COUNT };
 
-void OnControlChanged(GtkWidget*, gpointer data)
-{
+void OnControlChanged(GtkWidget*, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     if (d->showing) return;
     TakeControls(d);
@@ -27,23 +26,20 @@ void OnControlChanged(GtkWidget*, gpointer data)
 }
 
 // The widget of one preference key, kept for ShowModel and TakeControls.
-GtkWidget* Register(CONFIGDIALOG* d, const char* key, GtkWidget* w)
-{
+GtkWidget* Register(CONFIGDIALOG* d, const char* key, GtkWidget* w) {
     d->controls[key] = w;
     return w;
 }
 
-GtkWidget* Check(CONFIGDIALOG* d, const char* key, const char* label)
-{
+GtkWidget* Check(CONFIGDIALOG* d, const char* key, const char* label) {
     GtkWidget* w = gtk_check_button_new_with_mnemonic(label);
     g_signal_connect(w, "toggled", G_CALLBACK(OnControlChanged), d);
     return Register(d, key, w);
 }
 
 // A spin button over the key's range.
-GtkWidget* Spin(CONFIGDIALOG* d, const char* key, int step)
-{
-    const SettingKey* k = FindSettingKey(key);
+GtkWidget* Spin(CONFIGDIALOG* d, const char* key, int step) {
+    const SETTINGKEY* k = FindSettingKey(key);
     GtkWidget* w = gtk_spin_button_new_with_range(static_cast<double>(k->low), static_cast<double>(k->high), step);
     gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(w), TRUE);
     g_signal_connect(w, "value-changed", G_CALLBACK(OnControlChanged), d);
@@ -51,9 +47,8 @@ GtkWidget* Spin(CONFIGDIALOG* d, const char* key, int step)
 }
 
 // A menu with one item per value of the key's range.
-GtkWidget* Menu(CONFIGDIALOG* d, const char* key, std::initializer_list<const char*> items)
-{
-    const SettingKey* k = FindSettingKey(key);
+GtkWidget* Menu(CONFIGDIALOG* d, const char* key, std::initializer_list<const char*> items) {
+    const SETTINGKEY* k = FindSettingKey(key);
     if (static_cast<int64_t>(items.size()) != k->high - k->low + 1)
         fprintf(stderr, "reefmere-config: menu \"%s\" has %zu items for %lld values\n", key, items.size(),
                 static_cast<long long>(k->high - k->low + 1));
@@ -63,8 +58,7 @@ GtkWidget* Menu(CONFIGDIALOG* d, const char* key, std::initializer_list<const ch
     return Register(d, key, w);
 }
 
-GtkWidget* PathButton()
-{
+GtkWidget* PathButton() {
     GtkWidget* w = gtk_button_new_with_label("");
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(w));
     gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_MIDDLE);
@@ -79,8 +73,7 @@ struct FORM {
     int row = 0;
 };
 
-FORM NewForm()
-{
+FORM NewForm() {
     FORM f{gtk_grid_new()};
     gtk_grid_set_row_spacing(GTK_GRID(f.grid), 6);
     gtk_grid_set_column_spacing(GTK_GRID(f.grid), 12);
@@ -88,8 +81,7 @@ FORM NewForm()
     return f;
 }
 
-void AddRow(FORM* f, const char* label, GtkWidget* control)
-{
+void AddRow(FORM* f, const char* label, GtkWidget* control) {
     if (label) {
         GtkWidget* l = gtk_label_new(label);
         gtk_label_set_xalign(GTK_LABEL(l), 0.0f);
@@ -101,44 +93,38 @@ void AddRow(FORM* f, const char* label, GtkWidget* control)
     f->row++;
 }
 
-void SetCheck(GtkWidget* w, const CHECKOUTLET& o)
-{
+void SetCheck(GtkWidget* w, const CHECKOUTLET& o) {
     gtk_toggle_button_set_inconsistent(GTK_TOGGLE_BUTTON(w), o.state < 0);
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), o.state == 1);
     gtk_widget_set_sensitive(w, o.enabled);
 }
 
-void TakeCheck(GtkWidget* w, CHECKOUTLET* o)
-{
+void TakeCheck(GtkWidget* w, CHECKOUTLET* o) {
     if (gtk_toggle_button_get_inconsistent(GTK_TOGGLE_BUTTON(w)) && o->state < 0) return;
     o->state = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w)) ? 1 : 0;
 }
 
-void SetSpin(GtkWidget* w, const INTOUTLET& o)
-{
+void SetSpin(GtkWidget* w, const INTOUTLET& o) {
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(w), static_cast<double>(o.value));
     gtk_widget_set_sensitive(w, o.enabled);
 }
 
 void TakeSpin(GtkWidget* w, INTOUTLET* o) { o->value = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(w)); }
 
-void SetMenu(GtkWidget* w, const MENUOUTLET& o)
-{
+void SetMenu(GtkWidget* w, const MENUOUTLET& o) {
     gtk_combo_box_set_active(GTK_COMBO_BOX(w), o.item);
     gtk_widget_set_sensitive(w, o.enabled);
 }
 
 void TakeMenu(GtkWidget* w, MENUOUTLET* o) { o->item = gtk_combo_box_get_active(GTK_COMBO_BOX(w)); }
 
-void SetPath(GtkWidget* w, const PATHOUTLET& o)
-{
+void SetPath(GtkWidget* w, const PATHOUTLET& o) {
     gtk_button_set_label(GTK_BUTTON(w), o.title[0] ? o.title : "(none)");
     gtk_widget_set_tooltip_text(w, o.title);
     gtk_widget_set_sensitive(w, o.enabled);
 }
 
-void OnRowToggled(GtkCellRendererToggle*, gchar* pathText, gpointer data)
-{
+void OnRowToggled(GtkCellRendererToggle*, gchar* pathText, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     GtkTreeIter it;
     if (!gtk_tree_model_get_iter_from_string(GTK_TREE_MODEL(d->fishStore), &it, pathText)) return;
@@ -147,8 +133,7 @@ void OnRowToggled(GtkCellRendererToggle*, gchar* pathText, gpointer data)
     ToggleRow(d, row);
 }
 
-void OnSelect(GtkWidget* w, gpointer data)
-{
+void OnSelect(GtkWidget* w, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     if (w == d->wSelectAll) d->sheet.configureSheet_selectAll();
     if (w == d->wSelectSalt) d->sheet.configureSheet_selectSalt();
@@ -157,12 +142,10 @@ void OnSelect(GtkWidget* w, gpointer data)
     NoteEdit(d);
 }
 
-void ChooseBackgroundFolder(CONFIGDIALOG* d)
-{
-    GtkWidget* chooser = gtk_file_chooser_dialog_new(SHEET_BGPATH_TITLE,
-                                                     GTK_WINDOW(d->window), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
-                                                     "_Cancel", GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT,
-                                                     nullptr);
+void ChooseBackgroundFolder(CONFIGDIALOG* d) {
+    GtkWidget* chooser =
+        gtk_file_chooser_dialog_new(SHEET_BGPATH_TITLE, GTK_WINDOW(d->window), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+                                    "_Cancel", GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
     gtk_file_chooser_set_select_multiple(fc, FALSE);
     // Where the folder is gone (or was never set), the pictures folder is the likely place.
@@ -179,8 +162,9 @@ void ChooseBackgroundFolder(CONFIGDIALOG* d)
             TakeControls(d);
             bool taken = d->sheet.configureSheet_bgpath(path);
             if (!taken) {
-                GtkWidget* m = gtk_message_dialog_new(GTK_WINDOW(chooser), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
-                                                      GTK_BUTTONS_CLOSE, "The folder's path is too long (at most 1023 bytes).");
+                GtkWidget* m =
+                    gtk_message_dialog_new(GTK_WINDOW(chooser), GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE,
+                                           "The folder's path is too long (at most 1023 bytes).");
                 gtk_dialog_run(GTK_DIALOG(m));
                 gtk_widget_destroy(m);
             }
@@ -194,8 +178,7 @@ void ChooseBackgroundFolder(CONFIGDIALOG* d)
 
 void OnBGPath(GtkWidget*, gpointer data) { ChooseBackgroundFolder(static_cast<CONFIGDIALOG*>(data)); }
 
-void OnWebsite(GtkWidget*, gpointer data)
-{
+void OnWebsite(GtkWidget*, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     TakeControls(d);
     std::string url = d->sheet.configureSheet_openwebsite();
@@ -209,8 +192,7 @@ void OnWebsite(GtkWidget*, gpointer data)
     }
 }
 
-void OnDefaults(GtkWidget*, gpointer data)
-{
+void OnDefaults(GtkWidget*, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     TakeControls(d);
     d->sheet.configureSheet_defaults();
@@ -218,8 +200,7 @@ void OnDefaults(GtkWidget*, gpointer data)
     NoteEdit(d);
 }
 
-void OnSave(GtkWidget*, gpointer data)
-{
+void OnSave(GtkWidget*, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     TakeControls(d);
     bool ok = d->sheet.configureSheet_save();
@@ -232,8 +213,7 @@ void OnSave(GtkWidget*, gpointer data)
     // The preview already runs with these values, or will once its pause is over.
 }
 
-void OnCloseAnswer(GtkDialog* question, gint response, gpointer data)
-{
+void OnCloseAnswer(GtkDialog* question, gint response, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     d->question = nullptr;
     gtk_widget_destroy(GTK_WIDGET(question));
@@ -249,21 +229,18 @@ void OnCloseAnswer(GtkDialog* question, gint response, gpointer data)
 
 void OnClose(GtkWidget*, gpointer data) { RequestClose(static_cast<CONFIGDIALOG*>(data)); }
 
-gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data)
-{
+gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
     RequestClose(static_cast<CONFIGDIALOG*>(data));
     return TRUE;
 }
 
-GtkWidget* Button(CONFIGDIALOG* d, const char* label, GCallback cb)
-{
+GtkWidget* Button(CONFIGDIALOG* d, const char* label, GCallback cb) {
     GtkWidget* b = gtk_button_new_with_mnemonic(label);
     g_signal_connect(b, "clicked", cb, d);
     return b;
 }
 
-GtkWidget* FishPage(CONFIGDIALOG* d)
-{
+GtkWidget* FishPage(CONFIGDIALOG* d) {
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
     gtk_container_set_border_width(GTK_CONTAINER(box), 12);
     d->fishStore = gtk_list_store_new(COL_COUNT, G_TYPE_BOOLEAN, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_INT);
@@ -271,10 +248,12 @@ GtkWidget* FishPage(CONFIGDIALOG* d)
     d->fishView = gtk_tree_view_new_with_model(GTK_TREE_MODEL(d->fishStore));
     GtkCellRenderer* toggle = gtk_cell_renderer_toggle_new();
     g_signal_connect(toggle, "toggled", G_CALLBACK(OnRowToggled), d);
-    gtk_tree_view_append_column(GTK_TREE_VIEW(d->fishView),
-                                gtk_tree_view_column_new_with_attributes("In the tank", toggle, "active", COL_SELECTED, nullptr));
+    gtk_tree_view_append_column(
+        GTK_TREE_VIEW(d->fishView),
+        gtk_tree_view_column_new_with_attributes("In the tank", toggle, "active", COL_SELECTED, nullptr));
     for (auto [title, col] : {std::pair{"Species", COL_NAME}, std::pair{"Water", COL_WATER}}) {
-        GtkTreeViewColumn* c = gtk_tree_view_column_new_with_attributes(title, gtk_cell_renderer_text_new(), "text", col, nullptr);
+        GtkTreeViewColumn* c =
+            gtk_tree_view_column_new_with_attributes(title, gtk_cell_renderer_text_new(), "text", col, nullptr);
         gtk_tree_view_column_set_sort_column_id(c, col);
         gtk_tree_view_append_column(GTK_TREE_VIEW(d->fishView), c);
     }
@@ -290,7 +269,8 @@ GtkWidget* FishPage(CONFIGDIALOG* d)
     d->wSelectAll = Button(d, "Select _All", G_CALLBACK(OnSelect));
     d->wSelectSalt = Button(d, "_Saltwater", G_CALLBACK(OnSelect));
     d->wSelectFresh = Button(d, "_Freshwater", G_CALLBACK(OnSelect));
-    for (GtkWidget* b : {d->wSelectAll, d->wSelectSalt, d->wSelectFresh}) gtk_box_pack_start(GTK_BOX(buttons), b, FALSE, FALSE, 0);
+    for (GtkWidget* b : {d->wSelectAll, d->wSelectSalt, d->wSelectFresh})
+        gtk_box_pack_start(GTK_BOX(buttons), b, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 0);
 
     FORM f = NewForm();
@@ -307,8 +287,7 @@ GtkWidget* FishPage(CONFIGDIALOG* d)
     return box;
 }
 
-GtkWidget* WaterPage(CONFIGDIALOG* d)
-{
+GtkWidget* WaterPage(CONFIGDIALOG* d) {
     FORM f = NewForm();
     d->wWantCaustic = Check(d, "WantCaustic", "Project _caustic light onto the fish");
     d->wWantBubbles = Check(d, "WantBubbles", "Rising _bubbles");
@@ -325,10 +304,10 @@ GtkWidget* WaterPage(CONFIGDIALOG* d)
     return f.grid;
 }
 
-GtkWidget* BackgroundPage(CONFIGDIALOG* d)
-{
+GtkWidget* BackgroundPage(CONFIGDIALOG* d) {
     FORM f = NewForm();
-    d->wBGType = Menu(d, "BGType", {"A picture of the screen", "The desktop picture", "A random picture from a folder"});
+    d->wBGType =
+        Menu(d, "BGType", {"A picture of the screen", "The desktop picture", "A random picture from a folder"});
     d->wBGRes = Menu(d, "BGRes", {"Low (512 pixels)", "Medium (1024 pixels)", "High (largest)"});
     d->wBGPath = PathButton();
     g_signal_connect(d->wBGPath, "clicked", G_CALLBACK(OnBGPath), d);
@@ -340,8 +319,7 @@ GtkWidget* BackgroundPage(CONFIGDIALOG* d)
     return f.grid;
 }
 
-void OnAddToXScreenSaver(GtkWidget*, gpointer data)
-{
+void OnAddToXScreenSaver(GtkWidget*, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     std::string message = "reefmere was found neither beside reefmere-config nor on PATH";
     if (!d->hackProgram.empty()) AddToProgramsFile(XScreenSaverFile(), HackEntry(d->hackProgram), &message);
@@ -349,8 +327,7 @@ void OnAddToXScreenSaver(GtkWidget*, gpointer data)
     gtk_label_set_text(GTK_LABEL(d->wXScreenSaverNote), message.c_str());
 }
 
-GtkWidget* SoundPage(CONFIGDIALOG* d)
-{
+GtkWidget* SoundPage(CONFIGDIALOG* d) {
     FORM f = NewForm();
     d->wPlaySound = Check(d, "PlaySound", "_Play the sound of water");
     d->wVolume = Spin(d, "Volume", 5);
@@ -384,35 +361,33 @@ const char* WaterText(const CONFIGSHEET& m, int row) { return m.RowWaterType(row
 
 }  // namespace
 
-void NoteEdit(CONFIGDIALOG* d)
-{
+void NoteEdit(CONFIGDIALOG* d) {
     gtk_label_set_text(GTK_LABEL(d->wSavedNote), "");
     SchedulePreview(d);
 }
 
-std::vector<std::string> EditedArguments(const CONFIGDIALOG* d) { return SettingOverrideArguments(d->sheet.EditedValues()); }
+std::vector<std::string> EditedArguments(const CONFIGDIALOG* d) {
+    return SettingOverrideArguments(d->sheet.EditedValues());
+}
 
-std::vector<std::string> PreviewOptions(const CONFIGDIALOG* d)
-{
-    std::vector<SettingOverride> values = d->sheet.EditedValues();
+std::vector<std::string> PreviewOptions(const CONFIGDIALOG* d) {
+    std::vector<SETTINGOVERRIDE> values = d->sheet.EditedValues();
     values.erase(std::remove_if(values.begin(), values.end(),
-                                [](const SettingOverride& o) { return !strcmp(o.key->key, "FishSource"); }),
+                                [](const SETTINGOVERRIDE& o) { return !strcmp(o.key->key, "FishSource"); }),
                  values.end());
     return SettingOverrideArguments(values);
 }
 
 bool Unsaved(const CONFIGDIALOG* d) { return EditedArguments(d) != d->savedArgs; }
 
-void ToggleRow(CONFIGDIALOG* d, int row)
-{
+void ToggleRow(CONFIGDIALOG* d, int row) {
     if (row < 0 || row >= static_cast<int>(d->sheet.rowSelected.size())) return;
     d->sheet.rowSelected[row] = !d->sheet.rowSelected[row];
     ShowModel(d);
     NoteEdit(d);
 }
 
-void RequestClose(CONFIGDIALOG* d)
-{
+void RequestClose(CONFIGDIALOG* d) {
     if (d->question) {
         gtk_window_present(GTK_WINDOW(d->question));
         return;
@@ -423,10 +398,9 @@ void RequestClose(CONFIGDIALOG* d)
         return;
     }
     // Not run modally in a loop of its own: the dialog's timers (preview, transfers) go on.
-    GtkWidget* q = gtk_message_dialog_new(GTK_WINDOW(d->window),
-                                          static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-                                          GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
-                                          "Save the changes to the settings before closing?");
+    GtkWidget* q = gtk_message_dialog_new(
+        GTK_WINDOW(d->window), static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "Save the changes to the settings before closing?");
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(q), "Changes that are not saved are lost.");
     gtk_dialog_add_buttons(GTK_DIALOG(q), "_Discard", GTK_RESPONSE_REJECT, "_Cancel", GTK_RESPONSE_CANCEL, "_Save",
                            GTK_RESPONSE_ACCEPT, nullptr);
@@ -436,8 +410,7 @@ void RequestClose(CONFIGDIALOG* d)
     gtk_widget_show_all(q);
 }
 
-bool BuildDialog(CONFIGDIALOG* d)
-{
+bool BuildDialog(CONFIGDIALOG* d) {
     d->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(d->window), "Reefmere Settings");
     g_signal_connect(d->window, "delete-event", G_CALLBACK(OnDelete), d);
@@ -475,8 +448,7 @@ bool BuildDialog(CONFIGDIALOG* d)
     return true;
 }
 
-void ShowModel(CONFIGDIALOG* d)
-{
+void ShowModel(CONFIGDIALOG* d) {
     const CONFIGSHEET& m = d->sheet;
     d->showing = true;
     for (size_t i = 0; i < kSheetControlCount; i++) {
@@ -517,8 +489,7 @@ void ShowModel(CONFIGDIALOG* d)
     d->showing = false;
 }
 
-void TakeControls(CONFIGDIALOG* d)
-{
+void TakeControls(CONFIGDIALOG* d) {
     CONFIGSHEET& m = d->sheet;
     for (size_t i = 0; i < kSheetControlCount; i++) {
         const SHEETCONTROL& c = kSheetControls[i];
@@ -531,8 +502,7 @@ void TakeControls(CONFIGDIALOG* d)
     if (d->wSource) m.oFishSource.text = gtk_entry_get_text(GTK_ENTRY(d->wSource));
 }
 
-void CloseDialog(CONFIGDIALOG* d)
-{
+void CloseDialog(CONFIGDIALOG* d) {
     if (d->closed) return;
     d->closed = true;
     if (d->pollSource) g_source_remove(d->pollSource);

@@ -19,17 +19,17 @@
 
 // The running screen saver in preview mode, drawing into a widget's X window.
 struct PREVIEW {
-    GtkWidget* area = nullptr;   // the drawing area whose window it draws into
-    std::string program;         // path of reefmere; empty: no preview
+    GtkWidget* area = nullptr;  // the drawing area whose window it draws into
+    std::string program;        // path of reefmere; empty: no preview
     pid_t pid = -1;
-    guint watch = 0;             // child watch source
-    bool restartPending = false; // start again once the old process has gone
-    bool ended = false;          // it exited on its own (no GL, no display)
-    bool tried = false;          // a start was attempted
+    guint watch = 0;                // child watch source
+    bool restartPending = false;    // start again once the old process has gone
+    bool ended = false;             // it exited on its own (no GL, no display)
+    bool tried = false;             // a start was attempted
     std::vector<std::string> args;  // the preference options it runs (or will run) with
-    guint debounce = 0;          // pending restart after an edit
-    guint killTimer = 0;         // SIGKILL for an old process that ignores SIGTERM
-    int starts = 0;              // processes started
+    guint debounce = 0;             // pending restart after an edit
+    guint killTimer = 0;            // SIGKILL for an old process that ignores SIGTERM
+    int starts = 0;                 // processes started
 };
 
 struct CONFIGDIALOG {
@@ -42,7 +42,7 @@ struct CONFIGDIALOG {
     GtkWidget* window = nullptr;
     GtkWidget* notebook = nullptr;
     bool showing = false;
-    bool closed = false;   // CloseDialog has run  // widgets are being filled from the model: ignore their signals
+    bool closed = false;  // CloseDialog has run  // widgets are being filled from the model: ignore their signals
 
     // One widget per outlet.
     GtkWidget *wMainMonitorOnly = nullptr, *wFishSize = nullptr, *wMaxFish = nullptr;
@@ -79,7 +79,7 @@ struct CONFIGDIALOG {
 
 // ConfigDialog.cpp
 bool BuildDialog(CONFIGDIALOG* d);
-void ShowModel(CONFIGDIALOG* d);   // model -> every widget
+void ShowModel(CONFIGDIALOG* d);     // model -> every widget
 void TakeControls(CONFIGDIALOG* d);  // every widget -> model
 void ShowDownloads(CONFIGDIALOG* d);
 void CloseDialog(CONFIGDIALOG* d);

@@ -19,8 +19,7 @@ const guint kPollMilliseconds = 15;
 void OnCheck(GtkWidget*, gpointer data) { StartCheck(static_cast<CONFIGDIALOG*>(data)); }
 void OnDownload(GtkWidget*, gpointer data) { StartDownload(static_cast<CONFIGDIALOG*>(data)); }
 void OnCancel(GtkWidget*, gpointer data) { CancelTransfers(static_cast<CONFIGDIALOG*>(data)); }
-void OnOpenFolder(GtkWidget*, gpointer data)
-{
+void OnOpenFolder(GtkWidget*, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     MakeFolders(d->settings.FishPath2);  // a file manager cannot open what is not there yet
     std::string why = OpenWithDesktop(d->settings.FishPath2);
@@ -30,8 +29,7 @@ void OnOpenFolder(GtkWidget*, gpointer data)
     }
 }
 
-void OnSourceChanged(GtkWidget* w, gpointer data)
-{
+void OnSourceChanged(GtkWidget* w, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     if (d->showing) return;
     d->sheet.oFishSource.text = gtk_entry_get_text(GTK_ENTRY(w));
@@ -40,12 +38,11 @@ void OnSourceChanged(GtkWidget* w, gpointer data)
     NoteEdit(d);
 }
 
-void OnInstall(GtkWidget*, gpointer data)
-{
+void OnInstall(GtkWidget*, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
-    GtkWidget* chooser = gtk_file_chooser_dialog_new("Install Fish", GTK_WINDOW(d->window), GTK_FILE_CHOOSER_ACTION_OPEN,
-                                                     "_Cancel", GTK_RESPONSE_CANCEL, "_Install", GTK_RESPONSE_ACCEPT,
-                                                     nullptr);
+    GtkWidget* chooser =
+        gtk_file_chooser_dialog_new("Install Fish", GTK_WINDOW(d->window), GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
+                                    GTK_RESPONSE_CANCEL, "_Install", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
     gtk_file_chooser_set_select_multiple(fc, TRUE);
     GtkFileFilter* filter = gtk_file_filter_new();
@@ -63,8 +60,7 @@ void OnInstall(GtkWidget*, gpointer data)
 }
 
 // Asks before a species already in the fish folder is replaced.
-bool AskReplace(CONFIGDIALOG* d, const reefpack::InstallOutcome& o)
-{
+bool AskReplace(CONFIGDIALOG* d, const reefpack::InstallOutcome& o) {
     GtkWidget* q = gtk_message_dialog_new(GTK_WINDOW(d->window), GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
                                           GTK_BUTTONS_NONE, "Replace \"%s\"?", o.displayName.c_str());
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(q), "A species of this name is installed already (%s).",
@@ -73,11 +69,13 @@ bool AskReplace(CONFIGDIALOG* d, const reefpack::InstallOutcome& o)
     gtk_dialog_set_default_response(GTK_DIALOG(q), GTK_RESPONSE_REJECT);
     // A scripted run answers as its script says.
     if (d->scriptedAnswer) {
-        g_idle_add([](gpointer q) -> gboolean {
-            CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(g_object_get_data(G_OBJECT(q), "reefmere-dialog"));
-            gtk_dialog_response(GTK_DIALOG(q), d->scriptedAnswer > 0 ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_REJECT);
-            return G_SOURCE_REMOVE;
-        }, q);
+        g_idle_add(
+            [](gpointer q) -> gboolean {
+                CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(g_object_get_data(G_OBJECT(q), "reefmere-dialog"));
+                gtk_dialog_response(GTK_DIALOG(q), d->scriptedAnswer > 0 ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_REJECT);
+                return G_SOURCE_REMOVE;
+            },
+            q);
         g_object_set_data(G_OBJECT(q), "reefmere-dialog", d);
     }
     bool yes = gtk_dialog_run(GTK_DIALOG(q)) == GTK_RESPONSE_ACCEPT;
@@ -85,15 +83,13 @@ bool AskReplace(CONFIGDIALOG* d, const reefpack::InstallOutcome& o)
     return yes;
 }
 
-void OnMenuChanged(GtkWidget* w, gpointer data)
-{
+void OnMenuChanged(GtkWidget* w, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     if (d->showing) return;
     d->sheet.downloads.menuChosen = gtk_combo_box_get_active(GTK_COMBO_BOX(w));
 }
 
-gboolean PollTransfers(gpointer data)
-{
+gboolean PollTransfers(gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     if (d->listFetch.Running() && !d->listFetch.Poll()) {
         const std::string& text = d->listFetch.Text();
@@ -121,8 +117,7 @@ gboolean PollTransfers(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
-void KeepPolling(CONFIGDIALOG* d)
-{
+void KeepPolling(CONFIGDIALOG* d) {
     if (!d->pollSource) d->pollSource = g_timeout_add(kPollMilliseconds, PollTransfers, d);
 }
 
@@ -130,8 +125,7 @@ void KeepPolling(CONFIGDIALOG* d)
 
 bool TransfersRunning(const CONFIGDIALOG* d) { return d->listFetch.Running() || d->download.Running(); }
 
-std::string OpenWithDesktop(const std::string& target)
-{
+std::string OpenWithDesktop(const std::string& target) {
     gchar* program = g_find_program_in_path("xdg-open");
     if (!program) return "Cannot open " + target + ": xdg-open is not installed (package xdg-utils).";
     // No shell: the address goes to xdg-open as one argument.
@@ -145,8 +139,7 @@ std::string OpenWithDesktop(const std::string& target)
     return why;
 }
 
-void InstallFiles(CONFIGDIALOG* d, const std::vector<std::string>& files)
-{
+void InstallFiles(CONFIGDIALOG* d, const std::vector<std::string>& files) {
     std::string report;
     for (const std::string& file : files) {
         std::string base = file.substr(file.rfind('/') + 1);
@@ -169,8 +162,7 @@ void InstallFiles(CONFIGDIALOG* d, const std::vector<std::string>& files)
     RestartPreview(d);
 }
 
-GtkWidget* BuildDownloadPage(CONFIGDIALOG* d)
-{
+GtkWidget* BuildDownloadPage(CONFIGDIALOG* d) {
     GtkWidget* grid = gtk_grid_new();
     gtk_grid_set_row_spacing(GTK_GRID(grid), 6);
     gtk_grid_set_column_spacing(GTK_GRID(grid), 12);
@@ -228,15 +220,15 @@ GtkWidget* BuildDownloadPage(CONFIGDIALOG* d)
     gtk_box_pack_start(GTK_BOX(buttons), d->wInstall, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(buttons), d->wOpenFolder, FALSE, FALSE, 0);
     gtk_grid_attach(GTK_GRID(grid), buttons, 0, row++, 3, 1);
-    GtkWidget* note = label("Species downloaded or installed here join the tank the next time the screen saver starts.");
+    GtkWidget* note =
+        label("Species downloaded or installed here join the tank the next time the screen saver starts.");
     gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
     gtk_widget_set_opacity(note, 0.7);
     gtk_grid_attach(GTK_GRID(grid), note, 0, row++, 3, 1);
     return grid;
 }
 
-void ShowDownloads(CONFIGDIALOG* d)
-{
+void ShowDownloads(CONFIGDIALOG* d) {
     if (!d->wAvailable) return;
     const DOWNLOADPAGE& p = d->sheet.downloads;
     bool was = d->showing;
@@ -277,8 +269,7 @@ void ShowDownloads(CONFIGDIALOG* d)
     d->showing = was;
 }
 
-void StartCheck(CONFIGDIALOG* d)
-{
+void StartCheck(CONFIGDIALOG* d) {
     TakeControls(d);
     std::string url = d->sheet.configureSheet_checkdownloads_begin();
     if (url.empty()) {
@@ -296,8 +287,7 @@ void StartCheck(CONFIGDIALOG* d)
     ShowDownloads(d);
 }
 
-void StartDownload(CONFIGDIALOG* d)
-{
+void StartDownload(CONFIGDIALOG* d) {
     TakeControls(d);
     std::string url, destination;
     if (!d->sheet.configureSheet_download(&url, &destination)) {
@@ -323,8 +313,7 @@ void StartDownload(CONFIGDIALOG* d)
     ShowModel(d);
 }
 
-void CancelTransfers(CONFIGDIALOG* d)
-{
+void CancelTransfers(CONFIGDIALOG* d) {
     if (d->listFetch.Running()) {
         d->listFetch.Cancel();
         d->sheet.configureSheet_checkdownloads_end(nullptr);

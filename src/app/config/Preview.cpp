@@ -18,7 +18,7 @@
 
 namespace {
 
-const int kPreviewWidth = 320;   // pixels
+const int kPreviewWidth = 320;  // pixels
 const int kPreviewHeight = 240;
 // Milliseconds without an edit before the preview restarts: a dragged slider sends a
 // value every few milliseconds.
@@ -27,8 +27,7 @@ const guint kPreviewKillMs = 2000;  // SIGTERM ignored this long: SIGKILL
 
 void DieWithParent(gpointer) { prctl(PR_SET_PDEATHSIG, SIGTERM); }
 
-void OnChildExit(GPid pid, gint, gpointer data)
-{
+void OnChildExit(GPid pid, gint, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     g_spawn_close_pid(pid);
     if (pid != d->preview.pid) return;
@@ -45,16 +44,14 @@ void OnChildExit(GPid pid, gint, gpointer data)
     }
 }
 
-gboolean KillStuck(gpointer data)
-{
+gboolean KillStuck(gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     d->preview.killTimer = 0;
     if (d->preview.pid > 0) kill(d->preview.pid, SIGKILL);  // the child watch still reaps it
     return G_SOURCE_REMOVE;
 }
 
-gboolean OnPauseOver(gpointer data)
-{
+gboolean OnPauseOver(gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     d->preview.debounce = 0;
     std::vector<std::string> args = PreviewOptions(d);
@@ -65,8 +62,7 @@ gboolean OnPauseOver(gpointer data)
     return G_SOURCE_REMOVE;
 }
 
-gboolean OnDraw(GtkWidget* w, cairo_t* cr, gpointer data)
-{
+gboolean OnDraw(GtkWidget* w, cairo_t* cr, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     // While the screen saver runs it owns the window's pixels.
     if (d->preview.pid > 0) return TRUE;
@@ -78,7 +74,9 @@ gboolean OnDraw(GtkWidget* w, cairo_t* cr, gpointer data)
     cairo_set_font_size(cr, 13);
     GdkWindow* win = gtk_widget_get_window(w);
     bool possible = !d->preview.program.empty() && win && GDK_IS_X11_WINDOW(win);
-    const char* text = !possible ? "No preview" : d->preview.ended ? "The preview has stopped" : "Starting the preview...";
+    const char* text = !possible          ? "No preview"
+                       : d->preview.ended ? "The preview has stopped"
+                                          : "Starting the preview...";
     cairo_text_extents_t ext;
     cairo_text_extents(cr, text, &ext);
     cairo_move_to(cr, (width - ext.width) / 2, (height + ext.height) / 2);
@@ -88,8 +86,7 @@ gboolean OnDraw(GtkWidget* w, cairo_t* cr, gpointer data)
 
 // The drawing area gets the visual the screen saver will ask for, so that a GL context
 // can be made for its window.
-void UseGlVisual(GtkWidget* area)
-{
+void UseGlVisual(GtkWidget* area) {
     GdkDisplay* display = gdk_display_get_default();
     if (!display || !GDK_IS_X11_DISPLAY(display)) return;
     GdkScreen* screen = gdk_display_get_default_screen(display);
@@ -101,23 +98,20 @@ void UseGlVisual(GtkWidget* area)
     if (visual) gtk_widget_set_visual(area, visual);
 }
 
-void OnRealize(GtkWidget* w, gpointer)
-{
+void OnRealize(GtkWidget* w, gpointer) {
     // The child draws with GLX into this window, so it must be a real X window.
     GdkWindow* win = gtk_widget_get_window(w);
     if (win && GDK_IS_X11_WINDOW(win)) gdk_window_ensure_native(win);
 }
 
-gboolean OnMapped(GtkWidget*, GdkEvent*, gpointer data)
-{
+gboolean OnMapped(GtkWidget*, GdkEvent*, gpointer data) {
     StartPreview(static_cast<CONFIGDIALOG*>(data));
     return FALSE;
 }
 
 }  // namespace
 
-GtkWidget* BuildPreview(CONFIGDIALOG* d)
-{
+GtkWidget* BuildPreview(CONFIGDIALOG* d) {
     GtkWidget* frame = gtk_frame_new(nullptr);
     gtk_widget_set_valign(frame, GTK_ALIGN_START);
     d->preview.area = gtk_drawing_area_new();
@@ -131,8 +125,7 @@ GtkWidget* BuildPreview(CONFIGDIALOG* d)
     return frame;
 }
 
-void StartPreview(CONFIGDIALOG* d)
-{
+void StartPreview(CONFIGDIALOG* d) {
     PREVIEW& p = d->preview;
     if (p.program.empty() || p.pid > 0 || !p.area || !gtk_widget_get_realized(p.area)) return;
     GdkWindow* win = gtk_widget_get_window(p.area);
@@ -141,12 +134,14 @@ void StartPreview(CONFIGDIALOG* d)
     p.tried = true;
     std::string xid = std::to_string(static_cast<unsigned long>(gdk_x11_window_get_xid(win)));
     std::vector<char*> argv;
-    for (const char* a : {p.program.c_str(), "--preview", "-window-id", xid.c_str()}) argv.push_back(const_cast<char*>(a));
+    for (const char* a : {p.program.c_str(), "--preview", "-window-id", xid.c_str()})
+        argv.push_back(const_cast<char*>(a));
     for (const std::string& a : p.args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     GPid pid = 0;
     GError* error = nullptr;
-    if (!g_spawn_async(nullptr, argv.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, DieWithParent, nullptr, &pid, &error)) {
+    if (!g_spawn_async(nullptr, argv.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD, DieWithParent, nullptr, &pid,
+                       &error)) {
         fprintf(stderr, "reefmere-config: cannot start the preview %s: %s\n", p.program.c_str(),
                 error ? error->message : "unknown error");
         g_clear_error(&error);
@@ -159,8 +154,7 @@ void StartPreview(CONFIGDIALOG* d)
     gtk_widget_queue_draw(p.area);
 }
 
-void RestartPreview(CONFIGDIALOG* d)
-{
+void RestartPreview(CONFIGDIALOG* d) {
     PREVIEW& p = d->preview;
     if (p.pid > 0) {
         // Started again from the child watch once the old one has gone.
@@ -172,15 +166,13 @@ void RestartPreview(CONFIGDIALOG* d)
     }
 }
 
-void SchedulePreview(CONFIGDIALOG* d)
-{
+void SchedulePreview(CONFIGDIALOG* d) {
     PREVIEW& p = d->preview;
     if (p.debounce) g_source_remove(p.debounce);
     p.debounce = g_timeout_add(kPreviewPauseMs, OnPauseOver, d);
 }
 
-void StopPreview(CONFIGDIALOG* d)
-{
+void StopPreview(CONFIGDIALOG* d) {
     PREVIEW& p = d->preview;
     p.restartPending = false;
     for (guint* source : {&p.debounce, &p.killTimer}) {

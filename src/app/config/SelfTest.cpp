@@ -26,8 +26,7 @@ struct DRAG {
 };
 DRAG drag;
 
-gboolean DragStep(gpointer)
-{
+gboolean DragStep(gpointer) {
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(drag.widget), drag.next);
     if (drag.next == drag.last) {
         drag.widget = nullptr;
@@ -37,22 +36,37 @@ gboolean DragStep(gpointer)
     return G_SOURCE_CONTINUE;
 }
 
-std::map<std::string, GtkWidget*> Widgets(CONFIGDIALOG* d)
-{
-    return {{"oMainMonitorOnly", d->wMainMonitorOnly}, {"oFishSize", d->wFishSize}, {"oMaxFish", d->wMaxFish},
-            {"oWantCaustic", d->wWantCaustic}, {"oWaterRes", d->wWaterRes}, {"oWantBubbles", d->wWantBubbles},
-            {"oGradualFill", d->wGradualFill}, {"oBGType", d->wBGType}, {"oBGRes", d->wBGRes},
-            {"oBGPath", d->wBGPath}, {"oPlaySound", d->wPlaySound}, {"oRWaterLvl", d->wRWaterLvl},
-            {"oWWaterLvl", d->wWWaterLvl}, {"oDontLeave", d->wDontLeave}, {"oRandomSizes", d->wRandomSizes},
-            {"oVolume", d->wVolume}, {"oLowCPU", d->wLowCPU}, {"oWantSMS", d->wWantSMS},
-            {"oSMSReverse", d->wSMSReverse}, {"oDirectory", d->wDirectory}, {"oSave", d->wSave},
-            {"oAvailableDownloads", d->wAvailable}, {"oCheckDownloads", d->wCheck}, {"oDownload", d->wDownload},
-            {"oFishSource", d->wSource}, {"oWebsite", d->wWebsite}};
+std::map<std::string, GtkWidget*> Widgets(CONFIGDIALOG* d) {
+    return {{"oMainMonitorOnly", d->wMainMonitorOnly},
+            {"oFishSize", d->wFishSize},
+            {"oMaxFish", d->wMaxFish},
+            {"oWantCaustic", d->wWantCaustic},
+            {"oWaterRes", d->wWaterRes},
+            {"oWantBubbles", d->wWantBubbles},
+            {"oGradualFill", d->wGradualFill},
+            {"oBGType", d->wBGType},
+            {"oBGRes", d->wBGRes},
+            {"oBGPath", d->wBGPath},
+            {"oPlaySound", d->wPlaySound},
+            {"oRWaterLvl", d->wRWaterLvl},
+            {"oWWaterLvl", d->wWWaterLvl},
+            {"oDontLeave", d->wDontLeave},
+            {"oRandomSizes", d->wRandomSizes},
+            {"oVolume", d->wVolume},
+            {"oLowCPU", d->wLowCPU},
+            {"oWantSMS", d->wWantSMS},
+            {"oSMSReverse", d->wSMSReverse},
+            {"oDirectory", d->wDirectory},
+            {"oSave", d->wSave},
+            {"oAvailableDownloads", d->wAvailable},
+            {"oCheckDownloads", d->wCheck},
+            {"oDownload", d->wDownload},
+            {"oFishSource", d->wSource},
+            {"oWebsite", d->wWebsite}};
 }
 
 // The running preview's options, read back from the process itself.
-std::string PreviewArguments(pid_t pid)
-{
+std::string PreviewArguments(pid_t pid) {
     if (pid <= 0) return "";
     std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -65,8 +79,7 @@ std::string PreviewArguments(pid_t pid)
 }
 
 // The table as seen: rows the scrolled view shows now, and whether its scroll bar is there.
-void ReportTable(CONFIGDIALOG* d)
-{
+void ReportTable(CONFIGDIALOG* d) {
     GtkTreePath *first = nullptr, *last = nullptr;
     int a = -1, b = -1;
     if (gtk_tree_view_get_visible_range(GTK_TREE_VIEW(d->fishView), &first, &last)) {
@@ -77,14 +90,14 @@ void ReportTable(CONFIGDIALOG* d)
     gtk_tree_path_free(last);
     GtkWidget* scroll = gtk_widget_get_parent(d->fishView);
     GtkWidget* bar = gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroll));
-    bool shown = bar && gtk_widget_get_mapped(bar) && !gtk_scrolled_window_get_overlay_scrolling(GTK_SCROLLED_WINDOW(scroll));
+    bool shown =
+        bar && gtk_widget_get_mapped(bar) && !gtk_scrolled_window_get_overlay_scrolling(GTK_SCROLLED_WINDOW(scroll));
     printf("table rows=%d first=%d last=%d scrollbar=%d\n",
            gtk_tree_model_iter_n_children(GTK_TREE_MODEL(d->fishStore), nullptr), a, b, shown ? 1 : 0);
 }
 
 // One line per widget, read from the widgets themselves, then the table and the page.
-void Report(CONFIGDIALOG* d)
-{
+void Report(CONFIGDIALOG* d) {
     printf("report\n");
     for (auto& [name, w] : Widgets(d)) {
         std::string value;
@@ -141,8 +154,7 @@ void Report(CONFIGDIALOG* d)
     fflush(stdout);
 }
 
-bool Act(CONFIGDIALOG* d, const std::string& action)
-{
+bool Act(CONFIGDIALOG* d, const std::string& action) {
     auto widgets = Widgets(d);
     size_t colon = action.find(':');
     std::string verb = action.substr(0, colon);
@@ -151,19 +163,32 @@ bool Act(CONFIGDIALOG* d, const std::string& action)
     std::string value = arg.find('=') == std::string::npos ? "" : arg.substr(arg.find('=') + 1);
     GtkWidget* w = widgets.count(name) ? widgets[name] : nullptr;
 
-    if (verb == "save") gtk_button_clicked(GTK_BUTTON(d->wSave));
-    else if (verb == "defaults") gtk_button_clicked(GTK_BUTTON(d->wDefaults));
-    else if (verb == "select-all") gtk_button_clicked(GTK_BUTTON(d->wSelectAll));
-    else if (verb == "select-salt") gtk_button_clicked(GTK_BUTTON(d->wSelectSalt));
-    else if (verb == "select-fresh") gtk_button_clicked(GTK_BUTTON(d->wSelectFresh));
-    else if (verb == "check") gtk_button_clicked(GTK_BUTTON(d->wCheck));
-    else if (verb == "add-to-xscreensaver") gtk_button_clicked(GTK_BUTTON(d->wAddToXScreenSaver));
-    else if (verb == "report") Report(d);
-    else if (verb == "source") gtk_entry_set_text(GTK_ENTRY(d->wSource), arg.c_str());
-    else if (verb == "install") InstallFiles(d, {arg});
-    else if (verb == "replace") d->scriptedAnswer = arg == "yes" ? 1 : -1;
-    else if (verb == "open-folder") gtk_button_clicked(GTK_BUTTON(d->wOpenFolder));
-    else if (verb == "website") gtk_button_clicked(GTK_BUTTON(d->wWebsite));
+    if (verb == "save")
+        gtk_button_clicked(GTK_BUTTON(d->wSave));
+    else if (verb == "defaults")
+        gtk_button_clicked(GTK_BUTTON(d->wDefaults));
+    else if (verb == "select-all")
+        gtk_button_clicked(GTK_BUTTON(d->wSelectAll));
+    else if (verb == "select-salt")
+        gtk_button_clicked(GTK_BUTTON(d->wSelectSalt));
+    else if (verb == "select-fresh")
+        gtk_button_clicked(GTK_BUTTON(d->wSelectFresh));
+    else if (verb == "check")
+        gtk_button_clicked(GTK_BUTTON(d->wCheck));
+    else if (verb == "add-to-xscreensaver")
+        gtk_button_clicked(GTK_BUTTON(d->wAddToXScreenSaver));
+    else if (verb == "report")
+        Report(d);
+    else if (verb == "source")
+        gtk_entry_set_text(GTK_ENTRY(d->wSource), arg.c_str());
+    else if (verb == "install")
+        InstallFiles(d, {arg});
+    else if (verb == "replace")
+        d->scriptedAnswer = arg == "yes" ? 1 : -1;
+    else if (verb == "open-folder")
+        gtk_button_clicked(GTK_BUTTON(d->wOpenFolder));
+    else if (verb == "website")
+        gtk_button_clicked(GTK_BUTTON(d->wWebsite));
     else if (verb == "download") {
         gtk_combo_box_set_active(GTK_COMBO_BOX(d->wAvailable), atoi(arg.c_str()));
         gtk_button_clicked(GTK_BUTTON(d->wDownload));
@@ -177,7 +202,9 @@ bool Act(CONFIGDIALOG* d, const std::string& action)
         drag = DRAG{w, atoi(value.c_str()), atoi(value.c_str() + value.find("..") + 2)};
         g_timeout_add(20, DragStep, nullptr);
     } else if (verb == "answer" && d->question) {
-        int response = arg == "save" ? GTK_RESPONSE_ACCEPT : arg == "discard" ? GTK_RESPONSE_REJECT : GTK_RESPONSE_CANCEL;
+        int response = arg == "save"      ? GTK_RESPONSE_ACCEPT
+                       : arg == "discard" ? GTK_RESPONSE_REJECT
+                                          : GTK_RESPONSE_CANCEL;
         GtkWidget* button = gtk_dialog_get_widget_for_response(GTK_DIALOG(d->question), response);
         if (!button) return false;
         gtk_button_clicked(GTK_BUTTON(button));
@@ -201,13 +228,11 @@ gint64 startedAt = 0;
 
 // The script starts once the preview (when there is one) has been started, so that what
 // it reports does not depend on how fast the window was mapped; 10 s at most.
-bool PreviewPending(const CONFIGDIALOG* d)
-{
+bool PreviewPending(const CONFIGDIALOG* d) {
     return !d->preview.program.empty() && !d->preview.tried && g_get_monotonic_time() < startedAt + 10000000;
 }
 
-gboolean Step(gpointer data)
-{
+gboolean Step(gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     if (TransfersRunning(d) || drag.widget || d->preview.debounce || d->preview.restartPending || PreviewPending(d) ||
         g_get_monotonic_time() < sleepUntil)
@@ -232,8 +257,7 @@ gboolean Step(gpointer data)
     return G_SOURCE_CONTINUE;
 }
 
-gboolean Begin(gpointer data)
-{
+gboolean Begin(gpointer data) {
     startedAt = g_get_monotonic_time();
     g_timeout_add(20, Step, data);
     return G_SOURCE_REMOVE;
@@ -241,8 +265,7 @@ gboolean Begin(gpointer data)
 
 }  // namespace
 
-void StartSelfTest(CONFIGDIALOG* d)
-{
+void StartSelfTest(CONFIGDIALOG* d) {
     if (d->script.empty()) return;
     g_idle_add(Begin, d);
 }

@@ -16,16 +16,14 @@
 
 namespace {
 
-const char* kUsage =
-    "usage: reefmere-config [--content-url URL] [--no-preview] [--self-test ACTIONS]\n"
-    "  --content-url URL   fish source for this run, in place of the stored one (also\n"
-    "                      $REEFMERE_CONTENT_URL); http://, https:// or file://; the list is\n"
-    "                      URL" DOWNLOAD_LIST_PATH "\n"
-    "  --no-preview        do not run the screen saver in the preview area\n"
-    "  --self-test ACTIONS comma-separated scripted actions, then print the state and quit (tests)\n";
+const char* kUsage = "usage: reefmere-config [--content-url URL] [--no-preview] [--self-test ACTIONS]\n"
+                     "  --content-url URL   fish source for this run, in place of the stored one (also\n"
+                     "                      $REEFMERE_CONTENT_URL); http://, https:// or file://; the list is\n"
+                     "                      URL" DOWNLOAD_LIST_PATH "\n"
+                     "  --no-preview        do not run the screen saver in the preview area\n"
+                     "  --self-test ACTIONS comma-separated scripted actions, then print the state and quit (tests)\n";
 
-std::string PreviewProgram()
-{
+std::string PreviewProgram() {
     std::string beside = ExecutableFolder() + "/reefmere";
     if (access(beside.c_str(), X_OK) == 0) return beside;
     gchar* found = g_find_program_in_path("reefmere");
@@ -36,8 +34,7 @@ std::string PreviewProgram()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const char* contentUrl = nullptr;
     const char* script = nullptr;
     bool preview = true;
@@ -89,10 +86,13 @@ int main(int argc, char** argv)
     gtk_widget_show_all(d->window);
     // Ended by a signal (a session closing, a settings host), close as Close does.
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        g_unix_signal_add(sig, [](gpointer data) -> gboolean {
-            CloseDialog(static_cast<CONFIGDIALOG*>(data));
-            return G_SOURCE_REMOVE;
-        }, d.get());
+        g_unix_signal_add(
+            sig,
+            [](gpointer data) -> gboolean {
+                CloseDialog(static_cast<CONFIGDIALOG*>(data));
+                return G_SOURCE_REMOVE;
+            },
+            d.get());
     StartSelfTest(d.get());
     gtk_main();
 

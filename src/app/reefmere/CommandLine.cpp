@@ -59,7 +59,7 @@ bool ParseGeometry(const char* text, X11RUNOPTIONS* w) {
 
 struct FLAG {
     const char* name;
-    const char* arg;   // null: no argument; "[WxH]": optional
+    const char* arg;  // null: no argument; "[WxH]": optional
     const char* help;
     bool (*apply)(COMMANDLINE* cl, const char* arg);
     const char* range = nullptr;  // named in the message for a refused value
@@ -68,7 +68,7 @@ struct FLAG {
 const FLAG kFlags[] = {
     {"--window", "[WxH]", "animate in a window (default 1024x768); Esc or q quits",
      [](COMMANDLINE* cl, const char* a) {
-         cl->mode = RunMode::Window;
+         cl->mode = RUNMODE::Window;
          return !a || ParseSize(a, &cl->window.width, &cl->window.height);
      }},
     {"--fullscreen", nullptr, "with --window: cover the screen",
@@ -78,7 +78,7 @@ const FLAG kFlags[] = {
      }},
     {"--headless", nullptr, "render offscreen (EGL) with a fixed frame step and write PNG frames",
      [](COMMANDLINE* cl, const char*) {
-         cl->mode = RunMode::Headless;
+         cl->mode = RUNMODE::Headless;
          return true;
      }},
     {"--size", "WxH", "headless frame size in pixels (default 1280x720)",
@@ -116,13 +116,13 @@ const FLAG kFlags[] = {
      }},
     {"--root", nullptr, "hack: draw on $XSCREENSAVER_WINDOW, else the (virtual) root window",
      [](COMMANDLINE* cl, const char*) {
-         cl->mode = RunMode::Hack;
+         cl->mode = RUNMODE::Hack;
          cl->hack.root = true;
          return true;
      }},
     {"--window-id", "ID", "hack: draw on the window ID (decimal or 0x hex); one not covering a monitor is a preview",
      [](COMMANDLINE* cl, const char* a) {
-         cl->mode = RunMode::Hack;
+         cl->mode = RUNMODE::Hack;
          cl->hack.windowId = a;
          return a[0] != '\0';
      }},
@@ -248,7 +248,8 @@ bool ParseCommandLine(int argc, char** argv, COMMANDLINE* cl) {
 std::string UsageText() {
     std::string s =
         "usage: reefmere --window [WxH] [-geometry WxH+X+Y] [--fullscreen] [--seconds S]\n"
-        "       reefmere -root | -window-id ID [-fps] [-delay USEC]   (an XScreenSaver hack; also $XSCREENSAVER_WINDOW)\n"
+        "       reefmere -root | -window-id ID [-fps] [-delay USEC]   (an XScreenSaver hack; also "
+        "$XSCREENSAVER_WINDOW)\n"
         "       reefmere --headless [--size WxH] [--seconds S] [--out DIR] [--every S] [--snapshot FILE]\n\n";
     char line[512];
     for (const FLAG& f : kFlags) {

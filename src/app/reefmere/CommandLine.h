@@ -9,13 +9,13 @@
 #include "platform/x11_host.h"
 #include "platform/x11_screensaver_host.h"
 
-enum class RunMode { Unset, Window, Headless, Hack };
+enum class RUNMODE { Unset, Window, Headless, Hack };
 
 struct COMMANDLINE {
-    RunMode mode = RunMode::Unset;
+    RUNMODE mode = RUNMODE::Unset;
     X11RUNOPTIONS window;
     HEADLESSOPTIONS headless;
-    HACKOPTIONS hack;          // -root, -window-id, $XSCREENSAVER_WINDOW
+    HACKOPTIONS hack;  // -root, -window-id, $XSCREENSAVER_WINDOW
     VIEWOPTIONS view;
     bool help = false;
     bool addToXScreenSaver = false;

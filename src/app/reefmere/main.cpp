@@ -19,29 +19,29 @@ int main(int argc, char** argv) {
     }
     if (cl.addToXScreenSaver) {
         std::string message;
-        ProgramsResult r = AddToProgramsFile(XScreenSaverFile(), HackEntry(ExecutableFolder() + "/reefmere"), &message);
-        bool ok = r == ProgramsResult::Added || r == ProgramsResult::AlreadyListed;
+        PROGRAMSRESULT r = AddToProgramsFile(XScreenSaverFile(), HackEntry(ExecutableFolder() + "/reefmere"), &message);
+        bool ok = r == PROGRAMSRESULT::Added || r == PROGRAMSRESULT::AlreadyListed;
         fprintf(ok ? stdout : stderr, "reefmere: %s\n", message.c_str());
         return ok ? 0 : 1;
     }
     // From here on a SIGTERM, SIGINT or SIGHUP ends the X11 modes cleanly, even one that
     // arrives while the window is still being prepared.
-    if (cl.mode != RunMode::Headless) X11InstallQuitSignals();
+    if (cl.mode != RUNMODE::Headless) X11InstallQuitSignals();
     // Started by XScreenSaver without -root or -window-id: its window is in the variable.
     const char* saverWindow = getenv("XSCREENSAVER_WINDOW");
-    if (cl.mode == RunMode::Unset && saverWindow && *saverWindow) cl.mode = RunMode::Hack;
-    if (cl.mode == RunMode::Hack) return RunHack(cl.hack, cl.view);
-    if (cl.mode == RunMode::Unset) {
+    if (cl.mode == RUNMODE::Unset && saverWindow && *saverWindow) cl.mode = RUNMODE::Hack;
+    if (cl.mode == RUNMODE::Hack) return RunHack(cl.hack, cl.view);
+    if (cl.mode == RUNMODE::Unset) {
         const char* display = getenv("DISPLAY");
         if (display && *display) {
-            cl.mode = RunMode::Window;
+            cl.mode = RUNMODE::Window;
         } else {
             fprintf(stderr, "reefmere: no display; use --headless --out DIR to render frames\n");
             fputs(UsageText().c_str(), stderr);
             return 2;
         }
     }
-    if (cl.mode == RunMode::Headless) {
+    if (cl.mode == RUNMODE::Headless) {
         if (cl.headless.outDir.empty() && cl.headless.snapshot.empty()) {
             fprintf(stderr, "reefmere: --headless needs --out DIR or --snapshot FILE\n");
             return 2;

@@ -23,8 +23,7 @@ bool PrepareModel(MS3D* model, int modelScale, float* extent, std::string* error
 
 // Decodes a TGA from the stream into tex, refusing a side over maxSide (the engine's
 // limit for what it is: kSkinMaxSide for skins and masks); false with a reason.
-bool DecodeImage(std::istream* in, Texture* tex, const std::string& what, std::string* error,
-                 uint32_t maxSide = 4096);
+bool DecodeImage(std::istream* in, Texture* tex, const std::string& what, std::string* error, uint32_t maxSide = 4096);
 
 bool IsPowerOfTwo(uint32_t v);
 

@@ -84,9 +84,11 @@ bool InspectFish(const std::string& path, FILE* out, std::string* error) {
     const FISHHEADER& h = f.header;
     std::fprintf(out, "fish archive \"%s\", format %u.%u, flags 0x%08x, %u bytes\n", Name40(h.name).c_str(),
                  h.versionMajor, h.versionMinor, h.flags, f.fileSize);
-    std::fprintf(out, "water %u (%s), model scale %u, alpha mask %u, swimming speed %u, turning rate %u\n",
-                 h.waterType, h.waterType == 0 ? "saltwater" : h.waterType == 1 ? "freshwater" : "other", h.modelScale,
-                 h.alphaMask, h.swimSpeed, h.turnRate);
+    std::fprintf(out, "water %u (%s), model scale %u, alpha mask %u, swimming speed %u, turning rate %u\n", h.waterType,
+                 h.waterType == 0   ? "saltwater"
+                 : h.waterType == 1 ? "freshwater"
+                                    : "other",
+                 h.modelScale, h.alphaMask, h.swimSpeed, h.turnRate);
     std::fprintf(out, "animation speed %u, swim frames %u, rest frames %u\n", h.animSpeed, h.swimFrames,
                  h.secondFrames);
     std::fprintf(out, "%u lumps, directory at %u\n", h.lumpCount, h.dirOffset);
@@ -177,8 +179,7 @@ bool ValidateFish(const std::string& path, std::string* summary, std::string* er
     }
     *summary = "\"" + Name40(h.name) + "\": model " + std::to_string(model.numTriangles) + " triangles, " +
                std::to_string(model.numJoints) + " joints, radius " + std::to_string(extent).substr(0, 5) + ", " +
-               std::to_string(decoded) + " skins" +
-               (h.alphaMask ? " with mask" : "");
+               std::to_string(decoded) + " skins" + (h.alphaMask ? " with mask" : "");
     if (!warnings.empty()) *summary += "; warnings:\n" + warnings.substr(0, warnings.size() - 1);
     return true;
 }
@@ -218,17 +219,25 @@ bool ValidateResource(const std::string& path, std::string* summary, std::string
 
 bool InspectArchive(const std::string& path, FILE* out, std::string* error) {
     switch (Sniff(path)) {
-        case Kind::Fish: return InspectFish(path, out, error);
-        case Kind::Resource: return InspectResource(path, out, error);
-        default: *error = "neither a fish archive (\"FISH\") nor a resource archive (\"KELP\")"; return false;
+        case Kind::Fish:
+            return InspectFish(path, out, error);
+        case Kind::Resource:
+            return InspectResource(path, out, error);
+        default:
+            *error = "neither a fish archive (\"FISH\") nor a resource archive (\"KELP\")";
+            return false;
     }
 }
 
 bool ValidateArchive(const std::string& path, std::string* summary, std::string* error) {
     switch (Sniff(path)) {
-        case Kind::Fish: return ValidateFish(path, summary, error);
-        case Kind::Resource: return ValidateResource(path, summary, error);
-        default: *error = "neither a fish archive (\"FISH\") nor a resource archive (\"KELP\")"; return false;
+        case Kind::Fish:
+            return ValidateFish(path, summary, error);
+        case Kind::Resource:
+            return ValidateResource(path, summary, error);
+        default:
+            *error = "neither a fish archive (\"FISH\") nor a resource archive (\"KELP\")";
+            return false;
     }
 }
 

@@ -16,13 +16,13 @@ struct PackOptions {
     std::string maskPath;            // optional greyscale TGA: translucency shared by all skins
     std::string name;                // display name, at most 39 bytes
     std::string outPath;
-    int waterType = 0;               // 0 saltwater, 1 freshwater
-    int modelScale = 100;            // percent
-    int swimSpeed = 8;               // units per second
-    int turnRate = 60;               // degrees per second
-    int animSpeed = 1000;            // 1000 plays the swim cycle at the model's own rate
-    int swimFrames = -1;             // swim cycle: frames 2 .. swimFrames + 2
-    int secondFrames = -1;           // rest cycle: frames swimFrames + 3 .. + secondFrames
+    int waterType = 0;      // 0 saltwater, 1 freshwater
+    int modelScale = 100;   // percent
+    int swimSpeed = 8;      // units per second
+    int turnRate = 60;      // degrees per second
+    int animSpeed = 1000;   // 1000 plays the swim cycle at the model's own rate
+    int swimFrames = -1;    // swim cycle: frames 2 .. swimFrames + 2
+    int secondFrames = -1;  // rest cycle: frames swimFrames + 3 .. + secondFrames
 };
 
 // Builds and writes the archive; false with the reason in *error (nothing written).
@@ -40,8 +40,8 @@ bool ValidateArchive(const std::string& path, std::string* summary, std::string*
 // Writes the download list (an XML property list: an array of "name;address" strings)
 // for every fish archive in dir that validates, addresses formed from baseUrl and the
 // file name; written atomically.
-bool WriteDownloadList(const std::string& dir, const std::string& baseUrl, const std::string& outPath,
-                       int* count, std::string* error);
+bool WriteDownloadList(const std::string& dir, const std::string& baseUrl, const std::string& outPath, int* count,
+                       std::string* error);
 
 // The download list of a folder of fish archives as a fish source: written (atomically) to
 // dir/mac/zips/fish/fishTypes14.plist with addresses relative to it, so that dir's own

@@ -49,15 +49,15 @@ std::vector<uint8_t> BuildResourceArchive() {
     Font regular, bold;
     if (!regular.Load("DejaVuSans.ttf") || !bold.Load("DejaVuSans-Bold.ttf")) return {};
     LumpWriter w;
-    w.AddLump(PaintSandTile(64).EncodeTga(24, true), kLumpKindTGA, kModeOpaque);                        // 0
+    w.AddLump(PaintSandTile(64).EncodeTga(24, true), kLumpKindTGA, kModeOpaque);  // 0
     w.AddLump(RenderBanner(bold, kBannerWidth, kBannerHeight).EncodeTga(32, true), kLumpKindTGA,
-              kModeBrightness);                                                                        // 1
-    w.AddLump(PaintCausticTile(128).EncodeTga(32, true), kLumpKindTGA, kModeBrightness);                // 2
-    w.AddLump(PaintKelpSprite(64, 128).EncodeTga(24, true), kLumpKindTGA, kModeColourKey);              // 3
-    for (const std::string& line : CaptionLines())                                                     // 4..8
+              kModeBrightness);                                                             // 1
+    w.AddLump(PaintCausticTile(128).EncodeTga(32, true), kLumpKindTGA, kModeBrightness);    // 2
+    w.AddLump(PaintKelpSprite(64, 128).EncodeTga(24, true), kLumpKindTGA, kModeColourKey);  // 3
+    for (const std::string& line : CaptionLines())                                          // 4..8
         w.AddLump(RenderCaption(regular, line, kCaptionWidth, kCaptionHeight).EncodeTga(32, true), kLumpKindTGA,
                   kModeBrightness);
-    w.AddLump(PaintBubble(64).EncodeTga(32, true), kLumpKindTGA, kModeBrightness);                      // 9
+    w.AddLump(PaintBubble(64).EncodeTga(32, true), kLumpKindTGA, kModeBrightness);  // 9
     return w.BuildResource();
 }
 

@@ -71,10 +71,8 @@ Image Compose(const std::vector<float>& cover, int w, int h, const Colour& top, 
 
 const std::vector<std::string>& CaptionLines() {
     static const std::vector<std::string> lines = {
-        "A quiet reef for a resting screen",
-        "Fish swim where the light falls",
-        "Bubbles rise, the tank slowly fills",
-        "Touch a key to come back up for air",
+        "A quiet reef for a resting screen",   "Fish swim where the light falls",
+        "Bubbles rise, the tank slowly fills", "Touch a key to come back up for air",
         "Make your own fish with reefpack",
     };
     return lines;
@@ -126,8 +124,7 @@ float Font::Draw(std::vector<float>& cover, int w, int h, const std::string& utf
         if (!measureOnly) {
             int gw = 0, gh = 0, ox = 0, oy = 0;
             float shift = pen - std::floor(pen);
-            unsigned char* bmp =
-                stbtt_GetGlyphBitmapSubpixel(fi, scale, scale, shift, 0, glyph, &gw, &gh, &ox, &oy);
+            unsigned char* bmp = stbtt_GetGlyphBitmapSubpixel(fi, scale, scale, shift, 0, glyph, &gw, &gh, &ox, &oy);
             int bx = static_cast<int>(std::floor(pen)) + ox, by = static_cast<int>(std::lround(baseline)) + oy;
             for (int yy = 0; yy < gh; ++yy)
                 for (int xx = 0; xx < gw; ++xx) {

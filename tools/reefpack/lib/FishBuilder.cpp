@@ -127,8 +127,7 @@ private:
         int n = std::max(2, d_.spineJoints);
         spineS_.clear();
         spineS_.push_back(d_.headJointS);
-        for (int k = 1; k <= n; ++k)
-            spineS_.push_back(d_.headJointS + (d_.lastJointS - d_.headJointS) * k / n);
+        for (int k = 1; k <= n; ++k) spineS_.push_back(d_.headJointS + (d_.lastJointS - d_.headJointS) * k / n);
         auto axis = [&](float s) { return V3{0, P(s).centreY, Z(s)}; };
         int head = AddJoint("head", -1, axis(spineS_[0]));
         rig_.spine.push_back(head);
@@ -221,23 +220,21 @@ private:
             float s = 0.5f * std::pow(u, 1.6f) + 0.5f * u;
             std::vector<int> ring;
             int joint = JointForS(s);
-            for (int m = 0; m < around; ++m)
-                ring.push_back(Vertex(Surface(s, 2 * kPi * m / around, 1), joint));
+            for (int m = 0; m < around; ++m) ring.push_back(Vertex(Surface(s, 2 * kPi * m / around, 1), joint));
             for (int m = 0; m < around; ++m) {
                 int m1 = (m + 1) % around;
                 float f0 = static_cast<float>(m) / around, f1 = static_cast<float>(m + 1) / around;
                 if (r == 1) {
                     V3 out = Pos(ring[m]) + Pos(ring[m1]) - Pos(apex) * 2.0f;
-                    Tri(apex, ring[m], ring[m1], bodyUv(0, (f0 + f1) / 2), bodyUv(s, f0), bodyUv(s, f1),
-                        bodyGroup_, out);
+                    Tri(apex, ring[m], ring[m1], bodyUv(0, (f0 + f1) / 2), bodyUv(s, f0), bodyUv(s, f1), bodyGroup_,
+                        out);
                 } else {
                     V3 mid = (Pos(prev[m]) + Pos(ring[m1])) * 0.5f;
                     V3 axis{0, P((s + prevS) / 2).centreY, mid.z};
                     V3 out = mid - axis;
-                    Tri(prev[m], ring[m], prev[m1], bodyUv(prevS, f0), bodyUv(s, f0), bodyUv(prevS, f1),
-                        bodyGroup_, out);
-                    Tri(prev[m1], ring[m], ring[m1], bodyUv(prevS, f1), bodyUv(s, f0), bodyUv(s, f1),
-                        bodyGroup_, out);
+                    Tri(prev[m], ring[m], prev[m1], bodyUv(prevS, f0), bodyUv(s, f0), bodyUv(prevS, f1), bodyGroup_,
+                        out);
+                    Tri(prev[m1], ring[m], ring[m1], bodyUv(prevS, f1), bodyUv(s, f0), bodyUv(s, f1), bodyGroup_, out);
                 }
             }
             prev = ring;
@@ -303,9 +300,7 @@ private:
         float a = splayDeg * kPi / 180;
         ProfilePoint pe = P(1);
         float z0 = Z(1);
-        auto place = [&](float dy, float z) {
-            return V3{-dy * std::sin(a), pe.centreY + dy * std::cos(a), z};
-        };
+        auto place = [&](float dy, float z) { return V3{-dy * std::sin(a), pe.centreY + dy * std::cos(a), z}; };
         V3 normal{std::cos(a), std::sin(a), 0};
         int tailBase = JointForS(1);
         std::vector<int> rows[3];
@@ -314,10 +309,18 @@ private:
             float u = 2 * t - 1, au = std::fabs(u);
             float len;
             switch (tf.shape) {
-                case TailShape::Forked: len = 1 - tf.fork * std::pow(1 - au, 1.3f); break;
-                case TailShape::Lunate: len = 1 - tf.fork * (1 - u * u); break;
-                case TailShape::Truncate: len = 1 - 0.08f * u * u; break;
-                default: len = 0.55f + 0.45f * std::sqrt(std::max(0.0f, 1 - u * u)); break;
+                case TailShape::Forked:
+                    len = 1 - tf.fork * std::pow(1 - au, 1.3f);
+                    break;
+                case TailShape::Lunate:
+                    len = 1 - tf.fork * (1 - u * u);
+                    break;
+                case TailShape::Truncate:
+                    len = 1 - 0.08f * u * u;
+                    break;
+                default:
+                    len = 0.55f + 0.45f * std::sqrt(std::max(0.0f, 1 - u * u));
+                    break;
             }
             len *= tf.length;
             if (tf.streamer > 0 && au > 0.75f) len += tf.streamer * std::pow((au - 0.75f) / 0.25f, 2.0f);
@@ -408,8 +411,7 @@ private:
         for (int j = 0; j < lon; ++j) {
             int j1 = (j + 1) % lon;
             tri(pole, ring[1][j], ring[1][j1], dir(0, 0), dir(1, j), dir(1, j1));
-            for (int k = 1; k + 1 < lat; ++k)
-            {
+            for (int k = 1; k + 1 < lat; ++k) {
                 tri(ring[k][j], ring[k + 1][j], ring[k][j1], dir(k, j), dir(k + 1, j), dir(k, j1));
                 tri(ring[k][j1], ring[k + 1][j], ring[k + 1][j1], dir(k, j1), dir(k + 1, j), dir(k + 1, j1));
             }

@@ -14,7 +14,7 @@ constexpr float kTwoPi = 6.28318530717959f;
 constexpr float kDegToRad = 0.0174532925199433f;
 
 struct Pose {
-    float yaw = 0;             // radians about +y
+    float yaw = 0;  // radians about +y
     float tx = 0, ty = 0, tz = 0;
 };
 

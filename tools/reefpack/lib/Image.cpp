@@ -71,8 +71,7 @@ std::vector<uint8_t> Image::Bytes(int channels, bool bottomUp) const {
         for (int x = 0; x < width; ++x) {
             const float* p = &px[(static_cast<size_t>(srcRow) * width + x) * 4];
             uint8_t* o = &out[(static_cast<size_t>(y) * width + x) * channels];
-            for (int k = 0; k < channels; ++k)
-                o[k] = static_cast<uint8_t>(std::lround(Clamp01(p[k]) * 255.0f));
+            for (int k = 0; k < channels; ++k) o[k] = static_cast<uint8_t>(std::lround(Clamp01(p[k]) * 255.0f));
         }
     }
     return out;

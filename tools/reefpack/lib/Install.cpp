@@ -160,7 +160,8 @@ InstallOutcome InstallFish(const std::string& file, const std::string& folderIn,
     // What is checked is the copy itself, the bytes that will be installed.
     std::string displayName;
     if (!ListedName(temp, &displayName))
-        return Outcome(InstallOutcome::Refused, "not a fish archive the screen saver reads (magic, size check or directory)");
+        return Outcome(InstallOutcome::Refused,
+                       "not a fish archive the screen saver reads (magic, size check or directory)");
     std::string summary;
     if (!ValidateArchive(temp, &summary, &error)) return Outcome(InstallOutcome::Refused, error);
 

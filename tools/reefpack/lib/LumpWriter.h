@@ -19,13 +19,13 @@ struct Lump {
 
 // Fields of the fish archive header a pack author chooses (the rest is derived).
 struct FishInfo {
-    std::string displayName;       // at most 39 bytes are stored
+    std::string displayName;  // at most 39 bytes are stored
     uint8_t versionMajor = 1;
     uint8_t versionMinor = 0;
     uint32_t flags = 0;
-    uint8_t waterType = 0;         // 0 saltwater, 1 freshwater
-    uint8_t modelScale = 100;      // percent
-    uint8_t alphaMask = 0;         // non-zero: lump 1 is a shared alpha mask
+    uint8_t waterType = 0;     // 0 saltwater, 1 freshwater
+    uint8_t modelScale = 100;  // percent
+    uint8_t alphaMask = 0;     // non-zero: lump 1 is a shared alpha mask
     uint8_t swimSpeed = 10;
     uint8_t turnRate = 10;
     uint32_t animSpeed = 0;

@@ -9,7 +9,7 @@
 namespace reefpack {
 
 struct Ms3dKey {
-    float time = 0;  // seconds
+    float time = 0;              // seconds
     float value[3] = {0, 0, 0};  // Euler radians (rotation keys) or a translation
 };
 
@@ -53,7 +53,7 @@ struct Ms3dMaterialDesc {
 struct Ms3dJointDesc {
     std::uint8_t flags = 8;
     std::string name;
-    std::string parentName;  // empty for a root
+    std::string parentName;         // empty for a root
     float rotation[3] = {0, 0, 0};  // bind rotation, Euler radians
     float position[3] = {0, 0, 0};  // bind translation relative to the parent
     std::vector<Ms3dKey> rotKeys;
@@ -78,8 +78,8 @@ struct Ms3dModelDesc {
     int AddVertex(float x, float y, float z, int boneId = -1);
     int AddTriangle(int a, int b, int c, int group = 0);  // normals (0,0,1), s = t = 0
     int AddGroup(const std::string& name, int materialIndex = -1);
-    int AddJoint(const std::string& name, const std::string& parentName,
-                 float rx = 0, float ry = 0, float rz = 0, float px = 0, float py = 0, float pz = 0);
+    int AddJoint(const std::string& name, const std::string& parentName, float rx = 0, float ry = 0, float rz = 0,
+                 float px = 0, float py = 0, float pz = 0);
     // Index of the joint with this name, -1 if none.
     int FindJoint(const std::string& name) const;
 };

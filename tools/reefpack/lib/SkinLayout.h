@@ -33,10 +33,14 @@ enum class FinKind { Tail, Dorsal, Anal, Paired };
 
 inline const SkinRect& FinRect(FinKind k) {
     switch (k) {
-        case FinKind::Tail: return kTailRect;
-        case FinKind::Dorsal: return kDorsalRect;
-        case FinKind::Anal: return kAnalRect;
-        default: return kPairedRect;
+        case FinKind::Tail:
+            return kTailRect;
+        case FinKind::Dorsal:
+            return kDorsalRect;
+        case FinKind::Anal:
+            return kAnalRect;
+        default:
+            return kPairedRect;
     }
 }
 

@@ -33,10 +33,14 @@ uint32_t Hash(int x, int y, uint32_t seed) {
 
 float FinStation(const SpeciesDesc& d, FinKind k, float p, float q) {
     switch (k) {
-        case FinKind::Dorsal: return d.dorsal.s0 + p * (d.dorsal.s1 - d.dorsal.s0);
-        case FinKind::Anal: return d.anal.s0 + p * (d.anal.s1 - d.anal.s0);
-        case FinKind::Tail: return 1 + q * d.tail.length / d.bodyLength;
-        default: return d.pectoral.s;
+        case FinKind::Dorsal:
+            return d.dorsal.s0 + p * (d.dorsal.s1 - d.dorsal.s0);
+        case FinKind::Anal:
+            return d.anal.s0 + p * (d.anal.s1 - d.anal.s0);
+        case FinKind::Tail:
+            return 1 + q * d.tail.length / d.bodyLength;
+        default:
+            return d.pectoral.s;
     }
 }
 

@@ -40,8 +40,8 @@ Image PaintFinMask(const SpeciesDesc& desc, float finBase, float finEdge);
 
 // Helpers.
 float Band(float x, float centre, float halfWidth, float soft);  // 1 inside, soft edges
-float ValueNoise(float x, float y, int periodY, uint32_t seed);   // 0..1, wraps in y
-float Fbm(float x, float y, int periodY, uint32_t seed);          // three octaves
+float ValueNoise(float x, float y, int periodY, uint32_t seed);  // 0..1, wraps in y
+float Fbm(float x, float y, int periodY, uint32_t seed);         // three octaves
 // Darkens towards a fin's edge and adds rays along q.
 Colour FinRays(const FinPoint& f, const Colour& base, const Colour& edge, float rays);
 

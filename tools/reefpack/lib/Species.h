@@ -43,8 +43,8 @@ struct PairedFin {
     float aroundDeg = 110;  // angle of the base point from the top of the body
     float length = 1.5f;
     float width = 0.8f;
-    float spreadDeg = 35;   // outward angle away from the body axis
-    float droopDeg = 20;    // downward angle
+    float spreadDeg = 35;  // outward angle away from the body axis
+    float droopDeg = 20;   // downward angle
 };
 
 struct MotionDesc {
@@ -56,7 +56,7 @@ struct MotionDesc {
     float ampPower = 1.5f;  // how fast the amplitude grows towards the tail (1 = whole body)
     float waveLag = 0.7f;   // phase lag per spine joint, radians
     float caudalAmpDeg = 18;
-    float pectFoldDeg = 15;    // pectorals folded back while swimming
+    float pectFoldDeg = 15;  // pectorals folded back while swimming
     float pectSwimAmpDeg = 8;
     float pectRestAmpDeg = 25;
     float restTailAmpDeg = 3;
@@ -72,7 +72,7 @@ struct HeaderDesc {
 };
 
 struct SpeciesDesc {
-    std::string key;          // short name: skins and file names derive from it
+    std::string key;  // short name: skins and file names derive from it
     std::string displayName;
     HeaderDesc header;
     float bodyLength = 8;  // snout to tail base
@@ -80,14 +80,14 @@ struct SpeciesDesc {
     MedianFin dorsal, dorsal2, anal;
     TailFin tail;
     PairedFin pectoral, pelvic;
-    float eyeS = 0.12f;         // eye position along the body
-    float eyeAroundDeg = 55;    // angle of the eye from the top
+    float eyeS = 0.12f;       // eye position along the body
+    float eyeAroundDeg = 55;  // angle of the eye from the top
     float eyeRadius = 0.35f;
-    int spineJoints = 6;        // joints after the head joint
+    int spineJoints = 6;  // joints after the head joint
     float headJointS = 0.22f;
     float lastJointS = 0.88f;
     MotionDesc motion;
-    bool alphaMask = false;     // translucent fins through a shared mask
+    bool alphaMask = false;  // translucent fins through a shared mask
     int skinSeed = 1;
 };
 

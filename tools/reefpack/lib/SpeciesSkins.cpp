@@ -264,7 +264,9 @@ SkinStyle BarracudaStyle(const SpeciesDesc& d, bool yellowtail) {
         if (f.kind == FinKind::Tail) {
             Colour base = yellowtail ? yellow : Mix(back, dark, 0.4f);
             Colour c = FinRays(f, base, dark, 8);
-            return Mix(c, white, yellowtail ? 0.0f : SmoothStep(0.85f, 0.95f, f.q) * Band(std::fabs(f.p - 0.5f), 0.5f, 0.12f, 0.05f));
+            return Mix(
+                c, white,
+                yellowtail ? 0.0f : SmoothStep(0.85f, 0.95f, f.q) * Band(std::fabs(f.p - 0.5f), 0.5f, 0.12f, 0.05f));
         }
         return FinRays(f, Mix(back, silver, 0.3f), dark, 6);
     };
@@ -384,9 +386,9 @@ std::vector<Image> PaintSpeciesSkins(const SpeciesDesc& d) {
         styles.push_back(AngelMarbleStyle(d));
         styles.push_back(AngelBarsStyle(d, Rgb(60, 60, 66), Rgb(10, 10, 12)));
     } else if (d.key == "tetra") {
-        styles.push_back(TetraStyle(d, 0.5f, Rgb(40, 210, 255)));    // neon
-        styles.push_back(TetraStyle(d, 0.08f, Rgb(60, 170, 255)));   // cardinal
-        styles.push_back(TetraStyle(d, 2.0f, Rgb(255, 110, 40)));    // glowlight
+        styles.push_back(TetraStyle(d, 0.5f, Rgb(40, 210, 255)));   // neon
+        styles.push_back(TetraStyle(d, 0.08f, Rgb(60, 170, 255)));  // cardinal
+        styles.push_back(TetraStyle(d, 2.0f, Rgb(255, 110, 40)));   // glowlight
     } else if (d.key == "goldfish") {
         styles.push_back(GoldStyle(d));
         styles.push_back(SarasaStyle(d));

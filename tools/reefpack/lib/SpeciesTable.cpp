@@ -11,8 +11,8 @@ SpeciesDesc Clownfish() {
     d.displayName = "Clownfish";
     d.header = {0, 100, 6, 90, 1100};
     d.bodyLength = 7.5f;
-    d.profile = {{0, 0, 0, -0.05f},       {0.04f, 0.6f, 0.42f, -0.05f}, {0.12f, 1.2f, 0.78f, 0},
-                 {0.3f, 1.7f, 0.95f, 0.05f}, {0.5f, 1.65f, 0.85f, 0.05f}, {0.7f, 1.15f, 0.6f, 0.05f},
+    d.profile = {{0, 0, 0, -0.05f},          {0.04f, 0.6f, 0.42f, -0.05f}, {0.12f, 1.2f, 0.78f, 0},
+                 {0.3f, 1.7f, 0.95f, 0.05f}, {0.5f, 1.65f, 0.85f, 0.05f},  {0.7f, 1.15f, 0.6f, 0.05f},
                  {0.88f, 0.6f, 0.3f, 0.02f}, {1, 0.55f, 0.2f, 0}};
     d.dorsal = {true, 0.28f, 0.86f, {0.3f, 0.85f, 0.95f, 0.75f, 0.5f, 0.75f, 1.1f, 1.15f, 0.9f, 0.3f}, 0.35f};
     d.anal = {true, 0.6f, 0.88f, {0.3f, 0.9f, 1.1f, 1.0f, 0.5f}, 0.4f};
@@ -37,9 +37,9 @@ SpeciesDesc Tang() {
     d.displayName = "Tang";
     d.header = {0, 100, 9, 80, 1000};
     d.bodyLength = 8.5f;
-    d.profile = {{0, 0, 0, -0.3f},          {0.05f, 0.7f, 0.3f, -0.2f},  {0.15f, 1.7f, 0.55f, 0},
-                 {0.35f, 2.6f, 0.7f, 0.1f},  {0.55f, 2.5f, 0.65f, 0.1f}, {0.75f, 1.6f, 0.45f, 0.05f},
-                 {0.9f, 0.6f, 0.25f, 0},     {1, 0.5f, 0.2f, 0}};
+    d.profile = {{0, 0, 0, -0.3f},          {0.05f, 0.7f, 0.3f, -0.2f}, {0.15f, 1.7f, 0.55f, 0},
+                 {0.35f, 2.6f, 0.7f, 0.1f}, {0.55f, 2.5f, 0.65f, 0.1f}, {0.75f, 1.6f, 0.45f, 0.05f},
+                 {0.9f, 0.6f, 0.25f, 0},    {1, 0.5f, 0.2f, 0}};
     d.dorsal = {true, 0.2f, 0.88f, {0.2f, 0.7f, 0.8f, 0.8f, 0.8f, 0.8f, 0.8f, 0.85f, 0.8f, 0.5f, 0.1f}, 0.3f};
     d.anal = {true, 0.45f, 0.88f, {0.2f, 0.8f, 0.8f, 0.8f, 0.75f, 0.5f, 0.1f}, 0.3f};
     d.tail = {TailShape::Lunate, 2.4f, 2.0f, 0.35f, 0, 0};
@@ -61,9 +61,8 @@ SpeciesDesc Angelfish() {
     d.displayName = "Angelfish";
     d.header = {1, 100, 5, 40, 800};
     d.bodyLength = 6.5f;
-    d.profile = {{0, 0, 0, 0.1f},          {0.05f, 0.6f, 0.3f, 0.05f}, {0.18f, 1.6f, 0.5f, 0.1f},
-                 {0.4f, 2.2f, 0.6f, 0},    {0.6f, 1.9f, 0.5f, 0},      {0.8f, 1.0f, 0.3f, 0},
-                 {0.92f, 0.45f, 0.2f, 0},  {1, 0.4f, 0.2f, 0}};
+    d.profile = {{0, 0, 0, 0.1f},       {0.05f, 0.6f, 0.3f, 0.05f}, {0.18f, 1.6f, 0.5f, 0.1f}, {0.4f, 2.2f, 0.6f, 0},
+                 {0.6f, 1.9f, 0.5f, 0}, {0.8f, 1.0f, 0.3f, 0},      {0.92f, 0.45f, 0.2f, 0},   {1, 0.4f, 0.2f, 0}};
     d.dorsal = {true, 0.32f, 0.85f, {0.5f, 2.5f, 4.2f, 4.8f, 4.6f, 4.0f, 3.0f, 2.0f, 1.0f, 0.3f}, 0.75f};
     d.anal = {true, 0.5f, 0.88f, {0.5f, 2.5f, 4.2f, 4.6f, 4.2f, 3.2f, 2.0f, 0.8f}, 0.7f};
     d.tail = {TailShape::Truncate, 2.2f, 1.4f, 0, 1.8f, 0};
@@ -88,8 +87,12 @@ SpeciesDesc Tetra() {
     d.displayName = "Neon Tetra";
     d.header = {1, 100, 8, 120, 1400};
     d.bodyLength = 6.6f;
-    d.profile = {{0, 0, 0, 0},             {0.04f, 0.35f, 0.3f, 0},     {0.15f, 0.75f, 0.5f, 0.02f},
-                 {0.4f, 0.9f, 0.5f, 0.05f}, {0.65f, 0.7f, 0.4f, 0.03f}, {0.85f, 0.38f, 0.2f, 0},
+    d.profile = {{0, 0, 0, 0},
+                 {0.04f, 0.35f, 0.3f, 0},
+                 {0.15f, 0.75f, 0.5f, 0.02f},
+                 {0.4f, 0.9f, 0.5f, 0.05f},
+                 {0.65f, 0.7f, 0.4f, 0.03f},
+                 {0.85f, 0.38f, 0.2f, 0},
                  {1, 0.33f, 0.15f, 0}};
     d.dorsal = {true, 0.45f, 0.6f, {0.2f, 1.0f, 0.9f, 0.5f, 0.1f}, 0.5f};
     d.anal = {true, 0.62f, 0.88f, {0.2f, 0.7f, 0.5f, 0.35f, 0.2f}, 0.3f};
@@ -114,8 +117,12 @@ SpeciesDesc Goldfish() {
     d.displayName = "Goldfish";
     d.header = {1, 100, 5, 50, 900};
     d.bodyLength = 6.5f;
-    d.profile = {{0, 0, 0, 0},              {0.05f, 0.7f, 0.55f, 0},   {0.2f, 1.7f, 1.3f, 0.1f},
-                 {0.45f, 2.1f, 1.45f, 0.15f}, {0.7f, 1.5f, 1.0f, 0.1f}, {0.88f, 0.6f, 0.4f, 0.05f},
+    d.profile = {{0, 0, 0, 0},
+                 {0.05f, 0.7f, 0.55f, 0},
+                 {0.2f, 1.7f, 1.3f, 0.1f},
+                 {0.45f, 2.1f, 1.45f, 0.15f},
+                 {0.7f, 1.5f, 1.0f, 0.1f},
+                 {0.88f, 0.6f, 0.4f, 0.05f},
                  {1, 0.45f, 0.3f, 0}};
     d.dorsal = {true, 0.35f, 0.8f, {0.4f, 1.6f, 1.9f, 1.7f, 1.4f, 1.0f, 0.6f, 0.2f}, 0.45f};
     d.anal = {true, 0.72f, 0.9f, {0.3f, 0.9f, 0.8f, 0.3f}, 0.5f};
@@ -168,9 +175,9 @@ SpeciesDesc Barracuda() {
     d.displayName = "Barracuda";
     d.header = {0, 100, 14, 45, 700};
     d.bodyLength = 17;
-    d.profile = {{0, 0, 0, -0.15f},         {0.02f, 0.25f, 0.2f, -0.12f}, {0.08f, 0.6f, 0.45f, -0.05f},
-                 {0.25f, 1.05f, 0.75f, 0},  {0.5f, 1.1f, 0.75f, 0.02f},   {0.75f, 0.8f, 0.55f, 0},
-                 {0.92f, 0.4f, 0.28f, 0},   {1, 0.35f, 0.22f, 0}};
+    d.profile = {{0, 0, 0, -0.15f},        {0.02f, 0.25f, 0.2f, -0.12f}, {0.08f, 0.6f, 0.45f, -0.05f},
+                 {0.25f, 1.05f, 0.75f, 0}, {0.5f, 1.1f, 0.75f, 0.02f},   {0.75f, 0.8f, 0.55f, 0},
+                 {0.92f, 0.4f, 0.28f, 0},  {1, 0.35f, 0.22f, 0}};
     d.dorsal = {true, 0.33f, 0.43f, {0.2f, 1.3f, 1.1f, 0.7f, 0.2f}, 0.5f};
     d.dorsal2 = {true, 0.66f, 0.74f, {0.2f, 1.0f, 0.7f, 0.4f, 0.2f}, 0.4f};
     d.anal = {true, 0.68f, 0.76f, {0.2f, 0.9f, 0.6f, 0.3f, 0.2f}, 0.4f};
@@ -199,8 +206,8 @@ SpeciesDesc Discus() {
     d.displayName = "Discus";
     d.header = {1, 100, 5, 40, 900};
     d.bodyLength = 8.0f;
-    d.profile = {{0, 0, 0, -0.3f},          {0.04f, 0.8f, 0.3f, -0.25f},  {0.12f, 2.0f, 0.55f, -0.05f},
-                 {0.3f, 3.1f, 0.7f, 0.05f}, {0.5f, 3.3f, 0.7f, 0.05f},    {0.7f, 2.7f, 0.6f, 0.05f},
+    d.profile = {{0, 0, 0, -0.3f},          {0.04f, 0.8f, 0.3f, -0.25f}, {0.12f, 2.0f, 0.55f, -0.05f},
+                 {0.3f, 3.1f, 0.7f, 0.05f}, {0.5f, 3.3f, 0.7f, 0.05f},   {0.7f, 2.7f, 0.6f, 0.05f},
                  {0.86f, 1.4f, 0.4f, 0},    {1, 0.5f, 0.25f, 0}};
     d.dorsal = {true, 0.22f, 0.9f, {0.3f, 0.7f, 0.8f, 0.85f, 0.9f, 0.9f, 0.9f, 0.85f, 0.8f, 0.6f, 0.2f}, 0.2f};
     d.anal = {true, 0.4f, 0.9f, {0.3f, 0.7f, 0.8f, 0.85f, 0.85f, 0.7f, 0.3f}, 0.2f};
@@ -224,8 +231,8 @@ SpeciesDesc MoorishIdol() {
     d.header = {0, 100, 6, 60, 900};
     d.bodyLength = 7.5f;
     d.profile = {{0, 0, 0, -0.2f},          {0.04f, 0.25f, 0.18f, -0.25f}, {0.12f, 0.5f, 0.3f, -0.2f},
-                 {0.22f, 1.9f, 0.5f, 0.2f}, {0.4f, 2.5f, 0.6f, 0.2f},       {0.6f, 2.1f, 0.5f, 0.1f},
-                 {0.8f, 1.0f, 0.3f, 0},     {0.92f, 0.45f, 0.2f, 0},        {1, 0.4f, 0.2f, 0}};
+                 {0.22f, 1.9f, 0.5f, 0.2f}, {0.4f, 2.5f, 0.6f, 0.2f},      {0.6f, 2.1f, 0.5f, 0.1f},
+                 {0.8f, 1.0f, 0.3f, 0},     {0.92f, 0.45f, 0.2f, 0},       {1, 0.4f, 0.2f, 0}};
     d.dorsal = {true, 0.3f, 0.85f, {1.0f, 4.2f, 6.0f, 4.8f, 2.6f, 1.4f, 1.1f, 0.9f, 0.6f, 0.2f}, 0.85f};
     d.anal = {true, 0.55f, 0.85f, {0.5f, 2.5f, 2.2f, 1.5f, 0.8f, 0.3f}, 0.5f};
     d.tail = {TailShape::Truncate, 1.8f, 1.3f, 0, 0, 0};
@@ -244,9 +251,8 @@ SpeciesDesc MoorishIdol() {
 }  // namespace
 
 const std::vector<SpeciesDesc>& BundledSpecies() {
-    static const std::vector<SpeciesDesc> all = {Clownfish(), Tang(),       Angelfish(), Tetra(),
-                                                 Goldfish(),  Pufferfish(), Barracuda(), Discus(),
-                                                 MoorishIdol()};
+    static const std::vector<SpeciesDesc> all = {Clownfish(),  Tang(),      Angelfish(), Tetra(),      Goldfish(),
+                                                 Pufferfish(), Barracuda(), Discus(),    MoorishIdol()};
     return all;
 }
 

@@ -14,14 +14,12 @@ namespace reefpack {
 // row). bpp: 24 or 32. rle: type 10 when true, else type 2. Run and raw packets never
 // cross a row, as the TGA format recommends. Empty on bad arguments.
 std::vector<uint8_t> EncodeTGA(const uint8_t* pixels, int width, int height, int bpp, bool rle);
-inline std::vector<uint8_t> EncodeTGA(const std::vector<uint8_t>& pixels, int width, int height,
-                                      int bpp, bool rle) {
+inline std::vector<uint8_t> EncodeTGA(const std::vector<uint8_t>& pixels, int width, int height, int bpp, bool rle) {
     if (pixels.size() < static_cast<size_t>(width) * height * (bpp / 8)) return {};
     return EncodeTGA(pixels.data(), width, height, bpp, rle);
 }
 
 // Encodes and writes to path (atomically); false with one line on stderr on failure.
-bool WriteTGA(const std::string& path, const uint8_t* pixels, int width, int height, int bpp,
-              bool rle);
+bool WriteTGA(const std::string& path, const uint8_t* pixels, int width, int height, int bpp, bool rle);
 
 }  // namespace reefpack
