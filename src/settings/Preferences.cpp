@@ -178,6 +178,20 @@ bool AtomicWrite(const std::string& path, const char* data, size_t size, std::st
     return ok;
 }
 
+void PutValue(PREFSTORE* store, const SETTINGKEY& k, const SETTINGVALUE& v) {
+    switch (k.type) {
+        case SETTINGTYPE::Boolean:
+            store->SetBool(k.key, v.integer != 0);
+            break;
+        case SETTINGTYPE::Integer:
+            store->SetInteger(k.key, v.integer);
+            break;
+        case SETTINGTYPE::Text:
+            store->SetString(k.key, v.text.c_str());
+            break;
+    }
+}
+
 }  // namespace
 
 PREFSTORE::~PREFSTORE() {
@@ -425,21 +439,12 @@ bool LoadSettings(SETTINGS* s, bool* mainMonitorOnly) {
         DefaultSettings(s, mainMonitorOnly);
         for (size_t i = 0; i < kSettingKeyCount; i++) {
             const SETTINGKEY& k = kSettingKeys[i];
+            if (k.type == SETTINGTYPE::Text && !k.defaultText) continue;
             SETTINGVALUE v;
             v.integer = k.defaultInteger;
             if (k.defaultText) v.text = k.defaultText;
             if (k.get) k.get(*s, *mainMonitorOnly, &v);
-            switch (k.type) {
-                case SETTINGTYPE::Boolean:
-                    store.SetBool(k.key, v.integer != 0);
-                    break;
-                case SETTINGTYPE::Integer:
-                    store.SetInteger(k.key, v.integer);
-                    break;
-                case SETTINGTYPE::Text:
-                    if (k.defaultText) store.SetString(k.key, v.text.c_str());
-                    break;
-            }
+            PutValue(&store, k, v);
         }
         ok = store.Synchronize();
     }
@@ -456,17 +461,7 @@ bool SaveSettings(const SETTINGS& s, bool mainMonitorOnly, const char* selection
         if (!k.get || !strcmp(k.key, "FishSelection")) continue;
         SETTINGVALUE v;
         k.get(s, mainMonitorOnly, &v);
-        switch (k.type) {
-            case SETTINGTYPE::Boolean:
-                store.SetBool(k.key, v.integer != 0);
-                break;
-            case SETTINGTYPE::Integer:
-                store.SetInteger(k.key, v.integer);
-                break;
-            case SETTINGTYPE::Text:
-                store.SetString(k.key, v.text.c_str());
-                break;
-        }
+        PutValue(&store, k, v);
     }
     if (selection) store.SetString("FishSelection", selection);
     return store.Synchronize();
