@@ -184,10 +184,6 @@ TEST(SettingsPaths, CopyToFieldNeverSplitsACharacter) {
     EXPECT_STREQ(field, "");
 }
 
-}  // namespace
-
-namespace {
-
 int ParseOne(const std::string& option, long long value, SETTINGVALUE* got) {
     std::string v = std::to_string(value);
     std::vector<char*> argv = {const_cast<char*>(option.c_str()), const_cast<char*>(v.c_str())};
@@ -198,18 +194,9 @@ int ParseOne(const std::string& option, long long value, SETTINGVALUE* got) {
     return r;
 }
 
-std::string Plist(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-           "<key>version</key><string>1.7</string>\n" +
-           body + "</dict>\n</plist>\n";
-}
+using SettingRanges = PrefsTest;
 
-}  // namespace
-
-TEST(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
-    testsupport::TempDir dir;
-    testsupport::ScopedEnv env{{{"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_HOME", dir / "data"}}};
-    ASSERT_EQ(mkdir((dir / "config").c_str(), 0700), 0);
+TEST_F(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
     int integers = 0;
     for (size_t k = 0; k < kSettingKeyCount; k++) {
         const SETTINGKEY& key = kSettingKeys[k];
@@ -232,22 +219,15 @@ TEST(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
         const long long stored[][2] = {
             {key.low, key.low}, {key.high, key.high}, {key.low - 1, key.low}, {key.high + 1, key.high}};
         for (const auto& c : stored) {
-            ASSERT_TRUE(testsupport::WriteFile(
-                dir / "config/kpFishSS.plist",
-                Plist("<key>" + std::string(key.key) + "</key><integer>" + std::to_string(c[0]) + "</integer>\n")));
-            SETTINGS s;
-            bool mmo = false;
-            LoadSettings(&s, &mmo);
+            WriteStore(Str("version", SETTINGS_VERSION) + Int(key.key, c[0]));
+            Load();
             SETTINGVALUE v;
             key.get(s, mmo, &v);
             EXPECT_EQ(v.integer, c[1]) << "stored " << c[0];
-            FreeFishSelection(&s);
         }
     }
     EXPECT_EQ(integers, 7);
 }
-
-namespace {
 
 TEST(PictureFolder, TheMacDefaultMapsToTheUsersPicturesFolder) {
     struct CASE {
