@@ -79,21 +79,17 @@ TEST(Steering, PitchLimitsAndClamp) {
 }
 
 TEST(Steering, YawWrapsAtAFullTurn) {
-    ONEFISH f;
-    Aim(&f, VECTOR3D{0, 359, 0});
-    f.target = f.position + f.direction * 50.0f;  // straight ahead: no wanted turn
-    f.turnVelocity.y = 12.0f;                     // eases to 6, turns 3 degrees in 0.5 s
-    f.TurnToTarget(60.0f, 0.5f);
-    EXPECT_NEAR(f.angles.y, 2.0f, 1e-4);
-
-    ONEFISH g;
-    Aim(&g, VECTOR3D{0, -359, 0});
-    g.target = g.position + g.direction * 50.0f;
-    g.turnVelocity.y = -8.0f;  // -2 degrees: -361 becomes -1
-    g.TurnToTarget(60.0f, 0.5f);
-    EXPECT_NEAR(g.angles.y, -1.0f, 1e-4);
-    // Direction follows the new orientation.
-    EXPECT_NEAR(g.direction.x, std::sin(-1.0 * 3.141592653589793 / 180.0), 1e-4);
+    // Start, turning speed (eased to half: a quarter of it turned in 0.5 s), yaw after.
+    const float cases[][3] = {{359, 12, 2}, {-359, -8, -1}};
+    for (const auto& c : cases) {
+        ONEFISH f;
+        Aim(&f, VECTOR3D{0, c[0], 0});
+        f.target = f.position + f.direction * 50.0f;  // straight ahead: no wanted turn
+        f.turnVelocity.y = c[1];
+        f.TurnToTarget(60.0f, 0.5f);
+        EXPECT_NEAR(f.angles.y, c[2], 1e-4);
+        EXPECT_NEAR(f.direction.x, std::sin(c[2] * 3.141592653589793 / 180.0), 1e-4);  // follows the turn
+    }
 }
 
 TEST(Steering, CollisionHandlesOnlyTheFirstFishMet) {
