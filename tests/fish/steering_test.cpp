@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <utility>
 
 #include "fish/Fish.h"
 #include "math/Camera.h"
@@ -27,14 +26,6 @@ void Aim(ONEFISH* f, VECTOR3D angles) {
 TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
     // Wanted pitch and yaw for a target at `degrees` off the nose (positive: to the
     // fish's left, +x) and `up` above it, at turn rate 60.
-    auto wanted = [](double degrees, float up = 0.0f) {
-        ONEFISH f;
-        const double a = degrees * 3.141592653589793 / 180.0;
-        f.target = VECTOR3D{(float)(50 * std::sin(a)), up, (float)(50 * std::cos(a))};
-        f.TurnToTarget(60.0f, 0.0f);
-        EXPECT_EQ(f.turnWanted.z, 0.0f);
-        return std::make_pair(f.turnWanted.x, f.turnWanted.y);
-    };
     struct Case {
         double degrees;
         float up, pitch, yaw;
@@ -51,9 +42,13 @@ TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.degrees << " degrees, " << c.up << " up");
-        const auto w = wanted(c.degrees, c.up);
-        EXPECT_EQ(w.first, c.pitch);
-        EXPECT_EQ(w.second, c.yaw);
+        ONEFISH f;
+        const double a = c.degrees * 3.141592653589793 / 180.0;
+        f.target = VECTOR3D{(float)(50 * std::sin(a)), c.up, (float)(50 * std::cos(a))};
+        f.TurnToTarget(60.0f, 0.0f);
+        EXPECT_EQ(f.turnWanted.x, c.pitch);
+        EXPECT_EQ(f.turnWanted.y, c.yaw);
+        EXPECT_EQ(f.turnWanted.z, 0.0f);
     }
 }
 
