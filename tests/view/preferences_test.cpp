@@ -65,7 +65,7 @@ protected:
     std::string err;
 };
 
-TEST_F(PrefsTest, FirstRunWritesEveryDefaultTyped) {
+TEST_F(PrefsTest, FirstRunWritesEveryDefaultTypedAndSavesReadBack) {
     Load();
     ExpectDefaults();
     EXPECT_STREQ(s.fishSelection, "");  // none stored: a one-byte empty string
@@ -82,6 +82,20 @@ TEST_F(PrefsTest, FirstRunWritesEveryDefaultTyped) {
     EXPECT_FALSE(store.GetString("MaxFish", &t));  // types are kept
     EXPECT_FALSE(store.Has("FishSelection"));
     EXPECT_EQ(ConfigEntries(), std::vector<std::string>{"kpFishSS.plist"});  // no temporary left
+
+    s.MAX_FISH = 2;
+    s.WANTCAUSTIC = false;
+    CopyToField(s.BGPath, sizeof s.BGPath, "/home/me/Pictures");
+    CopyToField(s.FishPath2, sizeof s.FishPath2, "/elsewhere");
+    ASSERT_TRUE(SaveSettings(s, true, "a.fish#b.fish###"));
+    ASSERT_TRUE(SaveSettings(s, true, nullptr));  // a null selection leaves the stored one alone
+    Load();
+    EXPECT_TRUE(mmo);
+    EXPECT_EQ(s.MAX_FISH, 2);
+    EXPECT_FALSE(s.WANTCAUSTIC);
+    EXPECT_STREQ(s.BGPath, "/home/me/Pictures");
+    EXPECT_STREQ(s.fishSelection, "a.fish#b.fish###");
+    EXPECT_EQ(std::string(s.FishPath2), home.FishDir() + "/");  // a chosen fish folder is never stored
 }
 
 TEST_F(PrefsTest, CurrentVersionLoadsClampsAndReadsAbsentKeysAsZero) {
@@ -151,29 +165,6 @@ TEST_F(PrefsTest, AStringWithANulByteNeverAborts) {
         ASSERT_NE(s.fishSelection, nullptr);
         EXPECT_EQ(static_cast<size_t>(s.selectionSize), strlen(s.fishSelection) + 1);
     }
-}
-
-TEST_F(PrefsTest, SaveAndReload) {
-    Load();
-    s.MAX_FISH = 2;
-    s.WATERSHIFT = 5;
-    s.WANTCAUSTIC = false;
-    s.VOLUME = 40;
-    CopyToField(s.BGPath, sizeof s.BGPath, "/home/me/Pictures");
-    CopyToField(s.FishPath2, sizeof s.FishPath2, "/elsewhere");
-    ASSERT_TRUE(SaveSettings(s, true, "a.fish#b.fish###"));
-    ASSERT_TRUE(SaveSettings(s, true, nullptr));  // a null selection leaves the stored one alone
-    SETTINGS saved = s;
-    saved.fishSelection = nullptr;
-    Load();
-    EXPECT_TRUE(mmo);
-    EXPECT_EQ(s.MAX_FISH, 2);
-    EXPECT_EQ(s.WATERSHIFT, 5);
-    EXPECT_FALSE(s.WANTCAUSTIC);
-    EXPECT_EQ(s.VOLUME, 40);
-    EXPECT_STREQ(s.BGPath, saved.BGPath);
-    EXPECT_STREQ(s.fishSelection, "a.fish#b.fish###");
-    EXPECT_EQ(std::string(s.FishPath2), home.FishDir() + "/");  // a chosen fish folder is never stored
 }
 
 TEST(SettingsPaths, CopyToFieldNeverSplitsACharacter) {

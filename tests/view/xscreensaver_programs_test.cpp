@@ -23,11 +23,6 @@ TEST(XScreenSaverPrograms, AddsOneEntryAtTheEndOfTheList) {
         PROGRAMSRESULT result;
     };
     const Case cases[] = {
-        {"as XScreenSaver writes it",
-         "a: 1\nprograms:\t\\\n\t\t\t\tmaze --root\t\t\t\t    \\n\\\n- GL: \tgears --root\t    \\n\\\n\n\nb: 2\n",
-         "a: 1\nprograms:\t\\\n\t\t\t\tmaze --root\t\t\t\t    \\n\\\n- GL: \tgears --root\t    \\n\\\n" + kLine +
-             "\\\n\n\nb: 2\n",
-         PROGRAMSRESULT::Added},
         {"list ends on its last entry", "programs: maze -root \\n\\\n  gears -root \\n\nb: 2\n",
          "programs: maze -root \\n\\\n  gears -root \\n\\\n" + kLine + "\nb: 2\n", PROGRAMSRESULT::Added},
         {"last entry without its separator, no final newline", "programs: maze -root",
