@@ -1,6 +1,6 @@
 // Desktop pictures: each desktop's settings (whole screen and per monitor), decoding,
-// hostile slideshows and sizes, (two monitors showing theirs: the program test). GSettings state
-// is per process, so each lookup runs in a forked child with its own environment.
+// hostile slideshows and sizes (two monitors showing theirs: the program test; SVG: the
+// app test). GSettings state is per process, so each lookup runs in a forked child.
 #include <sys/wait.h>
 #include <webp/encode.h>
 
@@ -144,7 +144,6 @@ TEST_F(DesktopPicture, MissingSchemasAndFilesGiveNothingAndDoNotAbort) {
 }
 
 TEST_F(DesktopPicture, DecodesWebpSlideshowsAndHostileOnesNeitherHangNorOverflow) {
-    // SVG (rendered no larger than maxSide): the hack tests; WebP and slideshows here.
     PICTURERGBA pic;
     ASSERT_TRUE(WriteWebp(dir / "pic.webp", 64, 32, 10, 200, 30));
     ASSERT_TRUE(LoadPictureRGBA(dir / "pic.webp", 1024, &pic));
