@@ -131,11 +131,6 @@ TEST_F(Tank, SetupTakesTheSelectionAndReplacesFailedSpecies) {
                     tank.fish[i].scale == 1.0f)
             << i;
     EXPECT_FLOAT_EQ(tank.fishInfo[good].data->size, 0.5f);
-    // Depth order: farthest first.
-    const float z[3] = {10, -20, 5};
-    for (int i = 0; i < 3; i++) tank.fish[i].position.z = z[i];
-    tank.Sort();
-    EXPECT_TRUE(tank.fish[0].position.z == -20.0f && tank.fish[2].position.z == 10.0f);
     tank.Cleanup();
     tank.Cleanup();
     EXPECT_TRUE(!tank.fish && !tank.selectionList);
