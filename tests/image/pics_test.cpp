@@ -16,11 +16,10 @@
 #include "test_support.h"
 #include "view/BackgroundSource.h"
 
-extern "C" int stbi_write_png(const char* filename, int w, int h, int comp, const void* data, int stride_in_bytes);
-
 using testsupport::ReadTexture;
 using testsupport::TempDir;
 using testsupport::WriteFile;
+using testsupport::WritePNG;
 
 TEST(Pics, FolderScansAndTheRandomChoice) {
     TempDir dir;
@@ -73,45 +72,33 @@ TEST(Pics, PicturesAndCapturesLandUpsideDownAndOpaque) {
     EGLCONTEXT ctx;
     ASSERT_TRUE(ctx.Create(16, 16));
     TempDir dir;
-    // 2 x 2 pictures, top row first: RGBA half transparent, grey, grey + alpha.
-    const uint8_t rgba[16] = {255, 0, 0, 128, 0, 0, 255, 128, 0, 0, 255, 128, 0, 40, 77, 128};
-    const uint8_t grey[4] = {10, 20, 30, 40}, greyAlpha[8] = {50, 0, 60, 0, 70, 0, 80, 0};
-    ASSERT_TRUE(stbi_write_png((dir / "c.png").c_str(), 2, 2, 4, rgba, 8));
-    ASSERT_TRUE(stbi_write_png((dir / "g.png").c_str(), 2, 2, 1, grey, 2));
-    ASSERT_TRUE(stbi_write_png((dir / "ga.png").c_str(), 2, 2, 2, greyAlpha, 4));
-    const struct {
-        const char* file;
-        uint8_t topLeft, bottomRight;  // first channel, and blue
-    } cases[] = {{"c.png", 255, 77}, {"g.png", 10, 40}, {"ga.png", 50, 80}};
-    for (const auto& c : cases) {
-        Texture t;
-        ASSERT_TRUE(loadPicFile((dir / c.file).c_str(), &t, 2)) << c.file;
-        EXPECT_TRUE(t.width == 2 && t.height == 2 && t.imageData == nullptr);
-        int w = 0, h = 0;
-        std::vector<uint8_t> tex = ReadTexture(t.texID, &w, &h);
-        ASSERT_EQ(w * h, 4);
-        EXPECT_EQ(tex[2 * 4], c.topLeft) << c.file;  // last texture row, first column
-        EXPECT_EQ(tex[1 * 4 + 2], c.bottomRight) << c.file;
-        EXPECT_EQ(tex[3], 255) << c.file;
-    }
+    // A 2 x 2 picture, top row first, half transparent: drawn opaque, the top row last.
+    ASSERT_TRUE(WritePNG(dir / "c.png", {255, 0, 0, 128, 0, 0, 255, 128, 0, 0, 255, 128, 0, 40, 77, 128}, 2, 2));
+    Texture t;
+    ASSERT_TRUE(loadPicFile((dir / "c.png").c_str(), &t, 2));
+    EXPECT_TRUE(t.width == 2 && t.height == 2 && t.imageData == nullptr);
+    int w = 0, h = 0;
+    std::vector<uint8_t> tex = ReadTexture(t.texID, &w, &h);
+    ASSERT_EQ(w * h, 4);
+    EXPECT_TRUE(tex[2 * 4] == 255 && tex[1 * 4 + 2] == 77 && tex[3] == 255);
     Texture fixed;  // mode 0: always 512 x 512; width and height stay the picture's
     ASSERT_TRUE(loadPicFile((dir / "c.png").c_str(), &fixed, 0));
-    int w = 0, h = 0;
     ReadTexture(fixed.texID, &w, &h);
     EXPECT_TRUE(w == 512 && h == 512 && fixed.width == 2u);
 
     // Junk and missing files do not load; an all-black capture (alpha aside) is no picture.
     WriteFile(dir / "broken.png", "\x89PNG\r\n\x1a\n garbage");
-    Texture t;
-    EXPECT_FALSE(loadPicFile((dir / "broken.png").c_str(), &t, 2) || loadPicFile((dir / "none.png").c_str(), &t, 2));
-    EXPECT_EQ(t.texID, 0u);
+    Texture none;
+    EXPECT_FALSE(loadPicFile((dir / "broken.png").c_str(), &none, 2) ||
+                 loadPicFile((dir / "none.png").c_str(), &none, 2));
+    EXPECT_EQ(none.texID, 0u);
     std::vector<uint8_t> black(40 * 30 * 4, 0);
     for (size_t i = 3; i < black.size(); i += 4) black[i] = 255;
     uint32_t name = 0;
     EXPECT_FALSE(TextureFromCapture(black.data(), 40, 30, 2, 2048, &name));
     for (size_t i = 0; i < black.size(); i += 4) black[i + 1] = 200;
     ASSERT_TRUE(TextureFromCapture(black.data(), 40, 30, 2, 2048, &name));
-    std::vector<uint8_t> tex = ReadTexture(name, &w, &h);
+    tex = ReadTexture(name, &w, &h);
     EXPECT_TRUE(w == 32 && h == 32 && tex[1] == 200);
     GLuint n = name;
     glDeleteTextures(1, &n);
@@ -171,7 +158,7 @@ bool DesktopPicture(void* user, char* path, size_t size) {
 void Picture(const std::string& path, uint8_t red) {
     std::vector<uint8_t> px(8 * 4 * 4, 255);
     for (size_t i = 0; i < px.size(); i += 4) px[i] = red, px[i + 1] = px[i + 2] = 0;
-    ASSERT_TRUE(testsupport::WritePNG(path, px, 8, 4));
+    ASSERT_TRUE(WritePNG(path, px, 8, 4));
 }
 
 }  // namespace
