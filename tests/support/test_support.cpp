@@ -193,13 +193,15 @@ bool Process::Running() {
     return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
 }
 
-int Process::Stop(int sig, double timeoutSeconds) {
+int Process::Stop(int sig, double timeoutSeconds, double* secondsTaken) {
     if (pid_ <= 0) return -1;
+    const double start = Now();
     kill(pid_, sig);
     bool timedOut = false;
     int result = WaitExit(pid_, timeoutSeconds, &timedOut);
     kill(-pid_, SIGKILL);  // anything it left behind in its group
     if (timedOut) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+    if (secondsTaken) *secondsTaken = Now() - start;
     pid_ = -1;
     return result;
 }

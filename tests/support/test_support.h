@@ -88,7 +88,7 @@ public:
     ~Process();
     bool Start(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {});
     // Sends sig and waits: the exit status (128 + signal), or -1 when killed after the wait.
-    int Stop(int sig, double timeoutSeconds);
+    int Stop(int sig, double timeoutSeconds, double* secondsTaken = nullptr);
     bool Running();
     int pid() const { return pid_; }
     std::string Output() const;  // what it has written so far
