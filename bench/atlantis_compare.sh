@@ -20,6 +20,8 @@
 #   --no-atlantis      leave atlantis out (also when /usr/libexec/xscreensaver/atlantis
 #                      is missing)
 #   --warmup S         seconds before the measurement starts (default 3)
+#   --args "A B"       more arguments for reefmere (e.g. "--low-cpu" or "-delay 33333":
+#                      compare cpu/s with a plain run to see the CPU follow the frame rate)
 #
 # REEFMERE_SKIP_PASSES takes a comma-separated list of: caustic-texture (the 128 x 128
 # caustic render-to-texture), below (wobbling picture under the water line), above (the
@@ -34,6 +36,7 @@ BEFORE=""
 PASSES=0
 ATLANTIS_ON=1
 WARMUP=3
+EXTRA=()
 ARGS=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -43,6 +46,7 @@ while [ $# -gt 0 ]; do
     --passes) PASSES=1 ;;
     --no-atlantis) ATLANTIS_ON=0 ;;
     --warmup) WARMUP=$2; shift ;;
+    --args) read -r -a EXTRA <<< "$2"; shift ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d'; exit 0 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) ARGS+=("$1") ;;
@@ -139,7 +143,7 @@ run_one() {  # name, command... (environment through env)
   frames=$((frames - f0))
   cpu=$(awk -v a="$cpu" -v b="$cpu0" 'BEGIN { print a - b }')
   awk -v n="$name" -v c="$cpu" -v f="$frames" -v s="$SECONDS_EACH" 'BEGIN {
-    if (f > 0) printf "%-22s frames %6d  fps %6.1f  cpu %7.2f s  cpu/frame %8.3f ms\n", n, f, f / s, c, 1000 * c / f;
+    if (f > 0) printf "%-22s frames %6d  fps %6.1f  cpu %7.2f s  cpu/s %6.3f  cpu/frame %8.3f ms\n", n, f, f / s, c, c / s, 1000 * c / f;
     else printf "%-22s no frames drawn\n", n }'
   echo "$name" >> "$WORK/names"
   [ "$frames" -gt 0 ] && awk -v c="$cpu" -v f="$frames" 'BEGIN { printf "%.6f\n", 1000 * c / f }' >> "$WORK/$name.ms"
@@ -148,10 +152,10 @@ run_one() {  # name, command... (environment through env)
 
 reefmere_runs() {  # label, build dir
   local label=$1 hack="$2/bin/reefmere"
-  run_one "$label" "$hack" -root --defaults --seed 7 "${GRADUAL[@]}"
+  run_one "$label" "$hack" -root --defaults --seed 7 "${GRADUAL[@]}" "${EXTRA[@]}"
   if [ "$PASSES" = 1 ]; then
     for p in $PASS_NAMES; do
-      run_one "$label-$p" env REEFMERE_SKIP_PASSES="$p" "$hack" -root --defaults --seed 7 "${GRADUAL[@]}"
+      run_one "$label-$p" env REEFMERE_SKIP_PASSES="$p" "$hack" -root --defaults --seed 7 "${GRADUAL[@]}" "${EXTRA[@]}"
     done
   fi
 }
