@@ -1,5 +1,5 @@
 // reefmere run as a program: headless frames and snapshot, the command line's errors and
-// help, an unwritable or out-of-range preference store.
+// help, an unwritable preference store.
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
@@ -73,7 +73,6 @@ TEST(ReefmereProgram, BadArgumentsAreRefusedWithAReason) {
         {{"--max-fish", "many", "--headless", "--out", out}, "max-fish"},
         {{}, "no display"},
         {{"--max-fish", "0", "--headless", "--out", out}, "(1 to 3)"},  // out of range: names the range
-        {{"--water-res=30", "--headless", "--out", out}, "(5 to 6)"},
         {{"-geometry", "640x", "--headless", "--out", out}, "bad value"},
         {{"-delay", "1000001", "--help"}, "0 to 1000000 microseconds"},
         {{"-delay", "20ms", "--help"}, "0 to 1000000 microseconds"},
@@ -96,29 +95,14 @@ TEST(ReefmereProgram, BadArgumentsAreRefusedWithAReason) {
     EXPECT_EQ(version.output.rfind("reefmere 1.", 0), 0u) << version.output;
 }
 
-TEST(ReefmereProgram, CorruptUnwritableOrOutOfRangeStoreStillRenders) {
-    const struct {
-        const char* store;  // null: a file where the folder should be
-        const char* says;
-    } cases[] = {{nullptr, "cannot write preferences"},
-                 // Stored by an older dialog: 200 divided the species scale by zero. Now limited.
-                 {"<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key><string>1.7</string>"
-                  "<key>FishSize</key><integer>200</integer><key>MaxFish</key><integer>3</integer></dict></plist>",
-                  "\"FishSize\" 200 is outside 50 to 150; using 150"}};
-    for (const auto& c : cases) {
-        PrivateHome home;
-        if (!c.store) {
-            testsupport::WriteFile(home.ConfigDir(), std::string("a file where the folder should be"));
-        } else {
-            testsupport::Run({"mkdir", "-p", home.ConfigDir()});
-            testsupport::WriteFile(home.StorePath(), std::string(c.store));
-        }
-        testsupport::RunResult r = testsupport::Run(
-            {Program("reefmere"), "--headless", "--size", "64x48", "--seconds", "0.6", "--out", home / "f"}, home.Env(),
-            120.0);
-        EXPECT_EQ(r.exitCode, 0) << r.output;
-        EXPECT_NE(r.output.find(c.says), std::string::npos) << r.output;
-        EXPECT_EQ(r.output.find("no fish species"), std::string::npos) << r.output;
-        EXPECT_TRUE(testsupport::FileExists(home / "f/frame-0001.png"));
-    }
+// Out-of-range stores are limited as they load: tests/view/preferences_test.cpp.
+TEST(ReefmereProgram, AnUnwritableStoreStillRenders) {
+    PrivateHome home;
+    testsupport::WriteFile(home.ConfigDir(), std::string("a file where the folder should be"));
+    testsupport::RunResult r = testsupport::Run(
+        {Program("reefmere"), "--headless", "--size", "64x48", "--seconds", "0.6", "--out", home / "f"}, home.Env(),
+        120.0);
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("cannot write preferences"), std::string::npos) << r.output;
+    EXPECT_TRUE(testsupport::FileExists(home / "f/frame-0001.png"));
 }

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <utility>
 
 #include "fish/Fish.h"
 #include "math/Camera.h"
@@ -27,14 +26,6 @@ void Aim(ONEFISH* f, VECTOR3D angles) {
 TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
     // Wanted pitch and yaw for a target at `degrees` off the nose (positive: to the
     // fish's left, +x) and `up` above it, at turn rate 60.
-    auto wanted = [](double degrees, float up = 0.0f) {
-        ONEFISH f;
-        const double a = degrees * 3.141592653589793 / 180.0;
-        f.target = VECTOR3D{(float)(50 * std::sin(a)), up, (float)(50 * std::cos(a))};
-        f.TurnToTarget(60.0f, 0.0f);
-        EXPECT_EQ(f.turnWanted.z, 0.0f);
-        return std::make_pair(f.turnWanted.x, f.turnWanted.y);
-    };
     struct Case {
         double degrees;
         float up, pitch, yaw;
@@ -51,9 +42,13 @@ TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.degrees << " degrees, " << c.up << " up");
-        const auto w = wanted(c.degrees, c.up);
-        EXPECT_EQ(w.first, c.pitch);
-        EXPECT_EQ(w.second, c.yaw);
+        ONEFISH f;
+        const double a = c.degrees * 3.141592653589793 / 180.0;
+        f.target = VECTOR3D{(float)(50 * std::sin(a)), c.up, (float)(50 * std::cos(a))};
+        f.TurnToTarget(60.0f, 0.0f);
+        EXPECT_EQ(f.turnWanted.x, c.pitch);
+        EXPECT_EQ(f.turnWanted.y, c.yaw);
+        EXPECT_EQ(f.turnWanted.z, 0.0f);
     }
 }
 
@@ -79,21 +74,17 @@ TEST(Steering, PitchLimitsAndClamp) {
 }
 
 TEST(Steering, YawWrapsAtAFullTurn) {
-    ONEFISH f;
-    Aim(&f, VECTOR3D{0, 359, 0});
-    f.target = f.position + f.direction * 50.0f;  // straight ahead: no wanted turn
-    f.turnVelocity.y = 12.0f;                     // eases to 6, turns 3 degrees in 0.5 s
-    f.TurnToTarget(60.0f, 0.5f);
-    EXPECT_NEAR(f.angles.y, 2.0f, 1e-4);
-
-    ONEFISH g;
-    Aim(&g, VECTOR3D{0, -359, 0});
-    g.target = g.position + g.direction * 50.0f;
-    g.turnVelocity.y = -8.0f;  // -2 degrees: -361 becomes -1
-    g.TurnToTarget(60.0f, 0.5f);
-    EXPECT_NEAR(g.angles.y, -1.0f, 1e-4);
-    // Direction follows the new orientation.
-    EXPECT_NEAR(g.direction.x, std::sin(-1.0 * 3.141592653589793 / 180.0), 1e-4);
+    // Start, turning speed (eased to half: a quarter of it turned in 0.5 s), yaw after.
+    const float cases[][3] = {{359, 12, 2}, {-359, -8, -1}};
+    for (const auto& c : cases) {
+        ONEFISH f;
+        Aim(&f, VECTOR3D{0, c[0], 0});
+        f.target = f.position + f.direction * 50.0f;  // straight ahead: no wanted turn
+        f.turnVelocity.y = c[1];
+        f.TurnToTarget(60.0f, 0.5f);
+        EXPECT_NEAR(f.angles.y, c[2], 1e-4);
+        EXPECT_NEAR(f.direction.x, std::sin(c[2] * 3.141592653589793 / 180.0), 1e-4);  // follows the turn
+    }
 }
 
 TEST(Steering, CollisionHandlesOnlyTheFirstFishMet) {

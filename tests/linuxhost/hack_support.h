@@ -54,23 +54,19 @@ inline Window MakeSaverWindow(Display* dpy, int x, int y, int w, int h) {
 }
 
 struct Shot {
-    std::vector<uint8_t> rgba;  // top row first
+    std::vector<uint8_t> rgba;  // only counted, so rows in any order
     int width = 0, height = 0;
 };
 
-// The drawable's pixels now, top row first.
+// The drawable's pixels now.
 inline Shot Grab(Display* dpy, Window w, int x, int y, int width, int height) {
     Shot s;
     XWindowAttributes wa;
-    if (!XGetWindowAttributes(dpy, w, &wa)) return s;
-    uint8_t* p = DrawableToRGBA(dpy, w, wa.visual, x, y, width, height);
+    uint8_t* p = XGetWindowAttributes(dpy, w, &wa) ? DrawableToRGBA(dpy, w, wa.visual, x, y, width, height) : nullptr;
     if (!p) return s;
+    s.rgba.assign(p, p + static_cast<size_t>(width) * height * 4);
     s.width = width;
     s.height = height;
-    s.rgba.resize(static_cast<size_t>(width) * height * 4);
-    for (int r = 0; r < height; ++r)  // the capture is bottom row first
-        std::copy(p + static_cast<size_t>(height - 1 - r) * width * 4, p + static_cast<size_t>(height - r) * width * 4,
-                  s.rgba.begin() + static_cast<std::ptrdiff_t>(r) * width * 4);
     std::free(p);
     return s;
 }
@@ -210,26 +206,15 @@ inline bool SplitIntoTwoMonitors(Display* dpy, int width, int height) {
     return true;
 }
 
-// A GSettings schema folder holding the desktops' wallpaper keys, compiled; the keyfile
-// backend then reads <XDG_CONFIG_HOME>/glib-2.0/settings/keyfile.
-inline bool CompileWallpaperSchemas(const std::string& folder) {
-    static const char kSchemas[] = R"(<?xml version="1.0"?>
-<schemalist>
-  <schema id="org.gnome.desktop.background" path="/org/gnome/desktop/background/">
-    <key name="picture-uri" type="s"><default>''</default></key>
-    <key name="picture-uri-dark" type="s"><default>''</default></key>
-  </schema>
-  <schema id="org.gnome.desktop.interface" path="/org/gnome/desktop/interface/">
-    <key name="color-scheme" type="s"><default>'default'</default></key>
-  </schema>
-  <schema id="org.mate.background" path="/org/mate/desktop/background/">
-    <key name="picture-filename" type="s"><default>''</default></key>
-  </schema>
-</schemalist>
-)";
-    return testsupport::Run({"mkdir", "-p", folder}).exitCode == 0 &&
-           testsupport::WriteFile(folder + "/reefmere-test.gschema.xml", std::string(kSchemas)) &&
-           testsupport::Run({"glib-compile-schemas", folder}).exitCode == 0;
+// Xfce's desktop channel naming a picture for each monitor.
+inline std::string XfceChannel(const std::vector<std::pair<std::string, std::string>>& monitors) {
+    std::string xml = "<channel name=\"xfce4-desktop\"><property name=\"backdrop\"><property name=\"screen0\">\n";
+    for (const auto& [monitor, picture] : monitors)
+        xml += "<property name=\"monitor" + monitor +
+               "\"><property name=\"workspace0\"><property name=\"last-image\" "
+               "type=\"string\" value=\"" +
+               picture + "\"/></property></property>\n";
+    return xml + "</property></property></channel>\n";
 }
 
 }  // namespace hacktest

@@ -5,7 +5,7 @@ using namespace testsupport;
 using namespace hacktest;
 
 // One window, in turn: the daemon's screenshot (grabs allowed, then off), the window
-// from the variable with -fps, the desktop's SVG picture; then -root and a bad id.
+// from the variable with -fps; then a bad id.
 TEST(Hack, PicturesItShowsAndWindowsItTakes) {
     XServer xs(800, 600);
     ASSERT_TRUE(xs.ok());
@@ -81,41 +81,8 @@ TEST(Hack, PicturesItShowsAndWindowsItTakes) {
         XWindowAttributes wa;
         ASSERT_TRUE(XGetWindowAttributes(dpy, win, &wa));
         EXPECT_EQ(wa.map_state, IsViewable);
-        env["XSCREENSAVER_WINDOW"] = "";
-    }
-    {
-        // GNOME's setting, through a schema and a keyfile written here, names an SVG.
-        ASSERT_TRUE(CompileWallpaperSchemas(home / "schemas"));
-        ASSERT_EQ(testsupport::Run({"mkdir", "-p", home.ConfigDir() + "/glib-2.0/settings"}).exitCode, 0);
-        ASSERT_TRUE(WriteFile(home / "wall.svg",
-                              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"640\" height=\"400\">"
-                              "<rect width=\"640\" height=\"400\" fill=\"#e010e0\"/></svg>"));
-        ASSERT_TRUE(WriteFile(home.ConfigDir() + "/glib-2.0/settings/keyfile",
-                              "[org/gnome/desktop/background]\npicture-uri='file://" + home.path() + "/wall.svg'\n"));
-        auto gnome = env;
-        gnome["GSETTINGS_BACKEND"] = "keyfile";
-        gnome["GSETTINGS_SCHEMA_DIR"] = home / "schemas";
-        gnome["XDG_CURRENT_DESKTOP"] = "GNOME";
-        gnome["XDG_RUNTIME_DIR"] = home.path();
-        XClearWindow(dpy, win);
-        XSync(dpy, False);
-        Process hack;
-        ASSERT_TRUE(hack.Start({Reefmere(), "-window-id", Hex(win), "--defaults", "--bg-type", "1"}, gnome));
-        EXPECT_TRUE(WaitFor(dpy, win, 0, 0, 800, 600, magenta)) << hack.Output();
-        EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0);
-        // The converted picture is gone with the process.
-        for (const std::string& n : ListFolder(home.path()))
-            EXPECT_EQ(n.find("reefmere-desktop"), std::string::npos) << n;
     }
     XDestroyWindow(dpy, win);
-    {
-        // -root without the variable: the root window (black, or Xvfb's weave counts as drawn).
-        PaintRoot(dpy, 0);
-        Process hack;
-        ASSERT_TRUE(hack.Start({Reefmere(), "-root", "--defaults"}, env));
-        EXPECT_TRUE(WaitFor(dpy, DefaultRootWindow(dpy), 0, 0, 800, 600, Lit)) << hack.Output();
-        EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0) << hack.Output();
-    }
     env["XSCREENSAVER_WINDOW"] = "0x7ffff00";  // names no window: an error, not a hang
     RunResult r = testsupport::Run({Reefmere(), "--defaults"}, env, 20);
     EXPECT_EQ(r.exitCode, 1);

@@ -8,7 +8,7 @@
 using namespace testsupport;
 using namespace hacktest;
 
-TEST(Program, FullScreenMakesAViewPerMonitorWithItsOwnPicture) {
+TEST(Program, AViewPerMonitorWithItsOwnPictureAndSoundOnTheMainOneOnly) {
     XServer xs(1280, 480);
     ASSERT_TRUE(xs.ok());
     Display* dpy = xs.dpy;
@@ -22,21 +22,9 @@ TEST(Program, FullScreenMakesAViewPerMonitorWithItsOwnPicture) {
         Process run;
         ASSERT_TRUE(run.Start(
             {Reefmere(), "--window", "--fullscreen", "--defaults", "--bg-type", "0", "--seconds", "60"}, env));
+        // A view per monitor: the runs below show each its own picture, or one left black.
         EXPECT_TRUE(WaitFor(dpy, root, 0, 0, 640, 480, TankOverOrange)) << run.Output();
         EXPECT_TRUE(WaitFor(dpy, root, 640, 0, 640, 480, TankOverOrange)) << run.Output();
-        // One window per monitor, each exactly over its monitor.
-        Window r, parent, *kids = nullptr;
-        unsigned n = 0;
-        ASSERT_TRUE(XQueryTree(dpy, root, &r, &parent, &kids, &n));
-        int covering = 0;
-        for (unsigned i = 0; i < n; ++i) {
-            XWindowAttributes wa;
-            if (XGetWindowAttributes(dpy, kids[i], &wa) && wa.map_state == IsViewable && wa.width == 640 &&
-                wa.height == 480 && (wa.x == 0 || wa.x == 640))
-                covering++;
-        }
-        if (kids) XFree(kids);
-        EXPECT_EQ(covering, 2);
         double took = 0;
         EXPECT_EQ(run.Stop(SIGTERM, 5.0, &took), 0) << run.Output();
         EXPECT_LT(took, kTermSeconds);
@@ -61,16 +49,8 @@ TEST(Program, FullScreenMakesAViewPerMonitorWithItsOwnPicture) {
         }
         const std::string channel = home.ConfigDir() + "/xfce4/xfconf/xfce-perchannel-xml";
         ASSERT_EQ(testsupport::Run({"mkdir", "-p", channel}).exitCode, 0);
-        ASSERT_TRUE(
-            WriteFile(channel + "/xfce4-desktop.xml",
-                      "<channel name=\"xfce4-desktop\"><property name=\"backdrop\"><property name=\"screen0\">"
-                      "<property name=\"monitorLEFT\"><property name=\"workspace0\"><property name=\"last-image\" "
-                      "type=\"string\" "
-                      "value=\"" +
-                          home / "red.png" +
-                          "\"/></property></property><property name=\"monitorRIGHT\">"
-                          "<property name=\"workspace0\"><property name=\"last-image\" type=\"string\" value=\"" +
-                          home / "blue.png" + "\"/></property></property></property></property></channel>\n"));
+        ASSERT_TRUE(WriteFile(channel + "/xfce4-desktop.xml",
+                              XfceChannel({{"LEFT", home / "red.png"}, {"RIGHT", home / "blue.png"}})));
         env["XDG_CURRENT_DESKTOP"] = "XFCE";
         PaintRoot(dpy, 0);
         Process run;
@@ -85,19 +65,14 @@ TEST(Program, FullScreenMakesAViewPerMonitorWithItsOwnPicture) {
         EXPECT_TRUE(WaitFor(dpy, root, 640, 0, 640, 480, mostly(2, 0))) << run.Output();
         EXPECT_EQ(run.Stop(SIGTERM, 5.0), 0) << run.Output();
     }
-}
-
-TEST(Program, SoundPlaysOnlyOnTheMainMonitor) {
-    XServer xs(1280, 480);
-    ASSERT_TRUE(xs.ok() && SplitIntoTwoMonitors(xs.dpy, 1280, 480));
-    // One saver window per monitor, as the daemon makes them; a hack on each.
-    PrivateHome home;
+    // One saver window per monitor, as the daemon makes them; a hack on each: only the
+    // main monitor's plays the sound.
     Process hacks[2];
     for (int i = 0; i < 2; ++i) {
         auto env = home.Env(xs.display());
         env["SDL_AUDIODRIVER"] = "disk";
         env["SDL_DISKAUDIOFILE"] = home / std::to_string(i);
-        env["XSCREENSAVER_WINDOW"] = Hex(MakeSaverWindow(xs.dpy, i * 640, 0, 640, 480));
+        env["XSCREENSAVER_WINDOW"] = Hex(MakeSaverWindow(dpy, i * 640, 0, 640, 480));
         ASSERT_TRUE(hacks[i].Start({Reefmere(), "-root", "--defaults", "--volume", "100"}, env));
     }
     for (int i = 0; i < 400 && FileSize(home / "1") < 64 * 1024; ++i)

@@ -15,12 +15,12 @@ Window MakeWindow(Display* dpy, Window parent, int x, int y, int w, int h) {
 }  // namespace
 
 TEST(X11Pieces, GrabDesktopImagesPreference) {
-    const std::pair<const char*, bool> cases[] = {{"", true},
-                                                  {"mode: one\ngrabDesktopImages:\tTrue\n", true},
-                                                  {"mode: one\ngrabDesktopImages:\tFalse\r\nlock: False\n", false},
-                                                  {"  grabDesktopImages:   false  \n", false},
-                                                  {"grabDesktopImages: False\ngrabDesktopImages: True\n", true},
-                                                  {"grabVideoFrames: False\n", true}};
+    const std::pair<const char*, bool> cases[] = {
+        {"mode: one\ngrabDesktopImages:\tFalse\r\nlock: False\n", false},
+        {"  grabDesktopImages:   false  \n", false},
+        {"grabDesktopImages: False\ngrabDesktopImages: True\n", true},
+        {"grabVideoFrames: False\n", true},
+    };
     for (const auto& c : cases) EXPECT_EQ(ParseGrabDesktopImages(c.first), c.second) << c.first;
 }
 

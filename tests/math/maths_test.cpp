@@ -28,25 +28,19 @@ VECTOR3D R(VECTOR3D v, double deg, int axis) {
     return P(c * v.x - s * v.y, s * v.x + c * v.y, v.z);
 }
 double Dot(QUAT a, QUAT b) { return a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w; }
-VECTOR3D Normalized(VECTOR3D v) {
-    v.Normalize();
-    return v;
-}
-MATRIX WithTranslation(MATRIX m, VECTOR3D t) {
-    m.SetTranslation(t);
-    return m;
-}
 
 }  // namespace
 
 TEST(Maths, EveryHelperAgainstItsDefinition) {
     const VECTOR3D a = P(1, 2, 3), b = P(4, -5, 6), p = P(0.5f, 2, -3);
-    const MATRIX r = WithTranslation(MatrixFromAngle(P(25, -40, 70)), P(1, -2, 3));
+    MATRIX r = MatrixFromAngle(P(25, -40, 70));
+    r.SetTranslation(P(1, -2, 3));
     const MATRIX rz90 = MatrixFromAngle(P(0, 0, -90));  // = Rz(+90)
     const QUAT qa = RotationToQuat(P(20, -35, 110)), qb = RotationToQuat(P(-60, 15, 5));
     const QUAT from = RotationToQuat(P(0, 0, 10)), to = RotationToQuat(P(0, 0, 100)), mid = RotationToQuat(P(0, 0, 55));
     QUAT f = from, t = to, negTo(-to.x, -to.y, -to.z, -to.w), near0(0, 0, 0, 1), near1(0.001, 0, 0, 1);
-    VECTOR3D rotated = P(1, 2, 3);
+    VECTOR3D rotated = P(1, 2, 3), unit = P(0, -2, 0);
+    unit.Normalize();
     Rotate(&rotated, 30, 45, 60);
     Rotate(nullptr, 1, 2, 3);
     const MATRIX look = MatrixAngleBetweenVectors(P(20, 30, 40), P(-5, 0, 2));
@@ -68,12 +62,8 @@ TEST(Maths, EveryHelperAgainstItsDefinition) {
          0},
         {"normalise", V(NormalizeVector(P(0, 3, 4))), {0, 0.6, 0.8}, 1e-7},
         {"normalise zero", V(NormalizeVector(P(0, 0, 0))), {0, 0, 0}, 0},
-        {"normalise in place", V(Normalized(P(0, -2, 0))), {0, -1, 0}, 0},
+        {"normalise in place", V(unit), {0, -1, 0}, 0},
         {"T·R rotates first", V(MatrixPointMultiply(MultiplyMatrix(T(10, 0, 0), rz90), P(1, 0, 0))), {10, 1, 0}, 1e-6},
-        {"R·T translates first",
-         V(MatrixPointMultiply(MultiplyMatrix(rz90, T(10, 0, 0)), P(1, 0, 0))),
-         {0, 11, 0},
-         1e-5},
         {"translation in 12..14", M(tr), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1}, 0},
         {"transpose", M(TransposeMatrix(tr)), {1, 0, 0, 5, 0, 1, 0, 6, 0, 0, 1, 7, 0, 0, 0, 1}, 0},
         {"MatrixFromAngle = Rz(-z)·Ry(y)·Rx(-x)", V(MatrixRotatePoint(MatrixFromAngle(P(30, 45, 60)), a)),
@@ -85,15 +75,12 @@ TEST(Maths, EveryHelperAgainstItsDefinition) {
         {"inverse rotation", V(MatrixInverseRotatePoint(r, MatrixRotatePoint(r, p))), V(p), 1e-5},
         {"point multiply = rotate then translate", V(MatrixPointMultiply(r, p)),
          V(MatrixTranslatePoint(r, MatrixRotatePoint(r, p))), 1e-5},
-        {"look along -z", M(TransposeMatrix(MatrixAngleBetweenVectors(P(0, 0, 60), P(0, 0, 0)))), M(MATRIX()), 1e-7},
         {"look at itself", M(MatrixAngleBetweenVectors(P(3, 3, 3), P(3, 3, 3))), M(MATRIX()), 1e-7},
         {"look: orthonormal", M(MultiplyMatrix(TransposeMatrix(look), look)), M(MATRIX()), 1e-6},
         {"look: gaze onto -z", V(MatrixRotatePoint(TransposeMatrix(look), gaze)), {0, 0, -1}, 1e-6},
         {"look: no roll", {MatrixRotatePoint(TransposeMatrix(look), P(0, 1, 0)).x}, {0}, 1e-6},
         {"look straight down: back axis up", {MatrixAngleBetweenVectors(P(0, 50, 0), P(0, 0, 0)).m[9]}, {1}, 1e-7},
-        {"i·j = k", Q(MultiplyQuats(QUAT(1, 0, 0, 0), QUAT(0, 1, 0, 0))), {0, 0, 1, 0}, 0},
         {"q·q⁻¹ = 1", Q(MultiplyQuats(qa, InverseQuat(qa))), {0, 0, 0, 1}, 1e-12},
-        {"inverse", Q(InverseQuat(QUAT(1, 2, 3, 4))), {-1, -2, -3, 4}, 0},
         {"product composes", M(QuatToRotationMatrix(MultiplyQuats(qa, qb))),
          M(MultiplyMatrix(QuatToRotationMatrix(qa), QuatToRotationMatrix(qb))), 1e-12},
         {"slerp ends and middle",

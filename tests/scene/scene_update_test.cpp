@@ -11,7 +11,6 @@
 #include "water/Background.h"
 #include "water/Water.h"
 
-using scenetest::gSensor;
 using scenetest::SceneRig;
 
 namespace {
@@ -60,86 +59,6 @@ TEST(SceneUpdate, OneWaterTickPerCallDropsAndLevel) {
     d.scene.Update(0.02);                              // the drop, and the next one 10 to 22 s away
     EXPECT_TRUE(d.scene.dropTimer >= 10.0f && d.scene.dropTimer < 22.0f);
     EXPECT_TRUE(std::any_of(w.cells, w.cells + 32 * 32, [](const WATERCELL& c) { return c.velocity < 0.0f; }));
-}
-
-TEST(SceneUpdate, SensorRollPollingAndEasing) {
-    scenetest::SensorEnvironment env;
-    SceneRig r;
-    r.settings.WANTSMS = true;
-    r.settings.SMSREVERSE = true;  // not applied to the rest roll
-    gSensor.x = 128;
-    gSensor.z = -256;
-    ASSERT_TRUE(r.Build(320, 180));
-    SSMAIN& s = r.scene;
-    ASSERT_TRUE(s.smsActive);
-    EXPECT_FLOAT_EQ(s.restRoll, 135.0f);  // upside down: 180 - 45
-    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 135.0f);
-
-    // Readings to roll: reverse flips it, upside down mirrors it about 90.
-    struct Case {
-        int16_t x, z;
-        bool reverse;
-        float roll;
-    } cases[] = {
-        {128, 256, false, 45.0f}, {128, 256, true, -45.0f}, {128, -256, false, 135.0f}, {128, -256, true, 225.0f}};
-    for (const Case& c : cases) {
-        gSensor.x = c.x;
-        gSensor.z = c.z;
-        s.smsReverse = c.reverse;
-        s.smsPollTimer = 0.0f;
-        s.Update(0.02);
-        EXPECT_FLOAT_EQ(s.tiltTarget.z, c.roll) << c.x << " " << c.z << " " << c.reverse;
-        EXPECT_EQ(s.smsPollTimer, 0.1f);
-    }
-    // Within the poll interval no reading is taken; a failed read keeps the target.
-    const int calls = gSensor.calls;
-    s.Update(0.02);
-    EXPECT_EQ(gSensor.calls, calls);
-    gSensor.failAfter = gSensor.calls;
-    gSensor.x = 0;
-    s.smsPollTimer = 0.0f;
-    s.Update(0.02);
-    EXPECT_FLOAT_EQ(s.tiltTarget.z, 225.0f);
-
-    // The drawn tilt closes 5 x dt of its gap per update; the underlay keeps the roll from
-    // before the update's easing, the camera turns by the eased one.
-    s.smsPollTimer = 1e9f;
-    s.tiltTarget.z = 10.0f;
-    s.tiltCurrent.z = 0.0f;
-    s.restRoll = 0.0f;
-    s.Update(0.02);
-    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 1.0f);
-    EXPECT_EQ(s.underlayRoll, 0.0f);
-    EXPECT_EQ(s.camera.roll, s.tiltCurrent.z);
-    s.Update(0.02);
-    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 1.9f);
-    EXPECT_FLOAT_EQ(s.underlayRoll, 1.0f);
-
-    // A minute after setup the target is level and the sensor is left alone.
-    s.smsWindow = 0.01f;
-    s.Update(0.02);
-    const int after = gSensor.calls;
-    for (int i = 0; i < 20; ++i) s.Update(0.05);
-    EXPECT_EQ(s.tiltTarget.z, 0.0f);
-    EXPECT_EQ(gSensor.calls, after);
-
-    // Found but the first read fails: a level machine. No sensor: no tilt, no roll.
-    gSensor = scenetest::FakeSensor{};
-    gSensor.failAfter = 1;
-    SceneRig f;
-    f.settings.WANTSMS = true;
-    ASSERT_TRUE(f.Build(320, 180));
-    EXPECT_TRUE(f.scene.smsActive && f.scene.restRoll == 0.0f);
-    gSensor = scenetest::FakeSensor{};
-    gSensor.present = false;
-    SceneRig n;
-    n.settings.WANTSMS = true;
-    ASSERT_TRUE(n.Build(320, 180));
-    EXPECT_FALSE(n.scene.smsActive);
-    n.scene.tiltTarget.z = 12.0f;
-    n.scene.Update(0.02);
-    EXPECT_EQ(n.scene.tiltCurrent.z, 0.0f);
-    EXPECT_EQ(n.scene.camera.roll, 0.0f);
 }
 
 TEST(SceneUpdate, BannerAndTitleCardScheduleOverTwoAndAHalfMinutes) {
@@ -209,39 +128,84 @@ TEST(SceneUpdate, BannerAndTitleCardScheduleOverTwoAndAHalfMinutes) {
     EXPECT_EQ(p.scene.cardTimer, 60.0f);
 }
 
-// A kernel accelerometer of 1000 counts per g, reading 1 g at rest (zSign -1: -1 g lying
-// flat, as hid sensor hubs do), then turned 20 degrees about the viewing axis.
-TEST(SceneUpdate, AnIioTiltRollsTheCameraKeepsItWhenTheDeviceGoesAndSettlesLevel) {
-    for (double zSign : {1.0, -1.0}) {
-        testsupport::TempDir root, config;
-        testsupport::ScopedEnv env({{"REEFMERE_IIO_ROOT", root.path()}, {"XDG_CONFIG_HOME", config.path()}});
-        sms_set_service(nullptr);
-        const std::string dir = root / "iio:device0";
-        auto tilt = [&](double degrees) {
-            const double a = degrees * M_PI / 180.0, g[3] = {std::sin(a), 0.0, zSign * std::cos(a)};
-            for (int i = 0; i < 3; ++i)
-                testsupport::WriteFile(dir + "/in_accel_" + "xyz"[i] + "_raw",
-                                       std::to_string(std::lround(g[i] * 1000)));
-        };
-        mkdir(dir.c_str(), 0755);
-        testsupport::WriteFile(dir + "/in_accel_scale", "0.00980665\n");
-        tilt(0.0);  // the first reading is the rest
-        SceneRig r;
-        r.settings.WANTSMS = true;
-        ASSERT_TRUE(r.Build(160, 90));
-        r.Run(1.0);
-        EXPECT_LT(std::abs(r.scene.camera.roll), 0.5f) << zSign;
-        tilt(20.0);
-        r.Run(1.0);
-        testsupport::Run({"rm", "-rf", dir});
-        const float target = r.scene.tiltTarget.z;
-        r.Run(1.0);
-        EXPECT_EQ(r.scene.tiltTarget.z, target);
-        EXPECT_NEAR(std::abs(r.scene.camera.roll), 30.8f, 0.5f) << zSign;  // sin 20 g reads as about 31 degrees
-        r.scene.smsWindow = 0.0f;                                          // the minute is up: level again
-        r.Run(3.0);
-        EXPECT_LT(std::abs(r.scene.camera.roll), 0.5f) << zSign;
+// A kernel accelerometer of 1000 counts per g in a fake sysfs tree: 500 counts read as
+// 128 of the tilt's 256 per g, 45 degrees.
+TEST(SceneUpdate, SensorRollPollingAndEasingFromAnIioDevice) {
+    testsupport::TempDir root, config;
+    testsupport::ScopedEnv env({{"REEFMERE_IIO_ROOT", root.path()}, {"XDG_CONFIG_HOME", config.path()}});
+    sms_set_service(nullptr);
+    const std::string dir = root / "iio:device0";
+    auto reading = [&](const std::string& x, int z) {
+        testsupport::WriteFile(dir + "/in_accel_x_raw", x);
+        testsupport::WriteFile(dir + "/in_accel_y_raw", "0");
+        testsupport::WriteFile(dir + "/in_accel_z_raw", std::to_string(z));
+    };
+    mkdir(dir.c_str(), 0755);
+    testsupport::WriteFile(dir + "/in_accel_scale", "0.00980665\n");
+    reading("500", -1000);
+    SceneRig r;
+    r.settings.WANTSMS = true;
+    r.settings.SMSREVERSE = true;  // not applied to the rest roll
+    ASSERT_TRUE(r.Build(320, 180));
+    SSMAIN& s = r.scene;
+    ASSERT_TRUE(s.smsActive);
+    EXPECT_FLOAT_EQ(s.restRoll, 135.0f);  // upside down: 180 - 45
+    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 135.0f);
+
+    // Readings to roll: reverse flips it, upside down mirrors it about 90.
+    struct Case {
+        int z;
+        bool reverse;
+        float roll;
+    } cases[] = {{1000, false, 45.0f}, {1000, true, -45.0f}, {-1000, false, 135.0f}, {-1000, true, 225.0f}};
+    for (const Case& c : cases) {
+        reading("500", c.z);
+        s.smsReverse = c.reverse;
+        s.smsPollTimer = 0.0f;
+        s.Update(0.02);
+        EXPECT_FLOAT_EQ(s.tiltTarget.z, c.roll) << c.z << " " << c.reverse;
+        EXPECT_EQ(s.smsPollTimer, 0.1f);
     }
+    // Within the poll interval no reading is taken; garbage keeps the target.
+    reading("0", 1000);
+    s.Update(0.02);
+    EXPECT_FLOAT_EQ(s.tiltTarget.z, 225.0f);
+    reading("12abc", 1000);
+    s.smsPollTimer = 0.0f;
+    s.Update(0.02);
+    EXPECT_FLOAT_EQ(s.tiltTarget.z, 225.0f);
+
+    // The drawn tilt closes 5 x dt of its gap per update; the underlay keeps the roll from
+    // before the update's easing, the camera turns by the eased one, both less the rest.
+    s.smsPollTimer = 1e9f;
+    s.tiltTarget.z = 145.0f;
+    s.tiltCurrent.z = 135.0f;
+    s.Update(0.02);
+    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 136.0f);
+    EXPECT_FLOAT_EQ(s.underlayRoll, 0.0f);
+    EXPECT_FLOAT_EQ(s.camera.roll, 1.0f);
+    s.Update(0.02);
+    EXPECT_FLOAT_EQ(s.tiltCurrent.z, 136.9f);
+    EXPECT_FLOAT_EQ(s.underlayRoll, 1.0f);
+
+    // A minute after setup the sensor is left alone and the tank settles back to its rest.
+    reading("500", 1000);
+    s.smsWindow = 0.01f;
+    s.smsPollTimer = 0.0f;
+    r.Run(3.0);
+    EXPECT_EQ(s.tiltTarget.z, 135.0f);
+    EXPECT_LT(std::abs(s.camera.roll), 0.5f);
+
+    // A device that cannot be read from the start is no sensor: no tilt, no roll.
+    reading("", 1000);
+    SceneRig n;
+    n.settings.WANTSMS = true;
+    ASSERT_TRUE(n.Build(320, 180));
+    EXPECT_FALSE(n.scene.smsActive);
+    n.scene.tiltTarget.z = 12.0f;
+    n.scene.Update(0.02);
+    EXPECT_EQ(n.scene.tiltCurrent.z, 0.0f);
+    EXPECT_EQ(n.scene.camera.roll, 0.0f);
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ protected:
     std::string err;
 };
 
-TEST_F(PrefsTest, FirstRunWritesEveryDefaultTyped) {
+TEST_F(PrefsTest, FirstRunWritesEveryDefaultTypedAndSavesReadBack) {
     Load();
     ExpectDefaults();
     EXPECT_STREQ(s.fishSelection, "");  // none stored: a one-byte empty string
@@ -82,6 +82,20 @@ TEST_F(PrefsTest, FirstRunWritesEveryDefaultTyped) {
     EXPECT_FALSE(store.GetString("MaxFish", &t));  // types are kept
     EXPECT_FALSE(store.Has("FishSelection"));
     EXPECT_EQ(ConfigEntries(), std::vector<std::string>{"kpFishSS.plist"});  // no temporary left
+
+    s.MAX_FISH = 2;
+    s.WANTCAUSTIC = false;
+    CopyToField(s.BGPath, sizeof s.BGPath, "/home/me/Pictures");
+    CopyToField(s.FishPath2, sizeof s.FishPath2, "/elsewhere");
+    ASSERT_TRUE(SaveSettings(s, true, "a.fish#b.fish###"));
+    ASSERT_TRUE(SaveSettings(s, true, nullptr));  // a null selection leaves the stored one alone
+    Load();
+    EXPECT_TRUE(mmo);
+    EXPECT_EQ(s.MAX_FISH, 2);
+    EXPECT_FALSE(s.WANTCAUSTIC);
+    EXPECT_STREQ(s.BGPath, "/home/me/Pictures");
+    EXPECT_STREQ(s.fishSelection, "a.fish#b.fish###");
+    EXPECT_EQ(std::string(s.FishPath2), home.FishDir() + "/");  // a chosen fish folder is never stored
 }
 
 TEST_F(PrefsTest, CurrentVersionLoadsClampsAndReadsAbsentKeysAsZero) {
@@ -153,29 +167,6 @@ TEST_F(PrefsTest, AStringWithANulByteNeverAborts) {
     }
 }
 
-TEST_F(PrefsTest, SaveAndReload) {
-    Load();
-    s.MAX_FISH = 2;
-    s.WATERSHIFT = 5;
-    s.WANTCAUSTIC = false;
-    s.VOLUME = 40;
-    CopyToField(s.BGPath, sizeof s.BGPath, "/home/me/Pictures");
-    CopyToField(s.FishPath2, sizeof s.FishPath2, "/elsewhere");
-    ASSERT_TRUE(SaveSettings(s, true, "a.fish#b.fish###"));
-    ASSERT_TRUE(SaveSettings(s, true, nullptr));  // a null selection leaves the stored one alone
-    SETTINGS saved = s;
-    saved.fishSelection = nullptr;
-    Load();
-    EXPECT_TRUE(mmo);
-    EXPECT_EQ(s.MAX_FISH, 2);
-    EXPECT_EQ(s.WATERSHIFT, 5);
-    EXPECT_FALSE(s.WANTCAUSTIC);
-    EXPECT_EQ(s.VOLUME, 40);
-    EXPECT_STREQ(s.BGPath, saved.BGPath);
-    EXPECT_STREQ(s.fishSelection, "a.fish#b.fish###");
-    EXPECT_EQ(std::string(s.FishPath2), home.FishDir() + "/");  // a chosen fish folder is never stored
-}
-
 TEST(SettingsPaths, CopyToFieldNeverSplitsACharacter) {
     char field[6];
     CopyToField(field, sizeof field, "abcd\xc3\xa9");  // "abcdé": 6 bytes, room for 5
@@ -183,10 +174,6 @@ TEST(SettingsPaths, CopyToFieldNeverSplitsACharacter) {
     CopyToField(field, sizeof field, nullptr);
     EXPECT_STREQ(field, "");
 }
-
-}  // namespace
-
-namespace {
 
 int ParseOne(const std::string& option, long long value, SETTINGVALUE* got) {
     std::string v = std::to_string(value);
@@ -198,18 +185,9 @@ int ParseOne(const std::string& option, long long value, SETTINGVALUE* got) {
     return r;
 }
 
-std::string Plist(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-           "<key>version</key><string>1.7</string>\n" +
-           body + "</dict>\n</plist>\n";
-}
+using SettingRanges = PrefsTest;
 
-}  // namespace
-
-TEST(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
-    testsupport::TempDir dir;
-    testsupport::ScopedEnv env{{{"XDG_CONFIG_HOME", dir / "config"}, {"XDG_DATA_HOME", dir / "data"}}};
-    ASSERT_EQ(mkdir((dir / "config").c_str(), 0700), 0);
+TEST_F(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
     int integers = 0;
     for (size_t k = 0; k < kSettingKeyCount; k++) {
         const SETTINGKEY& key = kSettingKeys[k];
@@ -232,22 +210,15 @@ TEST(SettingRanges, EdgesOfEveryIntegerKeyFromOptionsAndFromTheStore) {
         const long long stored[][2] = {
             {key.low, key.low}, {key.high, key.high}, {key.low - 1, key.low}, {key.high + 1, key.high}};
         for (const auto& c : stored) {
-            ASSERT_TRUE(testsupport::WriteFile(
-                dir / "config/kpFishSS.plist",
-                Plist("<key>" + std::string(key.key) + "</key><integer>" + std::to_string(c[0]) + "</integer>\n")));
-            SETTINGS s;
-            bool mmo = false;
-            LoadSettings(&s, &mmo);
+            WriteStore(Str("version", SETTINGS_VERSION) + Int(key.key, c[0]));
+            Load();
             SETTINGVALUE v;
             key.get(s, mmo, &v);
             EXPECT_EQ(v.integer, c[1]) << "stored " << c[0];
-            FreeFishSelection(&s);
         }
     }
     EXPECT_EQ(integers, 7);
 }
-
-namespace {
 
 TEST(PictureFolder, TheMacDefaultMapsToTheUsersPicturesFolder) {
     struct CASE {
