@@ -51,6 +51,7 @@ void SSMAIN::DrawFrame() {
         return;
     }
     if (!(skipPasses & kSkipAbove)) PreparePicture();
+    PrepareDimmed();
     DoUnderlay();
     Draw();
 }
