@@ -106,16 +106,6 @@ struct Rig {
         glLoadIdentity();
     }
 
-    void Camera() const {
-        float m[16];
-        glMatrixMode(GL_PROJECTION);
-        camera.Projection(m);
-        glLoadMatrixf(m);
-        glMatrixMode(GL_MODELVIEW);
-        camera.View(m);
-        glLoadMatrixf(m);
-    }
-
     // The underlay's pass below the water line.
     void Picture(int mode) const {
         Pixels();
@@ -140,7 +130,7 @@ struct Rig {
 
     // The back-wall quad with the projector's coordinates.
     void Wall(int mode) const {
-        Camera();
+        camera.Load();
         if (mode == 2) {
             glDisable(GL_DEPTH_TEST);
         } else {
@@ -171,7 +161,7 @@ struct Rig {
     // wall (the wall faces the camera, so that is affine) and on through the projector.
     void Merged() const {
         glActiveTexture(GL_TEXTURE1);
-        Camera();
+        camera.Load();
         ReadyProjPass(kLevel);
         glDisable(GL_TEXTURE_GEN_S);
         glDisable(GL_TEXTURE_GEN_T);

@@ -70,15 +70,20 @@ void PixelProjection(int width, int height) {
     glLoadIdentity();
 }
 
-}  // namespace
-
-void SSMAIN::DoUnderlay() {
-    PixelProjection(viewWidth, viewHeight);
+// Flat, unlit, opaque drawing of a texture in pixels.
+void PixelPicture(int width, int height, uint32_t texture) {
+    PixelProjection(width, height);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, backgroundTexture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+}  // namespace
+
+void SSMAIN::DoUnderlay() {
+    PixelPicture(viewWidth, viewHeight, backgroundTexture);
 
     // The water line as a plane in pixels about the screen centre, tilting with the tank:
     // n . p + d >= 0 above it.
@@ -176,12 +181,7 @@ void SSMAIN::PreparePicture() {
     }
     // The picture over the whole buffer, filtered as the plain pass used to draw it, then
     // copied; the frame's own drawing starts from a clear buffer again.
-    PixelProjection(viewWidth, viewHeight);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, backgroundTexture);
+    PixelPicture(viewWidth, viewHeight, backgroundTexture);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     Quad(static_cast<float>(viewWidth), static_cast<float>(viewHeight));
     if (!pictureTexture) glGenTextures(1, &pictureTexture);
