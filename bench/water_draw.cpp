@@ -122,7 +122,6 @@ void BM_SurfaceDraw(benchmark::State& state) {
     }
     CAMERA camera;
     camera.aspect = static_cast<float>(kWidth) / kHeight;
-    float m[16];
     // `small`: the same view shrunk to 160 x 90, an eighth of the side: the pixels go, the
     // triangles stay.
     if (state.range(2) != 0) {
@@ -130,12 +129,7 @@ void BM_SurfaceDraw(benchmark::State& state) {
     } else {
         glViewport(0, 0, kWidth, kHeight);
     }
-    glMatrixMode(GL_PROJECTION);
-    camera.Projection(m);
-    glLoadMatrixf(m);
-    glMatrixMode(GL_MODELVIEW);
-    camera.View(m);
-    glLoadMatrixf(m);
+    camera.Load();
     // As the scene places the surface (see SSMAIN::Draw).
     glTranslatef(0.0f, kLevel * 80.0f - 40.0f, -5.0f);
     glTranslatef(0.0f, 0.0f, -32.0f);

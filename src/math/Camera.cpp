@@ -1,5 +1,7 @@
-// CAMERA: projection, view and view volume without a GL context.
+// CAMERA: projection, view and view volume without a GL context; Load hands them to GL.
 #include "math/Camera.h"
+
+#include <GL/gl.h>
 
 #include <cmath>
 
@@ -91,4 +93,14 @@ FRUSTUM CAMERA::Frustum() const {
     Projection(p);
     View(v);
     return FRUSTUM::FromMatrices(p, v);
+}
+
+void CAMERA::Load() const {
+    float m[16];
+    glMatrixMode(GL_PROJECTION);
+    Projection(m);
+    glLoadMatrixf(m);
+    glMatrixMode(GL_MODELVIEW);
+    View(m);
+    glLoadMatrixf(m);
 }

@@ -19,5 +19,7 @@ struct CAMERA {
     // Column-major, as glLoadMatrixf takes them.
     void Projection(float out[16]) const;
     void View(float out[16]) const;
+    // Both into the current GL context; the modelview matrix is left current.
+    void Load() const;
     FRUSTUM Frustum() const;
 };

@@ -170,6 +170,9 @@ void SSMAIN::Cleanup() {
     if (pictureTexture) glDeleteTextures(1, &pictureTexture);
     pictureTexture = 0;
     pictureSource = 0;
+    if (dimTexture) glDeleteTextures(1, &dimTexture);
+    dimTexture = 0;
+    dimSource = 0;
     glDisable(GL_LIGHTING);
     glDisable(GL_LIGHT0);
     glDisable(GL_CULL_FACE);

@@ -67,6 +67,9 @@ public:
     // The picture as the screen shows it, one texel per pixel, into pictureTexture when
     // the picture or the view size changed since it was made (part of DrawFrame).
     void PreparePicture();
+    // The picture at the underwater brightness (three quarters) into dimTexture when the
+    // picture changed (part of DrawFrame).
+    void PrepareDimmed();
     void DoOverlay();
     // The banner, caption and title-card timers and `fade`, by frameTime (part of Update).
     void StepOverlay();
@@ -111,6 +114,11 @@ public:
     uint32_t pictureSource = 0;
     int32_t pictureWidth = 0;
     int32_t pictureHeight = 0;
+    // The picture darkened once to the brightness below the water line (GL name, owned),
+    // and what it was made from: drawn unmodulated, it spares a software rasteriser a
+    // multiply per pixel of the largest pass. 0: not made (none, or too large to copy).
+    uint32_t dimTexture = 0;
+    uint32_t dimSource = 0;
     float waterLevel = 1.0f;  // fraction of the tank
     float wantedLevel = 1.0f;
     int64_t waterShift = 6;

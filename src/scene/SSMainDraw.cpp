@@ -51,18 +51,13 @@ void SSMAIN::DrawFrame() {
         return;
     }
     if (!(skipPasses & kSkipAbove)) PreparePicture();
+    PrepareDimmed();
     DoUnderlay();
     Draw();
 }
 
 void SSMAIN::Draw() {
-    float m[16];
-    glMatrixMode(GL_PROJECTION);
-    camera.Projection(m);
-    glLoadMatrixf(m);
-    glMatrixMode(GL_MODELVIEW);
-    camera.View(m);
-    glLoadMatrixf(m);
+    camera.Load();
     glEnable(GL_TEXTURE_2D);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 

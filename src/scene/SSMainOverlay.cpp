@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "image/Texture.h"
 #include "math/Misc.h"
@@ -34,6 +35,9 @@ const float kCardHeight = 64.0f;
 // The wobbling picture reaches this far (pixels) above the water line, under the plain
 // one, so that no pixel along the line is left uncovered by both.
 const double kUnderlayOverlap = 2.0;
+
+// Largest side of the picture that gets a darkened copy (16 MB at most).
+const int kDimmedMaxSide = 2048;
 
 const int kBannerSlot = 1;
 const int kFirstCaptionSlot = 4;
@@ -66,15 +70,20 @@ void PixelProjection(int width, int height) {
     glLoadIdentity();
 }
 
-}  // namespace
-
-void SSMAIN::DoUnderlay() {
-    PixelProjection(viewWidth, viewHeight);
+// Flat, unlit, opaque drawing of a texture in pixels.
+void PixelPicture(int width, int height, uint32_t texture) {
+    PixelProjection(width, height);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, backgroundTexture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+}  // namespace
+
+void SSMAIN::DoUnderlay() {
+    PixelPicture(viewWidth, viewHeight, backgroundTexture);
 
     // The water line as a plane in pixels about the screen centre, tilting with the tank:
     // n . p + d >= 0 above it.
@@ -94,8 +103,16 @@ void SSMAIN::DoUnderlay() {
     glPopMatrix();
     glEnable(GL_CLIP_PLANE0);
     float c = static_cast<float>(sceneFade * -0.75 + 0.75);
+    if (dimTexture) {
+        // Already at three quarters: unfaded, drawn as it is.
+        glBindTexture(GL_TEXTURE_2D, dimTexture);
+        c = 1.0f - sceneFade;
+        if (c == 1.0f) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    }
     glColor4f(c, c, c, 1.0f);
     if (background && !(skipPasses & kSkipBelow)) background->Draw(viewWidth, viewHeight, waterLevel, frameTime);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glBindTexture(GL_TEXTURE_2D, backgroundTexture);
 
     // Above the water: the plain picture, cut by the water line. From the copy made at the
     // view size where there is one: a 1:1 nearest copy costs a software rasteriser much
@@ -164,12 +181,7 @@ void SSMAIN::PreparePicture() {
     }
     // The picture over the whole buffer, filtered as the plain pass used to draw it, then
     // copied; the frame's own drawing starts from a clear buffer again.
-    PixelProjection(viewWidth, viewHeight);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_BLEND);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, backgroundTexture);
+    PixelPicture(viewWidth, viewHeight, backgroundTexture);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     Quad(static_cast<float>(viewWidth), static_cast<float>(viewHeight));
     if (!pictureTexture) glGenTextures(1, &pictureTexture);
@@ -192,6 +204,43 @@ void SSMAIN::PreparePicture() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
+}
+
+void SSMAIN::PrepareDimmed() {
+    if (dimSource == backgroundTexture) return;
+    if (dimTexture) glDeleteTextures(1, &dimTexture);
+    dimTexture = 0;
+    dimSource = backgroundTexture;
+    if (backgroundTexture == 0) return;
+    glBindTexture(GL_TEXTURE_2D, backgroundTexture);
+    GLint w = 0, h = 0, wrapS = GL_REPEAT, wrapT = GL_REPEAT;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
+    // A larger picture would cost more memory twice over than the multiply it saves.
+    if (w < 1 || h < 1 || w > kDimmedMaxSide || h > kDimmedMaxSide) return;
+    std::vector<unsigned char> px(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    while (glGetError() != GL_NO_ERROR) {}
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    if (glGetError() != GL_NO_ERROR) return;
+    for (size_t i = 0; i < px.size(); i += 4)
+        for (size_t k = 0; k < 3; ++k) px[i + k] = static_cast<unsigned char>((px[i + k] * 3 + 2) / 4);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapS);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &name);
+        return;
+    }
+    dimTexture = name;
 }
 
 void SSMAIN::StepOverlay() {

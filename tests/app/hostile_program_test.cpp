@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <memory>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 

@@ -1,5 +1,4 @@
 // Species loading as the aquarium does it (FISHINFO::LoadData).
-#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,12 +34,7 @@ protected:
         return info;
     }
 
-    static int FirstAlpha(const Texture& t) {
-        std::vector<uint8_t> texels(8 * 8 * 4);
-        glBindTexture(GL_TEXTURE_2D, t.texID);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-        return texels[3];
-    }
+    static int FirstAlpha(const Texture& t) { return testsupport::ReadTexture(t.texID).at(3); }
 
     EGLCONTEXT gl;
     testsupport::TempDir dir;

@@ -54,7 +54,7 @@ inline Window MakeSaverWindow(Display* dpy, int x, int y, int w, int h) {
 }
 
 struct Shot {
-    std::vector<uint8_t> rgba;  // rows in any order: only counted
+    std::vector<uint8_t> rgba;  // only counted, so rows in any order
     int width = 0, height = 0;
 };
 

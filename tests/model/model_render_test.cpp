@@ -1,10 +1,13 @@
-// Model instances drawn into the headless GL context.
+// Models and model instances drawn into the headless GL context.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
+#include "image/Texture.h"
 #include "model/ModelMain.h"
 #include "model_fixtures.h"
 #include "platform/egl_context.h"
@@ -46,17 +49,20 @@ struct Scene {
         return true;
     }
     void Clear() { glClear(GL_COLOR_BUFFER_BIT); }
-    // RGBA of the pixel at scene coordinates (x, y).
-    std::vector<std::uint8_t> At(float x, float y) {
+    // The pixel at scene coordinates (x, y): 'r', 'g' or 'b' for a bright primary, '.' for
+    // the clear colour, '?' otherwise.
+    char At(float x, float y) {
         glFinish();
         std::vector<std::uint8_t> px = gl.ReadPixels();
         int col = static_cast<int>((x + 2) / 4 * kSize);
         int row = static_cast<int>((2 - y) / 4 * kSize);  // top row first
         const std::uint8_t* p = &px[(static_cast<std::size_t>(row) * kSize + col) * 4];
-        return {p[0], p[1], p[2], p[3]};
+        for (int c = 0; c < 3; c++)
+            if (p[c] > 200 && p[(c + 1) % 3] < 50 && p[(c + 2) % 3] < 50) return "rgb"[c];
+        return p[0] < 16 && p[1] < 16 && p[2] < 16 ? '.' : '?';
     }
-    bool Lit(float x, float y) { return At(x, y)[0] > 128; }
-    bool Dark(float x, float y) { return At(x, y)[0] < 16 && At(x, y)[1] < 16 && At(x, y)[2] < 16; }
+    // The lower-left and upper-right triangles of the square.
+    std::string Halves() { return {At(-0.8f, -0.8f), At(0.8f, 0.8f)}; }
 };
 
 GLuint SolidTexture(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
@@ -71,18 +77,44 @@ GLuint SolidTexture(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 
 }  // namespace
 
-TEST(ModelRender, InstanceDrawsEachGroupWithItsTexture) {
+TEST(ModelRender, ModelAndInstanceDrawEachGroupWithItsTexture) {
     Scene scene;
     ASSERT_TRUE(scene.Start());
     MS3D model;
     ASSERT_TRUE(LoadBytes(Bytes(Square()), &model));
     glEnable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    const GLuint red = SolidTexture(255, 0, 0), green = SolidTexture(0, 255, 0);
+    Texture blue[1];
+    blue[0].texID = SolidTexture(0, 0, 255);
+    // The model's own immediate-mode drawing, each call after green is bound.
+    const struct {
+        std::function<void()> draw;
+        const char* halves;
+    } rows[] = {
+        {[&] { model.DrawGroup(0); }, "g."},
+        {[&] { model.DrawGroup(1); }, ".g"},
+        {[&] {
+             model.DrawGroup(2);
+             model.DrawGroup(-1, blue);
+         },
+         ".."},
+        {[&] { model.DrawGroup(0, blue); }, "b."},
+        {[&] { model.DrawGroup(1, blue); }, ".g"},  // no material: the bound texture stays
+        {[&] { model.Render(); }, "gg"},
+        {[&] { model.Render(blue); }, "bb"},
+        {[&] { model.Render(nullptr); }, "gg"},
+    };
+    for (const auto& r : rows) {
+        scene.Clear();
+        glBindTexture(GL_TEXTURE_2D, green);
+        r.draw();
+        EXPECT_EQ(scene.Halves(), r.halves) << r.halves;
+    }
+
     model.InitialSetup();
     ANIMATIONTEMPLATE tmpl;
     ASSERT_TRUE(tmpl.Setup(&model));
-    GLuint red = SolidTexture(255, 0, 0);
-    GLuint green = SolidTexture(0, 255, 0);
     unsigned texture = red;
     ONEMODEL m;
     ASSERT_TRUE(m.Setup(&tmpl, &model, &texture));
@@ -92,13 +124,14 @@ TEST(ModelRender, InstanceDrawsEachGroupWithItsTexture) {
     scene.Clear();
     glBindTexture(GL_TEXTURE_2D, green);
     m.Draw();
-    EXPECT_TRUE(scene.At(-0.8f, -0.8f)[0] > 200 && scene.At(-0.8f, -0.8f)[1] < 50 && scene.At(0.8f, 0.8f)[0] > 200);
-    EXPECT_TRUE(scene.Dark(1.8f, 1.8f));
+    EXPECT_EQ(scene.Halves(), "rr");
+    EXPECT_EQ(scene.At(1.8f, 1.8f), '.');
     // The blank pass draws every triangle, ignoring position and materials.
     scene.Clear();
+    glBindTexture(GL_TEXTURE_2D, green);
     m.position = VECTOR3D{5, 5, 0};
     m.DrawBlank();
-    EXPECT_TRUE(scene.Lit(-0.8f, -0.8f) && scene.Lit(0.8f, 0.8f));
+    EXPECT_EQ(scene.Halves(), "gg");
     // Skinning shows: a joint moved by (0.5, 0, 0) moves the square.
     scene.Clear();
     m.position = VECTOR3D{0, 0, 0};
@@ -107,6 +140,6 @@ TEST(ModelRender, InstanceDrawsEachGroupWithItsTexture) {
     m.UpdateSkeleton();
     m.UpdatePoints(m.joints);
     m.Draw();
-    EXPECT_TRUE(scene.Lit(1.3f, -0.8f) && scene.Dark(-0.8f, -0.8f));
+    EXPECT_TRUE(scene.At(1.3f, -0.8f) == 'r' && scene.At(-0.8f, -0.8f) == '.');
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

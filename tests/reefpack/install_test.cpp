@@ -51,11 +51,9 @@ TEST(Install, RefusesWhatTheTankWouldLeaveOutAndReplacesOnlyWhenAsked) {
     EXPECT_EQ(ReadFile(home.FishDir() + "/nemo.fish"), ReadFile(in / "nemo.fish"));
 
     // The same species again: refused without --replace.
-    ASSERT_TRUE(WriteSpecies(in / "nemo.fish", [] {
-        SpeciesRecipe s = Named("Nemo");
-        s.colour[0] = 9;
-        return s;
-    }()));
+    SpeciesRecipe changed = Named("Nemo");
+    changed.colour[0] = 9;
+    ASSERT_TRUE(WriteSpecies(in / "nemo.fish", changed));
     r = Install({in / "nemo.fish"}, home);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("already installed"), std::string::npos) << r.output;

@@ -20,41 +20,23 @@ namespace {
 // A person's files: the clownfish model (26 frames) as a plain .ms3d and plain skins.
 struct Inputs {
     TempDir dir;
-    std::string model = dir / "fish.ms3d";
+    std::string model = dir / "fish.ms3d", skinA = dir / "a.tga", skinB = dir / "b.tga";
     Inputs() {
         EXPECT_TRUE(WriteMs3dFile(BuildFishModel(BundledSpecies()[0]), model));
-        for (auto [name, w, h, v] : {std::tuple<const char*, int, int, uint8_t>{"a.tga", 64, 64, 200},
-                                     {"b.tga", 64, 64, 20},
-                                     {"mask.tga", 64, 64, 128},
-                                     {"odd.tga", 48, 64, 1},
-                                     {"big.tga", 128, 128, 9}}) {
+        const std::tuple<const char*, int, int, uint8_t> skins[] = {{"a.tga", 64, 64, 200},
+                                                                    {"b.tga", 64, 64, 20},
+                                                                    {"mask.tga", 64, 64, 128},
+                                                                    {"odd.tga", 48, 64, 1},
+                                                                    {"big.tga", 128, 128, 9}};
+        for (auto [name, w, h, v] : skins) {
             std::vector<uint8_t> px(size_t(w) * h * 3, v);
             EXPECT_TRUE(WriteTGA(dir / name, px.data(), w, h, 24, v == 20));
         }
     }
     std::vector<std::string> Args(const std::string& out, std::initializer_list<std::string> more = {}) const {
-        std::vector<std::string> a = {BinDir() + "/reefpack",
-                                      "pack",
-                                      "--model",
-                                      model,
-                                      "--skin",
-                                      dir / "a.tga",
-                                      "--skin",
-                                      dir / "b.tga",
-                                      "--name",
-                                      "My Fish",
-                                      "--water",
-                                      "fresh",
-                                      "--speed",
-                                      "11",
-                                      "--turn",
-                                      "70",
-                                      "--swim-frames",
-                                      "14",
-                                      "--rest-frames",
-                                      "8",
-                                      "--out",
-                                      out};
+        std::vector<std::string> a = {Program("reefpack"), "pack", "--model", model, "--skin", skinA, "--skin", skinB};
+        a.insert(a.end(), {"--name", "My Fish", "--water", "fresh", "--speed", "11", "--turn", "70", "--swim-frames",
+                           "14", "--rest-frames", "8", "--out", out});
         a.insert(a.end(), more.begin(), more.end());
         return a;
     }
@@ -86,7 +68,7 @@ TEST(Pack, RoundTripThroughTheEngineAndInspect) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data())), "My Fish");
     EXPECT_TRUE(bytes[64] == 1 && bytes[66] == 0 && ReadFile(masked)[66] == 1);  // freshwater; the mask flag
     EXPECT_EQ(GetU32(bytes, 84 + 16 * 1 + 12), 2u);
-    r = testsupport::Run({BinDir() + "/reefpack", "inspect", out});
+    r = testsupport::Run({Program("reefpack"), "inspect", out});
     EXPECT_EQ(r.exitCode, 0) << r.output;
     for (const char* want : {"\"My Fish\"", "freshwater", "\"eyel\"", "\"mouth\"", "swim cycle: frames 2 to 16",
                              "rest cycle: frames 17 to 25", "64 x 64, 24 bits"})
@@ -135,8 +117,8 @@ TEST(Pack, RefusesWhatWouldNotLoad) {
     std::vector<std::string> args = in.Args(out);
     args.at(19) = "9";  // ends exactly on the last frame
     EXPECT_EQ(testsupport::Run(args).exitCode, 0);
-    RunResult r = testsupport::Run(
-        {BinDir() + "/reefpack", "pack", "--model", in.model, "--skin", in.dir / "a.tga", "--out", out});
+    RunResult r =
+        testsupport::Run({Program("reefpack"), "pack", "--model", in.model, "--skin", in.skinA, "--out", out});
     EXPECT_EQ(r.exitCode, 2) << r.output;
     EXPECT_NE(r.output.find("--swim-frames"), std::string::npos);
 }
@@ -161,17 +143,16 @@ TEST(Pack, ValidateRejectsDamagedArchivesAndListWritesThePropertyList) {
     ASSERT_TRUE(WriteFile(in.dir / "longer.fish", longer) && WriteFile(in.dir / "cut.fish", cut) &&
                 WriteFile(in.dir / "short.fish", short1) && WriteFile(in.dir / "norest.fish", noRest) &&
                 WriteFile(in.dir / "text.fish", "not an archive"));
-    RunResult r =
-        testsupport::Run({BinDir() + "/reefpack", "validate", good, in.dir / "longer.fish", in.dir / "cut.fish",
-                          in.dir / "short.fish", in.dir / "norest.fish", in.dir / "text.fish"});
+    RunResult r = testsupport::Run({Program("reefpack"), "validate", good, in.dir / "longer.fish", in.dir / "cut.fish",
+                                    in.dir / "short.fish", in.dir / "norest.fish", in.dir / "text.fish"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.output.find("ok " + good), std::string::npos) << r.output;
     for (const char* f : {"longer.fish", "cut.fish", "short.fish", "norest.fish", "text.fish"})
         EXPECT_NE(r.output.find("FAILED " + in.dir / f), std::string::npos) << f << "\n" << r.output;
-    EXPECT_EQ(testsupport::Run({BinDir() + "/reefpack", "inspect", in.dir / "text.fish"}).exitCode, 1);
+    EXPECT_EQ(testsupport::Run({Program("reefpack"), "inspect", in.dir / "text.fish"}).exitCode, 1);
 
     ASSERT_TRUE(WriteFile(served / "broken.fish", std::string("junk")));
-    r = testsupport::Run({BinDir() + "/reefpack", "list", served.path(), "http://127.0.0.1:8080/fish/"});
+    r = testsupport::Run({Program("reefpack"), "list", served.path(), "http://127.0.0.1:8080/fish/"});
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("broken.fish"), std::string::npos);
     const std::string xml = ReadText(served / "fishTypes14.plist");

@@ -164,8 +164,9 @@ RunResult Run(const std::vector<std::string>& argv, const std::map<std::string, 
     std::string log = NewLogPath();
     int pid = SpawnWithLog(argv, env, log);
     if (pid < 0) return r;
-    r.exitCode = WaitExit(pid, timeoutSeconds, &r.timedOut);
-    if (r.timedOut) {
+    bool timedOut = false;
+    r.exitCode = WaitExit(pid, timeoutSeconds, &timedOut);
+    if (timedOut) {
         kill(-pid, SIGKILL);
         int status = 0;
         waitpid(pid, &status, 0);
@@ -207,7 +208,7 @@ int Process::Stop(int sig, double timeoutSeconds, double* secondsTaken) {
 
 std::string Process::Output() const { return logPath_.empty() ? std::string() : ReadText(logPath_); }
 
-Xvfb::Xvfb(int width, int height, const std::string& extraArgs) {
+Xvfb::Xvfb(int width, int height) {
     int fds[2];
     if (pipe(fds) != 0) return;
     pid_t pid = fork();
@@ -217,8 +218,7 @@ Xvfb::Xvfb(int width, int height, const std::string& extraArgs) {
         int devnull = open("/dev/null", O_RDWR);
         for (int fd = 0; fd < 3 && devnull >= 0; ++fd) dup2(devnull, fd);
         std::string cmd = "exec Xvfb -displayfd " + std::to_string(fds[1]) + " -screen 0 " + std::to_string(width) +
-                          "x" + std::to_string(height) + "x24 -nolisten tcp -noreset +extension GLX +extension RANDR " +
-                          extraArgs;
+                          "x" + std::to_string(height) + "x24 -nolisten tcp -noreset +extension GLX +extension RANDR";
         execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -324,17 +324,16 @@ reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe) {
     m.totalFrames = 2 + recipe.swimFrames + 1 + recipe.secondFrames + 1;
     const float endTime = m.totalFrames / m.animationFPS;  // seconds
     int body = m.AddJoint("body", "");
-    for (const std::string& name : recipe.extraJoints) m.AddJoint(name, "body", 0, 0, 0, 0, 0.5f, 2.5f);
+    for (const char* name : {"eyel", "eyer", "mouth"}) m.AddJoint(name, "body", 0, 0, 0, 0, 0.5f, 2.5f);
     for (auto& j : m.joints) j.rotKeys = j.transKeys = {reefpack::Ms3dKey{0, {}}, reefpack::Ms3dKey{endTime, {}}};
     // A slight wag of the body over the swim range.
     m.joints[body].rotKeys.insert(m.joints[body].rotKeys.begin() + 1, reefpack::Ms3dKey{0.6f, {0.0f, 0.2f, 0.0f}});
     m.materials.resize(1);
     m.materials[0].name = "skin";
-    m.materials[0].mode = recipe.sphereMapped ? static_cast<int8_t>(0x80) : static_cast<int8_t>(0);
     int g = m.AddGroup("body", 0);
-    const float x = recipe.reach[0], y = recipe.reach[1], z = recipe.reach[2];
+    const float x = 2.0f, y = 1.5f, z = 4.0f;  // half-extents; z is the nose
     int nose = m.AddVertex(0, 0, z, body);
-    int tail = m.AddVertex(0, 0, recipe.tail, body);
+    int tail = m.AddVertex(0, 0, -z, body);
     const int ring[4] = {m.AddVertex(0, y, 0, body), m.AddVertex(x, 0, 0, body), m.AddVertex(0, -y, 0, body),
                          m.AddVertex(-x, 0, 0, body)};
     for (int i = 0; i < 4; i++) {
@@ -342,8 +341,7 @@ reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe) {
         for (int t : {m.AddTriangle(nose, a, b, g), m.AddTriangle(tail, b, a, g)})
             for (int c = 0; c < 3; c++) m.triangles[t].s[c] = 0.25f * c, m.triangles[t].t[c] = 0.5f;
     }
-    for (size_t k = 0; k < recipe.extraJoints.size(); k++) {
-        int joint = static_cast<int>(k) + 1;
+    for (int joint = 1; joint <= 3; joint++) {
         m.AddTriangle(m.AddVertex(0.2f, 0.6f, 2.4f, joint), m.AddVertex(0.3f, 0.7f, 2.5f, joint),
                       m.AddVertex(0.2f, 0.8f, 2.4f, joint), g);
     }

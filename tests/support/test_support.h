@@ -72,11 +72,10 @@ std::vector<std::string> ListFolder(const std::string& path);
 long FileSize(const std::string& path);  // -1 when absent
 
 struct RunResult {
-    int exitCode = -1;      // exit status, or 128 + signal
-    bool timedOut = false;  // killed after the time limit
-    std::string output;     // standard output and standard error together
+    int exitCode = -1;   // exit status, or 128 + signal
+    std::string output;  // standard output and standard error together
 };
-// Runs argv with env added to the current environment, waiting at most timeoutSeconds.
+// Runs argv with env added to the current environment, killed after timeoutSeconds.
 RunResult Run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {},
               double timeoutSeconds = 120.0);
 
@@ -102,7 +101,7 @@ private:
 // A private Xvfb on a free display; DISPLAY points at it while it lives.
 class Xvfb {
 public:
-    explicit Xvfb(int width = 1024, int height = 768, const std::string& extraArgs = "");
+    explicit Xvfb(int width = 1024, int height = 768);
     ~Xvfb();
     bool ok() const { return pid_ > 0; }
     const std::string& display() const { return display_; }
@@ -125,8 +124,8 @@ bool WritePNG(const std::string& path, const std::vector<uint8_t>& rgba, int wid
 // The uploaded level 0 of a texture as RGBA bytes, bottom row first; its size in *w, *h.
 std::vector<uint8_t> ReadTexture(uint32_t name, int* w = nullptr, int* h = nullptr);
 
-// A small fish archive: a lozenge body on a root joint, extra joints with a triangle each,
-// one swim and one rest range, solid skins.
+// A small fish archive: a lozenge body on a root joint "body", the joints "eyel", "eyer"
+// and "mouth" with a triangle each, one swim and one rest range, solid skins.
 struct SpeciesRecipe {
     std::string displayName = "Test Fish";
     int skins = 2;
@@ -141,12 +140,8 @@ struct SpeciesRecipe {
     uint32_t animSpeed = 1000;
     uint32_t swimFrames = 10;
     uint32_t secondFrames = 6;
-    float reach[3] = {2.0f, 1.5f, 4.0f};                               // body half-extent on x, y, z (z is the nose)
-    float tail = -4.0f;                                                // z of the tail tip
-    std::vector<std::string> extraJoints = {"eyel", "eyer", "mouth"};  // children of "body"
-    int skinSize = 8;                                                  // pixels a side
+    int skinSize = 8;  // pixels a side
     uint8_t colour[3] = {230, 120, 40};
-    bool sphereMapped = false;                     // material mode bit 7
     std::optional<reefpack::Ms3dModelDesc> model;  // replaces the lozenge when set
 };
 reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe);
