@@ -1,6 +1,5 @@
 // Real scene frames in the headless context against tests/scene/frames (REEFMERE_UPDATE_FRAMES=1 rewrites them).
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +8,6 @@
 #include <vector>
 
 #include "SceneRig.h"
-#include "math/Camera.h"
 
 using scenetest::SceneRig;
 
@@ -82,32 +80,6 @@ TEST(SceneFrames, MatchTheReferences) {
         GLboolean depthWrites = GL_FALSE;
         glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
         EXPECT_TRUE(depthWrites);
-    }
-}
-
-TEST(SceneFrames, CameraMatchesTheFixedFunctionMatrices) {
-    EGLCONTEXT gl;
-    ASSERT_TRUE(gl.Create(16, 16));
-    for (float roll : {0.0f, 30.0f, -117.5f}) {
-        for (float aspect : {16.0f / 9.0f, 0.75f}) {
-            CAMERA cam;
-            cam.aspect = aspect;
-            cam.roll = roll;
-            float mine[16], gls[16];
-            glMatrixMode(GL_PROJECTION);
-            glLoadIdentity();
-            gluPerspective(45.0, aspect, 1.0, 120.0);
-            glGetFloatv(GL_PROJECTION_MATRIX, gls);
-            cam.Projection(mine);
-            for (int i = 0; i < 16; ++i) EXPECT_EQ(mine[i], gls[i]) << "projection " << i;
-            glMatrixMode(GL_MODELVIEW);
-            glLoadIdentity();
-            gluLookAt(0, 0, 60, 0, 0, 0, 0, 1, 0);
-            glRotatef(-roll, 0.0f, 0.0f, 1.0f);
-            glGetFloatv(GL_MODELVIEW_MATRIX, gls);
-            cam.View(mine);
-            for (int i = 0; i < 16; ++i) EXPECT_EQ(mine[i], gls[i]) << "view " << i << " roll " << roll;
-        }
     }
 }
 
