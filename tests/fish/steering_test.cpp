@@ -50,7 +50,7 @@ TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
     }
 }
 
-TEST(Steering, PitchLimitsAndClamp) {
+TEST(Steering, PitchLimitsAndClampAndYawWraps) {
     // Already pitched towards a target well above: the closer to the limit, the slower.
     const float cases[][2] = {{42, 0}, {-42, 60}, {33, 30}, {37, 15}};
     for (const auto& c : cases) {
@@ -69,12 +69,10 @@ TEST(Steering, PitchLimitsAndClamp) {
         f.TurnToTarget(60.0f, 0.1f);
         EXPECT_EQ(f.angles.x, 45.0f * sign);
     }
-}
-
-TEST(Steering, YawWrapsAtAFullTurn) {
-    // Start, turning speed (eased to half: a quarter of it turned in 0.5 s), yaw after.
-    const float cases[][3] = {{359, 12, 2}, {-359, -8, -1}};
-    for (const auto& c : cases) {
+    // Yaw wraps at a full turn. Start, turning speed (eased to half: a quarter of it turned
+    // in 0.5 s), yaw after.
+    const float yaws[][3] = {{359, 12, 2}, {-359, -8, -1}};
+    for (const auto& c : yaws) {
         ONEFISH f;
         Aim(&f, VECTOR3D{0, c[0], 0});
         f.target = f.position + f.direction * 50.0f;  // straight ahead: no wanted turn
