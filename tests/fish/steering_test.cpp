@@ -30,9 +30,8 @@ TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
         double degrees;
         float up, pitch, yaw;
     } cases[] = {
-        {0, 0, 0, 0},      // straight ahead: no turn
         {180, 0, 60, 60},  // straight behind: full pitch and yaw
-        {2, 0, 0, 0},      // sine below 0.05
+        {2, 0, 0, 0},      // sine below 0.05: no turn
         {6, 0, 0, 30},     // below 0.15: half rate
         {20, 0, 0, 60},    // full rate
         {-20, 0, 0, -60},  // to the right

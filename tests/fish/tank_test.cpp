@@ -30,15 +30,10 @@ void WriteNamed(const std::string& path, const std::string& displayName, uint8_t
 TEST(Catalogue, BothFoldersValidArchivesOnly) {
     testsupport::TempDir d, d2;
     WriteNamed(d / "a.fish", "Angel", 1, 2);
-    std::vector<uint8_t> b = testsupport::BuildSpecies(SpeciesRecipe());
-    b.push_back(0);  // its size check no longer matches
-    ASSERT_TRUE(testsupport::WriteFile(d / "b.fish", b));
-    WriteNamed(d / "c.txt", "Text");
-    WriteNamed(d / ".fish", "Hidden");     // no name before the suffix
-    WriteNamed(d / "d.FISH", "Shouting");  // the suffix is case-sensitive
-    ASSERT_TRUE(testsupport::WriteFile(d / "e.fish", std::string("FISH")));
-    ASSERT_EQ(mkfifo((d / "f.fish").c_str(), 0600), 0);  // must not block the scan
-    ASSERT_EQ(mkdir((d / "g.fish").c_str(), 0700), 0);
+    WriteNamed(d / ".fish", "Hidden");                                       // no name before the suffix
+    WriteNamed(d / "d.FISH", "Shouting");                                    // the suffix is case-sensitive
+    ASSERT_TRUE(testsupport::WriteFile(d / "e.fish", std::string("FISH")));  // not an archive
+    ASSERT_EQ(mkfifo((d / "f.fish").c_str(), 0600), 0);                      // must not block the scan
     WriteNamed(d2 / "a.fish", "Second");  // the same file name in the download folder
     WriteNamed(d2 / "only.fish", "Only");
 
@@ -136,11 +131,6 @@ TEST_F(Tank, SetupTakesTheSelectionAndReplacesFailedSpecies) {
                     tank.fish[i].scale == 1.0f)
             << i;
     EXPECT_FLOAT_EQ(tank.fishInfo[good].data->size, 0.5f);
-    // Depth order: farthest first.
-    const float z[3] = {10, -20, 5};
-    for (int i = 0; i < 3; i++) tank.fish[i].position.z = z[i];
-    tank.Sort();
-    EXPECT_TRUE(tank.fish[0].position.z == -20.0f && tank.fish[2].position.z == 10.0f);
     tank.Cleanup();
     tank.Cleanup();
     EXPECT_TRUE(!tank.fish && !tank.selectionList);

@@ -35,35 +35,21 @@ reefpack::Ms3dModelDesc Square() {
     return d;
 }
 
-struct Scene {
-    EGLCONTEXT gl;
-    bool Start() {
-        if (!gl.Create(kSize, kSize)) return false;
-        glViewport(0, 0, kSize, kSize);
-        glMatrixMode(GL_PROJECTION);
-        glOrtho(-2, 2, -2, 2, -10, 10);
-        glMatrixMode(GL_MODELVIEW);
-        for (GLenum cap : {GL_LIGHTING, GL_DEPTH_TEST, GL_CULL_FACE, GL_TEXTURE_2D}) glDisable(cap);
-        glColor3f(1, 1, 1);
-        Clear();
-        return true;
-    }
-    void Clear() { glClear(GL_COLOR_BUFFER_BIT); }
-    // The pixel at scene coordinates (x, y): 'r', 'g' or 'b' for a bright primary, '.' for
-    // the clear colour, '?' otherwise.
-    char At(float x, float y) {
-        glFinish();
-        std::vector<std::uint8_t> px = gl.ReadPixels();
-        int col = static_cast<int>((x + 2) / 4 * kSize);
-        int row = static_cast<int>((2 - y) / 4 * kSize);  // top row first
-        const std::uint8_t* p = &px[(static_cast<std::size_t>(row) * kSize + col) * 4];
-        for (int c = 0; c < 3; c++)
-            if (p[c] > 200 && p[(c + 1) % 3] < 50 && p[(c + 2) % 3] < 50) return "rgb"[c];
-        return p[0] < 16 && p[1] < 16 && p[2] < 16 ? '.' : '?';
-    }
-    // The lower-left and upper-right triangles of the square.
-    std::string Halves() { return {At(-0.8f, -0.8f), At(0.8f, 0.8f)}; }
-};
+// The pixel at scene coordinates (x, y): 'r', 'g' or 'b' for a bright primary, '.' for the
+// clear colour, '?' otherwise.
+char At(EGLCONTEXT& gl, float x, float y) {
+    glFinish();
+    std::vector<std::uint8_t> px = gl.ReadPixels();
+    int col = static_cast<int>((x + 2) / 4 * kSize);
+    int row = static_cast<int>((2 - y) / 4 * kSize);  // top row first
+    const std::uint8_t* p = &px[(static_cast<std::size_t>(row) * kSize + col) * 4];
+    for (int c = 0; c < 3; c++)
+        if (p[c] > 200 && p[(c + 1) % 3] < 50 && p[(c + 2) % 3] < 50) return "rgb"[c];
+    return p[0] < 16 && p[1] < 16 && p[2] < 16 ? '.' : '?';
+}
+
+// The lower-left and upper-right triangles of the square.
+std::string Halves(EGLCONTEXT& gl) { return {At(gl, -0.8f, -0.8f), At(gl, 0.8f, 0.8f)}; }
 
 GLuint SolidTexture(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     GLuint id = 0;
@@ -78,8 +64,13 @@ GLuint SolidTexture(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 }  // namespace
 
 TEST(ModelRender, ModelAndInstanceDrawEachGroupWithItsTexture) {
-    Scene scene;
-    ASSERT_TRUE(scene.Start());
+    EGLCONTEXT gl;
+    ASSERT_TRUE(gl.Create(kSize, kSize));
+    glMatrixMode(GL_PROJECTION);
+    glOrtho(-2, 2, -2, 2, -10, 10);
+    glMatrixMode(GL_MODELVIEW);
+    for (GLenum cap : {GL_LIGHTING, GL_DEPTH_TEST, GL_CULL_FACE}) glDisable(cap);
+    glColor3f(1, 1, 1);
     MS3D model;
     ASSERT_TRUE(LoadBytes(Bytes(Square()), &model));
     glEnable(GL_TEXTURE_2D);
@@ -106,10 +97,10 @@ TEST(ModelRender, ModelAndInstanceDrawEachGroupWithItsTexture) {
         {[&] { model.Render(nullptr); }, "gg"},
     };
     for (const auto& r : rows) {
-        scene.Clear();
+        glClear(GL_COLOR_BUFFER_BIT);
         glBindTexture(GL_TEXTURE_2D, green);
         r.draw();
-        EXPECT_EQ(scene.Halves(), r.halves) << r.halves;
+        EXPECT_EQ(Halves(gl), r.halves) << r.halves;
     }
 
     model.InitialSetup();
@@ -121,25 +112,25 @@ TEST(ModelRender, ModelAndInstanceDrawEachGroupWithItsTexture) {
     m.Update(0);  // bind pose into model space
     // Lower-left triangle red (its material); the upper group has no material and keeps
     // the texture the lower group bound.
-    scene.Clear();
+    glClear(GL_COLOR_BUFFER_BIT);
     glBindTexture(GL_TEXTURE_2D, green);
     m.Draw();
-    EXPECT_EQ(scene.Halves(), "rr");
-    EXPECT_EQ(scene.At(1.8f, 1.8f), '.');
+    EXPECT_EQ(Halves(gl), "rr");
+    EXPECT_EQ(At(gl, 1.8f, 1.8f), '.');
     // The blank pass draws every triangle, ignoring position and materials.
-    scene.Clear();
+    glClear(GL_COLOR_BUFFER_BIT);
     glBindTexture(GL_TEXTURE_2D, green);
     m.position = VECTOR3D{5, 5, 0};
     m.DrawBlank();
-    EXPECT_EQ(scene.Halves(), "gg");
+    EXPECT_EQ(Halves(gl), "gg");
     // Skinning shows: a joint moved by (0.5, 0, 0) moves the square.
-    scene.Clear();
+    glClear(GL_COLOR_BUFFER_BIT);
     m.position = VECTOR3D{0, 0, 0};
     m.RevertPoints(m.joints);
     m.joints[0].currentTranslation = VECTOR3D{0.5f, 0, 0};
     m.UpdateSkeleton();
     m.UpdatePoints(m.joints);
     m.Draw();
-    EXPECT_TRUE(scene.At(1.3f, -0.8f) == 'r' && scene.At(-0.8f, -0.8f) == '.');
+    EXPECT_TRUE(At(gl, 1.3f, -0.8f) == 'r' && At(gl, -0.8f, -0.8f) == '.');
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -1,4 +1,4 @@
-// A real scene (bundled archive, fixed seed) for stepping or drawing, and a fake sensor.
+// A real scene (bundled archive, fixed seed) for stepping or drawing.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -47,41 +47,6 @@ public:
     testsupport::TempDir home;
     SETTINGS settings;
     SSMAIN scene;
-};
-
-// A kind-4 sensor (16-bit axes) while it lives, and an empty config folder (no stored
-// calibration). `failAfter` > 0: every call after that many fails (the probe is call 1).
-struct FakeSensor {
-    int16_t x = 0, y = 0, z = 0;
-    bool present = true;
-    int failAfter = 0;
-    int calls = 0;
-};
-inline FakeSensor gSensor;
-
-class SensorEnvironment {
-public:
-    SensorEnvironment() : env_({{"XDG_CONFIG_HOME", config_.path()}}) {
-        gSensor = FakeSensor{};
-        sms_set_service(&kService);
-    }
-    ~SensorEnvironment() { sms_set_service(nullptr); }
-
-private:
-    static SMSHANDLE Find(void*, const char* cls) { return gSensor.present && !std::strcmp(cls, "SMCMotionSensor"); }
-    static SMSHANDLE Open(void*, SMSHANDLE) { return 2; }
-    static int Call(void*, SMSHANDLE, int, const void*, size_t, void* out, size_t* outSize) {
-        if (++gSensor.calls > gSensor.failAfter && gSensor.failAfter > 0) return 1;
-        const int16_t v[3] = {gSensor.x, gSensor.y, gSensor.z};
-        std::memcpy(out, v, sizeof v);
-        *outSize = 40;
-        return 0;
-    }
-    static void Close(void*, SMSHANDLE) {}
-    static constexpr SMSSERVICE kService = {nullptr, Find, Open, Call, Close};
-
-    testsupport::TempDir config_;
-    testsupport::ScopedEnv env_;
 };
 
 }  // namespace scenetest

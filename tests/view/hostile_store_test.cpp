@@ -79,37 +79,28 @@ TEST(PlistShape, RefusesNestingAndWrongTopsInBothForms) {
         EXPECT_EQ(PlistShapeOk(c.bytes.data(), c.bytes.size(), c.top), c.ok) << c.bytes.substr(0, 80);
 }
 
-TEST(HostileDownloadList, DeepListsAreRefusedNotParsed) {
+TEST(HostileDownloadList, ADeepListIsRefusedNotParsed) {
     std::vector<uint8_t> bin = DeepBinaryPlist(false, 110000);
-    std::string xml = DeepXml("array", 65000);
     std::vector<DOWNLOADDATA> offers;
     EXPECT_FALSE(ParseDownloadList(reinterpret_cast<const char*>(bin.data()), bin.size(), &offers));
-    EXPECT_FALSE(ParseDownloadList(xml.data(), xml.size(), &offers));
     EXPECT_TRUE(offers.empty());
 }
 
-TEST_F(HostileStore, DeepStoresAreKeptAsideAndReplacedByDefaults) {
-    for (bool binary : {true, false}) {
-        SCOPED_TRACE(binary ? "binary" : "XML");
-        std::vector<uint8_t> deep = DeepBinaryPlist(true, 110000);
-        ASSERT_LT(deep.size(), 1u << 20);
-        ASSERT_TRUE(binary ? testsupport::WriteFile(Store(), deep)
-                           : testsupport::WriteFile(Store(), DeepXml("dict", 65000)));
-        const std::vector<uint8_t> before = testsupport::ReadFile(Store());
-        LoadSettings(&s, &mmo);
-        EXPECT_EQ(s.MAX_FISH, 3);
-        // The sheet's save over the same file must not crash in the XML writer either.
-        EXPECT_TRUE(SaveSettings(s, mmo, "##"));
-        int copies = 0;
-        for (const std::string& e : testsupport::ListFolder(Config()))
-            copies +=
-                e.rfind("kpFishSS.plist.unreadable-", 0) == 0 && testsupport::ReadFile(Config() + "/" + e) == before;
-        EXPECT_EQ(copies, 1);
-        PREFSTORE store;
-        store.OpenFile(Store());
-        EXPECT_FALSE(store.Damaged());
-        for (const std::string& e : testsupport::ListFolder(Config())) unlink((Config() + "/" + e).c_str());
-    }
+TEST_F(HostileStore, ADeepStoreIsKeptAsideAndReplacedByDefaults) {
+    std::vector<uint8_t> deep = DeepBinaryPlist(true, 110000);
+    ASSERT_LT(deep.size(), 1u << 20);
+    ASSERT_TRUE(testsupport::WriteFile(Store(), deep));
+    LoadSettings(&s, &mmo);
+    EXPECT_EQ(s.MAX_FISH, 3);
+    // The sheet's save over the same file must not crash in the XML writer either.
+    EXPECT_TRUE(SaveSettings(s, mmo, "##"));
+    int copies = 0;
+    for (const std::string& e : testsupport::ListFolder(Config()))
+        copies += e.rfind("kpFishSS.plist.unreadable-", 0) == 0 && testsupport::ReadFile(Config() + "/" + e) == deep;
+    EXPECT_EQ(copies, 1);
+    PREFSTORE store;
+    store.OpenFile(Store());
+    EXPECT_FALSE(store.Damaged());
 }
 
 // Root reads anything, so the load runs in a child that drops to nobody first.
