@@ -43,15 +43,11 @@ TEST(XScreenSaver, TheDialogsOptionsOrTheStoredPreferencesAsDocumented) {
         for (size_t i = 0; i < rgba.size(); i += 4)
             rgba[i] = 224, rgba[i + 1] = 16, rgba[i + 2] = 224, rgba[i + 3] = 255;
         ASSERT_TRUE(WritePNG(pics + "/m.png", rgba, 64, 64));
-        ASSERT_TRUE(WriteFile(dir / "home/.config/kpFishSS.plist",
-                              std::string("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
-                                          "<key>version</key><string>1.7</string><key>MaxFish</key><integer>3</integer>"
-                                          "<key>FishSize</key><integer>100</integer>"
-                                          "<key>WaterRes</key><integer>6</integer>"
-                                          "<key>WantedWaterLevel</key><integer>85</integer>"
-                                          "<key>BGRes</key><integer>1</integer><key>BGType</key><integer>") +
-                                  c.storedType + "</integer><key>BGPath</key><string>" + pics +
-                                  "</string></dict></plist>"));
+        ASSERT_TRUE(WriteFile(
+            dir / "home/.config/kpFishSS.plist",
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key><string>1.7</string>"
+            "<key>BGType</key><integer>" +
+                std::string(c.storedType) + "</integer><key>BGPath</key><string>" + pics + "</string></dict></plist>"));
         ASSERT_EQ(testsupport::Run({"chmod", "-R", "a+rwX", dir / "home", pics}).exitCode, 0);
 
         Process daemon;
