@@ -30,12 +30,11 @@ TEST(Steering, TurnRulesAheadBehindAndFineAiming) {
         double degrees;
         float up, pitch, yaw;
     } cases[] = {
-        {180, 0, 60, 60},  // straight behind: full pitch and yaw
         {2, 0, 0, 0},      // sine below 0.05: no turn
         {6, 0, 0, 30},     // below 0.15: half rate
         {20, 0, 0, 60},    // full rate
         {-20, 0, 0, -60},  // to the right
-        {178, 0, 60, 60},  // behind and slightly off: no fine aiming
+        {178, 0, 60, 60},  // behind and slightly off: full pitch and yaw, no fine aiming
         {0, 10, 60, 0},    // above, sine ~0.196: full pitch
         {0, 5, 30, 0},     // sine ~0.0995: half rate
     };

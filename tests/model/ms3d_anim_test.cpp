@@ -114,27 +114,28 @@ TEST(Ms3dAnimation, PlaysLoopsHoldsAndBlends) {
     EXPECT_TRUE(m.currentTime == m.startTime && m.skeleton[0].rotKey == 0);
 }
 
+// Joint "r" has rotation keys only, joint "t" translation keys only.
 TEST(Ms3dAnimation, KeysOfOneKindLeaveTheOtherAlone) {
-    auto oneJoint = [](std::vector<reefpack::Ms3dKey> rot, std::vector<reefpack::Ms3dKey> trans) {
-        reefpack::Ms3dModelDesc d;
-        d.animationFPS = 10;
-        d.AddGroup("g");
-        d.AddVertex(1, 0, 0, 0);
-        d.AddTriangle(0, 0, 0, 0);
-        d.AddJoint("j", "");
-        d.joints[0].rotKeys = std::move(rot);
-        d.joints[0].transKeys = std::move(trans);
-        return d;
-    };
-    MS3D rot, trans;
-    Load(oneJoint({Key(0, 0, 0, 0), Key(1, 0, 0, 1)}, {}), &rot);
-    Load(oneJoint({}, {Key(0, 0, 0, 0), Key(1, 2, 0, 0)}), &trans);
-    for (MS3D* m : {&rot, &trans}) m->InitialSetup(), m->SetAnimation(0, 10, 1000, false, false);
-    for (MS3D* m : {&rot, &trans}) m->Animate(0.5);
-    EXPECT_GT(std::fabs(rot.skeleton[0].currentQuat.z), 0.1);
-    EXPECT_FLOAT_EQ(trans.skeleton[0].currentTranslation.x, 1.0f);
-    for (MS3D* m : {&rot, &trans}) m->SetAnimation(0, 10, 1000, false, true), m->Animate(0.25);  // blending back
-    EXPECT_FLOAT_EQ(trans.skeleton[0].currentTranslation.x, 0.5f);
-    EXPECT_EQ(rot.skeleton[0].currentTranslation.x, 0.0f);  // a missing kind stays put
-    EXPECT_TRUE(trans.skeleton[0].currentQuat.IsEqualTo(QUAT()));
+    reefpack::Ms3dModelDesc d;
+    d.animationFPS = 10;
+    d.AddGroup("g");
+    d.AddVertex(1, 0, 0, 0);
+    d.AddTriangle(0, 0, 0, 0);
+    d.AddJoint("r", "");
+    d.AddJoint("t", "");
+    d.joints[0].rotKeys = {Key(0, 0, 0, 0), Key(1, 0, 0, 1)};
+    d.joints[1].transKeys = {Key(0, 0, 0, 0), Key(1, 2, 0, 0)};
+    MS3D m;
+    Load(d, &m);
+    m.InitialSetup();
+    const SKELETON_JOINT &rot = m.skeleton[0], &trans = m.skeleton[1];
+    m.SetAnimation(0, 10, 1000, false, false);
+    m.Animate(0.5);
+    EXPECT_GT(std::fabs(rot.currentQuat.z), 0.1);
+    EXPECT_FLOAT_EQ(trans.currentTranslation.x, 1.0f);
+    m.SetAnimation(0, 10, 1000, false, true);
+    m.Animate(0.25);  // blending back
+    EXPECT_FLOAT_EQ(trans.currentTranslation.x, 0.5f);
+    EXPECT_EQ(rot.currentTranslation.x, 0.0f);  // a missing kind stays put
+    EXPECT_TRUE(trans.currentQuat.IsEqualTo(QUAT()));
 }
