@@ -70,7 +70,6 @@ TEST(ReefmereProgram, BadArgumentsAreRefusedWithAReason) {
         {{"--headless", "--seconds"}, "--seconds"},
         {{"--headless"}, "--out"},
         {{"--frobnicate"}, "unknown"},
-        {{"--max-fish", "many", "--headless", "--out", out}, "max-fish"},
         {{}, "no display"},
         {{"--max-fish", "0", "--headless", "--out", out}, "(1 to 3)"},  // out of range: names the range
         {{"-geometry", "640x", "--headless", "--out", out}, "bad value"},

@@ -48,11 +48,10 @@ std::vector<REPORT> Reports(const std::string& output) {
     return all;
 }
 
-// What each report said after "KEY=" (or "outlet KEY value="), in order.
+// What each report said for key, in order.
 std::vector<std::string> Said(const std::string& output, const std::string& key) {
     std::vector<std::string> all;
-    for (size_t at = output.find("\n" + key); at != std::string::npos; at = output.find("\n" + key, at + 1))
-        all.push_back(output.substr(at + key.size() + 1, output.find('\n', at + 1) - at - key.size() - 1));
+    for (REPORT& r : Reports(output)) all.push_back(r.at[key]);
     return all;
 }
 
@@ -85,9 +84,11 @@ protected:
 
 TEST_F(DialogTest, SavesShowsAndCloseAsksOnlyWhenSomethingIsUnsaved) {
     ASSERT_TRUE(x.ok());
-    testsupport::RunResult r =
-        RunDialog("toggle:oRWaterLvl,set:oWWaterLvl=40,menu:oWaterRes=1,toggle:oPlaySound,menu:oBGType=2,row:1,save");
+    // Nothing unsaved after Save: Close closes at once (else the script's end would report again).
+    testsupport::RunResult r = RunDialog("toggle:oRWaterLvl,set:oWWaterLvl=40,menu:oWaterRes=1,toggle:oPlaySound,menu:"
+                                         "oBGType=2,row:1,save,report,close");
     ASSERT_EQ(r.exitCode, 0) << r.output;
+    ASSERT_EQ(Reports(r.output).size(), 1u) << r.output;
     REPORT rep = Parse(r.output);
     ASSERT_EQ(rep.rows.size(), BundledArchives().size()) << r.output;
     EXPECT_EQ(rep.at["oVolume enabled"], "0");
@@ -116,26 +117,6 @@ TEST_F(DialogTest, SavesShowsAndCloseAsksOnlyWhenSomethingIsUnsaved) {
     EXPECT_EQ(reps[1].at["note"], "");
     EXPECT_TRUE(Stored<bool>(home, "LowCPU"));
     EXPECT_FALSE(Stored<bool>(home, "WantBubbles"));
-
-    // Nothing unsaved: Close closes at once (else the script's end would report again).
-    EXPECT_EQ(Reports(RunDialog("report,close").output).size(), 1u);
-}
-
-TEST_F(DialogTest, AddToXScreenSaverAddsTheHackOnce) {
-    ASSERT_TRUE(x.ok());
-    const std::string file = home / ".xscreensaver", entry = testsupport::BinDir() + "/reefmere -root";
-    ASSERT_TRUE(testsupport::WriteFile(file, "mode:\tone\nprograms:\t\\\n\t\t\t\tmaze --root\t\t\t\t    \\n\\\n\n"));
-    testsupport::RunResult r = RunDialog("add-to-xscreensaver,report,add-to-xscreensaver,report");
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    const std::vector<std::string> said = Said(r.output, "xscreensaver=");
-    ASSERT_GE(said.size(), 2u) << r.output;
-    EXPECT_EQ(said[0].rfind("Added \"GL: " + entry, 0), 0u) << said[0];
-    EXPECT_NE(said[1].find(" already lists reefmere;"), std::string::npos) << said[1];
-    std::string text = testsupport::ReadText(file);
-    size_t at = text.find("  GL: \t\t\t\t" + entry);
-    EXPECT_NE(at, std::string::npos) << text;
-    EXPECT_EQ(text.find("reefmere", at + 10 + entry.size()), std::string::npos) << text;
-    EXPECT_NE(testsupport::ReadText(file + ".reefmere-backup").find("maze --root"), std::string::npos);
 }
 
 TEST_F(DialogTest, PreviewRunsUnsavedEditsOnceTheyPauseAndGoesWithTheDialog) {
@@ -193,7 +174,8 @@ TEST_F(DialogTest, TiltControlsNeedAMotionSensor) {
     EXPECT_EQ(rep.at["sensor"], "");
 }
 
-TEST_F(DialogTest, AnIndexedPackDownloadsFromItsFileAddress) {
+// Also Add to XScreenSaver: the entry names the reefmere beside the dialog.
+TEST_F(DialogTest, AnIndexedPackDownloadsFromItsFileAddressAndTheHackJoinsXScreenSaver) {
     ASSERT_TRUE(x.ok());
     const std::vector<std::string> all = BundledArchives();
     for (size_t i = 0; i < 3; i++) ASSERT_TRUE(CopyInto(Bundled(all.at(i)), pack.path()));
@@ -201,13 +183,18 @@ TEST_F(DialogTest, AnIndexedPackDownloadsFromItsFileAddress) {
     odd.skinSize = 6;  // opens, but would not load: left out of the index
     ASSERT_TRUE(testsupport::WriteSpecies(pack / "odd.fish", odd));
     ASSERT_EQ(testsupport::Run({testsupport::Program("reefpack"), "index", pack.path()}).exitCode, 0);
+    const std::string file = home / ".xscreensaver", entry = testsupport::BinDir() + "/reefmere -root";
+    ASSERT_TRUE(testsupport::WriteFile(file, "programs:\t\\\n\t\t\t\tmaze --root\t\t\t\t    \\n\\\n\n"));
 
-    testsupport::RunResult r = RunDialog("source:file://" + pack.path() + "/,check,download:0,save");
+    testsupport::RunResult r =
+        RunDialog("add-to-xscreensaver,source:file://" + pack.path() + "/,check,download:0,save");
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(Said(r.output, "status=").back(), STATUS_COMPLETE) << r.output;
+    EXPECT_EQ(Said(r.output, "status").back(), STATUS_COMPLETE) << r.output;
     EXPECT_EQ(ListFolder(home.FishDir()), std::vector<std::string>{all[0]});
-    EXPECT_EQ(Said(r.output, "menu=").back(), DisplayNameOf(Bundled(all[1])) + "|" + DisplayNameOf(Bundled(all[2])));
+    EXPECT_EQ(Said(r.output, "menu").back(), DisplayNameOf(Bundled(all[1])) + "|" + DisplayNameOf(Bundled(all[2])));
     EXPECT_EQ(Stored<std::string>(home, "FishSource"), "file://" + pack.path());
+    EXPECT_EQ(Said(r.output, "xscreensaver").back().rfind("Added \"GL: " + entry, 0), 0u) << r.output;
+    EXPECT_NE(testsupport::ReadText(file).find("  GL: \t\t\t\t" + entry), std::string::npos);
 }
 
 // Without a source: says how, fetches nothing. Then installs from files, asking before replacing.
@@ -224,13 +211,13 @@ TEST_F(DialogTest, NoSourceSaysHowAndInstallFromFileAsksBeforeReplacing) {
                       ",report,replace:yes,install:" + pack / "again.fish",
                   false, {{"PATH", "/nonexistent"}});
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    std::vector<std::string> statuses = Said(r.output, "status=");
+    std::vector<std::string> statuses = Said(r.output, "status");
     ASSERT_EQ(statuses.size(), 7u) << r.output;
     EXPECT_EQ(statuses[0], STATUS_NO_SOURCE);
     EXPECT_EQ(statuses[1], "Cannot open " + home.FishDir() + "/: xdg-open is not installed (package xdg-utils).");
     EXPECT_EQ(statuses[2], STATUS_BAD_SOURCE);
-    EXPECT_EQ(Said(r.output, "outlet oWebsite value=").front(), "_Web Page enabled=0");
-    EXPECT_EQ(Said(r.output, "menu=")[2], "None");
+    EXPECT_EQ(Said(r.output, "oWebsite enabled").front(), "0");
+    EXPECT_EQ(Said(r.output, "menu")[2], "None");
     EXPECT_EQ(statuses[3], "Installed \"" + name + "\" from mine.fish.");
     EXPECT_EQ(statuses[4].rfind("junk.fish: not installed: ", 0), 0u) << statuses[4];
     EXPECT_EQ(statuses[5], "again.fish: kept the installed \"" + name + "\".");

@@ -219,6 +219,19 @@ TEST_F(DownloadTest, DownloadsAreValidatedAndListedOrLeaveNoFile) {
     EXPECT_TRUE(testsupport::FileExists(home / "new/deeper/fish/" + all[2]));
 }
 
+TEST_F(DownloadTest, ThousandsOfOffersAreCapped) {
+    std::string list;
+    for (int i = 0; i < 10000; i++)
+        list += Entry("Fish " + std::to_string(i) + ";http://127.0.0.1:1/f" + std::to_string(i) + ".fish");
+    list = PlistArray(list);
+    ASSERT_FALSE(sheet.configureSheet_checkdownloads_begin().empty());
+    sheet.configureSheet_checkdownloads_end(&list);
+    EXPECT_EQ(sheet.downloads.numDownloads, static_cast<uint32_t>(DOWNLOAD_OFFERS_SHOWN));
+    EXPECT_EQ(sheet.downloads.menuItems.size(), static_cast<size_t>(DOWNLOAD_OFFERS_SHOWN));
+    EXPECT_EQ(sheet.downloads.offersLeftOut, 10000u - DOWNLOAD_OFFERS_SHOWN);
+    EXPECT_NE(sheet.downloads.statusText.find("9800 left out"), std::string::npos) << sheet.downloads.statusText;
+}
+
 TEST(HostileDownloads, ABrokenSpeciesNeverReplacesAWorkingOneNorAStallHangs) {
     testsupport::PrivateHome home;
     TestServer server;
@@ -259,28 +272,6 @@ TEST(HostileDownloads, ABrokenSpeciesNeverReplacesAWorkingOneNorAStallHangs) {
     EXPECT_FALSE(Pump(&f));
     EXPECT_NE(f.Error().find("took too long"), std::string::npos) << f.Error();
     EXPECT_FALSE(testsupport::FileExists(home.FishDir() + "/slow.fish"));
-}
-
-TEST(HostileDownloads, ThousandsOfOffersAreCapped) {
-    testsupport::PrivateHome home;
-    SETTINGS s;
-    bool mmo = false;
-    DefaultSettings(&s, &mmo);
-    CopyToField(s.FishPath2, sizeof s.FishPath2, home.FishDir().c_str());
-    CONFIGSHEET sheet;
-    sheet.Bind(&s, &mmo, nullptr, "http://127.0.0.1:1");
-    sheet.configureSheet();
-    std::string list;
-    for (int i = 0; i < 10000; i++)
-        list += Entry("Fish " + std::to_string(i) + ";http://127.0.0.1:1/f" + std::to_string(i) + ".fish");
-    list = PlistArray(list);
-    ASSERT_FALSE(sheet.configureSheet_checkdownloads_begin().empty());
-    sheet.configureSheet_checkdownloads_end(&list);
-    EXPECT_EQ(sheet.downloads.numDownloads, static_cast<uint32_t>(DOWNLOAD_OFFERS_SHOWN));
-    EXPECT_EQ(sheet.downloads.menuItems.size(), static_cast<size_t>(DOWNLOAD_OFFERS_SHOWN));
-    EXPECT_EQ(sheet.downloads.offersLeftOut, 10000u - DOWNLOAD_OFFERS_SHOWN);
-    EXPECT_NE(sheet.downloads.statusText.find("9800 left out"), std::string::npos) << sheet.downloads.statusText;
-    FreeFishSelection(&s);
 }
 
 }  // namespace

@@ -113,13 +113,6 @@ bool WaitFor(Display* dpy, Window w, int x, int y, int width, int height, F ok, 
     return false;
 }
 
-// SIGTERM ends a hack at once; loose, for loaded machines and sanitized teardowns.
-#if defined(__SANITIZE_ADDRESS__)
-const double kTermSeconds = 5.0;
-#else
-const double kTermSeconds = 3.0;
-#endif
-
 inline std::string Reefmere() { return testsupport::Program("reefmere"); }
 
 // Drops root, which the XScreenSaver daemon refuses to launch hacks as.
@@ -161,16 +154,13 @@ inline std::map<std::string, std::string> DaemonHome(const testsupport::TempDir&
             {"XSCREENSAVER_WINDOW", ""}};
 }
 
-// Starts the daemon and has it blank the screen; false, with its log in *why, if not.
-inline bool StartDaemonAndActivate(testsupport::Process* daemon, const std::map<std::string, std::string>& env,
-                                   std::string* why) {
-    if (!daemon->Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env)) return false;
+// Sends the daemon a command, again while it is still starting; false if it never took it.
+inline bool DaemonCommand(const std::map<std::string, std::string>& env, const std::vector<std::string>& command) {
     for (int i = 0; i < 50; ++i) {
-        if (testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-activate"}), env, 10).exitCode == 0)
+        if (testsupport::Run(Join(Unprivileged(), Join({"xscreensaver-command"}, command)), env, 10).exitCode == 0)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    *why = daemon->Output();
     return false;
 }
 

@@ -25,14 +25,7 @@ TEST(Hack, PicturesItShowsAndWindowsItTakes) {
         // The daemon destroys the window: the hack ends by itself, cleanly.
         XDestroyWindow(dpy, small);
         XSync(dpy, False);
-        auto exited = [&] {  // a zombie until reaped, so its status is still there to read
-            std::string stat = ReadText("/proc/" + std::to_string(hack.pid()) + "/stat");
-            size_t paren = stat.rfind(')');
-            return paren == std::string::npos || (paren + 2 < stat.size() && stat[paren + 2] == 'Z');
-        };
-        for (int i = 0; i < 200 && !exited(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        EXPECT_TRUE(exited()) << hack.Output();
-        EXPECT_EQ(hack.Stop(SIGKILL, 5.0), 0) << hack.Output();  // its own exit status, not the kill
+        EXPECT_EQ(hack.Stop(0, 20.0), 0) << hack.Output();  // a kill after the wait (-1): it hung on
     }
     Window win = MakeSaverWindow(dpy, 0, 0, 800, 600);
     // The daemon's copy of the desktop: magenta.
@@ -75,9 +68,8 @@ TEST(Hack, PicturesItShowsAndWindowsItTakes) {
             },
             10.0))
             << hack.Output();
-        double took = 0;  // SIGTERM ends it at once, leaving the daemon's window mapped
-        EXPECT_EQ(hack.Stop(SIGTERM, 5.0, &took), 0) << hack.Output();
-        EXPECT_LT(took, kTermSeconds);
+        // SIGTERM ends it, leaving the daemon's window mapped.
+        EXPECT_EQ(hack.Stop(SIGTERM, 5.0), 0) << hack.Output();
         XWindowAttributes wa;
         ASSERT_TRUE(XGetWindowAttributes(dpy, win, &wa));
         EXPECT_EQ(wa.map_state, IsViewable);

@@ -43,20 +43,16 @@ TEST(XScreenSaver, TheDialogsOptionsOrTheStoredPreferencesAsDocumented) {
         for (size_t i = 0; i < rgba.size(); i += 4)
             rgba[i] = 224, rgba[i + 1] = 16, rgba[i + 2] = 224, rgba[i + 3] = 255;
         ASSERT_TRUE(WritePNG(pics + "/m.png", rgba, 64, 64));
-        ASSERT_TRUE(WriteFile(dir / "home/.config/kpFishSS.plist",
-                              std::string("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
-                                          "<key>version</key><string>1.7</string><key>MaxFish</key><integer>3</integer>"
-                                          "<key>FishSize</key><integer>100</integer>"
-                                          "<key>WaterRes</key><integer>6</integer>"
-                                          "<key>WantedWaterLevel</key><integer>85</integer>"
-                                          "<key>BGRes</key><integer>1</integer><key>BGType</key><integer>") +
-                                  c.storedType + "</integer><key>BGPath</key><string>" + pics +
-                                  "</string></dict></plist>"));
+        ASSERT_TRUE(WriteFile(
+            dir / "home/.config/kpFishSS.plist",
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key><string>1.7</string>"
+            "<key>BGType</key><integer>" +
+                std::string(c.storedType) + "</integer><key>BGPath</key><string>" + pics + "</string></dict></plist>"));
         ASSERT_EQ(testsupport::Run({"chmod", "-R", "a+rwX", dir / "home", pics}).exitCode, 0);
 
         Process daemon;
-        std::string why;
-        ASSERT_TRUE(StartDaemonAndActivate(&daemon, env, &why)) << why;
+        ASSERT_TRUE(daemon.Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env));
+        ASSERT_TRUE(DaemonCommand(env, {"-activate"})) << daemon.Output();
         for (int half = 0; half < 2; ++half)  // a hack on each monitor
             EXPECT_TRUE(WaitFor(xs.dpy, DefaultRootWindow(xs.dpy), half * 640, 0, 640, 480,
                                 c.pictureShows ? +magenta : +orange, 60.0))
@@ -132,12 +128,7 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     size_t programs = after.find("\nprograms:");
     ASSERT_NE(programs, std::string::npos);
     const std::string index = std::to_string(Count(after.substr(programs, lineEnd - programs), "\\n\\\n"));
-    bool selected = false;
-    for (int i = 0; i < 50 && !selected; ++i) {
-        selected = testsupport::Run(asUser({"xscreensaver-command", "-select", index}), env, 10).exitCode == 0;
-        if (!selected) std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    ASSERT_TRUE(selected) << daemon.Output();
+    ASSERT_TRUE(DaemonCommand(env, {"-select", index})) << daemon.Output();
     EXPECT_TRUE(WaitFor(xs.dpy, DefaultRootWindow(xs.dpy), 0, 0, 640, 480, Lit, 60.0)) << daemon.Output();
     // The daemon writes the option it passes as --root.
     EXPECT_NE(daemon.Output().find("forked \"reefmere --root\""), std::string::npos) << daemon.Output();
