@@ -6,14 +6,6 @@
 using namespace testsupport;
 using namespace hacktest;
 
-namespace {
-Window MakeWindow(Display* dpy, Window parent, int x, int y, int w, int h) {
-    Window win = XCreateSimpleWindow(dpy, parent, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), 0, 0, 0);
-    XSync(dpy, False);
-    return win;
-}
-}  // namespace
-
 TEST(X11Pieces, GrabDesktopImagesPreference) {
     const std::pair<const char*, bool> cases[] = {
         {"mode: one\ngrabDesktopImages:\tFalse\r\nlock: False\n", false},
@@ -49,7 +41,7 @@ TEST(X11Pieces, WindowIdsVirtualRootAndCoveredMonitors) {
     Display* dpy = xs.dpy;
     // A stale screenshot pixmap: no picture and no X error.
     Pixmap pix = XCreatePixmap(dpy, DefaultRootWindow(dpy), 64, 32, static_cast<unsigned>(DefaultDepth(dpy, 0)));
-    Window saver = MakeWindow(dpy, DefaultRootWindow(dpy), 0, 0, 320, 240);
+    Window saver = MakeSaverWindow(dpy, 0, 0, 320, 240);
     int cw = 0, ch = 0;
     EXPECT_EQ(CaptureSaverScreenshot(dpy, saver, &cw, &ch), nullptr);  // no property yet
     unsigned long id = pix;
@@ -65,8 +57,8 @@ TEST(X11Pieces, WindowIdsVirtualRootAndCoveredMonitors) {
     std::string why;
     EXPECT_EQ(ResolveHackWindow(dpy, 0, true, nullptr, &why), DefaultRootWindow(dpy));
     // A desktop window marks itself as the virtual root.
-    Window desk = MakeWindow(dpy, DefaultRootWindow(dpy), 0, 0, 640, 480);
-    Window vroot = MakeWindow(dpy, desk, 0, 0, 640, 480);
+    Window desk = MakeSaverWindow(dpy, 0, 0, 640, 480);
+    Window vroot = MakeSaverWindow(dpy, 0, 0, 640, 480);
     id = vroot;
     XChangeProperty(dpy, desk, XInternAtom(dpy, "__SWM_VROOT", False), XA_WINDOW, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&id), 1);
