@@ -22,9 +22,6 @@ std::string Str(const char* k, const std::string& v) {
 std::string Int(const char* k, long long v) {
     return std::string("<key>") + k + "</key><integer>" + std::to_string(v) + "</integer>\n";
 }
-std::string Bool(const char* k, bool v) {
-    return std::string("<key>") + k + "</key>" + (v ? "<true/>" : "<false/>") + "\n";
-}
 
 class PrefsTest : public ::testing::Test {
 protected:
@@ -108,7 +105,7 @@ TEST_F(PrefsTest, CurrentVersionLoadsClampsAndReadsAbsentKeysAsZero) {
 
 TEST_F(PrefsTest, WronglyTypedKeysReadTheirDefaultsAndTheFileIsKeptOnSave) {
     WriteStore(Str("version", SETTINGS_VERSION) + Str("MaxFish", "lots") + Int("WantCaustic", 0) + Int("FishSize", 50) +
-               Bool("BGPath", true) + Int("FishSelection", 4));
+               "<key>BGPath</key><true/>\n" + Int("FishSelection", 4));
     Load();
     SETTINGS d;
     bool dm = false;
