@@ -20,15 +20,6 @@ std::vector<uint8_t> Solid(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
     return px;
 }
 
-bool WriteWebp(const std::string& path, int w, int h, uint8_t r, uint8_t g, uint8_t b) {
-    auto px = Solid(w, h, r, g, b);
-    uint8_t* out = nullptr;
-    size_t n = WebPEncodeLosslessRGBA(px.data(), w, h, w * 4, &out);
-    bool ok = n > 0 && WriteFile(path, std::vector<uint8_t>(out, out + n));
-    WebPFree(out);
-    return ok;
-}
-
 // What fn returns in a forked child with the given environment, or "child failed".
 std::string InChild(const std::map<std::string, std::string>& env, const std::function<std::string()>& fn) {
     int fds[2];
@@ -129,7 +120,12 @@ TEST_F(DesktopPicture, SettingsOfEachDesktopInTheDesktopsOrder) {
 
 TEST_F(DesktopPicture, DecodesWebpSlideshowsAndHostileOnesNeitherHangNorOverflow) {
     PICTURERGBA pic;
-    ASSERT_TRUE(WriteWebp(dir / "pic.webp", 64, 32, 10, 200, 30));
+    std::vector<uint8_t> px = Solid(64, 32, 10, 200, 30);
+    uint8_t* webp = nullptr;
+    const size_t n = WebPEncodeLosslessRGBA(px.data(), 64, 32, 64 * 4, &webp);
+    const bool written = n > 0 && WriteFile(dir / "pic.webp", std::vector<uint8_t>(webp, webp + n));
+    WebPFree(webp);
+    ASSERT_TRUE(written);
     ASSERT_TRUE(LoadPictureRGBA(dir / "pic.webp", 1024, &pic));
     EXPECT_EQ(std::vector<int>({pic.width, pic.height, pic.pixels[(31 * 64 + 63) * 4 + 1]}),
               (std::vector<int>{64, 32, 200}));
