@@ -22,13 +22,12 @@ TEST(SceneUpdate, OneWaterTickPerCallAndTheLevel) {
     SSMAIN& s = r.scene;
     s.wantedLevel = 0.85f;
     s.waterLevel = 0.0f;
-    // A long frame ticks once: the wobble moves exactly one step; the timer is reloaded.
+    // A long frame ticks once: the wobble moves exactly one step.
     BACKGROUND once = *s.background;
     once.RelaxWobble(0.01666666753590107);
     s.Update(1.5);
     EXPECT_TRUE(s.water->vertices[0].ny == 1.0f && s.causticDue);  // a stepped surface has normals
     EXPECT_EQ(std::memcmp(once.points, s.background->points, sizeof once.points), 0);
-    EXPECT_EQ(s.waterTimer, 0.016666668f);
     // The level closes 5 % of its gap a second and never passes 1.
     EXPECT_EQ(s.waterLevel, static_cast<float>(0.85f * 1.5 * 0.05));
     // Shorter than the tick: no water step, no caustic render, but the level moves.
@@ -101,12 +100,11 @@ TEST(SceneUpdate, BannerAndTitleCardScheduleOverTwoAndAHalfMinutes) {
     EXPECT_TRUE(sides[0] && sides[1]);
     for (int k = 0; k < 16; ++k) EXPECT_EQ(slots[k], k >= 4 && k <= 8) << k;
 
-    // The preview pane has no overlay: its timers stand still.
+    // The preview pane has no overlay: no title card by 70 s.
     SceneRig p;
     ASSERT_TRUE(p.Build(320, 180, 3, true));
     p.Run(70.0);
     EXPECT_EQ(p.scene.fade, 0.0f);
-    EXPECT_EQ(p.scene.cardTimer, 60.0f);
 }
 
 // A kernel accelerometer of 1000 counts per g in a fake sysfs tree: 500 counts read as
@@ -145,7 +143,6 @@ TEST(SceneUpdate, SensorRollPollingAndEasingFromAnIioDevice) {
         s.smsPollTimer = 0.0f;
         s.Update(0.02);
         EXPECT_FLOAT_EQ(s.tiltTarget.z, c.roll) << c.z << " " << c.reverse;
-        EXPECT_EQ(s.smsPollTimer, 0.1f);
     }
     // Within the poll interval no reading is taken; garbage keeps the target.
     reading("0", 1000);
