@@ -37,12 +37,11 @@ public:
     bool Build(int width, int height, unsigned seed = 7, bool preview = false) {
         SetFishSelection(&settings, "##");
         std::srand(seed);
-        return scene.Setup(preview, width, height, &settings, Archive().c_str());
+        return scene.Setup(preview, width, height, &settings, (testsupport::ShareDir() + "/kelpish.tidewares").c_str());
     }
     void Run(double seconds) {
         for (double t = 0.0; t < seconds; t += kStep) scene.Update(kStep);
     }
-    static std::string Archive() { return testsupport::ShareDir() + "/kelpish.tidewares"; }
 
     testsupport::TempDir home;
     SETTINGS settings;

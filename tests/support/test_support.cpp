@@ -387,9 +387,9 @@ bool WriteSpecies(const std::string& path, const SpeciesRecipe& recipe) {
     return reefpack::WriteBytes(path, BuildSpecies(recipe));
 }
 
-FISHDATA* LoadSpecies(const std::string& folder, const SpeciesRecipe& recipe, FISHINFO* entry, const char* fileName) {
-    if (!WriteSpecies(folder + "/" + fileName, recipe)) return nullptr;
-    snprintf(entry->fileName, sizeof entry->fileName, "%s", fileName);
+FISHDATA* LoadSpecies(const std::string& folder, const SpeciesRecipe& recipe, FISHINFO* entry) {
+    if (!WriteSpecies(folder + "/test.fish", recipe)) return nullptr;
+    snprintf(entry->fileName, sizeof entry->fileName, "test.fish");
     snprintf(entry->folder, sizeof entry->folder, "%s/", folder.c_str());
     return entry->LoadData(entry->folder, 1.0f) ? entry->data : nullptr;
 }

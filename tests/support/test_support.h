@@ -90,7 +90,6 @@ public:
     // Sends sig and waits: the exit status (128 + signal), or -1 when killed after the wait.
     int Stop(int sig, double timeoutSeconds, double* secondsTaken = nullptr);
     bool Running();
-    int pid() const { return pid_; }
     std::string Output() const;  // what it has written so far
 
 private:
@@ -148,8 +147,7 @@ reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe);
 // The whole archive; modelOverride replaces lump 0 when not empty.
 std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector<uint8_t>& modelOverride = {});
 bool WriteSpecies(const std::string& path, const SpeciesRecipe& recipe);
-// Writes folder/fileName and loads it into *entry as the tank does; null on failure.
-FISHDATA* LoadSpecies(const std::string& folder, const SpeciesRecipe& recipe, FISHINFO* entry,
-                      const char* fileName = "test.fish");
+// Writes folder/test.fish and loads it into *entry as the tank does; null on failure.
+FISHDATA* LoadSpecies(const std::string& folder, const SpeciesRecipe& recipe, FISHINFO* entry);
 
 }  // namespace testsupport
