@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "ConfigDialog.h"
 
@@ -163,21 +164,19 @@ bool Act(CONFIGDIALOG* d, const std::string& action) {
     std::string value = arg.find('=') == std::string::npos ? "" : arg.substr(arg.find('=') + 1);
     GtkWidget* w = widgets.count(name) ? widgets[name] : nullptr;
 
-    if (verb == "save")
-        gtk_button_clicked(GTK_BUTTON(d->wSave));
-    else if (verb == "defaults")
-        gtk_button_clicked(GTK_BUTTON(d->wDefaults));
-    else if (verb == "select-all")
-        gtk_button_clicked(GTK_BUTTON(d->wSelectAll));
-    else if (verb == "select-salt")
-        gtk_button_clicked(GTK_BUTTON(d->wSelectSalt));
-    else if (verb == "select-fresh")
-        gtk_button_clicked(GTK_BUTTON(d->wSelectFresh));
-    else if (verb == "check")
-        gtk_button_clicked(GTK_BUTTON(d->wCheck));
-    else if (verb == "add-to-xscreensaver")
-        gtk_button_clicked(GTK_BUTTON(d->wAddToXScreenSaver));
-    else if (verb == "report")
+    const std::pair<const char*, GtkWidget*> buttons[] = {{"save", d->wSave},
+                                                          {"defaults", d->wDefaults},
+                                                          {"select-all", d->wSelectAll},
+                                                          {"select-salt", d->wSelectSalt},
+                                                          {"select-fresh", d->wSelectFresh},
+                                                          {"check", d->wCheck},
+                                                          {"add-to-xscreensaver", d->wAddToXScreenSaver}};
+    for (const auto& b : buttons)
+        if (verb == b.first) {
+            gtk_button_clicked(GTK_BUTTON(b.second));
+            return true;
+        }
+    if (verb == "report")
         Report(d);
     else if (verb == "source")
         gtk_entry_set_text(GTK_ENTRY(d->wSource), arg.c_str());

@@ -215,6 +215,8 @@ bool ValidateResource(const std::string& path, std::string* summary, std::string
     return true;
 }
 
+const char* const kNeitherKind = "neither a fish archive (\"FISH\") nor a resource archive (\"KELP\")";
+
 }  // namespace
 
 bool InspectArchive(const std::string& path, FILE* out, std::string* error) {
@@ -224,7 +226,7 @@ bool InspectArchive(const std::string& path, FILE* out, std::string* error) {
         case Kind::Resource:
             return InspectResource(path, out, error);
         default:
-            *error = "neither a fish archive (\"FISH\") nor a resource archive (\"KELP\")";
+            *error = kNeitherKind;
             return false;
     }
 }
@@ -236,7 +238,7 @@ bool ValidateArchive(const std::string& path, std::string* summary, std::string*
         case Kind::Resource:
             return ValidateResource(path, summary, error);
         default:
-            *error = "neither a fish archive (\"FISH\") nor a resource archive (\"KELP\")";
+            *error = kNeitherKind;
             return false;
     }
 }
