@@ -14,12 +14,6 @@ using namespace hacktest;
 
 namespace {
 
-std::vector<uint8_t> Solid(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
-    std::vector<uint8_t> px;
-    for (int i = 0; i < w * h; i++) px.insert(px.end(), {r, g, b, 255});
-    return px;
-}
-
 // What fn returns in a forked child with the given environment, or "child failed".
 std::string InChild(const std::map<std::string, std::string>& env, const std::function<std::string()>& fn) {
     int fds[2];

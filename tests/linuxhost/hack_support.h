@@ -53,6 +53,13 @@ inline Window MakeSaverWindow(Display* dpy, int x, int y, int w, int h) {
     return win;
 }
 
+// A width x height picture of one colour, RGBA.
+inline std::vector<uint8_t> Solid(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    std::vector<uint8_t> px;
+    for (int i = 0; i < w * h; i++) px.insert(px.end(), {r, g, b, 255});
+    return px;
+}
+
 struct Shot {
     std::vector<uint8_t> rgba;  // only counted, so rows in any order
     int width = 0, height = 0;
