@@ -5,7 +5,6 @@
 // X11 after gtest: its macros (None, Bool) clash with gtest's names.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 #include <signal.h>
 #include <sys/stat.h>

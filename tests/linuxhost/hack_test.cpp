@@ -23,7 +23,7 @@ TEST(X11Pieces, WindowIdsVirtualRootAndCoveredMonitors) {
     for (const char* bad : {"", "0x", "12ab", "-5", "0", "0x1ffffffff", "99999999999999999999"})
         EXPECT_FALSE(ParseWindowId(bad, &w)) << bad;
     // A hack's window is a full view only when it covers a monitor whole.
-    const std::vector<MONITORRECT> two = {{0, 0, 640, 480}, {640, 0, 640, 480}};
+    const std::vector<MONITORRECT> two = {{0, 0, 640, 480, false, ""}, {640, 0, 640, 480, false, ""}};
     struct {
         int x, y, w, h;
         bool covers;
