@@ -1,15 +1,10 @@
 // A real scene (bundled archive, fixed seed) for stepping or drawing.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "fish/Aquarium.h"
-#include "image/Texture.h"
 #include "motion/unimotion.h"
 #include "scene/SSMain.h"
 #include "test_support.h"

@@ -134,11 +134,6 @@ bool Process::Start(const std::vector<std::string>& argv, const std::map<std::st
     _exit(127);
 }
 
-bool Process::Running() {
-    int status = 0;
-    return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
-}
-
 int Process::Stop(int sig, double timeoutSeconds) {
     if (pid_ <= 0) return -1;
     kill(pid_, sig);

@@ -84,12 +84,10 @@ std::string Program(const std::string& name);
 // A process started in the background; Stop() sends a signal and waits for it.
 class Process {
 public:
-    Process() = default;
     ~Process();
     bool Start(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {});
     // Sends sig (0: none) and waits: the exit status (128 + signal), or -1 when killed after the wait.
     int Stop(int sig, double timeoutSeconds);
-    bool Running();
     std::string Output() const;  // what it has written so far
 
 private:
