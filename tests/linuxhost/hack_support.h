@@ -121,15 +121,10 @@ bool WaitFor(Display* dpy, Window w, int x, int y, int width, int height, F ok, 
 
 inline std::string Reefmere() { return testsupport::Program("reefmere"); }
 
-// Drops root, which the XScreenSaver daemon refuses to launch hacks as.
-inline std::vector<std::string> Unprivileged() {
-    if (geteuid() != 0) return {};
-    return {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-}
-
-inline std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+// argv run without root, which the XScreenSaver daemon refuses to launch hacks as.
+inline std::vector<std::string> Unprivileged(std::vector<std::string> argv) {
+    if (geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    return argv;
 }
 
 // A home for the daemon's user under dir (home/, with ~/.xscreensaver naming `programs`)
@@ -161,17 +156,17 @@ inline std::map<std::string, std::string> DaemonHome(const testsupport::TempDir&
 }
 
 // Sends the daemon a command, again while it is still starting; false if it never took it.
-inline bool DaemonCommand(const std::map<std::string, std::string>& env, const std::vector<std::string>& command) {
+inline bool DaemonCommand(const std::map<std::string, std::string>& env, std::vector<std::string> command) {
+    command.insert(command.begin(), "xscreensaver-command");
     for (int i = 0; i < 50; ++i) {
-        if (testsupport::Run(Join(Unprivileged(), Join({"xscreensaver-command"}, command)), env, 10).exitCode == 0)
-            return true;
+        if (testsupport::Run(Unprivileged(command), env, 10).exitCode == 0) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     return false;
 }
 
 inline void StopDaemon(testsupport::Process* daemon, const std::map<std::string, std::string>& env) {
-    testsupport::Run(Join(Unprivileged(), {"xscreensaver-command", "-exit"}), env, 10);
+    testsupport::Run(Unprivileged({"xscreensaver-command", "-exit"}), env, 10);
     daemon->Stop(SIGTERM, 5.0);
 }
 

@@ -48,7 +48,7 @@ TEST(XScreenSaver, TheDialogsOptionsOrTheStoredPreferencesAsDocumented) {
         ASSERT_EQ(testsupport::Run({"chmod", "-R", "a+rwX", dir / "home", pics}).exitCode, 0);
 
         Process daemon;
-        ASSERT_TRUE(daemon.Start(Join(Unprivileged(), {"xscreensaver", "--no-splash", "--verbose"}), env));
+        ASSERT_TRUE(daemon.Start(Unprivileged({"xscreensaver", "--no-splash", "--verbose"}), env));
         ASSERT_TRUE(DaemonCommand(env, {"-activate"})) << daemon.Output();
         for (int half = 0; half < 2; ++half)  // a hack on each monitor
             EXPECT_TRUE(WaitFor(xs.dpy, DefaultRootWindow(xs.dpy), half * 640, 0, 640, 480,
@@ -69,23 +69,22 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     const std::string file = dir / "home/.xscreensaver";
     ASSERT_EQ(unlink(file.c_str()), 0);
     env["PATH"] = dir / "inst/bin:/usr/bin:/bin";
-    auto asUser = [](const std::vector<std::string>& argv) { return Join(Unprivileged(), argv); };
     auto count = [](const std::string& s, const std::string& what) {
         size_t n = 0;
         for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) n++;
         return n;
     };
     // No file yet: nothing is written, and the message says what to do.
-    RunResult none = testsupport::Run(asUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
+    RunResult none = testsupport::Run(Unprivileged({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
     EXPECT_EQ(none.exitCode, 1) << none.output;
     EXPECT_NE(none.output.find("xscreensaver-settings"), std::string::npos) << none.output;
     EXPECT_FALSE(FileExists(file));
 
     Process daemon;
-    ASSERT_TRUE(daemon.Start(asUser({"xscreensaver", "--no-splash", "--verbose"}), env));
+    ASSERT_TRUE(daemon.Start(Unprivileged({"xscreensaver", "--no-splash", "--verbose"}), env));
     // xscreensaver-settings writes the file on the first change: "Blank After"'s + button.
     Process settings;
-    ASSERT_TRUE(settings.Start(asUser({"xscreensaver-settings"}), env));
+    ASSERT_TRUE(settings.Start(Unprivileged({"xscreensaver-settings"}), env));
     ASSERT_EQ(
         testsupport::Run({"xdotool", "search", "--sync", "--onlyvisible", "--name", "XScreenSaver Settings"}, env, 30)
             .exitCode,
@@ -100,7 +99,7 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     ASSERT_NE(before.find("Written by xscreensaver-settings"), std::string::npos) << before;
     ASSERT_EQ(before.find("reefmere"), std::string::npos);
 
-    RunResult add = testsupport::Run(asUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
+    RunResult add = testsupport::Run(Unprivileged({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
     EXPECT_EQ(add.exitCode, 0) << add.output;
     const std::string after = ReadText(file);
     // One new line, the entry; the rest byte for byte.
@@ -112,7 +111,7 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     EXPECT_EQ(after.substr(lineStart, lineEnd - lineStart), "  GL: \t\t\t\treefmere -root\t\t\t\t    \\n\\\n");
     EXPECT_EQ(ReadText(file + ".reefmere-backup"), before);
 
-    RunResult again = testsupport::Run(asUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
+    RunResult again = testsupport::Run(Unprivileged({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
     EXPECT_EQ(again.exitCode, 0) << again.output;
     EXPECT_EQ(ReadText(file), after);
 
