@@ -16,8 +16,6 @@ void Step(WATERCLASS& w, bool caustics = true, float level = 0.5f) {
     ASSERT_TRUE(w.Update(kEye, kLight, caustics, 1.0 / 60.0, level));
 }
 
-int Side(const WATERCLASS& w) { return 1 << w.shift; }
-
 }  // namespace
 
 TEST(Water, GridIsClampedAndReinitialisedAndItsStripCoversEveryCell) {
@@ -25,7 +23,7 @@ TEST(Water, GridIsClampedAndReinitialisedAndItsStripCoversEveryCell) {
         SCOPED_TRACE(res);
         WATERCLASS w;
         ASSERT_TRUE(w.Initialize(res, 64.0f, true, 1.0f));
-        const int n = Side(w);
+        const int n = 1 << w.shift;
         EXPECT_EQ(n, res < 4 ? 16 : res > 8 ? 256 : 1 << res);
         EXPECT_EQ(w.numVerts, uint32_t(n * n));
         // Every non-degenerate triangle lies in one grid cell; together they cover each
@@ -60,7 +58,7 @@ TEST(Water, GridIsClampedAndReinitialisedAndItsStripCoversEveryCell) {
 TEST(Water, DropsWrapAndCarryTheirImpulse) {
     WATERCLASS w;
     ASSERT_TRUE(w.Initialize(4, 64.0f, true, 1.0f));
-    const int n = Side(w);
+    const int n = 1 << w.shift;
     for (auto spot : {std::pair<int, int>{0, 0}, {0, n - 1}, {n - 1, 0}, {n - 1, n - 1}, {7, 0}, {n - 1, 7}}) {
         std::memset(w.cells, 0, sizeof(WATERCELL) * w.numVerts);
         w.DropAt(spot.first, spot.second, 1.25f);
@@ -92,7 +90,7 @@ TEST(Water, PackedRowsMatchThePointByPointPasses) {
         plain.pointByPoint = true;
         ASSERT_TRUE(packed.Initialize(c.res, 64.0f, c.refraction, c.speed));
         ASSERT_TRUE(plain.Initialize(c.res, 64.0f, c.refraction, c.speed));
-        const int n = Side(packed);
+        const int n = 1 << packed.shift;
         const int spots[][2] = {{0, 0}, {5, n - 1}, {n - 1, 9}, {n / 2, n / 3}};
         for (int s = 0; s < 40; ++s) {
             if (s % 10 == 0)
