@@ -22,8 +22,7 @@ namespace {
 int LitPixels(const std::string& path, int w, int h) {
     int pw = 0, ph = 0, channels = 0;
     std::vector<uint8_t> px = testsupport::LoadImageRGBA(path, &pw, &ph);
-    EXPECT_EQ(pw, w) << path;
-    EXPECT_EQ(ph, h) << path;
+    EXPECT_EQ(std::make_pair(pw, ph), std::make_pair(w, h)) << path;
     EXPECT_TRUE(stbi_info(path.c_str(), &pw, &ph, &channels) && channels == 3) << path;
     int lit = 0;
     for (size_t i = 0; i + 3 < px.size(); i += 4) lit += (px[i] | px[i + 1] | px[i + 2]) ? 1 : 0;
