@@ -16,10 +16,7 @@
 #include "test_support.h"
 #include "view/BackgroundSource.h"
 
-using testsupport::ReadTexture;
-using testsupport::TempDir;
-using testsupport::WriteFile;
-using testsupport::WritePNG;
+using namespace testsupport;
 
 TEST(Pics, FolderScansAndTheRandomChoice) {
     TempDir dir;
@@ -222,6 +219,6 @@ TEST(BackgroundSource, EachTypeThenTheFallback) {
     EXPECT_EQ(u.texID, 0u);
     // The resource folder the build writes has a fallback picture that loads.
     Texture shipped;
-    EXPECT_EQ(ChooseBackground(bare, 2, "", 0, testsupport::ShareDir(), &shipped), BGSOURCE_FALLBACK);
+    EXPECT_EQ(ChooseBackground(bare, 2, "", 0, ShareDir(), &shipped), BGSOURCE_FALLBACK);
     EXPECT_NE(shipped.texID, 0u);
 }
