@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <webp/encode.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "hack_support.h"
@@ -14,34 +15,17 @@ using namespace hacktest;
 
 namespace {
 
-std::vector<uint8_t> Solid(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
-    std::vector<uint8_t> px;
-    for (int i = 0; i < w * h; i++) px.insert(px.end(), {r, g, b, 255});
-    return px;
-}
-
 // What fn returns in a forked child with the given environment, or "child failed".
 std::string InChild(const std::map<std::string, std::string>& env, const std::function<std::string()>& fn) {
-    int fds[2];
-    if (pipe(fds) != 0) return "pipe failed";
-    pid_t pid = fork();
+    TempDir out;
+    const pid_t pid = fork();
     if (pid == 0) {
-        close(fds[0]);
         for (const auto& kv : env) setenv(kv.first.c_str(), kv.second.c_str(), 1);
-        std::string out = fn();
-        if (write(fds[1], out.data(), out.size()) < 0) _exit(2);
-        _exit(0);
+        _exit(WriteFile(out / "result", fn()) ? 0 : 2);
     }
-    close(fds[1]);
-    std::string out;
-    char buf[512];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-    close(fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child failed";
-    return out;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ReadText(out / "result") : "child failed";
 }
 
 // DesktopWallpaperSettings in a child; the paths joined by \n.
@@ -73,11 +57,9 @@ const char kSchemas[] = R"(<?xml version="1.0"?>
 class DesktopPicture : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(testsupport::Run({"mkdir", "-p", dir / "schemas", dir / "config/glib-2.0/settings",
-                                    dir / "config/xfce4/xfconf/xfce-perchannel-xml", dir / "pkg/contents/images",
-                                    dir / "res"})
-                      .exitCode,
-                  0);
+        for (const char* sub : {"schemas", "config/glib-2.0/settings", "config/xfce4/xfconf/xfce-perchannel-xml",
+                                "pkg/contents/images", "res"})
+            ASSERT_TRUE(std::filesystem::create_directories(dir / sub)) << sub;
         ASSERT_TRUE(WriteFile(dir / "schemas/reefmere-test.gschema.xml", std::string(kSchemas)));
         ASSERT_EQ(testsupport::Run({"glib-compile-schemas", dir / "schemas"}).exitCode, 0);
     }
@@ -108,9 +90,8 @@ TEST_F(DesktopPicture, SettingsOfEachDesktopInTheDesktopsOrder) {
                           "[Containments][1][Wallpaper][org.kde.image][General]\r\nImage=file://" +
                               dir.path() + "/kde.png\r\n"));
 
-    std::string gnome = LookupInChild(Env("ubuntu:GNOME"));
-    EXPECT_EQ(gnome, dir / "gnome-dark.webp\n" + dir / "gnome light.webp\n" + dir / "mate.jpg\n" +
-                         dir / "xfce&co.png\n" + dir / "kde.png\n");
+    EXPECT_EQ(LookupInChild(Env("ubuntu:GNOME")), dir / "gnome-dark.webp\n" + dir / "gnome light.webp\n" +
+                                                      dir / "mate.jpg\n" + dir / "xfce&co.png\n" + dir / "kde.png\n");
     // Each desktop's own setting first.
     for (auto [desktop, first] : {std::pair{"MATE", "mate.jpg"}, {"XFCE", "xfce&co.png"}, {"KDE", "kde.png"}}) {
         std::string got = LookupInChild(Env(desktop));
@@ -182,8 +163,7 @@ TEST_F(DesktopPicture, BrokenSettingsAndPicturesFailAndTheChainMovesOn) {
     ASSERT_TRUE(WritePNG(dir / "pkg/contents/images/32x16.png", Solid(32, 16, 50, 60, 70), 32, 16));
     ASSERT_TRUE(WriteFile(dir / "config/plasma-org.kde.plasma.desktop-appletsrc",
                           "[Containments][7][Wallpaper][org.kde.image][General]\nImage=" + dir.path() + "/pkg/\n"));
-    std::string kde = LookupInChild(Env("KDE"));
-    EXPECT_EQ(kde, dir / "pkg/contents/images/32x16.png\n");
+    EXPECT_EQ(LookupInChild(Env("KDE")), dir / "pkg/contents/images/32x16.png\n");
 
     // The desktop's broken picture is skipped; the resource folder's fallback loads.
     ASSERT_EQ(unlink((dir / "config/plasma-org.kde.plasma.desktop-appletsrc").c_str()), 0);

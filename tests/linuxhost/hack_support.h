@@ -5,7 +5,6 @@
 // X11 after gtest: its macros (None, Bool) clash with gtest's names.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -51,6 +50,13 @@ inline Window MakeSaverWindow(Display* dpy, int x, int y, int w, int h) {
     XMapRaised(dpy, win);
     XSync(dpy, False);
     return win;
+}
+
+// A width x height picture of one colour, RGBA.
+inline std::vector<uint8_t> Solid(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    std::vector<uint8_t> px;
+    for (int i = 0; i < w * h; i++) px.insert(px.end(), {r, g, b, 255});
+    return px;
 }
 
 struct Shot {

@@ -39,10 +39,7 @@ TEST(XScreenSaver, TheDialogsOptionsOrTheStoredPreferencesAsDocumented) {
         auto env = DaemonHome(dir, xs.display(), dir.path() + "/inst/bin/reefmere -root" + options);
         ASSERT_FALSE(env.empty());
         ASSERT_EQ(testsupport::Run({"mkdir", "-p", pics}).exitCode, 0);
-        std::vector<uint8_t> rgba(64 * 64 * 4);
-        for (size_t i = 0; i < rgba.size(); i += 4)
-            rgba[i] = 224, rgba[i + 1] = 16, rgba[i + 2] = 224, rgba[i + 3] = 255;
-        ASSERT_TRUE(WritePNG(pics + "/m.png", rgba, 64, 64));
+        ASSERT_TRUE(WritePNG(pics + "/m.png", Solid(64, 64, 224, 16, 224), 64, 64));
         ASSERT_TRUE(WriteFile(
             dir / "home/.config/kpFishSS.plist",
             "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key><string>1.7</string>"
@@ -62,16 +59,6 @@ TEST(XScreenSaver, TheDialogsOptionsOrTheStoredPreferencesAsDocumented) {
     }
 }
 
-namespace {
-
-size_t Count(const std::string& s, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) n++;
-    return n;
-}
-
-}  // namespace
-
 TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     ASSERT_TRUE(geteuid() != 0 || getpwnam("nobody"));
     XServer xs(640, 480);
@@ -83,6 +70,11 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     ASSERT_EQ(unlink(file.c_str()), 0);
     env["PATH"] = dir / "inst/bin:/usr/bin:/bin";
     auto asUser = [](const std::vector<std::string>& argv) { return Join(Unprivileged(), argv); };
+    auto count = [](const std::string& s, const std::string& what) {
+        size_t n = 0;
+        for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) n++;
+        return n;
+    };
     // No file yet: nothing is written, and the message says what to do.
     RunResult none = testsupport::Run(asUser({dir / "inst/bin/reefmere", "--add-to-xscreensaver"}), env, 30);
     EXPECT_EQ(none.exitCode, 1) << none.output;
@@ -112,7 +104,7 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     EXPECT_EQ(add.exitCode, 0) << add.output;
     const std::string after = ReadText(file);
     // One new line, the entry; the rest byte for byte.
-    EXPECT_EQ(Count(after, "reefmere"), 1u) << after;
+    EXPECT_EQ(count(after, "reefmere"), 1u) << after;
     size_t at = after.find("reefmere -root");
     ASSERT_NE(at, std::string::npos) << after;
     size_t lineStart = after.rfind('\n', at) + 1, lineEnd = after.find('\n', at) + 1;
@@ -127,7 +119,7 @@ TEST(XScreenSaver, AddsTheHackToTheListTheSettingsWrote) {
     // The daemon re-reads the file and runs the entry: -select counts entries from 1.
     size_t programs = after.find("\nprograms:");
     ASSERT_NE(programs, std::string::npos);
-    const std::string index = std::to_string(Count(after.substr(programs, lineEnd - programs), "\\n\\\n"));
+    const std::string index = std::to_string(count(after.substr(programs, lineEnd - programs), "\\n\\\n"));
     ASSERT_TRUE(DaemonCommand(env, {"-select", index})) << daemon.Output();
     EXPECT_TRUE(WaitFor(xs.dpy, DefaultRootWindow(xs.dpy), 0, 0, 640, 480, Lit, 60.0)) << daemon.Output();
     // The daemon writes the option it passes as --root.

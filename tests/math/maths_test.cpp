@@ -1,11 +1,17 @@
-// The maths helpers in one table (matrices as 16 elements, quaternions as x, y, z, w).
+// The maths helpers against their definitions (matrices as 16 elements, quaternions as
+// x, y, z, w), frustum planes from real GL matrices, the wrapping clamp and the error hooks.
+#include <GL/gl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
+#include "math/GLStuff.h"
 #include "math/Misc.h"
 #include "math/NiftyMaths.h"
+#include "test_support.h"
 
 namespace {
 
@@ -102,4 +108,91 @@ TEST(Maths, EveryHelperAgainstItsDefinition) {
          {RotationToQuat(P(10, 20, 30)), AxisAndAngleToQuat(P(1, 0, 0), M_PI),
           AxisAndAngleToQuat(P(0, 1, 0), M_PI * 0.95), AxisAndAngleToQuat(P(0, 0.6f, 0.8f), M_PI), QUAT(0, 0, 0, -1)})
         EXPECT_NEAR(std::fabs(Dot(QuatFromMatrix(QuatToRotationMatrix(s)), s)), 1.0, 1e-6) << s.x << s.y << s.z << s.w;
+}
+
+// The scene's camera (45° field, eye at (0, 0, 60) on the origin, near 1, far 100):
+// the planes read back from GL's own matrices.
+TEST(Frustum, ExtractedPlanesOfTheScenesCamera) {
+    EGLCONTEXT ctx;
+    ASSERT_TRUE(ctx.Create(64, 64));
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 1.0, 1.0, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(0, 0, 60, 0, 0, 0, 0, 1, 0);
+    ExtractFrustum();
+    // Side planes through the eye leaning in by half the field; far 100 and near 1 ahead.
+    const float c = std::cos(22.5 * M_PI / 180), s = std::sin(22.5 * M_PI / 180);
+    const float want[6][4] = {{-c, 0, -s, 60 * s}, {c, 0, -s, 60 * s}, {0, c, -s, 60 * s},
+                              {0, -c, -s, 60 * s}, {0, 0, 1, 40},      {0, 0, -1, 59}};
+    for (int i = 0; i < 6; ++i)
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(frustum[i][k], want[i][k], 2e-4) << "plane " << i << " coef " << k;
+    float zero[16] = {};
+    ExtractFrustumFromMatrices(zero, zero);  // degenerate: planes that reject everything, not NaN
+    EXPECT_FALSE(PointInFrustum(MakePoint(0, 0, 0)));
+}
+
+TEST(Frustum, SpherePointAndEdgeBoundaries) {
+    // An axis-aligned box |x| < 1, |y| < 2, |z| < 3 in the plane order right, left,
+    // bottom, top, far, near.
+    const float box[6][4] = {{-1, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 0, 2}, {0, -1, 0, 2}, {0, 0, 1, 3}, {0, 0, -1, 3}};
+    std::memcpy(frustum, box, sizeof box);
+    const struct {
+        float x, y, z, r;
+        int plane;  // SphereInFrustum2: the first plane the sphere lies wholly outside, -1 none
+    } spheres[] = {
+        {2, 0, 0, 1.5f, -1},  // straddling the right plane counts as in view
+        {3, 0, 0, 2, 0},      // touching it from outside does not
+        {-3, 0, 0, 1, 1},
+        {0, -5, 0, 1, 2},
+        {0, 5, 0, 1, 3},
+        {0, 0, -3.5f, 0.2f, 4},
+        {0, 0, 3.5f, 0.2f, 5},  // behind the near plane
+        // A negative radius must lie that far inside.
+        {0, 0, 0, 0, -1},
+        {0.5f, 0, 0, -0.4f, -1},
+        {0.6f, 0, 0, -0.5f, 0},
+    };
+    for (const auto& s : spheres) {
+        SCOPED_TRACE(testing::Message() << s.x << "," << s.y << "," << s.z << " r " << s.r);
+        EXPECT_EQ(SphereInFrustum(P(s.x, s.y, s.z), s.r), s.plane < 0);
+        EXPECT_EQ(SphereInFrustum2(P(s.x, s.y, s.z), s.r), s.plane);
+    }
+    EXPECT_TRUE(PointInFrustum(MakePoint(0.9f, 1.9f, 2.9f)));
+    EXPECT_FALSE(PointInFrustum(MakePoint(1, 0, 0)));  // on a plane is outside
+}
+
+TEST(Misc, ClampWrapsIntoTheRange) {
+    const double cases[][2] = {{-30, 330}, {725, 5}, {360, 0}, {359.5, 359.5}, {-720, 0}};
+    for (auto& c : cases) EXPECT_DOUBLE_EQ(clamp(c[0], 0, 360), c[1]) << c[0];
+    for (double far : {1e12 + 90, -1e15}) {  // no endless loop one period at a time
+        double v = clamp(far, 0, 360);
+        EXPECT_TRUE(v >= 0 && v < 360) << far << " -> " << v;
+    }
+    EXPECT_TRUE(std::isinf(clamp(INFINITY, 0, 360)));
+    EXPECT_TRUE(std::isnan(clamp(NAN, 0, 360)));
+    EXPECT_DOUBLE_EQ(clamp(5, 0, 0), 5);
+}
+
+TEST(Misc, HooksAreQuietUnlessAskedAndTextIsNeverAFormat) {
+    testsupport::ScopedEnv quiet{{{"REEFMERE_DEBUG", ""}}};
+    testing::internal::CaptureStderr();
+    ERRORCLOSE("cannot open model");
+    ERRORCLOSE(nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    {
+        testsupport::ScopedEnv debug{{{"REEFMERE_DEBUG", "1"}}};
+        testing::internal::CaptureStderr();
+        ERRORCLOSE("cannot open model");
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("cannot open model"), std::string::npos);
+        EXPECT_EQ(err.find('\n'), err.size() - 1);
+    }
+    testing::internal::CaptureStderr();
+    MessageBox(nullptr, "bad header %s %n", "TGA", 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("TGA"), std::string::npos);
+    EXPECT_NE(err.find("bad header %s %n"), std::string::npos);
+    EXPECT_EQ(err.find('\n'), err.size() - 1);
 }

@@ -1,7 +1,6 @@
 // Shared test helpers; see test_support.h.
 #include "test_support.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,10 +10,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -40,8 +39,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    if (path_ != "/tmp" && std::system(("rm -rf '" + path_ + "'").c_str()) != 0)
-        std::fprintf(stderr, "could not remove %s\n", path_.c_str());
+    std::error_code ec;
+    if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
 }
 
 ScopedEnv::ScopedEnv(const std::map<std::string, std::string>& vars) {
@@ -96,11 +95,8 @@ bool FileExists(const std::string& path) { return FileSize(path) >= 0; }
 
 std::vector<std::string> ListFolder(const std::string& path) {
     std::vector<std::string> names;
-    if (DIR* d = opendir(path.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.push_back(e->d_name);
-        closedir(d);
-    }
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(path, ec)) names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -110,15 +106,22 @@ long FileSize(const std::string& path) {
     return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
-namespace {
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+Process::~Process() {
+    if (pid_ > 0) Stop(SIGKILL, 5.0);
+    if (!logPath_.empty()) unlink(logPath_.c_str());
+}
 
-int SpawnWithLog(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                 const std::string& logPath) {
-    pid_t pid = fork();
-    if (pid != 0) return pid;
-    setpgid(0, 0);
-    int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+bool Process::Start(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env) {
+    if (logPath_.empty()) {
+        char tmpl[] = "/tmp/reefmere-run-XXXXXX";
+        int fd = mkstemp(tmpl);
+        if (fd >= 0) close(fd);
+        logPath_ = tmpl;
+    }
+    pid_ = fork();
+    if (pid_ != 0) return pid_ > 0;
+    setpgid(0, 0);  // its own group, so that Stop also ends whatever it started
+    int fd = open(logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd >= 0) dup2(fd, 1), dup2(fd, 2), close(fd);
     int devnull = open("/dev/null", O_RDONLY);
     if (devnull >= 0) dup2(devnull, 0);
@@ -131,118 +134,56 @@ int SpawnWithLog(const std::vector<std::string>& argv, const std::map<std::strin
     _exit(127);
 }
 
-int DecodeStatus(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-}
-
-// Polls for the child's exit for up to timeoutSeconds: its decoded status, or -1 (with
-// *timedOut set when the time ran out; the child is then still running).
-int WaitExit(int pid, double timeoutSeconds, bool* timedOut) {
-    const double deadline = Now() + timeoutSeconds;
-    *timedOut = false;
-    for (;;) {
-        int status = 0;
-        pid_t w = waitpid(pid, &status, WNOHANG);
-        if (w == pid) return DecodeStatus(status);
-        if (w < 0) return -1;
-        if ((*timedOut = Now() > deadline)) return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-std::string NewLogPath() {
-    char tmpl[] = "/tmp/reefmere-run-XXXXXX";
-    int fd = mkstemp(tmpl);
-    if (fd >= 0) close(fd);
-    return tmpl;
-}
-}  // namespace
-
-RunResult Run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-              double timeoutSeconds) {
-    RunResult r;
-    std::string log = NewLogPath();
-    int pid = SpawnWithLog(argv, env, log);
-    if (pid < 0) return r;
-    bool timedOut = false;
-    r.exitCode = WaitExit(pid, timeoutSeconds, &timedOut);
-    if (timedOut) {
-        kill(-pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        r.exitCode = DecodeStatus(status);
-    }
-    r.output = ReadText(log);
-    unlink(log.c_str());
-    return r;
-}
-
-Process::~Process() {
-    if (pid_ > 0) Stop(SIGKILL, 5.0);
-    if (!logPath_.empty()) unlink(logPath_.c_str());
-}
-
-bool Process::Start(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env) {
-    if (logPath_.empty()) logPath_ = NewLogPath();
-    pid_ = SpawnWithLog(argv, env, logPath_);
-    return pid_ > 0;
-}
-
 bool Process::Running() {
     int status = 0;
     return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
 }
 
-int Process::Stop(int sig, double timeoutSeconds, double* secondsTaken) {
+int Process::Stop(int sig, double timeoutSeconds) {
     if (pid_ <= 0) return -1;
-    const double start = Now();
     kill(pid_, sig);
-    bool timedOut = false;
-    int result = WaitExit(pid_, timeoutSeconds, &timedOut);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    int status = 0, result = -1;
+    pid_t w;
+    while ((w = waitpid(pid_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (w == pid_) result = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     kill(-pid_, SIGKILL);  // anything it left behind in its group
-    if (timedOut) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-    if (secondsTaken) *secondsTaken = Now() - start;
+    if (w == 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
     pid_ = -1;
     return result;
 }
 
 std::string Process::Output() const { return logPath_.empty() ? std::string() : ReadText(logPath_); }
 
+RunResult Run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+              double timeoutSeconds) {
+    Process p;
+    RunResult r;
+    if (!p.Start(argv, env)) return r;
+    r.exitCode = p.Stop(0, timeoutSeconds);  // signal 0 only waits
+    r.output = p.Output();
+    return r;
+}
+
 Xvfb::Xvfb(int width, int height) {
     int fds[2];
     if (pipe(fds) != 0) return;
-    pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, 0);
-        close(fds[0]);
-        int devnull = open("/dev/null", O_RDWR);
-        for (int fd = 0; fd < 3 && devnull >= 0; ++fd) dup2(devnull, fd);
-        std::string cmd = "exec Xvfb -displayfd " + std::to_string(fds[1]) + " -screen 0 " + std::to_string(width) +
-                          "x" + std::to_string(height) + "x24 -nolisten tcp -noreset +extension GLX +extension RANDR";
-        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    // Xvfb writes its display number to the pipe once it accepts connections.
+    const bool started = server_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                        std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten",
+                                        "tcp", "-noreset", "+extension", "GLX", "+extension", "RANDR"});
     close(fds[1]);
-    // Xvfb writes its display number once it accepts connections.
     std::string num;
     char c;
-    while (pid > 0 && read(fds[0], &c, 1) == 1 && c != '\n') num += c;
+    while (started && read(fds[0], &c, 1) == 1 && c != '\n') num += c;
     close(fds[0]);
-    if (num.empty()) {
-        if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
-        return;
-    }
-    pid_ = pid;
+    if (num.empty()) return;
     display_ = ":" + num;
-    const char* old = getenv("DISPLAY");
-    if ((hadDisplay_ = old != nullptr)) oldDisplay_ = old;
-    setenv("DISPLAY", display_.c_str(), 1);
+    displayEnv_.emplace(std::map<std::string, std::string>{{"DISPLAY", display_}});
 }
 
-Xvfb::~Xvfb() {
-    if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
-    hadDisplay_ ? setenv("DISPLAY", oldDisplay_.c_str(), 1) : unsetenv("DISPLAY");
-}
+Xvfb::~Xvfb() { server_.Stop(SIGTERM, 5.0); }
 
 std::vector<uint8_t> DeepBinaryPlist(bool dictTop, int depth) {
     std::vector<uint8_t> b = {'b', 'p', 'l', 'i', 's', 't', '0', '0'};
@@ -348,13 +289,11 @@ reefpack::Ms3dModelDesc SpeciesModel(const SpeciesRecipe& recipe) {
     return m;
 }
 
-namespace {
-std::vector<uint8_t> SolidTGA(int size, const uint8_t rgb[3]) {
+static std::vector<uint8_t> SolidTGA(int size, const uint8_t rgb[3]) {
     std::vector<uint8_t> pixels(static_cast<size_t>(size) * size * 3);
     for (size_t i = 0; i < pixels.size(); i += 3) std::memcpy(&pixels[i], rgb, 3);
     return reefpack::EncodeTGA(pixels, size, size, 24, false);
 }
-}  // namespace
 
 std::vector<uint8_t> BuildSpecies(const SpeciesRecipe& recipe, const std::vector<uint8_t>& modelOverride) {
     reefpack::LumpWriter writer;

@@ -72,7 +72,7 @@ std::vector<std::string> ListFolder(const std::string& path);
 long FileSize(const std::string& path);  // -1 when absent
 
 struct RunResult {
-    int exitCode = -1;   // exit status, or 128 + signal
+    int exitCode = -1;   // exit status, 128 + signal, or -1 when killed after the timeout
     std::string output;  // standard output and standard error together
 };
 // Runs argv with env added to the current environment, killed after timeoutSeconds.
@@ -87,8 +87,8 @@ public:
     Process() = default;
     ~Process();
     bool Start(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {});
-    // Sends sig and waits: the exit status (128 + signal), or -1 when killed after the wait.
-    int Stop(int sig, double timeoutSeconds, double* secondsTaken = nullptr);
+    // Sends sig (0: none) and waits: the exit status (128 + signal), or -1 when killed after the wait.
+    int Stop(int sig, double timeoutSeconds);
     bool Running();
     std::string Output() const;  // what it has written so far
 
@@ -102,14 +102,13 @@ class Xvfb {
 public:
     explicit Xvfb(int width = 1024, int height = 768);
     ~Xvfb();
-    bool ok() const { return pid_ > 0; }
+    bool ok() const { return !display_.empty(); }
     const std::string& display() const { return display_; }
 
 private:
-    int pid_ = -1;
+    Process server_;
     std::string display_;
-    std::string oldDisplay_;
-    bool hadDisplay_ = false;
+    std::optional<ScopedEnv> displayEnv_;
 };
 
 // A binary property list: a dictionary {"x": ...} or an array holding `depth` nested arrays.
