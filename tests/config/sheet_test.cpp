@@ -176,6 +176,14 @@ TEST_F(SheetTest, FolderChoosersAndEnablingRules) {
     }
     sheet.configureSheet_defaults();  // runs the rules too
     EXPECT_EQ(sheet.oVolume.enabled, sheet.oPlaySound.on());
+    // Web Page: only a web source has a maker's page.
+    for (const auto& [source, page] : std::vector<std::pair<std::string, std::string>>{
+             {"", ""}, {"ftp://x", ""}, {" file:///p/ ", ""}, {"http://h/p/", "http://h/p/mac/fish/"}}) {
+        sheet.oFishSource.text = source;
+        sheet.configureSheet_update();
+        EXPECT_EQ(sheet.configureSheet_openwebsite(), page) << source;
+        EXPECT_EQ(sheet.oWebsite.enabled, !page.empty()) << source;
+    }
 }
 
 TEST_F(SheetTest, SpeciesSelectionIsSavedAndReadBack) {
