@@ -112,7 +112,7 @@ void CONFIGSHEET::configureSheet_updatestates() {
     oVolume.enabled = oPlaySound.on();
     oWantSMS.enabled = sensorPresent;
     oSMSReverse.enabled = sensorPresent && oWantSMS.on();
-    oWebsite.enabled = !FishSource().empty();
+    oWebsite.enabled = !configureSheet_openwebsite().empty();
 }
 
 std::string CONFIGSHEET::FishSource() const { return TrimSourceAddress(oFishSource.text); }
@@ -251,8 +251,9 @@ bool CONFIGSHEET::configureSheet_directory(const char* chosen) {
 }
 
 std::string CONFIGSHEET::configureSheet_openwebsite() const {
+    // Only a web source has a maker's page: a local pack (file://) has none to open.
     std::string source = FishSource();
-    return source.empty() ? "" : WebsiteUrl(source);
+    return SourceAddressOk(source) && !IsFileAddress(source) ? WebsiteUrl(source) : "";
 }
 
 bool CONFIGSHEET::ReloadCatalogue() {

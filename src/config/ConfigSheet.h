@@ -79,7 +79,7 @@ public:
     // refused (false, one line on stderr) and nothing changes.
     bool configureSheet_bgpath(const char* chosen);
     bool configureSheet_directory(const char* chosen);
-    // The maker's web page (the fish source's "/mac/fish/"); empty without a source.
+    // The maker's web page (the fish source's "/mac/fish/"); empty without a web source.
     std::string configureSheet_openwebsite() const;
     // The fish source as typed (blanks and trailing slashes dropped); empty: none.
     std::string FishSource() const;

@@ -244,8 +244,8 @@ std::string DownloadDestination(const char* folder, const std::string& url) {
 // ---- the sheet's download actions -------------------------------------------------
 
 void CONFIGSHEET::SetDownloadLocks(bool enabled) {
-    downloads.menuEnabled = enabled && downloads.numDownloads > 0;
-    downloads.downloadEnabled = enabled;
+    // Download is only worth pressing when the menu names an offer, not "None".
+    downloads.menuEnabled = downloads.downloadEnabled = enabled && downloads.numDownloads > 0;
     downloads.checkEnabled = enabled;
     downloads.cancelEnabled = !enabled;
     oDirectory.enabled = enabled;
@@ -322,7 +322,7 @@ void CONFIGSHEET::FilterOffers() {
     for (const DOWNLOADDATA& d : kept) downloads.menuItems.push_back(d.name);
     if (kept.empty()) downloads.menuItems.push_back("None");
     downloads.menuChosen = 0;
-    downloads.menuEnabled = !kept.empty() && !downloads.theDownload;
+    downloads.menuEnabled = downloads.downloadEnabled = !kept.empty() && !downloads.theDownload;
 }
 
 bool CONFIGSHEET::configureSheet_download(std::string* url, std::string* destination) {

@@ -51,7 +51,7 @@ struct DOWNLOADPAGE {
     bool menuEnabled = false;
     // oCheckDownloads, oDownload
     bool checkEnabled = true;
-    bool downloadEnabled = true;
+    bool downloadEnabled = false;  // with the menu: only when it names an offer
     // oProgress: 0 to 100; animating while a download of unknown length runs
     double progress = 0.0;
     bool progressAnimating = false;

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "ConfigFixture.h"
 #include "config/Downloads.h"
@@ -55,11 +53,6 @@ std::vector<std::string> Said(const std::string& output, const std::string& key)
     return all;
 }
 
-REPORT Parse(const std::string& output) {
-    std::vector<REPORT> all = Reports(output);
-    return all.empty() ? REPORT{} : all.back();
-}
-
 class DialogTest : public ::testing::Test {
 protected:
     // No accessibility bus in a private X server; the font stack's process-long caches
@@ -88,11 +81,11 @@ TEST_F(DialogTest, SavesShowsAndCloseAsksOnlyWhenSomethingIsUnsaved) {
     testsupport::RunResult r = RunDialog("toggle:oRWaterLvl,set:oWWaterLvl=40,menu:oWaterRes=1,toggle:oPlaySound,menu:"
                                          "oBGType=2,row:1,save,report,close");
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    ASSERT_EQ(Reports(r.output).size(), 1u) << r.output;
-    REPORT rep = Parse(r.output);
-    ASSERT_EQ(rep.rows.size(), BundledArchives().size()) << r.output;
-    EXPECT_EQ(rep.at["oVolume enabled"], "0");
-    EXPECT_EQ(rep.at["oDirectory"], home.FishDir() + "/");
+    std::vector<REPORT> reps = Reports(r.output);
+    ASSERT_EQ(reps.size(), 1u) << r.output;
+    ASSERT_EQ(reps[0].rows.size(), BundledArchives().size()) << r.output;
+    EXPECT_EQ(reps[0].at["oVolume enabled"], "0");
+    EXPECT_EQ(reps[0].at["oDirectory"], home.FishDir() + "/");
     EXPECT_EQ(Stored<int64_t>(home, "WantedWaterLevel"), 40);
     EXPECT_EQ(Stored<int64_t>(home, "WaterRes"), 5);
     const std::vector<uint8_t> before = testsupport::ReadFile(home.StorePath());
@@ -100,7 +93,7 @@ TEST_F(DialogTest, SavesShowsAndCloseAsksOnlyWhenSomethingIsUnsaved) {
     // Shown again; Cancel keeps the dialog open; Discard closes it and writes nothing.
     r = RunDialog("report,defaults,close,report,answer:cancel,report,close,answer:discard");
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    std::vector<REPORT> reps = Reports(r.output);
+    reps = Reports(r.output);
     ASSERT_EQ(reps.size(), 3u) << r.output;
     EXPECT_EQ(reps[0].at["oWaterRes"], "1");
     EXPECT_EQ(reps[0].at["oRWaterLvl"], "0");
@@ -125,11 +118,9 @@ TEST_F(DialogTest, PreviewRunsUnsavedEditsOnceTheyPauseAndGoesWithTheDialog) {
     ASSERT_EQ(r.exitCode, 0) << r.output;
     std::vector<REPORT> reps = Reports(r.output);
     ASSERT_GE(reps.size(), 3u) << r.output;
-    const std::string args[] = {reps[0].at["preview-args"] + " ", reps[1].at["preview-args"] + " ",
-                                reps[2].at["preview-args"] + " "};
-    EXPECT_NE(args[0].find("--no-low-cpu "), std::string::npos) << args[0];
-    EXPECT_NE(args[1].find("--low-cpu "), std::string::npos) << args[1];
-    EXPECT_NE(args[2].find("--fish-size=90 "), std::string::npos) << args[2];
+    const char* shown[] = {"--no-low-cpu ", "--low-cpu ", "--fish-size=90 "};
+    for (int i = 0; i < 3; i++)
+        EXPECT_NE((reps[i].at["preview-args"] + " ").find(shown[i]), std::string::npos) << reps[i].at["preview-args"];
     // One process per pause in the edits, not one per value of the drag (one more only
     // should the test machine stall for the whole pause).
     EXPECT_GE(atoi(reps[2].at["preview-starts"].c_str()), 3);
@@ -169,9 +160,10 @@ TEST_F(DialogTest, TiltControlsNeedAMotionSensor) {
     ASSERT_EQ(mkdir(dev.c_str(), 0755), 0);
     for (const char* f : {"in_accel_x_raw", "in_accel_y_raw", "in_accel_z_raw", "in_accel_scale"})
         ASSERT_TRUE(testsupport::WriteFile(dev + "/" + f, "1\n"));
-    REPORT rep = Parse(RunDialog("toggle:oWantSMS,report").output);
-    EXPECT_EQ(rep.at["oWantSMS enabled"] + rep.at["oSMSReverse enabled"], "11");
-    EXPECT_EQ(rep.at["sensor"], "");
+    reps = Reports(RunDialog("toggle:oWantSMS,report").output);
+    ASSERT_FALSE(reps.empty());
+    EXPECT_EQ(reps[0].at["oWantSMS enabled"] + reps[0].at["oSMSReverse enabled"], "11");
+    EXPECT_EQ(reps[0].at["sensor"], "");
 }
 
 // Also Add to XScreenSaver: the entry names the reefmere beside the dialog.

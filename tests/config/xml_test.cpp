@@ -4,11 +4,9 @@
 
 #include <regex>
 #include <set>
-#include <string>
 
 #include "test_support.h"
 #include "settings/SettingOverrides.h"
-#include "settings/Settings.h"
 
 namespace {
 

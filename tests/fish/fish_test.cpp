@@ -99,11 +99,10 @@ TEST(Steering, CollisionHandlesOnlyTheFirstFishMet) {
         all[i].target = VECTOR3D{7, 7, 7};
     }
     EXPECT_FALSE(all[0].CheckCollision(all, 3, 0.5f));
-    EXPECT_FLOAT_EQ(all[0].position.x, -0.5f);  // pushed away from fish 1 by dt x 0.5
-    EXPECT_FLOAT_EQ(all[0].target.x, -2.5f * 15.0f);
-    EXPECT_FLOAT_EQ(all[1].target.x, 2.5f * 15.0f);
-    EXPECT_FLOAT_EQ(all[2].target.x, 7.0f);  // untouched
-    EXPECT_FLOAT_EQ(all[1].position.x, 2.0f);
+    // Fish 0 pushed away from fish 1 by dt x 0.5 and both sent apart; fish 2 untouched.
+    const float x0 = all[0].position.x, x1 = all[1].position.x;
+    EXPECT_EQ((std::vector<float>{x0, x1, all[0].target.x, all[1].target.x, all[2].target.x}),
+              (std::vector<float>{-0.5f, 2, -2.5f * 15, 2.5f * 15, 7}));
 
     // A waiting fish is not an obstacle; a leaving one keeps its target and the other's.
     all[1].action = FISH_WAITING;

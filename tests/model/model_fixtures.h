@@ -26,11 +26,9 @@ inline std::vector<std::uint8_t> Bytes(const reefpack::Ms3dModelDesc& d) {
     return out;
 }
 
-inline bool LoadBytes(const std::vector<std::uint8_t>& bytes, MS3D* m, std::streamoff* endPos = nullptr) {
+inline bool LoadBytes(const std::vector<std::uint8_t>& bytes, MS3D* m) {
     std::istringstream in(std::string(bytes.begin(), bytes.end()), std::ios::in | std::ios::binary);
-    bool ok = m->LoadFromFStream(&in);
-    if (endPos) *endPos = in.tellg();
-    return ok;
+    return m->LoadFromFStream(&in);
 }
 
 inline reefpack::Ms3dKey Key(float time, float x, float y, float z) { return {time, {x, y, z}}; }

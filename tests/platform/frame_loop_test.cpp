@@ -1,10 +1,13 @@
-// The frame loop under an injected clock and sleep: deadlines met, nothing early, no spinning.
+// The frame loop under an injected clock and sleep (deadlines met, nothing early, no
+// spinning) and the -fps overlay it draws.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
 #include "platform/frame_loop.h"
+#include "platform/x11_fps.h"
 #include "test_support.h"
 
 namespace {
@@ -37,16 +40,11 @@ struct SIMVIEW {
     }
 };
 
-VIEWOPTIONS Options(const char* lowCpu) {
+VIEWOPTIONS Options(bool lowCpu) {
     VIEWOPTIONS o;
     o.useStore = false;
     o.fixedSeed = true;
-    for (const auto& kv : {std::make_pair("LowCPU", lowCpu), std::make_pair("PlaySound", "no")}) {
-        SETTINGOVERRIDE ov;
-        ov.key = FindSettingKey(kv.first);
-        if (ov.key) ParseSettingValue(*ov.key, kv.second, &ov.value);
-        o.overrides.push_back(ov);
-    }
+    o.overrides = {{FindSettingKey("LowCPU"), {lowCpu ? 1 : 0, ""}}, {FindSettingKey("PlaySound"), {0, ""}}};
     return o;
 }
 
@@ -70,16 +68,16 @@ TEST(FrameLoopPacing, EveryDeadlineIsMetAndNoFrameComesEarly) {
     const double kSixtieth = static_cast<double>(1.0f / 60.0f);  // the view's minimum step
     struct CASE {
         const char* name;
-        const char* lowCpu;
+        bool lowCpu;
         double delay;  // seconds
         int views;
         double step;  // the frame spacing asked for
     } cases[] = {
-        {"60 Hz", "no", 0.0, 1, kSixtieth},
-        {"LowCPU", "yes", 0.0, 1, 0.05},
-        {"-delay 33333", "no", 0.033333, 1, 0.033333},
-        {"-delay below the minimum step", "no", 0.005, 1, kSixtieth},
-        {"two monitors", "no", 0.0, 2, kSixtieth},
+        {"60 Hz", false, 0.0, 1, kSixtieth},
+        {"LowCPU", true, 0.0, 1, 0.05},
+        {"-delay 33333", false, 0.033333, 1, 0.033333},
+        {"-delay below the minimum step", false, 0.005, 1, kSixtieth},
+        {"two monitors", false, 0.0, 2, kSixtieth},
     };
     const double kSeconds = 2.0;
     for (const CASE& c : cases) {
@@ -89,13 +87,12 @@ TEST(FrameLoopPacing, EveryDeadlineIsMetAndNoFrameComesEarly) {
         std::vector<std::unique_ptr<ReefmereView>> views;
         std::vector<ReefmereView*> raw;
         for (int i = 0; i < c.views; ++i) {
-            hosts.push_back(std::make_unique<SIMVIEW>());
-            hosts.back()->sim = &sim;
-            ASSERT_TRUE(hosts.back()->gl.Create(96, 54));
-            views.push_back(std::make_unique<ReefmereView>(hosts.back()->Table(), Options(c.lowCpu)));
-            views.back()->startAnimation();
-            hosts.back()->drawnAt.clear();  // the black frame of startAnimation
-            raw.push_back(views.back().get());
+            SIMVIEW& host = *hosts.emplace_back(std::make_unique<SIMVIEW>());
+            host.sim = &sim;
+            ASSERT_TRUE(host.gl.Create(96, 54));
+            raw.push_back(views.emplace_back(std::make_unique<ReefmereView>(host.Table(), Options(c.lowCpu))).get());
+            raw.back()->startAnimation();
+            host.drawnAt.clear();  // the black frame of startAnimation
         }
         sim.cost = 0.006;
         RunFrameLoop(raw, Hooks(&sim), kSeconds, c.delay);
@@ -123,10 +120,35 @@ TEST(FrameLoopPacing, AViewThatCannotDrawIsRetriedAtItsIntervalNotInABusyLoop) {
     SIMVIEW host;
     host.sim = &sim;
     ASSERT_TRUE(host.gl.Create(96, 54));
-    ReefmereView view(host.Table(), Options("no"));
+    ReefmereView view(host.Table(), Options(false));
     view.startAnimation();
     sim.contextLost = true;
     RunFrameLoop({&view}, Hooks(&sim), 1.0, 0.0);
     EXPECT_EQ(view.framesDrawn, 0);
     EXPECT_NEAR(sim.waits, 60, 2);
+}
+
+TEST(FpsOverlay, DejaVuTextInTheLowerLeftWithoutAnXFont) {
+    EGLCONTEXT ctx;
+    ASSERT_TRUE(ctx.Create(240, 120));
+    X11FPS* fps = X11FpsCreate(nullptr);
+    ASSERT_NE(fps, nullptr) << "DejaVuSansMono-Bold.ttf not found";
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    X11FpsDraw(fps, 240, 120);
+    std::vector<uint8_t> px = ctx.ReadPixels();  // top row first
+    int white = 0, blended = 0, whiteTop = 0;
+    for (int y = 0; y < 120; y++)
+        for (int x = 0; x < 240; x++) {
+            const uint8_t* p = &px[(y * 240 + x) * 4];
+            bool w = p[0] > 240 && p[1] > 240;
+            white += w;
+            whiteTop += w && (y < 60 || x > 160);
+            // Grey over blue: part glyph, part background (a bitmap font has none).
+            blended += p[0] > 40 && p[0] < 200 && p[2] > p[0] + 20;
+        }
+    EXPECT_GT(white, 60);
+    EXPECT_EQ(whiteTop, 0);
+    EXPECT_GT(blended, 20);
+    X11FpsDestroy(fps);
 }

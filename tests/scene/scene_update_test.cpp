@@ -179,8 +179,7 @@ TEST(SceneUpdate, SensorRollPollingAndEasingFromAnIioDevice) {
     EXPECT_FALSE(n.scene.smsActive);
     n.scene.tiltTarget.z = 12.0f;
     n.scene.Update(0.02);
-    EXPECT_EQ(n.scene.tiltCurrent.z, 0.0f);
-    EXPECT_EQ(n.scene.camera.roll, 0.0f);
+    EXPECT_TRUE(n.scene.tiltCurrent.z == 0.0f && n.scene.camera.roll == 0.0f);
 }
 
 }  // namespace

@@ -182,7 +182,7 @@ void OnWebsite(GtkWidget*, gpointer data) {
     CONFIGDIALOG* d = static_cast<CONFIGDIALOG*>(data);
     TakeControls(d);
     std::string url = d->sheet.configureSheet_openwebsite();
-    if (url.empty()) return;  // no source: the button is greyed
+    if (url.empty()) return;  // no web source: the button is greyed
     std::string why = OpenWithDesktop(url);
     if (!why.empty()) {
         fprintf(stderr, "reefmere-config: %s\n", why.c_str());
