@@ -23,11 +23,13 @@ class SheetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // Two saltwater and two freshwater species in the first fish folder.
-        int count[2] = {0, 0}, w;
+        int count[2] = {0, 0};
         for (const std::string& n : BundledArchives()) {
-            if (DisplayNameOf(Bundled(n), &w), w >= 0 && count[w] < 2) {
-                ASSERT_TRUE(++count[w] && CopyInto(Bundled(n), home / "fish1"));
-            }
+            int w = -1;
+            DisplayNameOf(Bundled(n), &w);
+            if (w < 0 || w > 1 || count[w] == 2) continue;
+            count[w]++;
+            ASSERT_TRUE(CopyInto(Bundled(n), home / "fish1"));
         }
         Bind(home / "fish1", home / "fish2");
         ASSERT_EQ(aquarium.fishInfoCount, 4);
