@@ -129,13 +129,18 @@ std::string SettingOverridesHelp() {
         std::string left = key.type == SETTINGTYPE::Boolean   ? "--" + o + ", --no-" + o
                            : key.type == SETTINGTYPE::Integer ? "--" + o + " N"
                                                               : "--" + o + " TEXT";
-        char line[512];
         std::string help = key.help ? key.help : "";
         if (key.type == SETTINGTYPE::Integer)
             help += " (" + std::to_string(key.low) + " to " + std::to_string(key.high) + ", default " +
                     std::to_string(key.defaultInteger) + ")";
-        std::snprintf(line, sizeof line, "  %-34s %s\n", left.c_str(), help.c_str());
-        out += line;
+        // Descriptions in one column; an option too wide for it has its own line.
+        const size_t column = 34;
+        out += "  " + left;
+        if (left.size() <= column)
+            out += std::string(column + 1 - left.size(), ' ');
+        else
+            out += "\n" + std::string(column + 3, ' ');
+        out += help + "\n";
     }
     return out;
 }
