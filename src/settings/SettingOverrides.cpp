@@ -120,6 +120,12 @@ std::vector<std::string> SettingOverrideArguments(const std::vector<SETTINGOVERR
     return args;
 }
 
+std::string HelpLine(const std::string& option, const std::string& text, size_t column) {
+    std::string line = "  " + option;
+    line += line.size() < column ? std::string(column - line.size(), ' ') : "\n" + std::string(column, ' ');
+    return line + text + "\n";
+}
+
 std::string SettingOverridesHelp() {
     std::string out;
     for (size_t k = 0; k < kSettingKeyCount; ++k) {
@@ -133,14 +139,7 @@ std::string SettingOverridesHelp() {
         if (key.type == SETTINGTYPE::Integer)
             help += " (" + std::to_string(key.low) + " to " + std::to_string(key.high) + ", default " +
                     std::to_string(key.defaultInteger) + ")";
-        // Descriptions in one column; an option too wide for it has its own line.
-        const size_t column = 34;
-        out += "  " + left;
-        if (left.size() <= column)
-            out += std::string(column + 1 - left.size(), ' ');
-        else
-            out += "\n" + std::string(column + 3, ' ');
-        out += help + "\n";
+        out += HelpLine(left, help, 37);
     }
     return out;
 }

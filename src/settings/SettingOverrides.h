@@ -32,3 +32,6 @@ std::vector<std::string> SettingOverrideArguments(const std::vector<SETTINGOVERR
 
 // The options as --help lines, generated from the table.
 std::string SettingOverridesHelp();
+// One --help line: the option indented, its text from `column` on; an option too wide
+// for that gets a line of its own, the text below it in the column.
+std::string HelpLine(const std::string& option, const std::string& text, size_t column);

@@ -251,12 +251,7 @@ std::string UsageText() {
         "       reefmere -root | -window-id ID [-fps] [-delay USEC]   (an XScreenSaver hack; also "
         "$XSCREENSAVER_WINDOW)\n"
         "       reefmere --headless [--size WxH] [--seconds S] [--out DIR] [--every S] [--snapshot FILE]\n\n";
-    char line[512];
-    for (const FLAG& f : kFlags) {
-        snprintf(line, sizeof line, "  %-22s %s\n",
-                 (std::string(f.name) + (f.arg ? std::string(" ") + f.arg : std::string())).c_str(), f.help);
-        s += line;
-    }
+    for (const FLAG& f : kFlags) s += HelpLine(f.arg ? std::string(f.name) + " " + f.arg : f.name, f.help, 25);
     s += "\nPreferences for this run only (the stored ones otherwise):\n";
     s += SettingOverridesHelp();
     return s;
